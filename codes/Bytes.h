@@ -1,0 +1,29 @@
+// Bytes: the growable byte array in which primitives are serialised, and the four
+// routines that append numbers to it and read them back, little-endian on any host.
+//   AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
+// An extract that would read past the end throws EReadError and leaves the cursor
+// where it was; it never reads outside the array.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace ormax {
+
+using TByteArray = std::vector<uint8_t>;
+
+// Raised when data read from a file or byte array ends too early or is malformed.
+class EReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+void AppendInteger(TByteArray& bytes, int32_t value);
+// The value is rounded to double when it is held in a wider format.
+void AppendDouble(TByteArray& bytes, double value);
+int32_t ExtractInteger(const TByteArray& bytes, int32_t& cursor);
+double ExtractDouble(const TByteArray& bytes, int32_t& cursor);
+
+}  // namespace ormax

@@ -1,0 +1,95 @@
+#include "codes/Codes.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "codes/Files.h"
+
+namespace ormax {
+
+int32_t TCode::LevelOf(int32_t i) const {
+  if (i <= 0 || Arity < 1) return 0;
+  if (Arity == 1) return i;
+  // Level L holds Arity^L positions starting at first; 64 bits cannot overflow here:
+  // count stays below 2^31 before each multiplication by an Arity below 2^31.
+  int64_t first = 0, count = 1;
+  int32_t level = 0;
+  while (i >= first + count) {
+    first += count;
+    count *= Arity;
+    ++level;
+  }
+  return level;
+}
+
+int32_t TCode::LastIndex() const { return Items.empty() ? -1 : Items.back().Index; }
+
+int32_t TCode::Depth() const { return Items.empty() ? -1 : LevelOf(LastIndex()); }
+
+TByteArray TCode::SaveToBytes() const {
+  if (Items.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    throw std::length_error("Too many items for a code file");
+  TByteArray image;
+  size_t size = HeaderSize;
+  for (const auto& item : Items) size += ItemHeaderSize + item.Data.size();
+  image.reserve(size);
+  AppendInteger(image, static_cast<int32_t>(Items.size()));
+  AppendInteger(image, Arity);
+  AppendDouble(image, AdmissibleError);
+  AppendInteger(image, MaxLevel);
+  for (const auto& item : Items) {
+    if (item.Data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+      throw std::length_error("Item data too large for a code file");
+    image.push_back(item.HasChildren);
+    AppendInteger(image, item.Index);
+    AppendInteger(image, static_cast<int32_t>(item.Data.size()));
+    image.insert(image.end(), item.Data.begin(), item.Data.end());
+  }
+  return image;
+}
+
+void TCode::LoadFromBytes(const TByteArray& image, const std::string& source) {
+  auto damaged = [&](const std::string& why) {
+    return EReadError("Code file " + source + " is damaged: " + why);
+  };
+  if (image.size() < HeaderSize)
+    throw damaged("it is shorter than the " + std::to_string(HeaderSize) + "-byte header");
+  TCode loaded;
+  int32_t pos = 0;
+  int32_t count = ExtractInteger(image, pos);
+  loaded.Arity = ExtractInteger(image, pos);
+  loaded.AdmissibleError = ExtractDouble(image, pos);
+  loaded.MaxLevel = ExtractInteger(image, pos);
+  if (count < 0) throw damaged("it declares " + std::to_string(count) + " items");
+  // Every item takes at least its 9-byte header: refuse a count the file cannot hold
+  // before allocating for it.
+  if (static_cast<uint64_t>(count) > (image.size() - HeaderSize) / ItemHeaderSize)
+    throw damaged("it declares " + std::to_string(count) + " items but holds fewer");
+  loaded.Items.resize(static_cast<size_t>(count));
+  for (int32_t k = 0; k < count; ++k) {
+    TCodeItem& item = loaded.Items[static_cast<size_t>(k)];
+    if (image.size() - static_cast<size_t>(pos) < ItemHeaderSize)
+      throw damaged("it ends inside item " + std::to_string(k + 1) + " of " +
+                    std::to_string(count));
+    item.HasChildren = image[static_cast<size_t>(pos)];
+    ++pos;
+    item.Index = ExtractInteger(image, pos);
+    int32_t length = ExtractInteger(image, pos);
+    if (length < 0 || static_cast<size_t>(length) > image.size() - static_cast<size_t>(pos))
+      throw damaged("item " + std::to_string(k + 1) + " declares " + std::to_string(length) +
+                    " bytes of data that the file does not hold");
+    item.Data.assign(image.begin() + pos, image.begin() + pos + length);
+    pos += length;
+  }
+  *this = std::move(loaded);
+}
+
+void TCode::SaveToFile(const std::string& name) const {
+  WriteFileAtomically(name, SaveToBytes());
+}
+
+void TCode::LoadFromFile(const std::string& name) {
+  LoadFromBytes(ReadWholeFile(name, MaxFileSize), name);
+}
+
+}  // namespace ormax

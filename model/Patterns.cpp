@@ -1,0 +1,281 @@
+#include "model/Patterns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "numerics/Rounding.h"
+
+namespace ormax {
+
+namespace {
+
+constexpr Real kHalfPi = 1.57079632679489661926L;
+constexpr Real kTwoPi = 6.28318530717958647703L;
+
+Real Sign(Real v) { return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L); }
+
+int32_t RoundCoordinate(Real v) { return ClampToInt32(RoundHalfEven(v)); }
+
+// Exclusive right or bottom edge of an inclusive bound, for the canvas.
+int32_t PastEnd(int32_t inclusive) { return ClampToInt32(static_cast<int64_t>(inclusive) + 1); }
+
+}  // namespace
+
+TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value)
+    : data_(static_cast<size_t>(width) * static_cast<size_t>(height), value),
+      width_(width),
+      height_(height) {}
+
+// ---- TImg ----
+
+namespace {
+
+int32_t CheckedExtent(int32_t first, int32_t last) {
+  int64_t n = static_cast<int64_t>(last) - first + 1;
+  if (n < 0 || n > INT32_MAX) throw std::invalid_argument("Invalid image bounds");
+  return static_cast<int32_t>(n);
+}
+
+}  // namespace
+
+TImg::TImg(int32_t left, int32_t top, int32_t right, int32_t bottom)
+    : Left(left),
+      Top(top),
+      Right(right),
+      Bottom(bottom),
+      Pixels(CheckedExtent(left, right), CheckedExtent(top, bottom)) {}
+
+TImg::TImg(const TRect& bounds) : TImg(bounds.Left, bounds.Top, bounds.Right, bounds.Bottom) {}
+
+TImg TImg::CreateFromCanvas(const ICanvas& canvas) {
+  TRect r = canvas.ClipRect();
+  TImg img(r.Left, r.Top, r.Right - 1, r.Bottom - 1);
+  img.ReadFromCanvas(canvas);
+  return img;
+}
+
+void TImg::ReadFromCanvas(const ICanvas& canvas) {
+  for (int32_t x = Left; x <= Right; ++x)
+    for (int32_t y = Top; y <= Bottom; ++y) SetPixel(x, y, canvas.GetPixel(x, y));
+}
+
+TPoint TImg::Center() const {
+  return TPoint{static_cast<int32_t>(Left + DivTrunc(Width() - 1, 2)),
+                static_cast<int32_t>(Top + DivTrunc(Height() - 1, 2))};
+}
+
+void TImg::Crop(const TRect& r) {
+  bool inside = r.Left >= Left && r.Top >= Top && r.Right <= Right && r.Bottom <= Bottom &&
+                static_cast<int64_t>(r.Right) >= static_cast<int64_t>(r.Left) - 1 &&
+                static_cast<int64_t>(r.Bottom) >= static_cast<int64_t>(r.Top) - 1;
+  if (!inside) throw std::invalid_argument("Crop rectangle lies outside the image");
+  TColorMatrix cropped(r.Right - r.Left + 1, r.Bottom - r.Top + 1);
+  for (int32_t x = r.Left; x <= r.Right; ++x)
+    for (int32_t y = r.Top; y <= r.Bottom; ++y) cropped[y - r.Top][x - r.Left] = GetPixel(x, y);
+  Left = r.Left;
+  Top = r.Top;
+  Right = r.Right;
+  Bottom = r.Bottom;
+  Pixels = std::move(cropped);
+}
+
+void TImg::DrawFrame(TColor color, ICanvas& canvas) const {
+  canvas.SetBrushColor(color);
+  canvas.FrameRect(TRect{Left, Top, PastEnd(Right), PastEnd(Bottom)});
+}
+
+// ---- TPattern ----
+
+TPattern::TPattern(const TRect& bounds, TColor background)
+    : TImg(bounds), background_(background) {}
+
+TPattern TPattern::CreateFromCanvas(const ICanvas& canvas, TColor background) {
+  TRect r = canvas.ClipRect();
+  TPattern pattern(TRect{r.Left, r.Top, r.Right - 1, r.Bottom - 1}, background);
+  pattern.ReadFromCanvas(canvas);
+  return pattern;
+}
+
+TRect TPattern::GetInsideBounds() const {
+  int32_t minX = Right, minY = Bottom, maxX = Left, maxY = Top;
+  for (int32_t x = Left; x <= Right; ++x)
+    for (int32_t y = Top; y <= Bottom; ++y)
+      if (IsInside(x, y)) {
+        if (x < minX) minX = x;
+        if (y < minY) minY = y;
+        if (x > maxX) maxX = x;
+        if (y > maxY) maxY = y;
+      }
+  return TRect{minX, minY, maxX, maxY};
+}
+
+void TPattern::Clear() {
+  for (int32_t y = 0; y < Height(); ++y) std::fill_n(Pixels[y], Width(), background_);
+}
+
+void TPattern::Trim() { Crop(GetInsideBounds()); }
+
+void TPattern::FillInside(TColor color) {
+  for (int32_t x = Left; x <= Right; ++x)
+    for (int32_t y = Top; y <= Bottom; ++y)
+      if (IsInside(x, y)) SetPixel(x, y, color);
+}
+
+void TPattern::Draw(ICanvas& canvas) const {
+  for (int32_t x = Left; x <= Right; ++x)
+    for (int32_t y = Top; y <= Bottom; ++y)
+      if (IsInside(x, y)) canvas.SetPixel(x, y, GetPixel(x, y));
+}
+
+// ---- Power ----
+
+Real Power(Real base, Real exponent) {
+  if (exponent == 0) return 1.0L;
+  if (base == 0 && exponent > 0) return 0.0L;
+  if (exponent == std::trunc(exponent) && std::fabs(exponent) <= 2147483647.0L) {
+    int64_t n = static_cast<int64_t>(exponent);
+    uint64_t y = static_cast<uint64_t>(n < 0 ? -n : n);
+    Real b = base;
+    Real result = 1.0L;
+    while (y > 0) {
+      while ((y & 1) == 0) {
+        y >>= 1;
+        b = b * b;
+      }
+      --y;
+      result = result * b;
+    }
+    return n < 0 ? 1.0L / result : result;
+  }
+  return std::exp(exponent * std::log(base));
+}
+
+// ---- TEllipse ----
+
+TEllipse TEllipse::CreateFromBytes(const TByteArray& bytes) {
+  TEllipse e;
+  int32_t pos = 0;
+  e.Center[0] = ExtractDouble(bytes, pos);
+  e.Center[1] = ExtractDouble(bytes, pos);
+  e.Rotation[0][0] = ExtractDouble(bytes, pos);
+  e.Rotation[0][1] = ExtractDouble(bytes, pos);
+  e.Rotation[1][0] = ExtractDouble(bytes, pos);
+  e.Rotation[1][1] = ExtractDouble(bytes, pos);
+  e.Axes[0] = ExtractDouble(bytes, pos);
+  e.Axes[1] = ExtractDouble(bytes, pos);
+  e.Exponent = ExtractDouble(bytes, pos);
+  e.Color = static_cast<TColor>(ExtractInteger(bytes, pos));
+  return e;
+}
+
+void TEllipse::SaveToBytes(TByteArray& bytes) const {
+  bytes.clear();
+  bytes.reserve(ByteSize);
+  AppendDouble(bytes, static_cast<double>(Center[0]));
+  AppendDouble(bytes, static_cast<double>(Center[1]));
+  AppendDouble(bytes, static_cast<double>(Rotation[0][0]));
+  AppendDouble(bytes, static_cast<double>(Rotation[0][1]));
+  AppendDouble(bytes, static_cast<double>(Rotation[1][0]));
+  AppendDouble(bytes, static_cast<double>(Rotation[1][1]));
+  AppendDouble(bytes, static_cast<double>(Axes[0]));
+  AppendDouble(bytes, static_cast<double>(Axes[1]));
+  AppendDouble(bytes, Exponent);
+  AppendInteger(bytes, static_cast<int32_t>(Color));
+}
+
+TVector TEllipse::ToLocal(TVector p) const {
+  TVector d = SubtractVectors(p, Center);
+  TMatrix inverse = InvertMatrix(Rotation);
+  return MultiplyMatrixVector(inverse, d);
+}
+
+bool TEllipse::Contains(TVector p) const {
+  TVector uv = ToLocal(p);
+  Real p2 = Exponent;
+  Real s = Power(std::fabs(uv[0] / Axes[0]), p2) + Power(std::fabs(uv[1] / Axes[1]), p2);
+  return s <= 1.0L;
+}
+
+void TEllipse::Fill(ICanvas& canvas) const {
+  double r = static_cast<double>(VectorNorm(Axes));
+  Real x0 = std::floor(Center[0] - r), x1 = std::ceil(Center[0] + r);
+  Real y0 = std::floor(Center[1] - r), y1 = std::ceil(Center[1] + r);
+  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1))
+    return;
+  // Pixels outside the surface would be dropped anyway: scan only the part of the
+  // square that the canvas has.
+  TRect clip = canvas.ClipRect();
+  int64_t xs = std::max<int64_t>(FloorToInt(x0), clip.Left);
+  int64_t xe = std::min<int64_t>(FloorToInt(x1), static_cast<int64_t>(clip.Right) - 1);
+  int64_t ys = std::max<int64_t>(FloorToInt(y0), clip.Top);
+  int64_t ye = std::min<int64_t>(FloorToInt(y1), static_cast<int64_t>(clip.Bottom) - 1);
+  for (int64_t x = xs; x <= xe; ++x)
+    for (int64_t y = ys; y <= ye; ++y)
+      if (Contains(static_cast<double>(x), static_cast<double>(y)))
+        canvas.SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), Color);
+}
+
+void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const {
+  if (steps < 2) return;  // no quarter turn can be divided: nothing to draw
+  canvas.SetPenColor(Color);
+  canvas.SetPenWidth(penWidth);
+  const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
+  const Real a = Axes[0], b = Axes[1];
+  const Real shapePower = 2.0L / static_cast<Real>(Exponent);
+  TVector q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(a, 0)), Center);
+  canvas.MoveTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
+  double t = 0.0;
+  while (static_cast<Real>(t) <= kTwoPi) {
+    t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
+    Real c = std::cos(static_cast<Real>(t));
+    Real s = std::sin(static_cast<Real>(t));
+    Real u = Sign(c) * a * Power(std::fabs(c), shapePower);
+    Real v = Sign(s) * b * Power(std::fabs(s), shapePower);
+    q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(u, v)), Center);
+    canvas.LineTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
+  }
+}
+
+// ---- TRectangle ----
+
+TRectangle TRectangle::CreateFromBytes(const TByteArray& bytes) {
+  TRectangle r;
+  int32_t pos = 0;
+  r.Left = ExtractInteger(bytes, pos);
+  r.Top = ExtractInteger(bytes, pos);
+  r.Right = ExtractInteger(bytes, pos);
+  r.Bottom = ExtractInteger(bytes, pos);
+  r.Color = static_cast<TColor>(ExtractInteger(bytes, pos));
+  return r;
+}
+
+void TRectangle::SaveToBytes(TByteArray& bytes) const {
+  bytes.clear();
+  bytes.reserve(ByteSize);
+  AppendInteger(bytes, Left);
+  AppendInteger(bytes, Top);
+  AppendInteger(bytes, Right);
+  AppendInteger(bytes, Bottom);
+  AppendInteger(bytes, static_cast<int32_t>(Color));
+}
+
+void TRectangle::PaintInto(TPattern& pattern) const {
+  // Only the part of the rectangle that the pattern holds can change.
+  int32_t xs = std::max(Left, pattern.Left), xe = std::min(Right, pattern.Right);
+  int32_t ys = std::max(Top, pattern.Top), ye = std::min(Bottom, pattern.Bottom);
+  for (int32_t x = xs; x <= xe; ++x)
+    for (int32_t y = ys; y <= ye; ++y) pattern.SetPixel(x, y, Color);
+}
+
+void TRectangle::DrawFrame(TColor frameColor, ICanvas& canvas) const {
+  canvas.SetBrushColor(frameColor);
+  canvas.FrameRect(TRect{Left, Top, PastEnd(Right), PastEnd(Bottom)});
+}
+
+void TRectangle::Fill(ICanvas& canvas) const {
+  canvas.SetBrushColor(Color);
+  canvas.FillRect(TRect{Left, Top, PastEnd(Right), PastEnd(Bottom)});
+}
+
+}  // namespace ormax

@@ -1,0 +1,158 @@
+// Patterns: the raster types every analysis step works on, and the two geometric
+// primitives that tree nodes hold in serialised form.
+//   TImg (pixels at scene coordinates), TPattern (a TImg with a background: a region),
+//   TPatternList (owning), TEllipse (76 bytes), TRectangle (20 bytes)
+// Bounds are inclusive on all four sides. Scans run columns outside, rows inside.
+// An image of no pixels (Right = Left - 1) is valid and every scan over it does
+// nothing; Trim of a region without inside pixels is not defined and throws.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "codes/Bytes.h"
+#include "model/OwningList.h"
+#include "numerics/TLinAlg.h"
+#include "platform/Canvas.h"
+
+namespace ormax {
+
+// One colour value per pixel, stored row after row; Pixels[y][x] counts from the
+// image's own top-left corner.
+class TColorMatrix {
+ public:
+  TColorMatrix() = default;
+  TColorMatrix(int32_t width, int32_t height, TColor value = 0);
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  TColor* operator[](int32_t row) { return data_.data() + static_cast<size_t>(row) * width_; }
+  const TColor* operator[](int32_t row) const {
+    return data_.data() + static_cast<size_t>(row) * width_;
+  }
+  friend bool operator==(const TColorMatrix&, const TColorMatrix&) = default;
+
+ private:
+  std::vector<TColor> data_;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+};
+
+class TImg {
+ public:
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = -1;
+  int32_t Bottom = -1;
+  TColorMatrix Pixels;
+
+  // Every pixel 0. Throws std::invalid_argument for bounds that give a negative size.
+  TImg(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  explicit TImg(const TRect& bounds);  // CreateFromRect
+  // Reads every pixel of the canvas's clip rectangle.
+  static TImg CreateFromCanvas(const ICanvas& canvas);
+
+  TRect GetBounds() const { return TRect{Left, Top, Right, Bottom}; }
+  int32_t Width() const { return Right - Left + 1; }
+  int32_t Height() const { return Bottom - Top + 1; }
+  // Left column of the two middle ones for an even width, upper row for an even height.
+  TPoint Center() const;
+  TColor GetPixel(int32_t x, int32_t y) const { return Pixels[y - Top][x - Left]; }
+  void SetPixel(int32_t x, int32_t y, TColor value) { Pixels[y - Top][x - Left] = value; }
+  bool InBounds(int32_t x, int32_t y) const {
+    return Left <= x && x <= Right && Top <= y && y <= Bottom;
+  }
+  // Replaces the image by its sub-rectangle r, which must lie within the bounds
+  // (std::invalid_argument otherwise).
+  void Crop(const TRect& r);
+  // One-pixel frame along the image's own outermost columns and rows.
+  void DrawFrame(TColor color, ICanvas& canvas) const;
+
+ protected:
+  void ReadFromCanvas(const ICanvas& canvas);
+};
+
+class TPattern : public TImg {
+ public:
+  // Every pixel starts as 0 (black): call Clear for an empty region.
+  TPattern(const TRect& bounds, TColor background);
+  static TPattern CreateFromCanvas(const ICanvas& canvas, TColor background);
+
+  TColor Background() const { return background_; }
+  bool IsInside(int32_t x, int32_t y) const { return GetPixel(x, y) != background_; }
+  // The tight box of the inside pixels; with none, the inverted (Right, Bottom, Left, Top).
+  TRect GetInsideBounds() const;
+  void Clear();
+  // Crops to GetInsideBounds; throws std::invalid_argument for a region without
+  // inside pixels wider or taller than one pixel.
+  void Trim();
+  void FillInside(TColor color);
+  // Writes the inside pixels; the canvas keeps its pixels under the background.
+  void Draw(ICanvas& canvas) const;
+
+ private:
+  TColor background_;
+};
+
+class TPatternList : public TOwningList<TPattern> {};
+
+// The common root of the primitives; nothing dispatches on it.
+class TPrimitive {};
+
+class TEllipse : public TPrimitive {
+ public:
+  static constexpr size_t ByteSize = 76;
+
+  TVector Center;
+  TMatrix Rotation;  // columns: directions of the first and the second axis
+  TVector Axes;      // semi-axis lengths along the first and the second column
+  double Exponent = 0.0;
+  TColor Color = 0;
+
+  TEllipse() = default;
+  // Throws EReadError when fewer than 76 bytes are given.
+  static TEllipse CreateFromBytes(const TByteArray& bytes);
+  void SaveToBytes(TByteArray& bytes) const;
+
+  TVector ToLocal(TVector p) const;
+  TVector ToLocal(double x, double y) const { return ToLocal(MakeVector(x, y)); }
+  // Boundary included; false for NaN, so a damaged ellipse contains nothing.
+  bool Contains(TVector p) const;
+  bool Contains(double x, double y) const { return Contains(MakeVector(x, y)); }
+  void Fill(ICanvas& canvas) const;
+  // Closed polyline, steps points per quarter turn (both ends counted), steps >= 2.
+  void DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const;
+};
+
+class TRectangle : public TPrimitive {
+ public:
+  static constexpr size_t ByteSize = 20;
+
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+  TColor Color = 0;
+
+  TRectangle() = default;
+  TRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom, TColor color)
+      : Left(left), Top(top), Right(right), Bottom(bottom), Color(color) {}
+  TRectangle(const TRect& bounds, TColor color)
+      : TRectangle(bounds.Left, bounds.Top, bounds.Right, bounds.Bottom, color) {}
+  // Throws EReadError when fewer than 20 bytes are given.
+  static TRectangle CreateFromBytes(const TByteArray& bytes);
+  void SaveToBytes(TByteArray& bytes) const;
+
+  TRect GetBounds() const { return TRect{Left, Top, Right, Bottom}; }
+  // Pixels of the rectangle outside the pattern are skipped.
+  void PaintInto(TPattern& pattern) const;
+  void DrawFrame(TColor frameColor, ICanvas& canvas) const;
+  void Fill(ICanvas& canvas) const;
+};
+
+// Power(base, exponent): 1 for exponent 0; 0 for base 0 and a positive exponent;
+// repeated squaring for whole exponents up to 2147483647 in magnitude; exp(e ln b)
+// otherwise.
+Real Power(Real base, Real exponent);
+
+}  // namespace ormax

@@ -1,0 +1,50 @@
+// TLinAlg: plane vectors and 2 x 2 matrices in extended precision (long double).
+//   MakeVector, VectorNorm, Determinant, InvertMatrix, AddVectors, SubtractVectors,
+//   ScaleMatrix, MultiplyMatrixVector, MultiplyMatrices, DivideVector,
+//   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first).
+// Every formula is evaluated in the order written; products are summed onto a zero
+// start so that 0 + (-0) gives +0. Nothing traps: a singular matrix or a division by
+// zero gives IEEE infinities or NaN, which the point tests then treat as "outside".
+#pragma once
+
+namespace ormax {
+
+using Real = long double;
+
+struct TVector {
+  Real V[2] = {0.0L, 0.0L};
+  Real& operator[](int i) { return V[i]; }
+  const Real& operator[](int i) const { return V[i]; }
+};
+
+// Row-major: M[i][j] is row i, column j. Eigenvector matrices hold vectors as columns.
+struct TMatrix {
+  Real M[2][2] = {{0.0L, 0.0L}, {0.0L, 0.0L}};
+  Real* operator[](int i) { return M[i]; }
+  const Real* operator[](int i) const { return M[i]; }
+};
+
+struct TEigen {
+  TVector Values;   // (l1, l2), l1 >= l2
+  TMatrix Vectors;  // column k is the unit eigenvector of Values[k]
+};
+
+inline constexpr TVector ZeroVector{};
+inline constexpr TMatrix ZeroMatrix{};
+inline constexpr TMatrix IdentityMatrix{{{1.0L, 0.0L}, {0.0L, 1.0L}}};
+
+TVector MakeVector(Real x, Real y);
+// Rounds both components to double first; the squares and the root are extended.
+Real VectorNorm(TVector v);
+Real Determinant(const TMatrix& m);
+TMatrix InvertMatrix(const TMatrix& m);
+TVector AddVectors(TVector a, TVector b);
+TVector SubtractVectors(TVector a, TVector b);
+TMatrix ScaleMatrix(const TMatrix& m, Real k);
+TVector MultiplyMatrixVector(const TMatrix& m, TVector v);
+TMatrix MultiplyMatrices(const TMatrix& a, const TMatrix& b);
+TVector DivideVector(TVector v, Real k);
+TVector EigenValues(const TMatrix& m);
+TEigen EigenVectors(const TMatrix& m);
+
+}  // namespace ormax

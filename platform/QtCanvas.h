@@ -1,0 +1,56 @@
+// QtCanvas: the canvas on a 32-bit QImage, for the desktop program and the tools.
+//   ToQColor / FromQRgb convert between TColor ($00BBGGRR) and Qt's order; nothing
+//   else in the program sees Qt's colours.
+// Pixel reads and writes go to the image directly; lines, rectangles and text go
+// through a QPainter that is opened on demand and closed before the next pixel access.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <memory>
+
+#include "platform/Canvas.h"
+
+namespace ormax {
+
+QColor ToQColor(TColor color);
+TColor FromQRgb(QRgb rgb);
+
+class TQtCanvas : public ICanvas {
+ public:
+  // The image must outlive the canvas; it is converted to Format_RGB32 if needed.
+  explicit TQtCanvas(QImage& image);
+  ~TQtCanvas() override;
+
+  TRect ClipRect() const override;
+  TColor GetPixel(int32_t x, int32_t y) const override;
+  void SetPixel(int32_t x, int32_t y, TColor color) override;
+  void SetBrushColor(TColor color) override { brush_ = color; }
+  void FillRect(const TRect& r) override;
+  void FrameRect(const TRect& r) override;
+  void SetPenColor(TColor color) override { pen_ = color; }
+  void SetPenWidth(int32_t width) override { penWidth_ = width; }
+  void MoveTo(int32_t x, int32_t y) override;
+  void LineTo(int32_t x, int32_t y) override;
+  void SetFontSize(int32_t points) override { fontSize_ = points; }
+  void SetFontColor(TColor color) override { fontColor_ = color; }
+  void TextOut(int32_t x, int32_t y, const std::string& text) override;
+
+  // Finishes pending painting, so that the image shows everything drawn so far.
+  void Flush() const;
+
+ private:
+  QPainter& Painter();
+
+  QImage& image_;
+  mutable std::unique_ptr<QPainter> painter_;
+  TColor brush_ = 0x00FFFFFF;
+  TColor pen_ = 0;
+  int32_t penWidth_ = 1;
+  TColor fontColor_ = 0;
+  int32_t fontSize_ = 8;
+  int32_t penX_ = 0;
+  int32_t penY_ = 0;
+};
+
+}  // namespace ormax

@@ -1,0 +1,247 @@
+#include "codes/Codes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "codes/Files.h"
+#include "tests/TempDir.h"
+
+namespace ormax {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+TByteArray Data76(uint8_t seed) {
+  TByteArray d(76);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<uint8_t>(seed + i * 7);
+  return d;
+}
+
+TCode LeafRootCode() {
+  TCode c;
+  c.Items.push_back(TCodeItem{0, 0, Data76(3)});
+  c.Arity = 2;
+  c.AdmissibleError = 0.1;
+  c.MaxLevel = 3;
+  return c;
+}
+
+void ExpectSameCode(const TCode& a, const TCode& b) {
+  EXPECT_EQ(a.Arity, b.Arity);
+  EXPECT_EQ(std::memcmp(&a.AdmissibleError, &b.AdmissibleError, sizeof(double)), 0);
+  EXPECT_EQ(a.MaxLevel, b.MaxLevel);
+  EXPECT_EQ(a.Items, b.Items);
+}
+
+TEST(Codes, FileLayoutOfALeafRoot) {
+  TempDir dir;
+  const std::string name = dir.File(std::string("leaf") + CodeFileExt);
+  LeafRootCode().SaveToFile(name);
+  TByteArray file = ReadBytes(name);
+  ASSERT_EQ(file.size(), 105u);
+  const TByteArray head{0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x9A, 0x99,
+                        0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F, 0x03, 0x00, 0x00, 0x00,
+                        0x00, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x00};
+  EXPECT_EQ(TByteArray(file.begin(), file.begin() + 29), head);
+  EXPECT_EQ(TByteArray(file.begin() + 29, file.end()), Data76(3));
+  EXPECT_STREQ(CodeFileExt, ".c");
+}
+
+TEST(Codes, RoundTripThroughAFileIsBitForBit) {
+  TempDir dir;
+  TCode c;
+  c.Arity = 2;
+  c.AdmissibleError = std::nextafter(0.05, 1.0);  // the last bit must survive
+  c.MaxLevel = 2;
+  c.Items = {TCodeItem{1, 0, Data76(1)}, TCodeItem{0, 1, Data76(2)}, TCodeItem{1, 2, Data76(3)},
+             TCodeItem{0, 5, {}}, TCodeItem{0, 6, Data76(5)}};
+  const std::string name = dir.File("x.c");
+  c.SaveToFile(name);
+  EXPECT_EQ(ReadBytes(name).size(), 20u + 4 * 85 + 9);  // the empty item takes 9 bytes
+
+  TCode back;
+  back.Items = {TCodeItem{1, 99, Data76(9)}};  // old items must all go
+  back.LoadFromFile(name);
+  ExpectSameCode(back, c);
+
+  TCode negativeZero;
+  negativeZero.AdmissibleError = -0.0;
+  TCode nz;
+  nz.LoadFromBytes(negativeZero.SaveToBytes(), "memory");
+  EXPECT_TRUE(std::signbit(nz.AdmissibleError));
+}
+
+TEST(Codes, CodeWithoutItems) {
+  TempDir dir;
+  TCode empty;
+  empty.Arity = 2;
+  const std::string name = dir.File("empty.c");
+  empty.SaveToFile(name);
+  EXPECT_EQ(ReadBytes(name).size(), 20u);
+  TCode back = LeafRootCode();
+  back.LoadFromFile(name);
+  EXPECT_TRUE(back.Items.empty());
+  EXPECT_EQ(back.LastIndex(), -1);
+  EXPECT_EQ(back.Depth(), -1);
+  // Bytes after the last item are ignored.
+  TByteArray image = empty.SaveToBytes();
+  image.push_back(0x55);
+  back.LoadFromBytes(image, "memory");
+  EXPECT_TRUE(back.Items.empty());
+}
+
+TEST(Codes, LevelOfBinaryAndWiderTrees) {
+  TCode c;
+  c.Arity = 2;
+  EXPECT_EQ(c.LevelOf(0), 0);
+  EXPECT_EQ(c.LevelOf(1), 1);
+  EXPECT_EQ(c.LevelOf(2), 1);
+  EXPECT_EQ(c.LevelOf(3), 2);
+  EXPECT_EQ(c.LevelOf(6), 2);
+  EXPECT_EQ(c.LevelOf(7), 3);
+  EXPECT_EQ(c.LevelOf(14), 3);
+  EXPECT_EQ(c.LevelOf(15), 4);
+  EXPECT_EQ(c.LevelOf(std::numeric_limits<int32_t>::max() - 1), 30);  // 2^31 - 2
+  EXPECT_EQ(c.LevelOf(std::numeric_limits<int32_t>::max()), 31);
+
+  c.Arity = 3;  // levels start at 0, 1, 4, 13, 40
+  EXPECT_EQ(c.LevelOf(3), 1);
+  EXPECT_EQ(c.LevelOf(4), 2);
+  EXPECT_EQ(c.LevelOf(12), 2);
+  EXPECT_EQ(c.LevelOf(13), 3);
+  EXPECT_EQ(c.LevelOf(40), 4);
+  for (int32_t arity : {2, 3, 4, 1000, std::numeric_limits<int32_t>::max()}) {
+    c.Arity = arity;
+    EXPECT_EQ(c.LevelOf(0), 0);
+  }
+  c.Arity = std::numeric_limits<int32_t>::max();
+  EXPECT_EQ(c.LevelOf(std::numeric_limits<int32_t>::max()), 1);
+  EXPECT_EQ(c.LevelOf(1), 1);
+
+  // Arities a foreign file may hold: defined, never looping.
+  c.Arity = 1;
+  EXPECT_EQ(c.LevelOf(5), 5);
+  for (int32_t arity : {0, -1, std::numeric_limits<int32_t>::min()}) {
+    c.Arity = arity;
+    EXPECT_EQ(c.LevelOf(12345), 0);
+  }
+  c.Arity = 2;
+  EXPECT_EQ(c.LevelOf(-7), 0);
+}
+
+TEST(Codes, LastIndexAndDepthComeFromTheLastItem) {
+  TCode c = LeafRootCode();
+  EXPECT_EQ(c.LastIndex(), 0);
+  EXPECT_EQ(c.Depth(), 0);
+  c.Items.push_back(TCodeItem{0, 12, {}});
+  EXPECT_EQ(c.LastIndex(), 12);
+  EXPECT_EQ(c.Depth(), 3);
+}
+
+TEST(Codes, CodeListOwnsItsCodes) {
+  TCodeList list;
+  list.Add(std::make_unique<TCode>(LeafRootCode()));
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.GetCode(0).MaxLevel, 3);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+// ---- files that are damaged, cut short or made to hurt ----
+
+TByteArray Header(int32_t count, int32_t arity = 2) {
+  TByteArray b;
+  AppendInteger(b, count);
+  AppendInteger(b, arity);
+  AppendDouble(b, 0.0);
+  AppendInteger(b, 0);
+  return b;
+}
+
+void AppendItem(TByteArray& b, uint8_t flag, int32_t index, int32_t length, size_t actual) {
+  b.push_back(flag);
+  AppendInteger(b, index);
+  AppendInteger(b, length);
+  b.insert(b.end(), actual, 0x11);
+}
+
+TEST(Codes, DamagedFilesFailAndLeaveTheCodeAsItWas) {
+  const TCode original = LeafRootCode();
+  std::vector<std::pair<std::string, TByteArray>> cases;
+  cases.push_back({"empty file", {}});
+  cases.push_back({"short header", TByteArray(19, 0)});
+  cases.push_back({"negative count", Header(-1)});
+  cases.push_back({"huge count", Header(std::numeric_limits<int32_t>::max())});
+  {
+    TByteArray b = Header(2);
+    AppendItem(b, 0, 0, 76, 76);
+    cases.push_back({"second item missing", b});
+  }
+  {
+    TByteArray b = Header(1);
+    AppendItem(b, 0, 0, 76, 75);
+    cases.push_back({"data cut short", b});
+  }
+  {
+    TByteArray b = Header(1);
+    AppendItem(b, 0, 0, -1, 0);
+    cases.push_back({"negative length", b});
+  }
+  {
+    TByteArray b = Header(1);
+    AppendItem(b, 0, 0, std::numeric_limits<int32_t>::max(), 4);
+    cases.push_back({"huge length", b});
+  }
+  {
+    TByteArray b = Header(2);
+    AppendItem(b, 0, 0, 0, 0);
+    b.push_back(1);
+    AppendInteger(b, 1);  // ends inside the second item's header
+    cases.push_back({"item header cut", b});
+  }
+  for (const auto& [what, image] : cases) {
+    TCode c = LeafRootCode();
+    EXPECT_THROW(c.LoadFromBytes(image, "bad.c"), EReadError) << what;
+    ExpectSameCode(c, original);
+  }
+}
+
+TEST(Codes, DamagedFileMessagesNameTheFile) {
+  TempDir dir;
+  const std::string name = dir.File("cut.c");
+  TByteArray image = LeafRootCode().SaveToBytes();
+  image.resize(60);
+  WriteBytes(name, image);
+  TCode c;
+  try {
+    c.LoadFromFile(name);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+  }
+  try {
+    c.LoadFromFile(dir.File("missing.c"));
+    FAIL();
+  } catch (const EFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir.File("missing.c"));
+  }
+}
+
+TEST(Codes, SaveFailuresKeepTheMessagesOfTheFormat) {
+  TempDir dir;
+  const std::string name = dir.File("nowhere/x.c");
+  try {
+    LeafRootCode().SaveToFile(name);
+    FAIL();
+  } catch (const EFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file " + name);
+  }
+}
+
+}  // namespace
+}  // namespace ormax

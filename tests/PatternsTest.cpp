@@ -1,0 +1,340 @@
+#include "model/Patterns.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tests/Rasters.h"
+#include "tests/TestCanvas.h"
+
+namespace ormax {
+namespace {
+
+using testing::ColorOf;
+using testing::PatternFromRows;
+using testing::TestCanvas;
+
+constexpr TColor kRed = 0x000000FF;
+constexpr TColor kBlue = 0x00FF0000;
+
+// ---- raster images and regions ----
+
+TEST(Patterns, SceneFromCanvasReadsEveryPixel) {
+  TestCanvas canvas(4, 3);
+  canvas.SetPixel(3, 2, 0x00123456);
+  canvas.SetPixel(0, 1, kRed);
+  TPattern scene = TPattern::CreateFromCanvas(canvas, clWhite);
+  EXPECT_EQ(scene.GetBounds(), (TRect{0, 0, 3, 2}));
+  EXPECT_EQ(scene.Width(), 4);
+  EXPECT_EQ(scene.Height(), 3);
+  EXPECT_EQ(scene.GetPixel(3, 2), 0x00123456u);
+  EXPECT_EQ(scene.GetPixel(0, 1), kRed);
+  EXPECT_EQ(scene.Background(), clWhite);
+  EXPECT_FALSE(scene.IsInside(1, 1));  // white
+  EXPECT_TRUE(scene.IsInside(0, 1));
+  TImg img = TImg::CreateFromCanvas(canvas);
+  EXPECT_EQ(img.Pixels, scene.Pixels);
+}
+
+TEST(Patterns, CenterTakesLeftAndUpperMiddle) {
+  EXPECT_EQ(TImg(0, 0, 3, 2).Center(), (TPoint{1, 1}));
+  EXPECT_EQ(TImg(4, 6, 4, 6).Center(), (TPoint{4, 6}));
+  EXPECT_EQ(TImg(0, 0, 1, 1).Center(), (TPoint{0, 0}));
+  EXPECT_EQ(TImg(-5, -3, -1, 0).Center(), (TPoint{-3, -2}));  // widths 5 and 4
+}
+
+TEST(Patterns, NewImagesAreBlackAndClearEmptiesThem) {
+  TPattern p(TRect{2, 3, 4, 4}, clWhite);
+  EXPECT_EQ(p.GetInsideBounds(), (TRect{2, 3, 4, 4}));  // black is inside
+  EXPECT_TRUE(p.IsInside(2, 3));
+  p.Clear();
+  EXPECT_EQ(p.GetInsideBounds(), (TRect{4, 4, 2, 3}));  // inverted: nothing inside
+  TPattern onBlack(TRect{0, 0, 1, 1}, clBlack);
+  EXPECT_FALSE(onBlack.IsInside(0, 0));
+  EXPECT_THROW(TImg(5, 0, 3, 0), std::invalid_argument);
+  TImg none(5, 0, 4, 0);  // no columns: valid, empty
+  EXPECT_EQ(none.Width(), 0);
+}
+
+TEST(Patterns, TrimCropsToTheRegionAndKeepsInnerBackground) {
+  TPattern one(TRect{0, 0, 12, 12}, clWhite);
+  one.Clear();
+  one.SetPixel(7, 9, kRed);
+  EXPECT_EQ(one.GetInsideBounds(), (TRect{7, 9, 7, 9}));
+  one.Trim();
+  EXPECT_EQ(one.GetBounds(), (TRect{7, 9, 7, 9}));
+  EXPECT_EQ(one.GetPixel(7, 9), kRed);
+
+  TPattern ring = PatternFromRows({".....",
+                                   ".#.#.",
+                                   "..#..",
+                                   "....."},
+                                  10, 20);
+  ring.Trim();
+  EXPECT_EQ(ring.GetBounds(), (TRect{11, 21, 13, 22}));
+  EXPECT_EQ(ring.GetPixel(12, 21), clWhite);  // background inside the box stays
+  EXPECT_EQ(ring.GetPixel(12, 22), ColorOf('#'));
+  EXPECT_EQ(ring.Pixels.Width(), 3);
+  EXPECT_EQ(ring.Pixels.Height(), 2);
+
+  TPattern empty(TRect{0, 0, 2, 2}, clWhite);
+  empty.Clear();
+  EXPECT_THROW(empty.Trim(), std::invalid_argument);
+  EXPECT_THROW(ring.Crop(TRect{10, 21, 13, 22}), std::invalid_argument);
+}
+
+TEST(Patterns, FillInsideAndDrawLeaveBackgroundAlone) {
+  TPattern p = PatternFromRows({"a.",
+                                ".b"},
+                               1, 1);
+  TestCanvas canvas(4, 4, kBlue);
+  p.Draw(canvas);
+  EXPECT_EQ(canvas.Rows({kBlue, ColorOf('a'), ColorOf('b')}, ".ab"),
+            (std::vector<std::string>{"....",
+                                      ".a..",
+                                      "..b.",
+                                      "...."}));
+  p.FillInside(kRed);
+  EXPECT_EQ(p.GetPixel(1, 1), kRed);
+  EXPECT_EQ(p.GetPixel(2, 2), kRed);
+  EXPECT_EQ(p.GetPixel(2, 1), clWhite);
+}
+
+TEST(Patterns, DrawFrameRunsAlongTheOuterPixels) {
+  TImg img(2, 3, 5, 7);
+  TestCanvas canvas(8, 9);
+  img.DrawFrame(kRed, canvas);
+  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"........",
+                                                                          "........",
+                                                                          "........",
+                                                                          "..####..",
+                                                                          "..#..#..",
+                                                                          "..#..#..",
+                                                                          "..#..#..",
+                                                                          "..####..",
+                                                                          "........"}));
+}
+
+TEST(Patterns, PatternListOwnsAndClears) {
+  TPatternList list;
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  list.Add(std::make_unique<TPattern>(TRect{0, 0, 0, 0}, clWhite));
+  list.Add(std::make_unique<TPattern>(TRect{0, 0, 1, 0}, clWhite));
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Items(1).Width(), 2);
+  EXPECT_THROW(list.Items(2), std::out_of_range);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+// ---- rectangles ----
+
+TEST(Primitives, RectangleBytesAndPainting) {
+  TRectangle r(3, 4, 10, 12, kRed);
+  TByteArray b{9, 9, 9};
+  r.SaveToBytes(b);
+  EXPECT_EQ(b, (TByteArray{3, 0, 0, 0, 4, 0, 0, 0, 10, 0, 0, 0, 12, 0, 0, 0, 255, 0, 0, 0}));
+  TRectangle back = TRectangle::CreateFromBytes(b);
+  EXPECT_EQ(back.GetBounds(), (TRect{3, 4, 10, 12}));
+  EXPECT_EQ(back.Color, kRed);
+  b.pop_back();
+  EXPECT_THROW(TRectangle::CreateFromBytes(b), EReadError);
+
+  TPattern p(TRect{0, 0, 3, 2}, clWhite);
+  p.Clear();
+  TRectangle(2, 1, 9, 9, kRed).PaintInto(p);  // reaches beyond the pattern
+  TestCanvas canvas(4, 3);
+  p.Draw(canvas);
+  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"....",
+                                                                          "..##",
+                                                                          "..##"}));
+}
+
+TEST(Primitives, RectangleFrameUsesItsArgumentAndFillItsColour) {
+  TRectangle r(1, 1, 3, 2, kRed);
+  TestCanvas canvas(5, 4);
+  r.Fill(canvas);
+  r.DrawFrame(kBlue, canvas);
+  EXPECT_EQ(canvas.Rows({clWhite, kRed, kBlue}, ".rb"), (std::vector<std::string>{".....",
+                                                                                  ".bbb.",
+                                                                                  ".bbb.",
+                                                                                  "....."}));
+  TRectangle wide(0, 1, 4, 3, kRed);
+  TestCanvas c2(5, 4);
+  wide.Fill(c2);
+  wide.DrawFrame(kBlue, c2);
+  EXPECT_EQ(c2.Rows({clWhite, kRed, kBlue}, ".rb"), (std::vector<std::string>{".....",
+                                                                              "bbbbb",
+                                                                              "brrrb",
+                                                                              "bbbbb"}));
+}
+
+// ---- ellipses ----
+
+TEllipse Ellipse(Real cx, Real cy, Real a, Real b, TColor color = kRed) {
+  TEllipse e;
+  e.Center = MakeVector(cx, cy);
+  e.Rotation = IdentityMatrix;
+  e.Axes = MakeVector(a, b);
+  e.Exponent = 2;
+  e.Color = color;
+  return e;
+}
+
+TEST(Primitives, EllipseBytesRoundTrip) {
+  TEllipse e = Ellipse(1.0L / 3, -2, 0.1L, 5);
+  e.Rotation[1][0] = -0.0L;
+  e.Color = 0x00ABCDEF;
+  TByteArray b;
+  e.SaveToBytes(b);
+  ASSERT_EQ(b.size(), 76u);
+  int32_t pos = 0;
+  EXPECT_EQ(ExtractDouble(b, pos), 1.0 / 3);  // rounded to double on the way
+  EXPECT_EQ(ExtractDouble(b, pos), -2.0);
+  EXPECT_EQ(ExtractDouble(b, pos), 1.0);
+  EXPECT_EQ(ExtractDouble(b, pos), 0.0);
+  double r10 = ExtractDouble(b, pos);
+  EXPECT_TRUE(std::signbit(r10));
+  EXPECT_EQ(ExtractDouble(b, pos), 1.0);
+  EXPECT_EQ(ExtractDouble(b, pos), 0.1);
+  EXPECT_EQ(ExtractDouble(b, pos), 5.0);
+  EXPECT_EQ(ExtractDouble(b, pos), 2.0);
+  EXPECT_EQ(static_cast<TColor>(ExtractInteger(b, pos)), 0x00ABCDEFu);
+
+  TEllipse back = TEllipse::CreateFromBytes(b);
+  EXPECT_EQ(back.Center[0], static_cast<Real>(1.0 / 3));
+  TByteArray again;
+  back.SaveToBytes(again);
+  EXPECT_EQ(again, b);
+  b.resize(75);
+  EXPECT_THROW(TEllipse::CreateFromBytes(b), EReadError);
+}
+
+TEST(Primitives, ContainsIncludesTheBoundary) {
+  TEllipse e = Ellipse(10, 20, 3, 2);
+  EXPECT_TRUE(e.Contains(13, 20));
+  EXPECT_TRUE(e.Contains(10, 22));
+  EXPECT_TRUE(e.Contains(10, 20));
+  EXPECT_FALSE(e.Contains(13.01, 20));
+  EXPECT_FALSE(e.Contains(11, 22));
+  TVector local = e.ToLocal(12, 19);
+  EXPECT_EQ(local[0], 2.0L);
+  EXPECT_EQ(local[1], -1.0L);
+
+  // A quarter turn: the first axis points along y.
+  e.Rotation[0][0] = 0;
+  e.Rotation[0][1] = -1;
+  e.Rotation[1][0] = 1;
+  e.Rotation[1][1] = 0;
+  EXPECT_TRUE(e.Contains(10, 23));
+  EXPECT_FALSE(e.Contains(13, 20));
+}
+
+TEST(Primitives, ContainsFollowsTheExponent) {
+  TEllipse e = Ellipse(0, 0, 1, 1);
+  EXPECT_FALSE(e.Contains(0.7, 0.75));  // 0.49 + 0.5625 > 1
+  e.Exponent = 4;                       // squarer: 0.2401 + 0.3164 <= 1
+  EXPECT_TRUE(e.Contains(0.7, 0.75));
+  e.Exponent = 1;  // a diamond
+  EXPECT_TRUE(e.Contains(0.5, 0.5));
+  EXPECT_FALSE(e.Contains(0.5, 0.51));
+  e.Exponent = 1.5;  // exp/ln branch
+  EXPECT_TRUE(e.Contains(0.6, 0.6));
+  EXPECT_FALSE(e.Contains(0.7, 0.7));
+}
+
+TEST(Primitives, DamagedEllipsesContainNothing) {
+  TEllipse zeroAxis = Ellipse(0, 0, 0, 1);
+  EXPECT_FALSE(zeroAxis.Contains(1, 0));
+  TEllipse nan = Ellipse(std::numeric_limits<Real>::quiet_NaN(), 0, 1, 1);
+  EXPECT_FALSE(nan.Contains(0, 0));
+  TEllipse singular = Ellipse(0, 0, 1, 1);
+  singular.Rotation = ZeroMatrix;
+  EXPECT_FALSE(singular.Contains(0.5, 0));
+  TestCanvas canvas(8, 8);
+  nan.Fill(canvas);
+  nan.DrawOutline(canvas, 10, 1);
+  EXPECT_EQ(canvas.Rows({clWhite}, "."), TestCanvas(8, 8).Rows({clWhite}, "."));
+}
+
+TEST(Primitives, PowerRule) {
+  EXPECT_EQ(Power(2, 10), 1024.0L);
+  EXPECT_EQ(Power(2, -2), 0.25L);
+  EXPECT_EQ(Power(0, 3), 0.0L);
+  EXPECT_EQ(Power(0, 0), 1.0L);
+  EXPECT_EQ(Power(-3, 3), -27.0L);
+  EXPECT_EQ(Power(0.1L, 2), 0.1L * 0.1L);
+  EXPECT_NEAR(Power(2, 0.5L), std::sqrt(2.0L), 1e-18L);
+}
+
+TEST(Primitives, FillColoursExactlyTheContainedLatticePoints) {
+  TEllipse e = Ellipse(10, 20, 3, 2);
+  TestCanvas canvas(30, 30);
+  e.Fill(canvas);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 30; ++x) {
+      // (x-10)^2/9 + (y-20)^2/4 <= 1, in integers.
+      bool inside = 4 * (x - 10) * (x - 10) + 9 * (y - 20) * (y - 20) <= 36;
+      EXPECT_EQ(canvas.GetPixel(x, y), inside ? kRed : clWhite) << x << "," << y;
+    }
+  EXPECT_EQ(canvas.GetPixel(13, 20), kRed);
+
+  // Reaching beyond the surface is clipped, not an error.
+  TestCanvas small(4, 4);
+  Ellipse(0, 0, 2, 2).Fill(small);
+  EXPECT_EQ(small.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"###.",
+                                                                         "##..",
+                                                                         "#...",
+                                                                         "...."}));
+}
+
+TEST(Primitives, OutlineWithTwoStepsVisitsTheQuarterPoints) {
+  TEllipse e = Ellipse(10, 20, 3, 2, kBlue);
+  TestCanvas canvas(30, 30);
+  e.DrawOutline(canvas, 2, 3);
+  EXPECT_EQ(canvas.pen, kBlue);
+  EXPECT_EQ(canvas.penWidth, 3);
+  ASSERT_EQ(canvas.path.size(), 6u);
+  EXPECT_FALSE(canvas.path[0].Drawn);
+  const TPoint expected[] = {{13, 20}, {10, 22}, {7, 20}, {10, 18}, {13, 20}, {10, 22}};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(canvas.path[i].Point, expected[i]) << i;
+    EXPECT_EQ(canvas.path[i].Drawn, i > 0);
+  }
+}
+
+TEST(Primitives, OutlineWithHundredStepsDraws396Segments) {
+  TEllipse e = Ellipse(50, 50, 40, 20);
+  TestCanvas canvas(100, 100);
+  e.DrawOutline(canvas, 100, 2);
+  ASSERT_EQ(canvas.path.size(), 397u);  // one move, 396 lines
+  EXPECT_EQ(canvas.path.front().Point, (TPoint{90, 50}));
+  // The last point lies just past a full turn: back at the start, or one step on.
+  TPoint last = canvas.path.back().Point;
+  EXPECT_EQ(last.X, 90);
+  EXPECT_LE(std::abs(last.Y - 50), 1);
+  // A quarter of the way round is the end of the second axis.
+  EXPECT_EQ(canvas.path[99].Point, (TPoint{50, 70}));
+  // Too few steps per quarter turn cannot be drawn.
+  TestCanvas none(10, 10);
+  e.DrawOutline(none, 1, 2);
+  EXPECT_TRUE(none.path.empty());
+}
+
+TEST(Primitives, OutlineRoundsHalvesToEven) {
+  // The start point is Center + (a, 0): 4.5 rounds down to 4, 5.5 up to 6.
+  TestCanvas canvas(10, 10);
+  Ellipse(2.5L, 0.5L, 2, 1).DrawOutline(canvas, 2, 1);
+  EXPECT_EQ(canvas.path[0].Point, (TPoint{4, 0}));
+  canvas.path.clear();
+  Ellipse(3.5L, 1.5L, 2, 1).DrawOutline(canvas, 2, 1);
+  EXPECT_EQ(canvas.path[0].Point, (TPoint{6, 2}));
+  canvas.path.clear();
+  Ellipse(-2.5L, -1.5L, 1, 1).DrawOutline(canvas, 2, 1);
+  EXPECT_EQ(canvas.path[0].Point, (TPoint{-2, -2}));
+}
+
+}  // namespace
+}  // namespace ormax

@@ -1,18 +1,88 @@
 // Methods: the analysis, as free routines that fill objects handed to them.
-//   BuildQuadTree  a raster into a quadtree of single-colour rectangles
-// A non-uniform cell one pixel wide (or high) still gets four children; the quadrants
-// without pixels stay empty nodes (no data, no children), which every reader of the
-// quadtree passes over.
+//   BuildQuadTree       a raster into a quadtree of single-colour rectangles
+//   SegmentPattern      a scene into its 8-connected regions, in first-cell order
+//   FitEllipse, EllipseError          the moment-fitted ellipse of a region
+//   BuildRepresentation, NormaliseTree, TreeToCode, DrawRepresentation
+//   CompareEllipses, CodeDistance, FindNearest          recognition
+// Edge cases: a non-uniform cell one pixel wide gets four children, the quadrants
+// without pixels staying empty nodes; a region must hold an inside pixel to be
+// fitted; splitting stops at level 30 (positions of a deeper node would not fit in a
+// code file) and where a half would be empty; ellipses that no grid point reaches
+// compare as 1 (nothing in common).
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"
 
 namespace ormax {
 
+// ---- quadtree ----
+
 // Fills node (created empty by the caller) with the quadtree of image: a uniform
 // cell is a leaf holding its TRectangle bytes; any other cell has four children,
 // top-left, top-right, bottom-left, bottom-right, split at the cell's Center.
 void BuildQuadTree(const TImg& image, TTree& node);
+
+// ---- segmentation ----
+
+using TIntegerArray = std::vector<int32_t>;
+using TIntegerList = std::vector<TIntegerArray>;
+
+// Side by side or one above the other with no gap, touching along the common line or
+// at a corner. Overlapping rectangles are not adjacent.
+bool RectanglesAdjacent(const TRect& a, const TRect& b);
+void AddInteger(TIntegerArray& group, int32_t value);
+void AddIntegers(TIntegerArray& group, const TIntegerArray& more);
+void DeleteGroup(TIntegerList& groups, int32_t position);
+
+// Groups cells into 8-connected groups: a new cell joins the groups it touches,
+// which merge into the lowest-numbered one. Groups come in the order of their first
+// cell; members in the order in which they joined.
+TIntegerList GroupCells(const std::vector<TRect>& cells);
+
+// Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
+// to list, in the order of each region's first quadtree cell.
+void SegmentPattern(const TPattern& scene, TPatternList& list);
+
+// ---- ellipses ----
+
+// The ellipse of the region's moments. The region must hold an inside pixel
+// (std::invalid_argument otherwise).
+void FitEllipse(const TPattern& region, TEllipse& ellipse);
+// 1 - common / covered over the region's bounds, rounded to double.
+double EllipseError(const TPattern& region, const TEllipse& ellipse);
+
+// ---- representation trees and codes ----
+
+// Deepest level a representation tree reaches, whatever maxTreeLevel says: a node
+// at level 31 would have a position beyond what a code file can hold.
+inline constexpr int32_t MaxRepresentationLevel = 30;
+
+void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
+                         double admissibleError, int32_t level);
+void NormaliseTree(const TPattern& region, TTree& tree);
+int CompareItemsByIndex(const TCodeItem& a, const TCodeItem& b);
+// Replaces code's items and Arity; a lone leaf gets Arity 2. Throws std::length_error
+// for a tree whose positions would not fit in 32 bits.
+void TreeToCode(const TTree& tree, TCode& code);
+void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t level,
+                        int32_t maxViewLevel);
+
+// ---- comparison and recognition ----
+
+double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
+double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
+
+using TCodeDistance = std::function<double(const TCode&, const TCode&)>;
+
+// Position of the base code nearest to code (the first on ties); the base must hold
+// a code (std::invalid_argument otherwise).
+int32_t FindNearest(const TCodeBase& base, const TCode& code, const TCodeDistance& distance,
+                    double& bestDistance);
 
 }  // namespace ormax

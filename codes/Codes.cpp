@@ -92,4 +92,63 @@ void TCode::LoadFromFile(const std::string& name) {
   LoadFromBytes(ReadWholeFile(name, MaxFileSize), name);
 }
 
+// ---- base ----
+
+std::vector<std::string> SplitBaseListLines(const TByteArray& text) {
+  std::vector<std::string> lines;
+  size_t end = text.size();
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == 26) {  // Ctrl-Z ends the file
+      end = i;
+      break;
+    }
+  size_t start = 0;
+  while (start < end) {
+    size_t lf = start;
+    while (lf < end && text[lf] != '\n') ++lf;
+    size_t stop = start;
+    while (stop < lf && text[stop] != '\r') ++stop;
+    size_t a = start, b = stop;
+    while (a < b && text[a] <= 32) ++a;
+    while (b > a && text[b - 1] <= 32) --b;
+    lines.emplace_back(text.begin() + a, text.begin() + b);
+    start = lf + 1;
+  }
+  return lines;
+}
+
+void TCodeBase::Add(std::string name, std::unique_ptr<TCode> code) {
+  entries_.push_back(Entry{std::move(name), std::move(code)});
+}
+
+int32_t TCodeBase::LoadBaseList(const std::string& name) {
+  const TByteArray text = ReadWholeFile(name, MaxListFileSize);
+  const size_t slash = name.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+  int32_t added = 0;
+  for (const std::string& line : SplitBaseListLines(text)) {
+    if (line.empty() || line[0] == CommentChar) continue;
+    std::string relative = line;
+    for (char& c : relative)
+      if (c == '\\') c = '/';
+    auto code = std::make_unique<TCode>();
+    code->LoadFromFile(folder + relative + CodeFileExt);
+    // A code without items has no depth and would match every region at distance 0.
+    bool consistent = !code->Items.empty();
+    if (consistent && added == 0) {
+      AdmissibleError = code->AdmissibleError;
+      MaxLevel = code->MaxLevel;
+    } else if (consistent) {
+      consistent = code->AdmissibleError == AdmissibleError && code->Depth() == MaxLevel;
+    }
+    if (!consistent) {
+      Clear();
+      return 0;
+    }
+    Add(line, std::move(code));
+    ++added;
+  }
+  return added;
+}
+
 }  // namespace ormax

@@ -1,6 +1,7 @@
-// Codes: the flat, storable form of a representation tree and its file format.
+// Codes: the flat, storable form of a representation tree, its file format, and the
+// base of known codes.
 //   TCodeItem, TCode (LevelOf, LastIndex, Depth, ClearItems, SaveToFile, LoadFromFile),
-//   TCodeList (owning), CodeFileExt
+//   TCodeList (owning), CodeFileExt, TCodeBase (LoadBaseList)
 // A code file: 20-byte header (items, Arity, AdmissibleError, MaxLevel) and then per
 // item a flag byte, Index, data length and data, all little-endian.
 // A code without items has LastIndex -1 and Depth -1. A damaged file fails to load
@@ -8,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,5 +66,46 @@ class TCodeList : public TOwningList<TCode> {
   TCode& GetCode(int32_t i) { return Items(i); }
   const TCode& GetCode(int32_t i) const { return Items(i); }
 };
+
+// The known codes: entries (name, code) read from a base list file, all built with
+// the same admissible error and reaching the same depth.
+class TCodeBase {
+ public:
+  static constexpr char CommentChar = '%';
+  static constexpr uint64_t MaxListFileSize = uint64_t{64} << 20;
+
+  double AdmissibleError = 0.0;  // of the first code loaded
+  int32_t MaxLevel = 0;          // of the first code loaded; every later Depth equals it
+
+  TCodeBase() = default;
+  TCodeBase(const TCodeBase&) = delete;
+  TCodeBase& operator=(const TCodeBase&) = delete;
+
+  // Appends one entry per code line of the list file: lines are trimmed, empty lines
+  // and lines starting with '%' skipped, the others name code files relative to the
+  // list's folder (a backslash or '/' separates folders), without the ".c". Returns the
+  // number added, or 0 when the base is rejected (a code without items, or a later
+  // code whose admissible error or depth differs from the first): the base is then
+  // empty. A file that cannot be read raises its error; entries added before stay.
+  int32_t LoadBaseList(const std::string& name);
+
+  int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
+  bool Empty() const { return entries_.empty(); }
+  const std::string& Names(int32_t i) const { return entries_.at(static_cast<size_t>(i)).Name; }
+  const TCode& GetCode(int32_t i) const { return *entries_.at(static_cast<size_t>(i)).Code; }
+  void Add(std::string name, std::unique_ptr<TCode> code);
+  void Clear() { entries_.clear(); }
+
+ private:
+  struct Entry {
+    std::string Name;
+    std::unique_ptr<TCode> Code;
+  };
+  std::vector<Entry> entries_;
+};
+
+// The lines of a base list file: text up to the first CR or LF of each line, Ctrl-Z
+// ending the file, each line trimmed of characters 0 to 32.
+std::vector<std::string> SplitBaseListLines(const TByteArray& text);
 
 }  // namespace ormax

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
 
 #include "tests/Rasters.h"
+#include "tests/TestCanvas.h"
 
 namespace ormax {
 namespace {
@@ -151,6 +154,607 @@ TEST(QuadTree, LeavesTileRandomImagesExactly) {
     }
     for (int c : covered) ASSERT_EQ(c, 1) << "round " << round;
   }
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+using testing::ColorOf;
+using testing::PatternFromRows;
+
+// ---- segmentation ----
+
+TEST(Segmentation, RectanglesAdjacentSideBySideOrAtACorner) {
+  const TRect a{0, 0, 1, 1};
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 0, 3, 1}));    // right
+  EXPECT_TRUE(RectanglesAdjacent(TRect{2, 0, 3, 1}, a));    // symmetric
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{0, 2, 0, 2}));    // below
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 2, 2, 2}));    // diagonal corner
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{-3, -1, -1, -1}));  // top-left corner
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{3, 0, 3, 1}));   // a column of gap
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{2, 3, 2, 3}));   // off the corner
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{1, 1, 2, 2}));   // overlapping
+  EXPECT_FALSE(RectanglesAdjacent(a, a));
+}
+
+TEST(Segmentation, GroupRoutines) {
+  TIntegerArray g{1};
+  AddInteger(g, 5);
+  AddIntegers(g, {7, 3});
+  EXPECT_EQ(g, (TIntegerArray{1, 5, 7, 3}));
+  TIntegerList list{{0}, {1}, {2}};
+  DeleteGroup(list, 1);
+  EXPECT_EQ(list, (TIntegerList{{0}, {2}}));
+}
+
+TEST(Segmentation, AJoiningCellMergesGroupsIntoTheLowest) {
+  // Cells 0 and 1 apart, cell 2 touching both: members 0, 2, 1.
+  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
+            (TIntegerList{{0, 2, 1}}));
+  // Three groups; cell 3 touches groups 0 and 2: group 1 keeps its place after.
+  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0},
+                        TRect{1, 0, 1, 0}}),
+            (TIntegerList{{0, 3, 2}, {1}}));
+  // A cell touching three groups takes the higher ones in descending order.
+  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2},
+                        TRect{1, 1, 1, 1}}),
+            (TIntegerList{{0, 3, 2, 1}}));
+  EXPECT_TRUE(GroupCells({}).empty());
+}
+
+std::vector<std::vector<std::string>> RegionsAsRows(const TPatternList& list) {
+  std::vector<std::vector<std::string>> out;
+  for (const auto& region : list) {
+    std::vector<std::string> rows;
+    for (int32_t y = region->Top; y <= region->Bottom; ++y) {
+      std::string row;
+      for (int32_t x = region->Left; x <= region->Right; ++x) {
+        const TColor c = region->GetPixel(x, y);
+        char ch = '?';
+        for (char k : std::string(".abcdefgh#"))
+          if (ColorOf(k) == c) ch = k;
+        row += ch;
+      }
+      rows.push_back(row);
+    }
+    out.push_back(rows);
+  }
+  return out;
+}
+
+TEST(Segmentation, RegionsAreEightConnectedAndKeepTheirColours) {
+  TPatternList list;
+  SegmentPattern(PatternFromRows({"aa..b",
+                                  "ab...",
+                                  "..c..",
+                                  "....."}),
+                 list);
+  // "aa/ab" touches "c" only at a corner: one region; "b" on the right is apart.
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(RegionsAsRows(list), (std::vector<std::vector<std::string>>{
+                                     {"aa.",
+                                      "ab.",
+                                      "..c"},
+                                     {"b"}}));
+  EXPECT_EQ(list.Items(0).GetBounds(), (TRect{0, 0, 2, 2}));
+  EXPECT_EQ(list.Items(1).GetBounds(), (TRect{4, 0, 4, 0}));
+  EXPECT_EQ(list.Items(1).Background(), clWhite);
+}
+
+TEST(Segmentation, OnePixelGapSeparatesAndOtherRegionsAreBackground) {
+  TPatternList list;
+  SegmentPattern(PatternFromRows({"a.b..",
+                                  "a.b..",
+                                  "a....",
+                                  "aaaaa"},
+                                 3, 4),
+                 list);
+  ASSERT_EQ(list.Count(), 2);
+  // The L's box holds the "b" column, which is background in the L's pattern.
+  EXPECT_EQ(RegionsAsRows(list), (std::vector<std::vector<std::string>>{
+                                     {"a....",
+                                      "a....",
+                                      "a....",
+                                      "aaaaa"},
+                                     {"b",
+                                      "b"}}));
+  EXPECT_EQ(list.Items(1).GetBounds(), (TRect{5, 4, 5, 5}));
+}
+
+TEST(Segmentation, RegionsComeInTheOrderOfTheirFirstQuadtreeCell) {
+  // Leaf order visits the top-left quadrant first: "b" (bottom-left of it) comes
+  // before "a" in the top-right quadrant although "a" is on the first row.
+  TPatternList list;
+  SegmentPattern(PatternFromRows({"....a...",
+                                  "........",
+                                  "........",
+                                  ".b......",
+                                  "........",
+                                  "........",
+                                  "........",
+                                  "c......."}),
+                 list);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Items(0).GetPixel(1, 3), ColorOf('b'));
+  EXPECT_EQ(list.Items(1).GetPixel(4, 0), ColorOf('a'));
+  EXPECT_EQ(list.Items(2).GetPixel(0, 7), ColorOf('c'));
+}
+
+TEST(Segmentation, EmptyScenesAndSinglePixels) {
+  TPatternList list;
+  SegmentPattern(PatternFromRows({"...",
+                                  "..."}),
+                 list);
+  EXPECT_EQ(list.Count(), 0);
+  SegmentPattern(PatternFromRows({"...",
+                                  ".#."}),
+                 list);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Items(0).GetBounds(), (TRect{1, 1, 1, 1}));
+  SegmentPattern(PatternFromRows({"#"}), list);  // appends, keeps what was there
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(Segmentation, MatchesAFloodFillOnRandomScenes) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 150; ++round) {
+    const int w = 1 + static_cast<int>(rng() % 17), h = 1 + static_cast<int>(rng() % 17);
+    TPattern scene(TRect{0, 0, w - 1, h - 1}, clWhite);
+    for (int x = 0; x < w; ++x)
+      for (int y = 0; y < h; ++y)
+        scene.SetPixel(x, y, rng() % 3 == 0 ? static_cast<TColor>(rng() % 2) : clWhite);
+    TPatternList list;
+    SegmentPattern(scene, list);
+    // Label each pixel with its region, and check that every 8-neighbour pair of
+    // inside pixels shares a region and that every inside pixel is in one region.
+    std::vector<int> label(static_cast<size_t>(w * h), -1);
+    for (int32_t r = 0; r < list.Count(); ++r) {
+      const TPattern& region = list.Items(r);
+      EXPECT_EQ(region.GetInsideBounds(), region.GetBounds());
+      for (int x = region.Left; x <= region.Right; ++x)
+        for (int y = region.Top; y <= region.Bottom; ++y)
+          if (region.IsInside(x, y)) {
+            EXPECT_EQ(region.GetPixel(x, y), scene.GetPixel(x, y));
+            ASSERT_EQ(label[static_cast<size_t>(y * w + x)], -1);
+            label[static_cast<size_t>(y * w + x)] = r;
+          }
+    }
+    for (int x = 0; x < w; ++x)
+      for (int y = 0; y < h; ++y) {
+        const int l = label[static_cast<size_t>(y * w + x)];
+        ASSERT_EQ(l >= 0, scene.IsInside(x, y));
+        if (l < 0) continue;
+        for (int dx = -1; dx <= 1; ++dx)
+          for (int dy = -1; dy <= 1; ++dy)
+            if (scene.InBounds(x + dx, y + dy) && scene.IsInside(x + dx, y + dy)) {
+              ASSERT_EQ(label[static_cast<size_t>((y + dy) * w + x + dx)], l);
+            }
+      }
+  }
+}
+
+// ---- ellipse fitting ----
+
+constexpr long double kInvSqrt3 = 0.577350269189625764509L;
+
+TEST(Ellipses, SinglePixel) {
+  TPattern p = PatternFromRows({"#"}, 7, 9);
+  TEllipse e;
+  FitEllipse(p, e);
+  EXPECT_EQ(e.Center[0], 7.0L);
+  EXPECT_EQ(e.Center[1], 9.0L);
+  EXPECT_EQ(e.Rotation[0][0], 1.0L);
+  EXPECT_EQ(e.Rotation[0][1], 0.0L);
+  EXPECT_EQ(e.Rotation[1][0], 0.0L);
+  EXPECT_EQ(e.Rotation[1][1], 1.0L);
+  EXPECT_NEAR(e.Axes[0], kInvSqrt3, 1e-15L);
+  EXPECT_EQ(e.Axes[0], e.Axes[1]);
+  EXPECT_EQ(e.Exponent, 2.0);
+  EXPECT_EQ(e.Color, ColorOf('#'));
+  EXPECT_EQ(EllipseError(p, e), 0.0);
+}
+
+TEST(Ellipses, TwoPixels) {
+  TEllipse e;
+  FitEllipse(PatternFromRows({"ab"}), e);
+  EXPECT_EQ(e.Center[0], 0.5L);
+  EXPECT_EQ(e.Center[1], 0.0L);
+  EXPECT_EQ(e.Rotation[0][0], 1.0L);
+  EXPECT_EQ(e.Rotation[1][1], 1.0L);
+  EXPECT_EQ(e.Rotation[0][1], 0.0L);
+  EXPECT_NEAR(e.Axes[0], 2 * std::sqrt(1.0L / 3), 1e-15L);
+  EXPECT_NEAR(e.Axes[1], kInvSqrt3, 1e-15L);
+  EXPECT_EQ(e.Color, ColorOf('b'));  // the last inside pixel of the scan
+}
+
+TEST(Ellipses, BarsLieAlongTheirFirstAxis) {
+  for (int w : {2, 5, 30}) {
+    TEllipse e;
+    FitEllipse(PatternFromRows({std::string(static_cast<size_t>(w), '#')}, 3, 4), e);
+    EXPECT_NEAR(e.Axes[0], w * kInvSqrt3, 1e-14L) << w;
+    EXPECT_NEAR(e.Axes[1], kInvSqrt3, 1e-15L) << w;
+    EXPECT_EQ(e.Rotation[0][0], 1.0L);
+    EXPECT_EQ(e.Rotation[1][0], 0.0L);
+    // Stored as -0: a formula -c/n of the eigenvectors, kept as written.
+    EXPECT_TRUE(std::signbit(e.Rotation[1][0])) << w;
+  }
+  TEllipse v;
+  FitEllipse(PatternFromRows({"#", "#", "#", "#"}), v);
+  EXPECT_EQ(v.Rotation[0][0], 0.0L);
+  EXPECT_EQ(v.Rotation[1][0], 1.0L);  // first axis down the column
+  EXPECT_EQ(v.Rotation[0][1], -1.0L);  // second axis towards negative x
+  EXPECT_EQ(v.Rotation[1][1], 0.0L);
+  EXPECT_NEAR(v.Axes[0], 4 * kInvSqrt3, 1e-14L);
+}
+
+TEST(Ellipses, SquaresGetTheIdentity) {
+  for (int s : {2, 3, 6}) {
+    std::vector<std::string> rows(static_cast<size_t>(s), std::string(static_cast<size_t>(s), '#'));
+    TEllipse e;
+    FitEllipse(PatternFromRows(rows), e);
+    EXPECT_EQ(e.Rotation[0][0], 1.0L);
+    EXPECT_EQ(e.Rotation[0][1], 0.0L);
+    EXPECT_EQ(e.Rotation[1][0], 0.0L);
+    EXPECT_EQ(e.Rotation[1][1], 1.0L);
+    EXPECT_NEAR(e.Axes[0], s * kInvSqrt3, 1e-14L);
+    EXPECT_EQ(e.Axes[0], e.Axes[1]);
+  }
+}
+
+TEST(Ellipses, FirstAxisPointsToTheHeavierSide) {
+  // An L with its upright on the right: 5 of its 9 pixels lie right of the centroid
+  // (x = 3.67), so the first axis points right.
+  TPattern l = PatternFromRows({"......#",
+                                "......#",
+                                "#######"});
+  TEllipse e;
+  FitEllipse(l, e);
+  int pos = 0, neg = 0;
+  for (int x = l.Left; x <= l.Right; ++x)
+    for (int y = l.Top; y <= l.Bottom; ++y)
+      if (l.IsInside(x, y)) {
+        if (e.ToLocal(x, y)[0] >= 0)
+          ++pos;
+        else
+          ++neg;
+      }
+  EXPECT_GE(pos, neg);
+  EXPECT_GT(e.Rotation[0][0], 0);
+  // Mirrored, the axis turns round.
+  TEllipse m;
+  FitEllipse(PatternFromRows({"#......",
+                              "#......",
+                              "#######"}),
+             m);
+  EXPECT_LT(m.Rotation[0][0], 0);
+}
+
+TEST(Ellipses, ErrorMeasuresTheMismatch) {
+  TPattern square = PatternFromRows({"###", "###", "###"});
+  TEllipse e;
+  FitEllipse(square, e);
+  // Semi-axes 3/sqrt3 = 1.73: the corners (distance 1.41) are inside, so all 9 match.
+  EXPECT_EQ(EllipseError(square, e), 0.0);
+  TEllipse far = e;
+  far.Center = MakeVector(100, 100);
+  EXPECT_EQ(EllipseError(square, far), 1.0);
+  TPattern ring = PatternFromRows({"###", "#.#", "###"});
+  TEllipse r;
+  FitEllipse(ring, r);
+  EXPECT_EQ(EllipseError(ring, r), static_cast<double>(1.0L - 8.0L / 9));  // the hole is covered, not inside
+  TPattern empty(TRect{0, 0, 1, 1}, clWhite);
+  empty.Clear();
+  EXPECT_THROW(FitEllipse(empty, e), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+using testing::PatternFromRows;
+using testing::TestCanvas;
+
+TPattern Blob() {
+  return PatternFromRows({"..####....",
+                          ".######...",
+                          "########..",
+                          "##########",
+                          ".#########",
+                          "....######"},
+                         5, 7);
+}
+
+std::vector<int32_t> IndicesOf(const TCode& code) {
+  std::vector<int32_t> out;
+  for (const auto& item : code.Items) out.push_back(item.Index);
+  return out;
+}
+
+// ---- representation trees ----
+
+TEST(Representation, MaximumLevelZeroGivesOneNode) {
+  TTree t;
+  BuildRepresentation(Blob(), t, 0, -5.0, 0);
+  EXPECT_TRUE(t.Children.empty());
+  EXPECT_EQ(t.Data.size(), 76u);
+  TCode code;
+  TreeToCode(t, code);
+  ASSERT_EQ(code.Items.size(), 1u);
+  EXPECT_EQ(code.Items[0].Index, 0);
+  EXPECT_EQ(code.Items[0].HasChildren, 0);
+  EXPECT_EQ(code.Arity, 2);
+  EXPECT_EQ(code.Depth(), 0);
+}
+
+TEST(Representation, TheAdmissibleErrorDecidesASplit) {
+  const TPattern blob = Blob();
+  TEllipse e;
+  FitEllipse(blob, e);
+  const double err = EllipseError(blob, e);
+  ASSERT_GT(err, 0.0);
+  TTree atError, belowError, always;
+  BuildRepresentation(blob, atError, 5, err, 0);  // equal: no split
+  EXPECT_TRUE(atError.Children.empty());
+  BuildRepresentation(blob, belowError, 5, std::nextafter(err, 0.0), 0);
+  EXPECT_EQ(belowError.Children.size(), 2u);
+  BuildRepresentation(blob, always, 5, 1.0, 0);  // errors never exceed 1
+  EXPECT_TRUE(always.Children.empty());
+}
+
+TEST(Representation, ErrorZeroSplitsDownToTheMaximumLevel) {
+  TTree t;
+  BuildRepresentation(Blob(), t, 2, 0.0, 0);
+  EXPECT_EQ(t.Depth(), 2);
+  // Every node holds its ellipse; the first child the non-negative side of the root.
+  const TEllipse root = TEllipse::CreateFromBytes(t.Data);
+  const TEllipse first = TEllipse::CreateFromBytes(t.Children[0]->Data);
+  const TEllipse second = TEllipse::CreateFromBytes(t.Children[1]->Data);
+  EXPECT_GE(root.ToLocal(first.Center)[0], 0);
+  EXPECT_LT(root.ToLocal(second.Center)[0], 0);
+}
+
+TEST(Representation, OnePixelPartsAndEmptyHalvesStayLeaves) {
+  TTree pixel;
+  BuildRepresentation(PatternFromRows({"#"}), pixel, 3, 0.0, 0);
+  EXPECT_TRUE(pixel.Children.empty());
+  // A negative error would split every part; a half without pixels ends the branch.
+  TTree negative;
+  BuildRepresentation(PatternFromRows({"#"}), negative, 3, -1.0, 0);
+  EXPECT_TRUE(negative.Children.empty());
+  TTree bar;
+  BuildRepresentation(PatternFromRows({"########"}), bar, 100, -1.0, 0);
+  std::vector<const TByteArray*> leaves;
+  bar.CollectData(leaves);
+  EXPECT_EQ(bar.Depth(), 3);  // 8 -> 4 -> 2 -> 1 pixel
+  EXPECT_EQ(leaves.size(), 15u);
+}
+
+TEST(Representation, NoNodeBelowLevelThirty) {
+  TTree t;
+  BuildRepresentation(PatternFromRows({"########"}), t, 1000, -1.0, 29);
+  EXPECT_EQ(t.Depth(), 1);  // the root at level 29 may split once, its children not
+  TTree deep;
+  BuildRepresentation(PatternFromRows({"########"}), deep, 1000, -1.0, 30);
+  EXPECT_TRUE(deep.Children.empty());
+}
+
+TEST(Representation, ItemsComeInIndexOrder) {
+  // Root and its second child split: 0, 1, 2, 5, 6.
+  auto leaf = [](uint8_t tag) {
+    auto n = std::make_unique<TTree>();
+    n->Data = {tag};
+    return n;
+  };
+  TTree root;
+  root.Data = {0};
+  root.Children.push_back(leaf(1));
+  root.Children.push_back(leaf(2));
+  root.Children[1]->Children.push_back(leaf(5));
+  root.Children[1]->Children.push_back(leaf(6));
+  TCode code;
+  code.Items.push_back(TCodeItem{0, 99, {}});
+  TreeToCode(root, code);
+  EXPECT_EQ(IndicesOf(code), (std::vector<int32_t>{0, 1, 2, 5, 6}));
+  std::vector<int> flags, tags;
+  for (const auto& item : code.Items) {
+    flags.push_back(item.HasChildren);
+    tags.push_back(item.Data[0]);
+  }
+  EXPECT_EQ(flags, (std::vector<int>{1, 0, 1, 0, 0}));
+  EXPECT_EQ(tags, (std::vector<int>{0, 1, 2, 5, 6}));
+  EXPECT_EQ(code.Arity, 2);
+  EXPECT_EQ(code.Depth(), 2);
+  TCodeItem a{0, 3, {}}, b{0, 4, {}};
+  EXPECT_EQ(CompareItemsByIndex(a, b), -1);
+  EXPECT_EQ(CompareItemsByIndex(b, a), 1);
+  EXPECT_EQ(CompareItemsByIndex(a, a), 0);
+}
+
+TEST(Representation, NormalisedRootIsTheUnitFrame) {
+  const TPattern blob = Blob();
+  TTree t;
+  BuildRepresentation(blob, t, 2, 0.0, 0);
+  auto n = TTree::CreateCopy(t);
+  NormaliseTree(blob, *n);
+  const TEllipse root = TEllipse::CreateFromBytes(n->Data);
+  EXPECT_NEAR(root.Center[0], 0, 1e-15L);
+  EXPECT_NEAR(root.Center[1], 0, 1e-15L);
+  EXPECT_NEAR(root.Rotation[0][0], 1, 1e-15L);
+  EXPECT_NEAR(root.Rotation[0][1], 0, 1e-15L);
+  EXPECT_NEAR(root.Rotation[1][0], 0, 1e-15L);
+  EXPECT_NEAR(root.Rotation[1][1], 1, 1e-15L);
+  EXPECT_NEAR(std::hypot(root.Axes[0], root.Axes[1]), 1, 1e-15L);
+  EXPECT_EQ(root.Color, TEllipse::CreateFromBytes(t.Data).Color);
+  EXPECT_NE(n->Children[0]->Data, t.Children[0]->Data);  // the source is untouched
+
+  // A copy shifted by whole pixels gives, up to rounding, the same normalised tree.
+  TPattern moved = blob;
+  moved.Left += 100;
+  moved.Right += 100;
+  moved.Top -= 3;
+  moved.Bottom -= 3;
+  TTree tm;
+  BuildRepresentation(moved, tm, 2, 0.0, 0);
+  NormaliseTree(moved, tm);
+  std::vector<const TByteArray*> a, b;
+  n->CollectData(a);
+  tm.CollectData(b);
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    const TEllipse ea = TEllipse::CreateFromBytes(*a[i]), eb = TEllipse::CreateFromBytes(*b[i]);
+    EXPECT_NEAR(ea.Center[0], eb.Center[0], 1e-12L);
+    EXPECT_NEAR(ea.Center[1], eb.Center[1], 1e-12L);
+    EXPECT_NEAR(ea.Axes[0], eb.Axes[0], 1e-12L);
+    EXPECT_NEAR(ea.Rotation[1][0], eb.Rotation[1][0], 1e-12L);
+  }
+}
+
+size_t EllipsesDrawn(const TTree& t, int32_t maxViewLevel) {
+  TestCanvas canvas(40, 40);
+  DrawRepresentation(t, canvas, false, 0, maxViewLevel);
+  size_t moves = 0;
+  for (const auto& p : canvas.path) moves += !p.Drawn;
+  return moves;
+}
+
+TEST(Representation, DrawingStopsAtTheViewLevel) {
+  TTree t;
+  BuildRepresentation(Blob(), t, 2, 0.0, 0);
+  ASSERT_EQ(t.Depth(), 2);
+  ASSERT_EQ(t.Children[0]->Children.size(), 2u);
+  ASSERT_EQ(t.Children[1]->Children.size(), 2u);
+  EXPECT_EQ(EllipsesDrawn(t, 0), 1u);
+  EXPECT_EQ(EllipsesDrawn(t, 1), 2u);
+  EXPECT_EQ(EllipsesDrawn(t, 2), 4u);
+  EXPECT_EQ(EllipsesDrawn(t, -1), 4u);  // never stops: the leaves
+  TTree leaf;
+  BuildRepresentation(PatternFromRows({"#"}), leaf, 2, 0.0, 0);
+  EXPECT_EQ(EllipsesDrawn(leaf, 1), 1u);  // a leaf above the view level is drawn
+
+  TestCanvas filled(40, 40);
+  DrawRepresentation(leaf, filled, true, 0, 0);
+  EXPECT_TRUE(filled.path.empty());
+  EXPECT_EQ(filled.GetPixel(0, 0), testing::ColorOf('#'));
+}
+
+// ---- comparison and recognition ----
+
+TEllipse Circle(Real cx, Real cy, Real r) {
+  TEllipse e;
+  e.Center = MakeVector(cx, cy);
+  e.Rotation = IdentityMatrix;
+  e.Axes = MakeVector(r, r);
+  e.Exponent = 2;
+  return e;
+}
+
+TEST(Recognition, CompareEllipses) {
+  const TEllipse a = Circle(0, 0, 1), b = Circle(0.3L, 0, 1);
+  EXPECT_EQ(CompareEllipses(a, a), 0.0);
+  EXPECT_EQ(CompareEllipses(a, Circle(10, 0, 1)), 1.0);
+  const double ab = CompareEllipses(a, b);
+  EXPECT_GT(ab, 0.05);
+  EXPECT_LT(ab, 0.5);
+  EXPECT_EQ(ab, CompareEllipses(b, a));
+  // Too thin for the grid: no point falls inside either.
+  TEllipse thin = Circle(0, 0, 1);
+  thin.Axes = MakeVector(1, 1e-9L);
+  thin.Center = MakeVector(0, 0.01L);
+  EXPECT_EQ(CompareEllipses(thin, thin), 1.0);
+  // Degenerate extents end and answer 1.
+  const Real inf = std::numeric_limits<Real>::infinity();
+  const Real nan = std::numeric_limits<Real>::quiet_NaN();
+  EXPECT_EQ(CompareEllipses(Circle(0, 0, 0), Circle(0, 0, 0)), 1.0);
+  EXPECT_EQ(CompareEllipses(Circle(0, 0, inf), Circle(0, 0, 1)), 1.0);
+  EXPECT_EQ(CompareEllipses(Circle(nan, 0, 1), Circle(0, 0, 1)), 1.0);
+}
+
+TCodeItem Item(int32_t index, bool inner, const TEllipse& e) {
+  TCodeItem item;
+  item.Index = index;
+  item.HasChildren = inner ? 1 : 0;
+  e.SaveToBytes(item.Data);
+  return item;
+}
+
+TCode CodeOf(std::vector<TCodeItem> items) {
+  TCode c;
+  c.Arity = 2;
+  c.Items = std::move(items);
+  return c;
+}
+
+TEST(Recognition, CodeDistanceWeighsSharedLeavesByLevel) {
+  const TEllipse r1 = Circle(0, 0, 1), r2 = Circle(0.2L, 0, 1);
+  const TEllipse c1 = Circle(-0.5L, 0, 0.5L), c2 = Circle(0.5L, 0, 0.5L);
+  const TEllipse d1 = Circle(-0.4L, 0.1L, 0.5L), d2 = Circle(0.5L, 0, 0.6L);
+
+  const TCode single1 = CodeOf({Item(0, false, r1)});
+  const TCode single2 = CodeOf({Item(0, false, r2)});
+  EXPECT_EQ(CodeDistance(single1, single1), 0.0);
+  EXPECT_EQ(CodeDistance(single1, single2), CompareEllipses(r1, r2));
+
+  const TCode split1 = CodeOf({Item(0, true, r1), Item(1, false, c1), Item(2, false, c2)});
+  const TCode split2 = CodeOf({Item(0, true, r2), Item(1, false, d1), Item(2, false, d2)});
+  EXPECT_EQ(CodeDistance(split1, split1), 0.0);
+  const double s1 = 1 - CompareEllipses(c1, d1), s2 = 1 - CompareEllipses(c2, d2);
+  EXPECT_DOUBLE_EQ(CodeDistance(split1, split2), 0.5 * (1 - s1) + 0.5 * (1 - s2));
+
+  // A lone root against a base split down to depth H = 2: the root's overlap is
+  // halved twice.
+  const TCode deep = CodeOf({Item(0, true, r2), Item(1, false, d1), Item(2, true, d2),
+                             Item(5, false, c1), Item(6, false, c2)});
+  EXPECT_EQ(deep.Depth(), 2);
+  EXPECT_DOUBLE_EQ(CodeDistance(single1, deep), 1 - (1 - CompareEllipses(r1, r2)) * 0.25);
+  // And the other way round: the base leaf against the deeper scene tree.
+  EXPECT_DOUBLE_EQ(CodeDistance(deep, single1), 1 - (1 - CompareEllipses(r2, r1)) * 0.25);
+}
+
+TEST(Recognition, CodeDistanceOfDamagedCodesStaysSmall) {
+  const TEllipse r = Circle(0, 0, 1), other = Circle(0.5L, 0, 1);
+  // A last position of 2^31 - 2 must not cost a table of that size.
+  TCode far = CodeOf({Item(0, false, r), Item(std::numeric_limits<int32_t>::max() - 1, false, r)});
+  TCode plain = CodeOf({Item(0, false, r)});
+  EXPECT_EQ(CodeDistance(plain, far), 0.0);
+  // A repeated position: the item later in the code wins.
+  TCode repeated = CodeOf({Item(0, false, other), Item(0, false, r)});
+  EXPECT_EQ(CodeDistance(plain, repeated), 0.0);
+  EXPECT_EQ(CodeDistance(repeated, plain), 0.0);
+  // Items beyond the last position or before 0 take no part.
+  TCode stray = CodeOf({Item(0, false, r), Item(-4, false, other), Item(3, false, other),
+                        Item(1, false, other)});
+  EXPECT_EQ(stray.LastIndex(), 1);
+  EXPECT_EQ(CodeDistance(plain, stray), 0.0);
+}
+
+double ByName(const TCode& a, const TCode& b) { return std::abs(a.MaxLevel - b.MaxLevel) / 10.0; }
+
+TEST(Recognition, FindNearestTakesTheFirstOfEqualDistances) {
+  TCodeBase base;
+  for (int level : {7, 3, 5, 3}) {
+    auto c = std::make_unique<TCode>();
+    c->MaxLevel = level;
+    base.Add("c" + std::to_string(level), std::move(c));
+  }
+  TCode probe;
+  probe.MaxLevel = 4;
+  double best = -1;
+  EXPECT_EQ(FindNearest(base, probe, ByName, best), 1);  // 3 and 5 tie; 3 comes first
+  EXPECT_DOUBLE_EQ(best, 0.1);
+  probe.MaxLevel = 7;
+  EXPECT_EQ(FindNearest(base, probe, ByName, best), 0);
+  EXPECT_EQ(best, 0.0);
+
+  TCodeBase one;
+  one.Add("only", std::make_unique<TCode>());
+  EXPECT_EQ(FindNearest(one, probe, ByName, best), 0);
+  TCodeBase none;
+  EXPECT_THROW(FindNearest(none, probe, ByName, best), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+// AppState: the state of one run of the program (the scene, every analysis result,
+// the base, the recognition results and the five settings) and the pipeline that
+// fills it. Qt-free, so the desktop program and the command line run the same code.
+//   TAppState: ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
+//   FormatGeneral: the one way a real number is written for people
+// Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
+// recognition arrays. A scene without regions gives empty lists, not an error.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/Methods.h"
+#include "codes/Codes.h"
+#include "model/Patterns.h"
+#include "model/Trees.h"
+
+namespace ormax {
+
+class TAppState {
+ public:
+  std::unique_ptr<TPattern> SceneImage;  // none until a scene is opened
+  TTree QuadTree;
+  TPatternList Segments;
+  TTreeList Trees;
+  TTreeList NormalTrees;
+  TCodeList SceneCodes;
+  std::vector<int32_t> NearestIndices;
+  std::vector<double> NearestMeasures;
+  TCodeBase CodeBase;
+  std::string SceneFileName;
+  std::string BaseFileName;
+
+  // Settings, for the run only.
+  double AdmissibleError = 0.0;
+  int32_t MaxTreeLevel = 0;
+  int32_t MaxViewLevel = 0;
+  bool FillEllipses = true;
+  bool ShowSameness = false;
+
+  // Empties the quadtree, the region, tree and code lists and the recognition
+  // results; the scene, the base, the file names and the settings stay.
+  void ResetAnalysis();
+  // Quadtree, regions, and per region its tree, normalised copy and code (stamped
+  // with the two method settings). Needs a scene (std::logic_error otherwise).
+  void BuildSceneCodes();
+  // For every scene code, the nearest base entry and its distance. Needs a base
+  // with at least one code (std::logic_error otherwise).
+  void BuildSceneNearestIndices();
+};
+
+// value with `precision` significant digits, half up, trailing zeros dropped; fixed
+// notation for decimal exponents -3 .. precision, else d.dddE<exp>. Zero gives "0".
+std::string FormatGeneral(long double value, int precision, char decimalSeparator = '.');
+
+}  // namespace ormax

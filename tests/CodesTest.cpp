@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "codes/Files.h"
@@ -241,6 +243,142 @@ TEST(Codes, SaveFailuresKeepTheMessagesOfTheFormat) {
   } catch (const EFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + name);
   }
+}
+
+}  // namespace
+}  // namespace ormax
+
+// ---- the base ----
+
+namespace ormax {
+namespace {
+
+using testing::TempDir;
+
+// A code whose deepest item lies on `depth`, built with `error`.
+TCode CodeOfDepth(int32_t depth, double error, uint8_t seed = 0) {
+  TCode c;
+  c.Arity = 2;
+  c.AdmissibleError = error;
+  c.MaxLevel = depth;
+  int32_t index = 0;
+  for (int32_t level = 0; level < depth; ++level) {
+    c.Items.push_back(TCodeItem{1, index, Data76(seed)});
+    c.Items.push_back(TCodeItem{0, 2 * index + 1, Data76(seed)});
+    index = 2 * index + 2;
+  }
+  c.Items.push_back(TCodeItem{0, index, Data76(seed)});
+  std::sort(c.Items.begin(), c.Items.end(),
+            [](const TCodeItem& a, const TCodeItem& b) { return a.Index < b.Index; });
+  return c;
+}
+
+void WriteText(const std::string& name, const std::string& text) {
+  testing::WriteBytes(name, TByteArray(text.begin(), text.end()));
+}
+
+std::vector<std::string> Names(const TCodeBase& base) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < base.Count(); ++i) out.push_back(base.Names(i));
+  return out;
+}
+
+TEST(CodeBase, ListLinesAreTrimmedAndCommentsSkipped) {
+  TempDir dir;
+  CodeOfDepth(1, 0.05, 1).SaveToFile(dir.File("a.c"));
+  CodeOfDepth(1, 0.05, 2).SaveToFile(dir.File("b.c"));
+  WriteText(dir.File("list.txt"), "a\n\n% a comment\n  b \t\n");
+  TCodeBase base;
+  EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 2);
+  EXPECT_EQ(Names(base), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(base.GetCode(1).Items[0].Data, Data76(2));
+  EXPECT_EQ(base.AdmissibleError, 0.05);
+  EXPECT_EQ(base.MaxLevel, 1);
+
+  // CR LF, a lone CR cutting the line, the same line twice, Ctrl-Z ending the file.
+  WriteText(dir.File("dos.txt"), "b\r\na\rjunk\nb\n\x1a" "a\n");
+  TCodeBase dos;
+  EXPECT_EQ(dos.LoadBaseList(dir.File("dos.txt")), 3);
+  EXPECT_EQ(Names(dos), (std::vector<std::string>{"b", "a", "b"}));
+}
+
+TEST(CodeBase, ListsWithoutCodesGiveAnEmptyBase) {
+  TempDir dir;
+  WriteText(dir.File("comments.txt"), "% only\n%comments\n\n");
+  WriteText(dir.File("empty.txt"), "");
+  TCodeBase base;
+  EXPECT_EQ(base.LoadBaseList(dir.File("comments.txt")), 0);
+  EXPECT_EQ(base.LoadBaseList(dir.File("empty.txt")), 0);
+  EXPECT_TRUE(base.Empty());
+}
+
+TEST(CodeBase, SubFoldersWithEitherSeparator) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("bases/sub"));
+  CodeOfDepth(2, 0.0).SaveToFile(dir.File("bases/sub/c.c"));
+  WriteText(dir.File("bases/list.txt"), "sub\\c\nsub/c\n");
+  TCodeBase base;
+  EXPECT_EQ(base.LoadBaseList(dir.File("bases/list.txt")), 2);
+  EXPECT_EQ(Names(base), (std::vector<std::string>{"sub\\c", "sub/c"}));
+
+  // A list named without a folder resolves against the current folder.
+  const auto old = std::filesystem::current_path();
+  std::filesystem::current_path(dir.File("bases"));
+  TCodeBase here;
+  EXPECT_EQ(here.LoadBaseList("list.txt"), 2);
+  std::filesystem::current_path(old);
+}
+
+TEST(CodeBase, MismatchedSettingsRejectTheWholeBase) {
+  TempDir dir;
+  CodeOfDepth(2, 0.05).SaveToFile(dir.File("first.c"));
+  CodeOfDepth(2, std::nextafter(0.05, 1.0)).SaveToFile(dir.File("lastbit.c"));
+  CodeOfDepth(1, 0.05).SaveToFile(dir.File("shallow.c"));
+  TCode claims = CodeOfDepth(1, 0.05);
+  claims.MaxLevel = 2;  // the stored level is not what is tested: the depth is
+  claims.SaveToFile(dir.File("claims.c"));
+  TCode empty;
+  empty.Arity = 2;
+  empty.AdmissibleError = 0.05;
+  empty.MaxLevel = 2;
+  empty.SaveToFile(dir.File("empty.c"));
+  for (const char* second : {"lastbit", "shallow", "claims", "empty"}) {
+    WriteText(dir.File("list.txt"), std::string("first\nfirst\n") + second + "\n");
+    TCodeBase base;
+    EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 0) << second;
+    EXPECT_TRUE(base.Empty()) << second;
+  }
+  // A code without items is refused as the first code too.
+  WriteText(dir.File("list.txt"), "empty\nfirst\n");
+  TCodeBase base;
+  EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 0);
+
+  // The first code is not tested against its own stored level (2, its depth is 1);
+  // later codes are tested against that stored level.
+  WriteText(dir.File("list.txt"), "claims\nfirst\n");
+  EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 2);
+  EXPECT_EQ(base.MaxLevel, 2);
+}
+
+TEST(CodeBase, MissingOrDamagedFilesRaiseAndKeepEarlierEntries) {
+  TempDir dir;
+  CodeOfDepth(1, 0.0).SaveToFile(dir.File("a.c"));
+  TByteArray cut = CodeOfDepth(1, 0.0).SaveToBytes();
+  cut.resize(40);
+  testing::WriteBytes(dir.File("cut.c"), cut);
+  WriteText(dir.File("list.txt"), "a\nmissing\n");
+  TCodeBase base;
+  try {
+    base.LoadBaseList(dir.File("list.txt"));
+    FAIL();
+  } catch (const EFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir.File("missing.c"));
+  }
+  EXPECT_EQ(base.Count(), 1);  // the caller clears
+  base.Clear();
+  WriteText(dir.File("list.txt"), "a\ncut\n");
+  EXPECT_THROW(base.LoadBaseList(dir.File("list.txt")), EReadError);
+  EXPECT_THROW(base.LoadBaseList(dir.File("no-list.txt")), EFileError);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run clean format
+.PHONY: deps configure build test run bench clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -15,6 +15,9 @@ build: configure
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+bench: build
+	@$(BUILD_DIR)/ormax_bench
 
 run: build
 	@if [ -x $(BUILD_DIR)/ormax ]; then $(BUILD_DIR)/ormax; \

@@ -1,0 +1,45 @@
+// SceneGenerator: deterministic test scenes for the benchmarks: filled ellipses and
+// rectangles of a few colours, scattered over a white scene.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+
+#include "model/Patterns.h"
+
+namespace ormax::bench {
+
+inline std::unique_ptr<TPattern> GenerateScene(int32_t width, int32_t height, int shapes,
+                                               uint32_t seed) {
+  auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
+  scene->Clear();
+  std::mt19937 rng(seed);
+  const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000, 0x00404040, 0x00993366};
+  const double size = std::sqrt(static_cast<double>(width) * height / shapes) * 0.3;
+  for (int s = 0; s < shapes; ++s) {
+    const double cx = std::uniform_real_distribution<double>(0, width)(rng);
+    const double cy = std::uniform_real_distribution<double>(0, height)(rng);
+    const double a = std::uniform_real_distribution<double>(0.3, 1.0)(rng) * size;
+    const double b = std::uniform_real_distribution<double>(0.2, 1.0)(rng) * a;
+    const double angle = std::uniform_real_distribution<double>(0, M_PI)(rng);
+    const bool box = rng() % 2 == 0;
+    const TColor color = palette[rng() % 5];
+    const double c = std::cos(angle), sn = std::sin(angle);
+    const int32_t x0 = std::max(0, static_cast<int32_t>(cx - a - 1));
+    const int32_t x1 = std::min(width - 1, static_cast<int32_t>(cx + a + 1));
+    const int32_t y0 = std::max(0, static_cast<int32_t>(cy - a - 1));
+    const int32_t y1 = std::min(height - 1, static_cast<int32_t>(cy + a + 1));
+    for (int32_t x = x0; x <= x1; ++x)
+      for (int32_t y = y0; y <= y1; ++y) {
+        const double u = (c * (x - cx) + sn * (y - cy)) / a;
+        const double v = (-sn * (x - cx) + c * (y - cy)) / b;
+        const bool inside = box ? (std::abs(u) <= 1 && std::abs(v) <= 1) : (u * u + v * v <= 1);
+        if (inside) scene->SetPixel(x, y, color);
+      }
+  }
+  return scene;
+}
+
+}  // namespace ormax::bench

@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run bench clean format
+.PHONY: deps configure build test run bench screenshots clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,8 +20,12 @@ bench: build
 	@$(BUILD_DIR)/ormax_bench
 
 run: build
-	@if [ -x $(BUILD_DIR)/ormax ]; then $(BUILD_DIR)/ormax; \
-	else echo "The desktop program is not built yet: this tree holds the core library and its tests only."; fi
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/ormax; \
+	else echo "No display here: start the desktop program on one with 'make run', or under Xvfb with 'xvfb-run $(BUILD_DIR)/ormax'."; fi
+
+# The README's screenshots, made by driving the real main window offscreen.
+screenshots: build
+	@QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/ormax_screenshots docs/screenshots
 
 format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')

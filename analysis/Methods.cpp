@@ -68,7 +68,9 @@ bool RectanglesAdjacent(const TRect& a, const TRect& b) {
          (b.Top == int64_t{a.Bottom} + 1 && xTouch) || (a.Top == int64_t{b.Bottom} + 1 && xTouch);
 }
 
-void AddInteger(TIntegerArray& group, int32_t value) { group.push_back(value); }
+void AddInteger(TIntegerArray& group, int32_t value) {
+  group.push_back(value);
+}
 
 void AddIntegers(TIntegerArray& group, const TIntegerArray& more) {
   group.insert(group.end(), more.begin(), more.end());
@@ -172,10 +174,9 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   // Nearly circular: make the diagonal exactly equal, so that a square or a disc
   // gets the identity rotation instead of one decided by rounding noise.
   if (std::fabs(m[0][0] - m[1][1]) < kPixelMoment) {
-    const double mean = static_cast<double>(
-        (static_cast<Real>(static_cast<double>(m[0][0])) +
-         static_cast<Real>(static_cast<double>(m[1][1]))) /
-        2);
+    const double mean = static_cast<double>((static_cast<Real>(static_cast<double>(m[0][0])) +
+                                             static_cast<Real>(static_cast<double>(m[1][1]))) /
+                                            2);
     m[0][0] = mean;
     m[1][1] = mean;
   }
@@ -276,8 +277,7 @@ int CompareItemsByIndex(const TCodeItem& a, const TCodeItem& b) {
 
 namespace {
 
-void CollectItems(const TTree& node, int64_t index, std::vector<TCodeItem>& items,
-                  int32_t& arity) {
+void CollectItems(const TTree& node, int64_t index, std::vector<TCodeItem>& items, int32_t& arity) {
   if (index > std::numeric_limits<int32_t>::max())
     throw std::length_error("The tree is too deep to be stored as a code");
   TCodeItem item;
@@ -408,8 +408,11 @@ double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
       gap = depthBase - sceneCode.LevelOf(s.Index);
     else if (t.HasChildren == 0 && s.HasChildren != 0)
       gap = depthScene - baseCode.LevelOf(s.Index);
-    const double share = static_cast<double>((1.0L - CompareEllipses(e1, e2)) *
-                                             std::ldexp(1.0L, -gap));
+    // A consistent pair never has a negative gap; a damaged code (a foreign Arity)
+    // could, and 2^-gap would then overflow.
+    if (gap < 0) gap = 0;
+    const double share =
+        static_cast<double>((1.0L - CompareEllipses(e1, e2)) * std::ldexp(1.0L, -gap));
     d = static_cast<double>(d + std::ldexp(1.0L, -sceneCode.LevelOf(s.Index)) * (1.0L - share));
   }
   return d;

@@ -22,9 +22,13 @@ int32_t TCode::LevelOf(int32_t i) const {
   return level;
 }
 
-int32_t TCode::LastIndex() const { return Items.empty() ? -1 : Items.back().Index; }
+int32_t TCode::LastIndex() const {
+  return Items.empty() ? -1 : Items.back().Index;
+}
 
-int32_t TCode::Depth() const { return Items.empty() ? -1 : LevelOf(LastIndex()); }
+int32_t TCode::Depth() const {
+  return Items.empty() ? -1 : LevelOf(LastIndex());
+}
 
 TByteArray TCode::SaveToBytes() const {
   if (Items.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
@@ -132,7 +136,14 @@ int32_t TCodeBase::LoadBaseList(const std::string& name) {
     for (char& c : relative)
       if (c == '\\') c = '/';
     auto code = std::make_unique<TCode>();
-    code->LoadFromFile(folder + relative + CodeFileExt);
+    const std::string file = folder + relative + CodeFileExt;
+    code->LoadFromFile(file);
+    // Base codes are compared as ellipses: refuse now what recognition could not read.
+    for (size_t k = 0; k < code->Items.size(); ++k)
+      if (code->Items[k].Data.size() < EllipseByteSize)
+        throw EReadError("Code file " + file + " is damaged: item " + std::to_string(k + 1) +
+                         " holds " + std::to_string(code->Items[k].Data.size()) +
+                         " bytes, an ellipse needs " + std::to_string(EllipseByteSize));
     // A code without items has no depth and would match every region at distance 0.
     bool consistent = !code->Items.empty();
     if (consistent && added == 0) {

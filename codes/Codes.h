@@ -19,6 +19,8 @@
 namespace ormax {
 
 inline constexpr const char* CodeFileExt = ".c";
+// The bytes of a serialised ellipse, the data of every item of a representation code.
+inline constexpr size_t EllipseByteSize = 76;
 
 struct TCodeItem {
   uint8_t HasChildren = 0;  // 1 for an inner node, 0 for a leaf
@@ -32,7 +34,7 @@ class TCode {
   static constexpr size_t HeaderSize = 20;
   static constexpr size_t ItemHeaderSize = 9;
   // Larger files are refused before they are read into memory.
-  static constexpr uint64_t MaxFileSize = uint64_t{1} << 30;
+  static constexpr uint64_t MaxFileSize = uint64_t{64} << 20;
 
   std::vector<TCodeItem> Items;  // ascending Index
   int32_t Arity = 0;
@@ -86,7 +88,8 @@ class TCodeBase {
   // list's folder (a backslash or '/' separates folders), without the ".c". Returns the
   // number added, or 0 when the base is rejected (a code without items, or a later
   // code whose admissible error or depth differs from the first): the base is then
-  // empty. A file that cannot be read raises its error; entries added before stay.
+  // empty. A file that cannot be read, or a code whose items hold fewer bytes than
+  // an ellipse, raises its error; entries added before stay.
   int32_t LoadBaseList(const std::string& name);
 
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }

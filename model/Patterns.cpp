@@ -13,12 +13,18 @@ namespace {
 constexpr Real kHalfPi = 1.57079632679489661926L;
 constexpr Real kTwoPi = 6.28318530717958647703L;
 
-Real Sign(Real v) { return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L); }
+Real Sign(Real v) {
+  return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L);
+}
 
-int32_t RoundCoordinate(Real v) { return ClampToInt32(RoundHalfEven(v)); }
+int32_t RoundCoordinate(Real v) {
+  return ClampToInt32(RoundHalfEven(v));
+}
 
 // Exclusive right or bottom edge of an inclusive bound, for the canvas.
-int32_t PastEnd(int32_t inclusive) { return ClampToInt32(static_cast<int64_t>(inclusive) + 1); }
+int32_t PastEnd(int32_t inclusive) {
+  return ClampToInt32(static_cast<int64_t>(inclusive) + 1);
+}
 
 }  // namespace
 
@@ -114,7 +120,9 @@ void TPattern::Clear() {
   for (int32_t y = 0; y < Height(); ++y) std::fill_n(Pixels[y], Width(), background_);
 }
 
-void TPattern::Trim() { Crop(GetInsideBounds()); }
+void TPattern::Trim() {
+  Crop(GetInsideBounds());
+}
 
 void TPattern::FillInside(TColor color) {
   for (int32_t x = Left; x <= Right; ++x)
@@ -201,8 +209,7 @@ void TEllipse::Fill(ICanvas& canvas) const {
   double r = static_cast<double>(VectorNorm(Axes));
   Real x0 = std::floor(Center[0] - r), x1 = std::ceil(Center[0] + r);
   Real y0 = std::floor(Center[1] - r), y1 = std::ceil(Center[1] + r);
-  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1))
-    return;
+  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) return;
   // Pixels outside the surface would be dropped anyway: scan only the part of the
   // square that the canvas has.
   TRect clip = canvas.ClipRect();

@@ -8,7 +8,9 @@ TTree::TTree(int32_t childCount, int32_t dataLength)
     : Data(static_cast<size_t>(std::max(dataLength, 0)), 0),
       Children(static_cast<size_t>(std::max(childCount, 0))) {}
 
-TTree::~TTree() { Clear(); }
+TTree::~TTree() {
+  Clear();
+}
 
 std::unique_ptr<TTree> TTree::CreateCopy(const TTree& source) {
   auto copy = std::make_unique<TTree>();

@@ -29,14 +29,22 @@ inline long double RoundHalfEvenReal(long double v) {
   return std::fmod(f, 2.0L) == 0.0L ? f : f + 1.0L;
 }
 
-inline int64_t RoundHalfEven(long double v) { return SaturateToInt64(RoundHalfEvenReal(v)); }
+inline int64_t RoundHalfEven(long double v) {
+  return SaturateToInt64(RoundHalfEvenReal(v));
+}
 
-inline int64_t FloorToInt(long double v) { return SaturateToInt64(std::floor(v)); }
+inline int64_t FloorToInt(long double v) {
+  return SaturateToInt64(std::floor(v));
+}
 
-inline int64_t CeilToInt(long double v) { return SaturateToInt64(std::ceil(v)); }
+inline int64_t CeilToInt(long double v) {
+  return SaturateToInt64(std::ceil(v));
+}
 
 // C++ integer division already truncates toward zero; the name says that it is meant.
-inline int64_t DivTrunc(int64_t a, int64_t b) { return a / b; }
+inline int64_t DivTrunc(int64_t a, int64_t b) {
+  return a / b;
+}
 
 // Clamps a 64-bit value into the 32-bit range.
 inline int32_t ClampToInt32(int64_t v) {

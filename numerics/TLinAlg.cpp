@@ -17,7 +17,9 @@ Real VectorNorm(TVector v) {
   return std::sqrt(x * x + y * y);
 }
 
-Real Determinant(const TMatrix& m) { return m[0][0] * m[1][1] - m[0][1] * m[1][0]; }
+Real Determinant(const TMatrix& m) {
+  return m[0][0] * m[1][1] - m[0][1] * m[1][0];
+}
 
 TMatrix InvertMatrix(const TMatrix& m) {
   Real d = Determinant(m);
@@ -29,9 +31,13 @@ TMatrix InvertMatrix(const TMatrix& m) {
   return r;
 }
 
-TVector AddVectors(TVector a, TVector b) { return MakeVector(a[0] + b[0], a[1] + b[1]); }
+TVector AddVectors(TVector a, TVector b) {
+  return MakeVector(a[0] + b[0], a[1] + b[1]);
+}
 
-TVector SubtractVectors(TVector a, TVector b) { return MakeVector(a[0] - b[0], a[1] - b[1]); }
+TVector SubtractVectors(TVector a, TVector b) {
+  return MakeVector(a[0] - b[0], a[1] - b[1]);
+}
 
 TMatrix ScaleMatrix(const TMatrix& m, Real k) {
   TMatrix r;
@@ -55,12 +61,18 @@ TMatrix MultiplyMatrices(const TMatrix& a, const TMatrix& b) {
   return r;
 }
 
-TVector DivideVector(TVector v, Real k) { return MakeVector(v[0] / k, v[1] / k); }
+TVector DivideVector(TVector v, Real k) {
+  return MakeVector(v[0] / k, v[1] / k);
+}
 
 TVector EigenValues(const TMatrix& m) {
   Real t = m[0][0] + m[1][1];
   Real d = Determinant(m);
-  Real s = std::sqrt(t * t - d * 4);
+  Real discriminant = t * t - d * 4;
+  // For a symmetric matrix the discriminant is a sum of squares; a negative value is
+  // rounding noise of large, nearly equal terms, so the two eigenvalues are equal.
+  if (discriminant < 0 && m[0][1] == m[1][0]) discriminant = 0;
+  Real s = std::sqrt(discriminant);
   return MakeVector((t + s) / 2, (t - s) / 2);
 }
 

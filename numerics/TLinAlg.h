@@ -5,6 +5,8 @@
 // Every formula is evaluated in the order written; products are summed onto a zero
 // start so that 0 + (-0) gives +0. Nothing traps: a singular matrix or a division by
 // zero gives IEEE infinities or NaN, which the point tests then treat as "outside".
+// A symmetric matrix whose discriminant comes out below zero by rounding (huge,
+// nearly equal diagonal terms) gets two equal eigenvalues instead of NaN.
 #pragma once
 
 namespace ormax {

@@ -20,7 +20,9 @@ TQtCanvas::TQtCanvas(QImage& image) : image_(image) {
     image_ = image_.convertToFormat(QImage::Format_RGB32);
 }
 
-TQtCanvas::~TQtCanvas() { Flush(); }
+TQtCanvas::~TQtCanvas() {
+  Flush();
+}
 
 void TQtCanvas::Flush() const {
   if (painter_) {
@@ -37,7 +39,9 @@ QPainter& TQtCanvas::Painter() {
   return *painter_;
 }
 
-TRect TQtCanvas::ClipRect() const { return TRect{0, 0, image_.width(), image_.height()}; }
+TRect TQtCanvas::ClipRect() const {
+  return TRect{0, 0, image_.width(), image_.height()};
+}
 
 TColor TQtCanvas::GetPixel(int32_t x, int32_t y) const {
   if (!image_.valid(x, y)) return 0;
@@ -67,10 +71,10 @@ void TQtCanvas::FrameRect(const TRect& r) {
                  image_.rect();
     if (!area.isEmpty()) Painter().fillRect(area, ToQColor(brush_));
   };
-  band(r.Left, r.Top, right, r.Top);        // top row
-  band(r.Left, bottom, right, bottom);      // bottom row
-  band(r.Left, r.Top, r.Left, bottom);      // left column
-  band(right, r.Top, right, bottom);        // right column
+  band(r.Left, r.Top, right, r.Top);    // top row
+  band(r.Left, bottom, right, bottom);  // bottom row
+  band(r.Left, r.Top, r.Left, bottom);  // left column
+  band(right, r.Top, right, bottom);    // right column
 }
 
 void TQtCanvas::MoveTo(int32_t x, int32_t y) {

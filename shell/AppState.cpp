@@ -42,9 +42,8 @@ void TAppState::BuildSceneNearestIndices() {
   NearestIndices.assign(static_cast<size_t>(SceneCodes.Count()), 0);
   NearestMeasures.assign(static_cast<size_t>(SceneCodes.Count()), 0.0);
   for (int32_t i = 0; i < SceneCodes.Count(); ++i)
-    NearestIndices[static_cast<size_t>(i)] =
-        FindNearest(CodeBase, SceneCodes.GetCode(i), CodeDistance,
-                    NearestMeasures[static_cast<size_t>(i)]);
+    NearestIndices[static_cast<size_t>(i)] = FindNearest(
+        CodeBase, SceneCodes.GetCode(i), CodeDistance, NearestMeasures[static_cast<size_t>(i)]);
 }
 
 std::string FormatGeneral(long double value, int precision, char decimalSeparator) {

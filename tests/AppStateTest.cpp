@@ -31,9 +31,7 @@ TEST(AppState, StartsEmptyWithTheDefaults) {
 TEST(AppState, BuildFillsOneTreeAndCodePerRegionAndResetEmptiesThem) {
   TAppState s;
   EXPECT_THROW(s.BuildSceneCodes(), std::logic_error);
-  s.SceneImage = std::make_unique<TPattern>(PatternFromRows({"##....",
-                                                             "##..#.",
-                                                             "....##"}));
+  s.SceneImage = std::make_unique<TPattern>(PatternFromRows({"##....", "##..#.", "....##"}));
   s.AdmissibleError = 0.25;
   s.MaxTreeLevel = 2;
   s.CodeBase.Add("kept", std::make_unique<TCode>());

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -296,7 +296,9 @@ TEST(CodeBase, ListLinesAreTrimmedAndCommentsSkipped) {
   EXPECT_EQ(base.MaxLevel, 1);
 
   // CR LF, a lone CR cutting the line, the same line twice, Ctrl-Z ending the file.
-  WriteText(dir.File("dos.txt"), "b\r\na\rjunk\nb\n\x1a" "a\n");
+  WriteText(dir.File("dos.txt"),
+            "b\r\na\rjunk\nb\n\x1a"
+            "a\n");
   TCodeBase dos;
   EXPECT_EQ(dos.LoadBaseList(dir.File("dos.txt")), 3);
   EXPECT_EQ(Names(dos), (std::vector<std::string>{"b", "a", "b"}));
@@ -379,6 +381,32 @@ TEST(CodeBase, MissingOrDamagedFilesRaiseAndKeepEarlierEntries) {
   WriteText(dir.File("list.txt"), "a\ncut\n");
   EXPECT_THROW(base.LoadBaseList(dir.File("list.txt")), EReadError);
   EXPECT_THROW(base.LoadBaseList(dir.File("no-list.txt")), EFileError);
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+TEST(CodeBase, ItemsTooShortForAnEllipseFailTheLoad) {
+  testing::TempDir dir;
+  TCode good;
+  good.Arity = 2;
+  good.Items.push_back(TCodeItem{0, 0, TByteArray(EllipseByteSize, 0)});
+  good.SaveToFile(dir.File("good.c"));
+  TCode shortData = good;
+  shortData.Items[0].Data.resize(EllipseByteSize - 1);
+  shortData.SaveToFile(dir.File("short.c"));
+  testing::WriteBytes(dir.File("list.txt"),
+                      TByteArray{'g', 'o', 'o', 'd', '\n', 's', 'h', 'o', 'r', 't', '\n'});
+  TCodeBase base;
+  try {
+    base.LoadBaseList(dir.File("list.txt"));
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_NE(std::string(e.what()).find("short.c"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

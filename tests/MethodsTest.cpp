@@ -15,7 +15,9 @@ namespace {
 using testing::ColorOf;
 using testing::PatternFromRows;
 
-TRectangle RectOf(const TTree& leaf) { return TRectangle::CreateFromBytes(leaf.Data); }
+TRectangle RectOf(const TTree& leaf) {
+  return TRectangle::CreateFromBytes(leaf.Data);
+}
 
 std::vector<TRectangle> Leaves(const TTree& root) {
   std::vector<const TByteArray*> refs;
@@ -33,9 +35,7 @@ void ExpectRect(const TRectangle& r, TRect bounds, TColor color) {
 // ---- quadtree ----
 
 TEST(QuadTree, OneColourIsASingleLeaf) {
-  TPattern p = PatternFromRows({"aaa",
-                                "aaa"},
-                               4, 7);
+  TPattern p = PatternFromRows({"aaa", "aaa"}, 4, 7);
   TTree root;
   BuildQuadTree(p, root);
   EXPECT_TRUE(root.Children.empty());
@@ -43,8 +43,7 @@ TEST(QuadTree, OneColourIsASingleLeaf) {
 }
 
 TEST(QuadTree, TwoByTwoOfMixedColoursSplitsIntoPixels) {
-  TPattern p = PatternFromRows({"aa",
-                                "ab"});
+  TPattern p = PatternFromRows({"aa", "ab"});
   TTree root;
   BuildQuadTree(p, root);
   EXPECT_TRUE(root.Data.empty());
@@ -57,22 +56,14 @@ TEST(QuadTree, TwoByTwoOfMixedColoursSplitsIntoPixels) {
 
 TEST(QuadTree, UniformQuadrantsStayWhole) {
   TTree root;
-  BuildQuadTree(PatternFromRows({"bb..",
-                                 "bb..",
-                                 "....",
-                                 "...."}),
-                root);
+  BuildQuadTree(PatternFromRows({"bb..", "bb..", "....", "...."}), root);
   ASSERT_EQ(root.Children.size(), 4u);
   for (const auto& child : root.Children) EXPECT_TRUE(child->Children.empty());
   ExpectRect(RectOf(*root.Children[0]), TRect{0, 0, 1, 1}, ColorOf('b'));
   ExpectRect(RectOf(*root.Children[3]), TRect{2, 2, 3, 3}, clWhite);
 
   TTree split;
-  BuildQuadTree(PatternFromRows({"bc..",
-                                 "bb..",
-                                 "....",
-                                 "...."}),
-                split);
+  BuildQuadTree(PatternFromRows({"bc..", "bb..", "....", "...."}), split);
   ASSERT_EQ(split.Children[0]->Children.size(), 4u);
   EXPECT_EQ(Leaves(split).size(), 7u);
   ExpectRect(RectOf(*split.Children[0]->Children[1]), TRect{1, 0, 1, 0}, ColorOf('c'));
@@ -80,13 +71,7 @@ TEST(QuadTree, UniformQuadrantsStayWhole) {
 
 TEST(QuadTree, OddSizesGiveTheExtraColumnToTheLeftAndRowToTheTop) {
   TTree root;
-  BuildQuadTree(PatternFromRows({"a....",
-                                 ".....",
-                                 ".....",
-                                 ".....",
-                                 "....."},
-                                10, 20),
-                root);
+  BuildQuadTree(PatternFromRows({"a....", ".....", ".....", ".....", "....."}, 10, 20), root);
   ASSERT_EQ(root.Children.size(), 4u);
   ExpectRect(RectOf(*root.Children[1]), TRect{13, 20, 14, 22}, clWhite);  // 2 wide, 3 high
   ExpectRect(RectOf(*root.Children[2]), TRect{10, 23, 12, 24}, clWhite);  // 3 wide, 2 high
@@ -106,10 +91,7 @@ TEST(QuadTree, ColoursDifferingInOneBitAreDifferent) {
 TEST(QuadTree, OnePixelWideCellsKeepEmptyQuadrantsAsEmptyNodes) {
   // A column 1 wide, 3 high: the right quadrants have no pixels.
   TTree root;
-  BuildQuadTree(PatternFromRows({"a",
-                                 "b",
-                                 "b"}),
-                root);
+  BuildQuadTree(PatternFromRows({"a", "b", "b"}), root);
   ASSERT_EQ(root.Children.size(), 4u);
   for (int k : {1, 3}) {
     ASSERT_NE(root.Children[k], nullptr);
@@ -169,14 +151,14 @@ using testing::PatternFromRows;
 
 TEST(Segmentation, RectanglesAdjacentSideBySideOrAtACorner) {
   const TRect a{0, 0, 1, 1};
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 0, 3, 1}));    // right
-  EXPECT_TRUE(RectanglesAdjacent(TRect{2, 0, 3, 1}, a));    // symmetric
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{0, 2, 0, 2}));    // below
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 2, 2, 2}));    // diagonal corner
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 0, 3, 1}));      // right
+  EXPECT_TRUE(RectanglesAdjacent(TRect{2, 0, 3, 1}, a));      // symmetric
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{0, 2, 0, 2}));      // below
+  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 2, 2, 2}));      // diagonal corner
   EXPECT_TRUE(RectanglesAdjacent(a, TRect{-3, -1, -1, -1}));  // top-left corner
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{3, 0, 3, 1}));   // a column of gap
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{2, 3, 2, 3}));   // off the corner
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{1, 1, 2, 2}));   // overlapping
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{3, 0, 3, 1}));     // a column of gap
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{2, 3, 2, 3}));     // off the corner
+  EXPECT_FALSE(RectanglesAdjacent(a, TRect{1, 1, 2, 2}));     // overlapping
   EXPECT_FALSE(RectanglesAdjacent(a, a));
 }
 
@@ -195,13 +177,13 @@ TEST(Segmentation, AJoiningCellMergesGroupsIntoTheLowest) {
   EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
             (TIntegerList{{0, 2, 1}}));
   // Three groups; cell 3 touches groups 0 and 2: group 1 keeps its place after.
-  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0},
-                        TRect{1, 0, 1, 0}}),
-            (TIntegerList{{0, 3, 2}, {1}}));
+  EXPECT_EQ(
+      GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
+      (TIntegerList{{0, 3, 2}, {1}}));
   // A cell touching three groups takes the higher ones in descending order.
-  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2},
-                        TRect{1, 1, 1, 1}}),
-            (TIntegerList{{0, 3, 2, 1}}));
+  EXPECT_EQ(
+      GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2}, TRect{1, 1, 1, 1}}),
+      (TIntegerList{{0, 3, 2, 1}}));
   EXPECT_TRUE(GroupCells({}).empty());
 }
 
@@ -227,18 +209,11 @@ std::vector<std::vector<std::string>> RegionsAsRows(const TPatternList& list) {
 
 TEST(Segmentation, RegionsAreEightConnectedAndKeepTheirColours) {
   TPatternList list;
-  SegmentPattern(PatternFromRows({"aa..b",
-                                  "ab...",
-                                  "..c..",
-                                  "....."}),
-                 list);
+  SegmentPattern(PatternFromRows({"aa..b", "ab...", "..c..", "....."}), list);
   // "aa/ab" touches "c" only at a corner: one region; "b" on the right is apart.
   ASSERT_EQ(list.Count(), 2);
-  EXPECT_EQ(RegionsAsRows(list), (std::vector<std::vector<std::string>>{
-                                     {"aa.",
-                                      "ab.",
-                                      "..c"},
-                                     {"b"}}));
+  EXPECT_EQ(RegionsAsRows(list),
+            (std::vector<std::vector<std::string>>{{"aa.", "ab.", "..c"}, {"b"}}));
   EXPECT_EQ(list.Items(0).GetBounds(), (TRect{0, 0, 2, 2}));
   EXPECT_EQ(list.Items(1).GetBounds(), (TRect{4, 0, 4, 0}));
   EXPECT_EQ(list.Items(1).Background(), clWhite);
@@ -246,21 +221,11 @@ TEST(Segmentation, RegionsAreEightConnectedAndKeepTheirColours) {
 
 TEST(Segmentation, OnePixelGapSeparatesAndOtherRegionsAreBackground) {
   TPatternList list;
-  SegmentPattern(PatternFromRows({"a.b..",
-                                  "a.b..",
-                                  "a....",
-                                  "aaaaa"},
-                                 3, 4),
-                 list);
+  SegmentPattern(PatternFromRows({"a.b..", "a.b..", "a....", "aaaaa"}, 3, 4), list);
   ASSERT_EQ(list.Count(), 2);
   // The L's box holds the "b" column, which is background in the L's pattern.
   EXPECT_EQ(RegionsAsRows(list), (std::vector<std::vector<std::string>>{
-                                     {"a....",
-                                      "a....",
-                                      "a....",
-                                      "aaaaa"},
-                                     {"b",
-                                      "b"}}));
+                                     {"a....", "a....", "a....", "aaaaa"}, {"b", "b"}}));
   EXPECT_EQ(list.Items(1).GetBounds(), (TRect{5, 4, 5, 5}));
 }
 
@@ -268,14 +233,8 @@ TEST(Segmentation, RegionsComeInTheOrderOfTheirFirstQuadtreeCell) {
   // Leaf order visits the top-left quadrant first: "b" (bottom-left of it) comes
   // before "a" in the top-right quadrant although "a" is on the first row.
   TPatternList list;
-  SegmentPattern(PatternFromRows({"....a...",
-                                  "........",
-                                  "........",
-                                  ".b......",
-                                  "........",
-                                  "........",
-                                  "........",
-                                  "c......."}),
+  SegmentPattern(PatternFromRows({"....a...", "........", "........", ".b......", "........",
+                                  "........", "........", "c......."}),
                  list);
   ASSERT_EQ(list.Count(), 3);
   EXPECT_EQ(list.Items(0).GetPixel(1, 3), ColorOf('b'));
@@ -285,13 +244,9 @@ TEST(Segmentation, RegionsComeInTheOrderOfTheirFirstQuadtreeCell) {
 
 TEST(Segmentation, EmptyScenesAndSinglePixels) {
   TPatternList list;
-  SegmentPattern(PatternFromRows({"...",
-                                  "..."}),
-                 list);
+  SegmentPattern(PatternFromRows({"...", "..."}), list);
   EXPECT_EQ(list.Count(), 0);
-  SegmentPattern(PatternFromRows({"...",
-                                  ".#."}),
-                 list);
+  SegmentPattern(PatternFromRows({"...", ".#."}), list);
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.Items(0).GetBounds(), (TRect{1, 1, 1, 1}));
   SegmentPattern(PatternFromRows({"#"}), list);  // appends, keeps what was there
@@ -384,7 +339,7 @@ TEST(Ellipses, BarsLieAlongTheirFirstAxis) {
   TEllipse v;
   FitEllipse(PatternFromRows({"#", "#", "#", "#"}), v);
   EXPECT_EQ(v.Rotation[0][0], 0.0L);
-  EXPECT_EQ(v.Rotation[1][0], 1.0L);  // first axis down the column
+  EXPECT_EQ(v.Rotation[1][0], 1.0L);   // first axis down the column
   EXPECT_EQ(v.Rotation[0][1], -1.0L);  // second axis towards negative x
   EXPECT_EQ(v.Rotation[1][1], 0.0L);
   EXPECT_NEAR(v.Axes[0], 4 * kInvSqrt3, 1e-14L);
@@ -407,9 +362,7 @@ TEST(Ellipses, SquaresGetTheIdentity) {
 TEST(Ellipses, FirstAxisPointsToTheHeavierSide) {
   // An L with its upright on the right: 5 of its 9 pixels lie right of the centroid
   // (x = 3.67), so the first axis points right.
-  TPattern l = PatternFromRows({"......#",
-                                "......#",
-                                "#######"});
+  TPattern l = PatternFromRows({"......#", "......#", "#######"});
   TEllipse e;
   FitEllipse(l, e);
   int pos = 0, neg = 0;
@@ -425,10 +378,7 @@ TEST(Ellipses, FirstAxisPointsToTheHeavierSide) {
   EXPECT_GT(e.Rotation[0][0], 0);
   // Mirrored, the axis turns round.
   TEllipse m;
-  FitEllipse(PatternFromRows({"#......",
-                              "#......",
-                              "#######"}),
-             m);
+  FitEllipse(PatternFromRows({"#......", "#......", "#######"}), m);
   EXPECT_LT(m.Rotation[0][0], 0);
 }
 
@@ -444,7 +394,8 @@ TEST(Ellipses, ErrorMeasuresTheMismatch) {
   TPattern ring = PatternFromRows({"###", "#.#", "###"});
   TEllipse r;
   FitEllipse(ring, r);
-  EXPECT_EQ(EllipseError(ring, r), static_cast<double>(1.0L - 8.0L / 9));  // the hole is covered, not inside
+  EXPECT_EQ(EllipseError(ring, r),
+            static_cast<double>(1.0L - 8.0L / 9));  // the hole is covered, not inside
   TPattern empty(TRect{0, 0, 1, 1}, clWhite);
   empty.Clear();
   EXPECT_THROW(FitEllipse(empty, e), std::invalid_argument);
@@ -460,13 +411,8 @@ using testing::PatternFromRows;
 using testing::TestCanvas;
 
 TPattern Blob() {
-  return PatternFromRows({"..####....",
-                          ".######...",
-                          "########..",
-                          "##########",
-                          ".#########",
-                          "....######"},
-                         5, 7);
+  return PatternFromRows(
+      {"..####....", ".######...", "########..", "##########", ".#########", "....######"}, 5, 7);
 }
 
 std::vector<int32_t> IndicesOf(const TCode& code) {
@@ -726,13 +672,24 @@ TEST(Recognition, CodeDistanceOfDamagedCodesStaysSmall) {
   EXPECT_EQ(CodeDistance(plain, repeated), 0.0);
   EXPECT_EQ(CodeDistance(repeated, plain), 0.0);
   // Items beyond the last position or before 0 take no part.
-  TCode stray = CodeOf({Item(0, false, r), Item(-4, false, other), Item(3, false, other),
-                        Item(1, false, other)});
+  TCode stray = CodeOf(
+      {Item(0, false, r), Item(-4, false, other), Item(3, false, other), Item(1, false, other)});
   EXPECT_EQ(stray.LastIndex(), 1);
   EXPECT_EQ(CodeDistance(plain, stray), 0.0);
+  // A foreign Arity of 1 puts position i on level i: the depth gap of a deep leaf
+  // against an inner scene node must not overflow 2^-gap.
+  TCode chain = CodeOf({Item(0, true, r), Item(1, true, r), Item(20000, false, other)});
+  chain.Arity = 1;
+  TCode sceneDeep = CodeOf({Item(0, true, r), Item(1, true, r), Item(3, false, r),
+                            Item(4, false, r), Item(2, false, r)});
+  sceneDeep.Items.push_back(Item(20000, true, r));
+  const double d = CodeDistance(sceneDeep, chain);
+  EXPECT_TRUE(std::isfinite(d)) << d;
 }
 
-double ByName(const TCode& a, const TCode& b) { return std::abs(a.MaxLevel - b.MaxLevel) / 10.0; }
+double ByName(const TCode& a, const TCode& b) {
+  return std::abs(a.MaxLevel - b.MaxLevel) / 10.0;
+}
 
 TEST(Recognition, FindNearestTakesTheFirstOfEqualDistances) {
   TCodeBase base;

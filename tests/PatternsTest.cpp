@@ -66,11 +66,7 @@ TEST(Patterns, TrimCropsToTheRegionAndKeepsInnerBackground) {
   EXPECT_EQ(one.GetBounds(), (TRect{7, 9, 7, 9}));
   EXPECT_EQ(one.GetPixel(7, 9), kRed);
 
-  TPattern ring = PatternFromRows({".....",
-                                   ".#.#.",
-                                   "..#..",
-                                   "....."},
-                                  10, 20);
+  TPattern ring = PatternFromRows({".....", ".#.#.", "..#..", "....."}, 10, 20);
   ring.Trim();
   EXPECT_EQ(ring.GetBounds(), (TRect{11, 21, 13, 22}));
   EXPECT_EQ(ring.GetPixel(12, 21), clWhite);  // background inside the box stays
@@ -85,16 +81,11 @@ TEST(Patterns, TrimCropsToTheRegionAndKeepsInnerBackground) {
 }
 
 TEST(Patterns, FillInsideAndDrawLeaveBackgroundAlone) {
-  TPattern p = PatternFromRows({"a.",
-                                ".b"},
-                               1, 1);
+  TPattern p = PatternFromRows({"a.", ".b"}, 1, 1);
   TestCanvas canvas(4, 4, kBlue);
   p.Draw(canvas);
   EXPECT_EQ(canvas.Rows({kBlue, ColorOf('a'), ColorOf('b')}, ".ab"),
-            (std::vector<std::string>{"....",
-                                      ".a..",
-                                      "..b.",
-                                      "...."}));
+            (std::vector<std::string>{"....", ".a..", "..b.", "...."}));
   p.FillInside(kRed);
   EXPECT_EQ(p.GetPixel(1, 1), kRed);
   EXPECT_EQ(p.GetPixel(2, 2), kRed);
@@ -105,15 +96,9 @@ TEST(Patterns, DrawFrameRunsAlongTheOuterPixels) {
   TImg img(2, 3, 5, 7);
   TestCanvas canvas(8, 9);
   img.DrawFrame(kRed, canvas);
-  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"........",
-                                                                          "........",
-                                                                          "........",
-                                                                          "..####..",
-                                                                          "..#..#..",
-                                                                          "..#..#..",
-                                                                          "..#..#..",
-                                                                          "..####..",
-                                                                          "........"}));
+  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"),
+            (std::vector<std::string>{"........", "........", "........", "..####..", "..#..#..",
+                                      "..#..#..", "..#..#..", "..####..", "........"}));
 }
 
 TEST(Patterns, PatternListOwnsAndClears) {
@@ -147,9 +132,7 @@ TEST(Primitives, RectangleBytesAndPainting) {
   TRectangle(2, 1, 9, 9, kRed).PaintInto(p);  // reaches beyond the pattern
   TestCanvas canvas(4, 3);
   p.Draw(canvas);
-  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"....",
-                                                                          "..##",
-                                                                          "..##"}));
+  EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"....", "..##", "..##"}));
 }
 
 TEST(Primitives, RectangleFrameUsesItsArgumentAndFillItsColour) {
@@ -157,18 +140,14 @@ TEST(Primitives, RectangleFrameUsesItsArgumentAndFillItsColour) {
   TestCanvas canvas(5, 4);
   r.Fill(canvas);
   r.DrawFrame(kBlue, canvas);
-  EXPECT_EQ(canvas.Rows({clWhite, kRed, kBlue}, ".rb"), (std::vector<std::string>{".....",
-                                                                                  ".bbb.",
-                                                                                  ".bbb.",
-                                                                                  "....."}));
+  EXPECT_EQ(canvas.Rows({clWhite, kRed, kBlue}, ".rb"),
+            (std::vector<std::string>{".....", ".bbb.", ".bbb.", "....."}));
   TRectangle wide(0, 1, 4, 3, kRed);
   TestCanvas c2(5, 4);
   wide.Fill(c2);
   wide.DrawFrame(kBlue, c2);
-  EXPECT_EQ(c2.Rows({clWhite, kRed, kBlue}, ".rb"), (std::vector<std::string>{".....",
-                                                                              "bbbbb",
-                                                                              "brrrb",
-                                                                              "bbbbb"}));
+  EXPECT_EQ(c2.Rows({clWhite, kRed, kBlue}, ".rb"),
+            (std::vector<std::string>{".....", "bbbbb", "brrrb", "bbbbb"}));
 }
 
 // ---- ellipses ----
@@ -284,10 +263,8 @@ TEST(Primitives, FillColoursExactlyTheContainedLatticePoints) {
   // Reaching beyond the surface is clipped, not an error.
   TestCanvas small(4, 4);
   Ellipse(0, 0, 2, 2).Fill(small);
-  EXPECT_EQ(small.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"###.",
-                                                                         "##..",
-                                                                         "#...",
-                                                                         "...."}));
+  EXPECT_EQ(small.Rows({clWhite, kRed}, ".#"),
+            (std::vector<std::string>{"###.", "##..", "#...", "...."}));
 }
 
 TEST(Primitives, OutlineWithTwoStepsVisitsTheQuarterPoints) {

@@ -43,7 +43,7 @@ TEST(QtCanvas, FillAndFrameUseExclusiveEdges) {
     canvas.SetBrushColor(0x00FF0000);
     canvas.FillRect(TRect{1, 1, 3, 3});  // pixels 1..2
     canvas.SetBrushColor(0x0000FF00);
-    canvas.FrameRect(TRect{3, 0, 6, 5});  // columns 3 and 5, rows 0 and 4
+    canvas.FrameRect(TRect{3, 0, 6, 5});     // columns 3 and 5, rows 0 and 4
     canvas.FillRect(TRect{-10, -10, 0, 0});  // entirely outside: nothing
   }
   const QRgb blue = qRgb(0, 0, 255), green = qRgb(0, 255, 0), white = qRgb(255, 255, 255);

@@ -129,6 +129,17 @@ TEST(TLinAlg, EigenVectorSignRules) {
   }
 }
 
+TEST(TLinAlg, RoundingNoiseNeverMakesEigenvaluesNaN) {
+  // t*t - 4d comes out as -8 here although it is 0.01 exactly.
+  TEigen e = EigenVectors(Mat(5000000000.1L, 0, 0, 5000000000.0L));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_TRUE(std::isfinite(e.Values[k]));
+    EXPECT_TRUE(std::isfinite(e.Vectors[0][k]));
+    EXPECT_TRUE(std::isfinite(e.Vectors[1][k]));
+  }
+  EXPECT_NEAR(e.Values[0], 5000000000.05L, 0.1L);
+}
+
 TEST(TLinAlg, EigenVectorsOfZeroMatrixAreIdentity) {
   TEigen e = EigenVectors(Mat(0, 0, 0, 0));
   ExpectColumns(e.Vectors, 1, 0, 0, 1, 0);

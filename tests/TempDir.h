@@ -35,7 +35,8 @@ class TempDir {
 
 inline void WriteBytes(const std::string& name, const TByteArray& bytes) {
   std::ofstream out(name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline TByteArray ReadBytes(const std::string& name) {

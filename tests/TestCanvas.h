@@ -66,7 +66,8 @@ class TestCanvas : public ICanvas {
 
   // Pixels as rows of characters, one per pixel, using legend[i] for color i in
   // colors, '?' for any other colour.
-  std::vector<std::string> Rows(const std::vector<TColor>& colors, const std::string& legend) const {
+  std::vector<std::string> Rows(const std::vector<TColor>& colors,
+                                const std::string& legend) const {
     std::vector<std::string> rows;
     for (int32_t y = 0; y < height_; ++y) {
       std::string row;

@@ -1,0 +1,37 @@
+// Dialogs: the file dialogs and message boxes the desktop program asks for, behind
+// small interfaces so that tests can answer them. platform/QtDialogs binds them to
+// Qt's dialogs.
+//   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
+//   IMessageBoxes: Error, Information (OK button only)
+// Filters are written "Description|*.EXT" (several pairs joined by '|').
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ormax {
+
+struct TFileRequest {
+  std::string Title;
+  std::string Filter;
+  std::string ProposedName;  // file name offered in the dialog (save dialogs)
+};
+
+class IFileDialogs {
+ public:
+  virtual ~IFileDialogs() = default;
+  // The chosen full path; nothing when the user cancels.
+  virtual std::optional<std::string> OpenPicture(const TFileRequest& request) = 0;
+  virtual std::optional<std::string> SavePicture(const TFileRequest& request) = 0;
+  virtual std::optional<std::string> Save(const TFileRequest& request) = 0;
+  virtual std::optional<std::string> Open(const TFileRequest& request) = 0;
+};
+
+class IMessageBoxes {
+ public:
+  virtual ~IMessageBoxes() = default;
+  virtual void Error(const std::string& caption, const std::string& text) = 0;
+  virtual void Information(const std::string& caption, const std::string& text) = 0;
+};
+
+}  // namespace ormax

@@ -1,0 +1,41 @@
+// QtBitmap: scene pictures in and out.
+//   LoadScenePicture  reads a picture and reduces it to 256 colours: an 8-bit picture
+//                     keeps its own palette, any other takes for each pixel the
+//                     nearest colour of FixedPalette (no dithering)
+//   SavePicture       writes a BMP through a temporary file and a rename
+// Loading fails (an empty result and a reason) for unreadable or damaged files;
+// Qt's reader refuses pictures over its allocation limit.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace ormax {
+
+// 216 colours of the 6 x 6 x 6 cube (levels 0, 51, ..., 255; index 36 r + 6 g + b),
+// then the half-intensity and grey colours of the classic 16-colour set (maroon,
+// green, olive, navy, purple, teal, silver, grey), then 32 greys filling the rest.
+const std::array<QRgb, 256>& FixedPalette();
+
+// Index of the nearest palette colour by squared RGB distance; ties to the lower.
+int NearestPaletteIndex(QRgb color);
+
+// The picture as an 8-bit image (Format_Indexed8).
+QImage ReduceTo256Colours(const QImage& image);
+
+struct TLoadedPicture {
+  QImage Image;  // Format_RGB32, every pixel one of at most 256 colours
+  QString Error;  // why loading failed, when Image is null
+};
+
+// bmpOnly: read the file as a BMP whatever its name (the desktop program); otherwise
+// any format Qt reads.
+TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly);
+
+// Writes image as a BMP. Throws EFileError ("Cannot create file %s" or "Stream write
+// error"); a failed write leaves an existing file untouched.
+void SavePicture(const QImage& image, const QString& fileName);
+
+}  // namespace ormax

@@ -1,0 +1,79 @@
+#include "shell/MethodSettingsFrm.h"
+
+#include <QKeyEvent>
+
+#include "shell/LocaleNumbers.h"
+#include "shell/MainFrm.h"
+
+namespace ormax {
+
+TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
+    : QDialog(mainForm), mainForm_(mainForm) {
+  setWindowTitle("Method Settings");
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(254, 150);
+  // The control positions are laid out for a small font: keep to it, so that the
+  // captions fit beside their edits whatever the desktop's default size.
+  QFont small = font();
+  small.setPixelSize(10);
+  setFont(small);
+  Panel = new QFrame(this);
+  Panel->setGeometry(0, 0, 254, 92);
+  Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Label1 = new QLabel("Admissible error:", Panel);
+  Label1->setGeometry(16, 13, 101, 21);
+  Edit1 = new QLineEdit(Panel);
+  Edit1->setGeometry(119, 13, 91, 21);
+  Label2 = new QLabel("Maximum tree level:", Panel);
+  Label2->setGeometry(16, 52, 101, 21);
+  Edit2 = new QLineEdit("0", Panel);
+  Edit2->setGeometry(119, 52, 26, 21);
+  UpDown = new TUpDown(Edit2, Panel);
+  UpDown->setGeometry(145, 52, 20, 21);
+  UpDown->Min = 0;
+  UpDown->SetMax(255);
+  UpDown->SetPosition(0);
+  Button1 = new QPushButton("OK", this);
+  Button1->setGeometry(7, 104, 111, 33);
+  Button2 = new QPushButton("Cancel", this);
+  Button2->setGeometry(137, 104, 111, 33);
+  for (QPushButton* b : {Button1, Button2}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+  connect(Button1, &QPushButton::clicked, this, [this] { mainForm_->Guard([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TMethodSettingsForm::showEvent(QShowEvent* event) {
+  mainForm_->Guard([this] { FormShow(); });
+  QDialog::showEvent(event);
+}
+
+void TMethodSettingsForm::keyPressEvent(QKeyEvent* event) {
+  // Neither button is the default or the cancel button: Enter and Escape do nothing.
+  if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+      event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TMethodSettingsForm::FormShow() {
+  Edit1->setText(QString::fromStdString(
+      FormatGeneral(mainForm_->State.AdmissibleError, 7, DecimalSeparator())));
+  Edit2->setText(QString::number(mainForm_->State.MaxTreeLevel));
+}
+
+void TMethodSettingsForm::Button1Click() {
+  accept();
+  mainForm_->State.AdmissibleError = ReadReal(Edit1->text());
+  mainForm_->State.MaxTreeLevel = ReadInteger(Edit2->text());
+  mainForm_->IndicateGenParameters();
+}
+
+void TMethodSettingsForm::Button2Click() { reject(); }
+
+}  // namespace ormax

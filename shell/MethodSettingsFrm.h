@@ -1,0 +1,46 @@
+// MethodSettingsFrm: the "Method Settings" dialog, editing the admissible error and
+// the maximum tree level. Filled from the settings on every show; written back on OK
+// only, field by field, so that a field that is not a number stops the storing there
+// (and the error reaches the program's error report).
+#pragma once
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "shell/UpDown.h"
+
+namespace ormax {
+
+class TMainForm;
+
+class TMethodSettingsForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TMethodSettingsForm(TMainForm* mainForm);
+
+  void FormShow();
+  void Button1Click();  // OK; throws on a field that is not a number
+  void Button2Click();  // Cancel
+
+  QFrame* Panel;
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QLabel* Label2;
+  QLineEdit* Edit2;
+  TUpDown* UpDown;
+  QPushButton* Button1;
+  QPushButton* Button2;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  TMainForm* mainForm_;
+};
+
+}  // namespace ormax

@@ -1,0 +1,75 @@
+#include "shell/OptionsFrm.h"
+
+#include <algorithm>
+
+#include "shell/LocaleNumbers.h"
+#include "shell/MainFrm.h"
+
+namespace ormax {
+
+TOptionsForm::TOptionsForm(TMainForm* mainForm) : QDialog(mainForm), mainForm_(mainForm) {
+  setWindowTitle("Options");
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(257, 213);
+  // The control positions are laid out for a small font: keep to it, so that the
+  // captions fit beside their edits whatever the desktop's default size.
+  QFont small = font();
+  small.setPixelSize(10);
+  setFont(small);
+  GroupBox1 = new QGroupBox("Representation", this);
+  GroupBox1->setGeometry(8, 8, 241, 84);
+  Label1 = new QLabel("Maximum level to view:", GroupBox1);
+  Label1->setGeometry(16, 24, 119, 21);
+  Edit1 = new QLineEdit("0", GroupBox1);
+  Edit1->setGeometry(136, 24, 26, 21);
+  UpDown = new TUpDown(Edit1, GroupBox1);
+  UpDown->setGeometry(162, 24, 15, 21);
+  UpDown->Min = 0;
+  UpDown->SetPosition(0);
+  CheckBox1 = new QCheckBox("Fill ellipses", GroupBox1);
+  CheckBox1->setGeometry(32, 56, 97, 17);
+  CheckBox1->setChecked(true);
+  GroupBox2 = new QGroupBox("Recognitrion", this);
+  GroupBox2->setGeometry(8, 100, 241, 56);
+  CheckBox2 = new QCheckBox("Show sameness mesure", GroupBox2);
+  CheckBox2->setGeometry(32, 24, 169, 17);
+  Button1 = new QPushButton("OK", this);
+  Button1->setGeometry(8, 170, 112, 33);
+  Button1->setDefault(true);
+  Button2 = new QPushButton("Cancel", this);
+  Button2->setGeometry(137, 170, 112, 33);
+  Button2->setAutoDefault(false);
+  connect(Button1, &QPushButton::clicked, this, [this] { mainForm_->Guard([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+  mainForm_->Guard([this] { FormShow(); });
+  QDialog::showEvent(event);
+}
+
+void TOptionsForm::FormShow() {
+  const TAppState& state = mainForm_->State;
+  if (state.Trees.Count() > 0) {
+    UpDown->SetMax(0);
+    for (const auto& tree : state.Trees) UpDown->SetMax(std::max(tree->Depth(), UpDown->Max));
+  } else {
+    UpDown->SetMax(state.MaxTreeLevel);
+  }
+  Edit1->setText(QString::number(state.MaxViewLevel));
+  CheckBox1->setChecked(state.FillEllipses);
+  CheckBox2->setChecked(state.ShowSameness);
+}
+
+void TOptionsForm::Button1Click() {
+  hide();
+  accept();
+  mainForm_->State.MaxViewLevel = ReadInteger(Edit1->text());
+  mainForm_->State.FillEllipses = CheckBox1->isChecked();
+  mainForm_->State.ShowSameness = CheckBox2->isChecked();
+}
+
+void TOptionsForm::Button2Click() { reject(); }
+
+}  // namespace ormax

@@ -1,0 +1,116 @@
+#include "shell/Views.h"
+
+#include <cmath>
+
+#include "numerics/Rounding.h"
+
+namespace ormax {
+
+TRGB MakeRGB(uint8_t r, uint8_t g, uint8_t b) { return TRGB{r, g, b}; }
+
+TColor RGBToColor(TRGB v) {
+  return static_cast<TColor>(v.R) + 256u * v.G + 65536u * v.B;
+}
+
+TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation) {
+  const Real sqrt3 = std::sqrt(3.0L), sqrt2 = std::sqrt(2.0L);
+  const Real pi = 3.14159265358979323846L;
+  const Real r = saturation * sqrt3 / 2;
+  const Real theta = static_cast<Real>(hue) / maxValue * 5 * pi / 4 + pi / 2;
+  const double x = static_cast<double>(std::sin(theta) * r);
+  const double z = static_cast<double>(std::cos(theta) * r);
+  const double y = static_cast<double>(intensity * sqrt3);
+  const Real m = (x / 2.0L - y) / sqrt3;
+  const Real red = z / sqrt2 - m;
+  const Real green = -z / sqrt2 - m;
+  const Real blue = (x + static_cast<Real>(y)) / sqrt3;
+  auto inRange = [&](Real v) { return v >= 0 && v <= maxValue; };
+  if (!inRange(red) || !inRange(green) || !inRange(blue)) return MakeRGB(0, 0, 0);
+  return MakeRGB(static_cast<uint8_t>(RoundHalfEven(red)), static_cast<uint8_t>(RoundHalfEven(green)),
+                 static_cast<uint8_t>(RoundHalfEven(blue)));
+}
+
+std::string ViewCaption(TView view, const std::string& sceneFileName) {
+  switch (view) {
+    case TView::Scene: return "Scene from " + sceneFileName;
+    case TView::Quadro: return "Quadro of " + sceneFileName;
+    case TView::Segmentation: return "Segmentation of " + sceneFileName;
+    case TView::Representation: return "Representation of " + sceneFileName;
+    case TView::Recognition: return "Recognition of scene " + sceneFileName;
+  }
+  return sceneFileName;
+}
+
+void ClearView(ICanvas& canvas) {
+  canvas.SetBrushColor(clWhite);
+  canvas.FillRect(canvas.ClipRect());
+}
+
+void DrawScene(const TAppState& state, ICanvas& canvas) {
+  if (state.SceneImage) state.SceneImage->Draw(canvas);
+}
+
+void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level) {
+  if (level == 0) ClearView(canvas);
+  if (!tree.Children.empty()) {
+    for (const auto& child : tree.Children)
+      if (child) DrawQuadro(*child, canvas, level + 1);
+    return;
+  }
+  if (tree.Data.empty()) return;
+  const TRectangle cell = TRectangle::CreateFromBytes(tree.Data);
+  cell.Fill(canvas);
+  cell.DrawFrame(cell.Color == clWhite ? clBlack : clWhite, canvas);
+}
+
+void DrawSegmentation(TAppState& state, ICanvas& canvas) {
+  const int32_t n = state.Segments.Count();
+  for (int32_t i = 0; i < n; ++i) {
+    TPattern& region = state.Segments.Items(i);
+    if (n != 1) {
+      const int32_t h =
+          static_cast<int32_t>(FloorToInt(static_cast<Real>(i) / (n - 1) * 255));
+      region.FillInside(RGBToColor(HueToRGB(255, static_cast<uint8_t>(h), 127, 190)));
+    }
+    region.Draw(canvas);
+    region.DrawFrame(clBlack, canvas);
+  }
+}
+
+void DrawRepresentationView(const TAppState& state, ICanvas& canvas) {
+  for (int32_t i = 0; i < state.Trees.Count(); ++i) {
+    if (i < state.Segments.Count()) state.Segments.Items(i).DrawFrame(clBlack, canvas);
+    DrawRepresentation(state.Trees.Items(i), canvas, state.FillEllipses, 0, state.MaxViewLevel);
+  }
+}
+
+void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
+  DrawSegmentation(state, canvas);
+  canvas.SetBrushColor(clWhite);
+  canvas.SetFontSize(14);
+  canvas.SetFontColor(clBlack);
+  for (size_t i = 0; i < state.NearestIndices.size(); ++i) {
+    const int32_t entry = state.NearestIndices[i];
+    if (entry < 0 || entry >= state.CodeBase.Count()) continue;
+    if (static_cast<int32_t>(i) >= state.Segments.Count()) break;
+    std::string text = state.CodeBase.Names(entry);
+    const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
+    if (state.ShowSameness)
+      text += ": " +
+              FormatGeneral((1.0L - state.NearestMeasures[i]) * 100, 3, decimalSeparator) + "%";
+    canvas.TextOut(at.X, at.Y, text);
+  }
+}
+
+void DrawView(TView view, TAppState& state, ICanvas& canvas, char decimalSeparator) {
+  ClearView(canvas);
+  switch (view) {
+    case TView::Scene: DrawScene(state, canvas); break;
+    case TView::Quadro: DrawQuadro(state.QuadTree, canvas, 0); break;
+    case TView::Segmentation: DrawSegmentation(state, canvas); break;
+    case TView::Representation: DrawRepresentationView(state, canvas); break;
+    case TView::Recognition: DrawRecognition(state, canvas, decimalSeparator); break;
+  }
+}
+
+}  // namespace ormax

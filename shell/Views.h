@@ -1,0 +1,53 @@
+// Views: the five pictures of the analysis, drawn from the application state onto a
+// canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
+// program and the command line draw the same pictures.
+//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentation (of the
+//   state), DrawRecognition; ViewCaption; HueToRGB, MakeRGB, RGBToColor
+// Each view draws over the whole surface; the segmentation recolours the regions'
+// pixels (the display colour replaces the scene colour in them).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Canvas.h"
+#include "shell/AppState.h"
+
+namespace ormax {
+
+struct TRGB {
+  uint8_t R = 0;
+  uint8_t G = 0;
+  uint8_t B = 0;
+  friend bool operator==(const TRGB&, const TRGB&) = default;
+};
+
+TRGB MakeRGB(uint8_t r, uint8_t g, uint8_t b);
+TColor RGBToColor(TRGB v);
+// A colour on a ring around the grey (intensity, intensity, intensity), walked over
+// 225 degrees as hue goes from 0 to maxValue; black where a channel would leave
+// 0 .. maxValue.
+TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation);
+
+enum class TView { Scene, Quadro, Segmentation, Representation, Recognition };
+
+// "Scene from <file>", "Quadro of <file>", ...
+std::string ViewCaption(TView view, const std::string& sceneFileName);
+
+// Wipes the whole surface to white.
+void ClearView(ICanvas& canvas);
+void DrawScene(const TAppState& state, ICanvas& canvas);
+// The leaf cells of a quadtree, each in its colour and framed in white (black for a
+// white cell). Clears first when level is 0.
+void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level = 0);
+void DrawSegmentation(TAppState& state, ICanvas& canvas);
+void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
+// The segmentation, then each region's label at its centre: the nearest entry's
+// name, with ": <sameness>%" when ShowSameness is on.
+void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator = '.');
+
+// Draws `view` after clearing (the common entry of the desktop program and the
+// command line).
+void DrawView(TView view, TAppState& state, ICanvas& canvas, char decimalSeparator = '.');
+
+}  // namespace ormax

@@ -1,0 +1,497 @@
+// The desktop program driven as a person would: menus drop down (their enabling
+// rules run), items are triggered, file dialogs and message boxes are answered by
+// the test, modal dialogs are filled and confirmed while they are shown.
+#include "shell/MainFrm.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "platform/QtBitmap.h"
+#include "platform/QtCanvas.h"
+#include "shell/LeftFrm.h"
+#include "shell/MethodSettingsFrm.h"
+#include "shell/OptionsFrm.h"
+#include "tests/TempDir.h"
+
+namespace ormax {
+namespace {
+
+using testing::TempDir;
+
+class FakeDialogs : public IFileDialogs {
+ public:
+  std::deque<std::optional<std::string>> Answers;
+  std::vector<TFileRequest> Asked;
+  std::optional<std::string> Next(const TFileRequest& r) {
+    Asked.push_back(r);
+    if (Answers.empty()) return std::nullopt;
+    auto a = Answers.front();
+    Answers.pop_front();
+    return a;
+  }
+  std::optional<std::string> OpenPicture(const TFileRequest& r) override { return Next(r); }
+  std::optional<std::string> SavePicture(const TFileRequest& r) override { return Next(r); }
+  std::optional<std::string> Save(const TFileRequest& r) override { return Next(r); }
+  std::optional<std::string> Open(const TFileRequest& r) override { return Next(r); }
+};
+
+class FakeMessages : public IMessageBoxes {
+ public:
+  struct Box {
+    bool IsError;
+    std::string Caption, Text;
+  };
+  std::vector<Box> Shown;
+  void Error(const std::string& c, const std::string& t) override { Shown.push_back({true, c, t}); }
+  void Information(const std::string& c, const std::string& t) override {
+    Shown.push_back({false, c, t});
+  }
+};
+
+// Pictures: '.' white, '#' red, 'g' green, one character a pixel.
+QImage Picture(const std::vector<std::string>& rows) {
+  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()),
+             QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
+      img.setPixel(x, y, c == '.' ? qRgb(255, 255, 255) : c == 'g' ? qRgb(0, 255, 0) : qRgb(255, 0, 0));
+    }
+  return img;
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  MainWindow() : window(&dialogs, &messages) {
+    window.show();
+    QApplication::processEvents();
+  }
+
+  std::string Write(const std::string& name, const QImage& img) {
+    const std::string path = dir.File(name);
+    SavePicture(img, QString::fromStdString(path));
+    return path;
+  }
+  void OpenScene(const std::string& path) {
+    dialogs.Answers = {path};
+    Choose(window.MenuFile, window.Open);
+  }
+  void Choose(QMenu* menu, QAction* item) {
+    emit menu->aboutToShow();
+    item->trigger();
+  }
+  bool Enabled(QMenu* menu, QAction* item) {
+    emit menu->aboutToShow();
+    return item->isEnabled();
+  }
+  // Runs `fill` once the next modal dialog is shown, then triggers the item.
+  void WithDialog(QMenu* menu, QAction* item, std::function<void()> fill) {
+    QTimer::singleShot(0, &window, std::move(fill));
+    Choose(menu, item);
+  }
+  std::string Panel(int i) { return window.StatusPanels[i]->text().toStdString(); }
+  QRgb PixelOnScreen(int x, int y) { return window.LeftForm->Picture.pixel(x, y); }
+
+  // A base of code files made from the given one-shape pictures.
+  std::string MakeBase(const std::vector<std::pair<std::string, QImage>>& shapes, int level = 2) {
+    std::ofstream list(dir.File("base.txt"));
+    for (const auto& [name, img] : shapes) {
+      TAppState one;
+      one.MaxTreeLevel = level;
+      QImage copy = img;
+      TQtCanvas canvas(copy);
+      one.SceneImage = std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+      one.BuildSceneCodes();
+      one.SceneCodes.GetCode(0).SaveToFile(dir.File(name + ".c"));
+      list << name << "\n";
+    }
+    return dir.File("base.txt");
+  }
+
+  TempDir dir;
+  FakeDialogs dialogs;
+  FakeMessages messages;
+  TMainForm window;
+};
+
+const std::vector<std::string> kTwoShapes = {"..........",
+                                             ".###......",
+                                             ".###..gg..",
+                                             ".###..gg..",
+                                             ".......g..",
+                                             ".........."};
+const std::vector<std::string> kOneShape = {"......",
+                                            ".####.",
+                                            ".##...",
+                                            "......"};
+
+TEST_F(MainWindow, FreshStart) {
+  EXPECT_EQ(window.windowTitle().toStdString(), "Ormax 4");
+  EXPECT_EQ(Panel(0), "Admissible error: 0;");
+  EXPECT_EQ(Panel(1), "Maximum tree level: 0;");
+  EXPECT_EQ(Panel(2), "");
+  for (QLabel* p : window.StatusPanels) EXPECT_EQ(p->width(), 150);
+  // Disabled in the form until the first drop-down.
+  for (QAction* a : {window.SavePicture, window.SaveCode, window.ViewSegmentation,
+                     window.ViewRepresentation, window.ViewRecognition})
+    EXPECT_FALSE(a->isEnabled());
+  EXPECT_EQ(window.SavePicture->text().toStdString(), "Save &Picture...");
+  EXPECT_EQ(window.SaveCode->text().toStdString(), "Save &Code...");
+  EXPECT_TRUE(window.N1->isSeparator());
+  EXPECT_FALSE(Enabled(window.View, window.ViewScene));
+  EXPECT_FALSE(Enabled(window.Recognition, window.BuildTrees));
+  EXPECT_TRUE(window.Open->isEnabled());
+  EXPECT_TRUE(window.LoadBase->isEnabled());
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), " ");
+}
+
+TEST_F(MainWindow, PictureWindowStartsSquareAndFitsTheScene) {
+  window.LeftForm->FormCreate(QSize(1000, 600));
+  EXPECT_EQ(window.LeftForm->size(), QSize(480, 480));
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(12, 8));  // the bitmap and its bevel
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("two.bmp"));
+}
+
+TEST_F(MainWindow, OpenBuildAndEveryView) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  ASSERT_NE(window.State.SceneImage, nullptr);
+  EXPECT_EQ(PixelOnScreen(1, 1), qRgb(255, 0, 0));
+  EXPECT_TRUE(Enabled(window.View, window.ViewScene));
+  EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
+  EXPECT_TRUE(Enabled(window.MenuFile, window.SavePicture));
+
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.State.Segments.Count(), 2);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(),
+            "Representation of " + dir.File("two.bmp"));
+  EXPECT_EQ(PixelOnScreen(2, 2), qRgb(255, 0, 0));  // the square's filled ellipse
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(255, 255, 255));
+  EXPECT_FALSE(Enabled(window.MenuFile, window.SaveCode));  // two regions
+
+  Choose(window.View, window.ViewQuadro);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Quadro of " + dir.File("two.bmp"));
+  Choose(window.View, window.ViewSegmentation);
+  const TColor hue0 = RGBToColor(HueToRGB(255, 0, 127, 190));
+  const TColor hue255 = RGBToColor(HueToRGB(255, 255, 127, 190));
+  EXPECT_EQ(FromQRgb(PixelOnScreen(2, 2)), hue0);
+  EXPECT_EQ(FromQRgb(PixelOnScreen(7, 3)), clBlack);  // a two-pixel-wide region is all frame
+  EXPECT_EQ(window.State.Segments.Items(1).GetPixel(7, 3), hue255);
+  EXPECT_EQ(FromQRgb(PixelOnScreen(0, 0)), clWhite);
+  Choose(window.View, window.ViewScene);
+  EXPECT_EQ(PixelOnScreen(2, 2), qRgb(255, 0, 0));
+  EXPECT_EQ(PixelOnScreen(6, 2), qRgb(0, 255, 0));
+}
+
+TEST_F(MainWindow, OneRegionProposesTheCodeNameAndSavesIt) {
+  OpenScene(Write("a.b.bmp", Picture(kOneShape)));
+  Choose(window.Recognition, window.BuildTrees);
+  ASSERT_TRUE(Enabled(window.MenuFile, window.SaveCode));
+  dialogs.Answers = {dir.File("saved")};
+  Choose(window.MenuFile, window.SaveCode);
+  ASSERT_EQ(dialogs.Asked.back().Title, "Save Code");
+  EXPECT_EQ(dialogs.Asked.back().ProposedName, "a");
+  EXPECT_EQ(dialogs.Asked.back().Filter, "Code Files (*.c) |*.C");
+  TCode back;
+  back.LoadFromFile(dir.File("saved.c"));
+  EXPECT_EQ(back.SaveToBytes(), window.State.SceneCodes.GetCode(0).SaveToBytes());
+  // A name that already ends with the extension gets no second one.
+  dialogs.Answers = {dir.File("again.C")};
+  Choose(window.MenuFile, window.SaveCode);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("again.C")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("again.C.c")));
+}
+
+TEST_F(MainWindow, SavedPictureIsTheViewOnScreen) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  Choose(window.Recognition, window.BuildTrees);
+  Choose(window.View, window.ViewSegmentation);
+  dialogs.Answers = {dir.File("out.BMP")};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(dialogs.Asked.back().Filter, "Bitmap Files (*.bmp)|*.BMP");
+  QImage saved(QString::fromStdString(dir.File("out.BMP")), "bmp");
+  ASSERT_FALSE(saved.isNull());
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), window.LeftForm->Picture);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.BMP.bmp")));
+
+  // Saving over a folder fails with the file's error; nothing is lost.
+  std::filesystem::create_directory(dir.File("folder.bmp"));
+  dialogs.Answers = {dir.File("folder.bmp")};
+  Choose(window.MenuFile, window.SavePicture);
+  ASSERT_FALSE(messages.Shown.empty());
+  EXPECT_EQ(messages.Shown.back().Caption, "Ormax 4");
+  EXPECT_EQ(messages.Shown.back().Text, "Cannot create file " + dir.File("folder.bmp") + ".");
+}
+
+TEST_F(MainWindow, AWhiteSceneHasNoRegionsToShow) {
+  OpenScene(Write("white.bmp", Picture({"....", "...."})));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_FALSE(window.State.QuadTree.Data.empty());
+  EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
+  EXPECT_FALSE(Enabled(window.View, window.ViewSegmentation));
+  EXPECT_FALSE(Enabled(window.View, window.ViewRepresentation));
+  EXPECT_FALSE(Enabled(window.MenuFile, window.SaveCode));
+}
+
+TEST_F(MainWindow, AFileThatIsNoBmpKeepsTheOldScene) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  Choose(window.Recognition, window.BuildTrees);
+  const QImage before = window.LeftForm->Picture;
+  Picture(kOneShape).save(QString::fromStdString(dir.File("really.png.bmp")), "png");
+  OpenScene(dir.File("really.png.bmp"));
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_TRUE(messages.Shown[0].IsError);
+  EXPECT_EQ(messages.Shown[0].Caption, "Error");
+  EXPECT_EQ(messages.Shown[0].Text, "Error in loading file");
+  EXPECT_EQ(window.LeftForm->Picture, before);
+  ASSERT_NE(window.State.SceneImage, nullptr);
+  EXPECT_EQ(window.State.SceneFileName, dir.File("two.bmp"));
+  EXPECT_EQ(window.State.Segments.Count(), 0);  // the analysis is gone
+  EXPECT_TRUE(Enabled(window.View, window.ViewScene));
+  EXPECT_TRUE(Enabled(window.View, window.Options));
+  EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
+  EXPECT_FALSE(Enabled(window.View, window.ViewRepresentation));
+}
+
+TEST_F(MainWindow, CancellingAFileDialogChangesNothing) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  Choose(window.Recognition, window.BuildTrees);
+  for (QAction* item : {window.Open, window.SavePicture, window.LoadBase}) {
+    dialogs.Answers = {std::nullopt};
+    Choose(item == window.LoadBase ? window.Base : window.MenuFile, item);
+    EXPECT_EQ(window.State.Segments.Count(), 2);
+    EXPECT_EQ(window.State.SceneCodes.Count(), 2);
+  }
+  EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(MainWindow, LoadingABaseAdoptsItsSettings) {
+  const QImage a = Picture({"........", ".######.", ".######.", "........"});
+  const QImage b = Picture({"......", ".#....", ".####.", "......"});
+  const QImage c = Picture({".....", ".###.", ".#.#.", ".###.", "....."});
+  const std::string base = MakeBase({{"bar", a}, {"ell", b}, {"ring", c}}, 0);
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  window.State.MaxTreeLevel = 5;
+  window.State.AdmissibleError = 0.5;
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(Panel(2), "3 trees in Base");
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_FALSE(messages.Shown[0].IsError);
+  EXPECT_EQ(messages.Shown[0].Caption, "Information");
+  EXPECT_EQ(messages.Shown[0].Text, "3 trees loaded");
+  EXPECT_EQ(window.State.MaxTreeLevel, 0);
+  EXPECT_EQ(window.State.AdmissibleError, 0.0);
+  EXPECT_EQ(Panel(1), "Maximum tree level: 0;");
+  EXPECT_FALSE(Enabled(window.View, window.ViewRecognition));
+  EXPECT_TRUE(Enabled(window.Recognition, window.Recognize));
+
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(window.State.NearestIndices.size(), 2u);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(),
+            "Recognition of scene " + dir.File("two.bmp"));
+  EXPECT_TRUE(Enabled(window.View, window.ViewRecognition));
+}
+
+TEST_F(MainWindow, ABaseNamingAMissingFileIsEmpty) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  std::ofstream(dir.File("broken.txt")) << "nothere\n";
+  dialogs.Answers = {dir.File("broken.txt")};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(Panel(2), "Base is Empty");
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown[0].Caption, "Error");
+  EXPECT_EQ(messages.Shown[0].Text, "Error in loading base or base is empty");
+  EXPECT_TRUE(window.State.CodeBase.Empty());
+  EXPECT_FALSE(Enabled(window.Recognition, window.Recognize));
+}
+
+TEST_F(MainWindow, RecognizeReusesOldCodesUntilBuildTrees) {
+  const std::string base = MakeBase({{"bar", Picture({"........", ".######.", "........"})}}, 1);
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  Choose(window.Recognition, window.Recognize);
+  ASSERT_EQ(window.State.SceneCodes.Count(), 2);
+  EXPECT_EQ(window.State.SceneCodes.GetCode(0).MaxLevel, 1);
+  window.State.MaxTreeLevel = 3;
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(window.State.SceneCodes.GetCode(0).MaxLevel, 1);  // reused
+  EXPECT_EQ(window.State.MaxViewLevel, 3);
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.State.SceneCodes.GetCode(0).MaxLevel, 3);
+}
+
+TEST_F(MainWindow, MethodSettingsStoreFieldByField) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  TMethodSettingsForm* form = window.MethodSettingsForm;
+  window.State.AdmissibleError = 1.0 / 3;
+  WithDialog(window.Recognition, window.Settings, [&] {
+    EXPECT_EQ(form->Edit1->text().toStdString(), "0.3333333");
+    EXPECT_EQ(form->Edit2->text().toStdString(), "0");
+    form->Edit1->setText("0.05");
+    form->Edit2->setText("300");  // beyond the arrows' range: stored as typed
+    form->Button1->click();
+  });
+  EXPECT_EQ(window.State.AdmissibleError, 0.05);
+  EXPECT_EQ(window.State.MaxTreeLevel, 300);
+  EXPECT_EQ(Panel(0), "Admissible error: 0.05;");
+  EXPECT_EQ(Panel(1), "Maximum tree level: 300;");
+  EXPECT_TRUE(messages.Shown.empty());
+
+  WithDialog(window.Recognition, window.Settings, [&] {
+    form->Edit1->setText("abc");
+    form->Edit2->setText("4");
+    form->Button1->click();
+  });
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown[0].Caption, "Ormax 4");
+  EXPECT_EQ(messages.Shown[0].Text, "'abc' is not a valid floating point value.");
+  EXPECT_EQ(window.State.AdmissibleError, 0.05);
+  EXPECT_EQ(window.State.MaxTreeLevel, 300);
+
+  WithDialog(window.Recognition, window.Settings, [&] {
+    form->Edit1->setText("1E-2");
+    form->Edit2->setText("x");
+    form->Button1->click();
+  });
+  EXPECT_EQ(messages.Shown.back().Text, "'x' is not a valid integer value.");
+  EXPECT_EQ(window.State.AdmissibleError, 0.01);  // stored before the failing field
+  EXPECT_EQ(window.State.MaxTreeLevel, 300);
+  EXPECT_EQ(Panel(0), "Admissible error: 0.05;");  // not refreshed
+
+  WithDialog(window.Recognition, window.Settings, [&] {
+    form->Edit1->setText("0.9");
+    form->Button2->click();
+  });
+  EXPECT_EQ(window.State.AdmissibleError, 0.01);
+  EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindow, OptionsOfferTheDeepestTreeAndStoreOnOk) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  TOptionsForm* form = window.OptionsForm;
+  window.State.MaxTreeLevel = 7;
+  WithDialog(window.View, window.Options, [&] {
+    EXPECT_EQ(form->UpDown->Max, 7);  // no trees yet: the maximum tree level
+    EXPECT_TRUE(form->CheckBox1->isChecked());
+    EXPECT_FALSE(form->CheckBox2->isChecked());
+    form->Button2->click();
+  });
+  window.State.MaxTreeLevel = 3;
+  window.State.AdmissibleError = 0;
+  Choose(window.Recognition, window.BuildTrees);
+  int deepest = 0;
+  for (const auto& t : window.State.Trees) deepest = std::max(deepest, t->Depth());
+  WithDialog(window.View, window.Options, [&] {
+    EXPECT_EQ(form->UpDown->Max, deepest);
+    EXPECT_EQ(form->Edit1->text().toStdString(), "3");
+    form->UpDown->Step(+1);  // the arrows stop at the maximum
+    form->UpDown->Step(+1);
+    EXPECT_EQ(form->Edit1->text().toInt(), deepest);
+    form->Edit1->setText("1");
+    form->CheckBox1->setChecked(false);
+    form->CheckBox2->setChecked(true);
+    form->Button1->click();
+  });
+  EXPECT_EQ(window.State.MaxViewLevel, 1);
+  EXPECT_FALSE(window.State.FillEllipses);
+  EXPECT_TRUE(window.State.ShowSameness);
+
+  WithDialog(window.View, window.Options, [&] {
+    form->Edit1->setText("deep");
+    form->CheckBox2->setChecked(false);
+    form->Button1->click();
+  });
+  EXPECT_EQ(messages.Shown.back().Text, "'deep' is not a valid integer value.");
+  EXPECT_EQ(window.State.MaxViewLevel, 1);
+  EXPECT_TRUE(window.State.ShowSameness);  // later fields are not stored either
+}
+
+// An uncompressed 8-bit BMP of one row (Qt itself writes fewer bits when it can).
+TByteArray EightBitBmp(const std::vector<QRgb>& palette, const std::vector<uint8_t>& row) {
+  const uint32_t stride = (static_cast<uint32_t>(row.size()) + 3) / 4 * 4;
+  const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
+  TByteArray b;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  auto u16 = [&](uint32_t v) { put(v, 2); };
+  auto u32 = [&](uint32_t v) { put(v, 4); };
+  b.push_back('B');
+  b.push_back('M');
+  u32(offset + stride);
+  u32(0);
+  u32(offset);
+  u32(40);
+  u32(static_cast<uint32_t>(row.size()));
+  u32(1);
+  u16(1);
+  u16(8);
+  u32(0);
+  u32(stride);
+  u32(2835);
+  u32(2835);
+  u32(static_cast<uint32_t>(palette.size()));
+  u32(0);
+  for (QRgb c : palette) {
+    b.push_back(static_cast<uint8_t>(qBlue(c)));
+    b.push_back(static_cast<uint8_t>(qGreen(c)));
+    b.push_back(static_cast<uint8_t>(qRed(c)));
+    b.push_back(0);
+  }
+  b.insert(b.end(), row.begin(), row.end());
+  b.resize(offset + stride, 0);
+  return b;
+}
+
+TEST_F(MainWindow, EightBitPicturesKeepTheirPalette) {
+  testing::WriteBytes(dir.File("eight.bmp"),
+                      EightBitBmp({qRgb(255, 255, 255), qRgb(250, 250, 250), qRgb(10, 20, 30)},
+                                  {0, 1, 2}));
+  OpenScene(dir.File("eight.bmp"));
+  ASSERT_NE(window.State.SceneImage, nullptr);
+  EXPECT_EQ(window.State.SceneImage->GetPixel(1, 0), FromQRgb(qRgb(250, 250, 250)));
+  EXPECT_EQ(window.State.SceneImage->GetPixel(2, 0), FromQRgb(qRgb(10, 20, 30)));
+
+  // A 24-bit picture takes the nearest colours of the fixed palette.
+  QImage rgb(3, 1, QImage::Format_RGB32);
+  rgb.setPixel(0, 0, qRgb(255, 255, 255));
+  rgb.setPixel(1, 0, qRgb(250, 250, 250));
+  rgb.setPixel(2, 0, qRgb(10, 20, 30));
+  OpenScene(Write("true.bmp", rgb));
+  EXPECT_EQ(window.State.SceneImage->GetPixel(0, 0), clWhite);
+  EXPECT_EQ(window.State.SceneImage->GetPixel(1, 0), FromQRgb(qRgb(247, 247, 247)));
+  EXPECT_EQ(window.State.SceneImage->GetPixel(2, 0), FromQRgb(qRgb(23, 23, 23)));
+}
+
+TEST(MainWindowErrors, ReportTextGetsAFullStop) {
+  EXPECT_EQ(TMainForm::ErrorReportText("Stream write error"), "Stream write error.");
+  EXPECT_EQ(TMainForm::ErrorReportText("Done."), "Done.");
+  EXPECT_EQ(TMainForm::ErrorReportText("(x)"), "(x)");
+  EXPECT_EQ(TMainForm::ErrorReportText(""), "");
+}
+
+TEST(Palette, FixedPaletteAndNearestColour) {
+  const auto& p = FixedPalette();
+  EXPECT_EQ(p[0], qRgb(0, 0, 0));
+  EXPECT_EQ(p[215], qRgb(255, 255, 255));
+  EXPECT_EQ(p[216], qRgb(128, 0, 0));
+  EXPECT_EQ(p[223], qRgb(128, 128, 128));
+  std::set<QRgb> distinct(p.begin(), p.end());
+  EXPECT_EQ(distinct.size(), 256u);
+  EXPECT_EQ(NearestPaletteIndex(qRgb(51, 102, 153)), 1 * 36 + 2 * 6 + 3);
+  EXPECT_EQ(p[static_cast<size_t>(NearestPaletteIndex(qRgb(130, 1, 0)))], qRgb(128, 0, 0));
+  EXPECT_EQ(p[static_cast<size_t>(NearestPaletteIndex(qRgb(250, 250, 250)))], qRgb(247, 247, 247));
+}
+
+}  // namespace
+}  // namespace ormax

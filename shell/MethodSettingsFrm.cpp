@@ -9,15 +9,7 @@ namespace ormax {
 
 TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
     : QDialog(mainForm), mainForm_(mainForm) {
-  setWindowTitle("Method Settings");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(254, 150);
-  // The control positions are laid out for a small font: keep to it, so that the
-  // captions fit beside their edits whatever the desktop's default size.
-  QFont small = font();
-  small.setPixelSize(10);
-  setFont(small);
+  SetUpSettingsDialog(*this, "Method Settings", QSize(254, 150));
   Panel = new QFrame(this);
   Panel->setGeometry(0, 0, 254, 92);
   Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -8,15 +8,7 @@
 namespace ormax {
 
 TOptionsForm::TOptionsForm(TMainForm* mainForm) : QDialog(mainForm), mainForm_(mainForm) {
-  setWindowTitle("Options");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(257, 213);
-  // The control positions are laid out for a small font: keep to it, so that the
-  // captions fit beside their edits whatever the desktop's default size.
-  QFont small = font();
-  small.setPixelSize(10);
-  setFont(small);
+  SetUpSettingsDialog(*this, "Options", QSize(257, 213));
   GroupBox1 = new QGroupBox("Representation", this);
   GroupBox1->setGeometry(8, 8, 241, 84);
   Label1 = new QLabel("Maximum level to view:", GroupBox1);

@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run bench screenshots clean format
+.PHONY: deps configure build test run bench screenshots examples clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -19,9 +19,18 @@ test: build
 bench: build
 	@$(BUILD_DIR)/ormax_bench
 
+# With a display: the desktop program. Without one: the sample scenes recognised by the
+# command line, with the recognition pictures in out/.
 run: build
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/ormax; \
-	else echo "No display here: start the desktop program on one with 'make run', or under Xvfb with 'xvfb-run $(BUILD_DIR)/ormax'."; fi
+	else mkdir -p out && $(BUILD_DIR)/ormax-cli recognize examples/scenes/*.bmp \
+	  --base examples/base/base.txt --picture out/recognition.bmp --min-sameness 60 \
+	  2>/dev/null; \
+	  echo "Recognition pictures are in out/. No display here: on a desktop 'make run' starts the program; without one, 'xvfb-run $(BUILD_DIR)/ormax'."; fi
+
+# The sample pictures and base in examples/, drawn again (the same bytes).
+examples: build
+	@$(BUILD_DIR)/ormax_examples examples
 
 # The README's screenshots, made by driving the real main window offscreen.
 screenshots: build

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "codes/Files.h"
+#include "platform/QtCanvas.h"
 
 namespace ormax {
 
@@ -104,11 +105,17 @@ TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly) {
   return result;
 }
 
-void SavePicture(const QImage& image, const QString& fileName) {
+std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {
+  QImage copy = picture;
+  TQtCanvas canvas(copy);
+  return std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+}
+
+void SavePicture(const QImage& image, const QString& fileName, const char* format) {
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly))
     throw EFileError("Cannot create file " + fileName.toStdString());
-  QImageWriter writer(&file, "bmp");
+  QImageWriter writer(&file, format);
   if (!writer.write(image)) {
     file.cancelWriting();
     throw EFileError("Stream write error");

@@ -2,6 +2,7 @@
 //   LoadScenePicture  reads a picture and reduces it to 256 colours: an 8-bit picture
 //                     keeps its own palette, any other takes for each pixel the
 //                     nearest colour of FixedPalette (no dithering)
+//   ScenePattern      the scene (a TPattern with white background) of a picture
 //   SavePicture       writes a BMP through a temporary file and a rename
 // Loading fails (an empty result and a reason) for unreadable or damaged files;
 // Qt's reader refuses pictures over its allocation limit.
@@ -10,7 +11,10 @@
 #include <QImage>
 #include <QString>
 #include <array>
+#include <memory>
 #include <optional>
+
+#include "model/Patterns.h"
 
 namespace ormax {
 
@@ -34,8 +38,12 @@ struct TLoadedPicture {
 // any format Qt reads.
 TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly);
 
-// Writes image as a BMP. Throws EFileError ("Cannot create file %s" or "Stream write
-// error"); a failed write leaves an existing file untouched.
-void SavePicture(const QImage& image, const QString& fileName);
+// The scene of a loaded picture: one colour value per pixel, white the background.
+std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
+
+// Writes image as a BMP (or in another format Qt writes, such as "png"). Throws
+// EFileError ("Cannot create file %s" or "Stream write error"); a failed write leaves
+// an existing file untouched.
+void SavePicture(const QImage& image, const QString& fileName, const char* format = "bmp");
 
 }  // namespace ormax

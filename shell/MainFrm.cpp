@@ -241,8 +241,7 @@ void TMainForm::OpenClick() {
   LeftForm->Picture = loaded.Image;
   State.SceneImage.reset();
   try {
-    TQtCanvas canvas(LeftForm->Picture);
-    State.SceneImage = std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+    State.SceneImage = ScenePattern(LeftForm->Picture);
   } catch (const std::exception&) {
     messages_->Error("Error", "Error in loading file");
   }

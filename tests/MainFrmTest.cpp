@@ -106,9 +106,7 @@ class MainWindow : public ::testing::Test {
     for (const auto& [name, img] : shapes) {
       TAppState one;
       one.MaxTreeLevel = level;
-      QImage copy = img;
-      TQtCanvas canvas(copy);
-      one.SceneImage = std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+      one.SceneImage = ScenePattern(img);
       one.BuildSceneCodes();
       one.SceneCodes.GetCode(0).SaveToFile(dir.File(name + ".c"));
       list << name << "\n";

@@ -130,9 +130,7 @@ int main(int argc, char** argv) {
       TAppState one;
       one.MaxTreeLevel = 3;
       const TLoadedPicture loaded = LoadScenePicture(file, true);
-      QImage picture = loaded.Image;
-      TQtCanvas canvas(picture);
-      one.SceneImage = std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+      one.SceneImage = ScenePattern(loaded.Image);
       one.BuildSceneCodes();
       one.SceneCodes.GetCode(0).SaveToFile((work + "/" + names[k] + ".c").toStdString());
       list << names[k] << "\n";

@@ -1,0 +1,38 @@
+// Output: the rows the command line prints, as an aligned table, CSV or JSON.
+//   TRecord (ordered fields), WriteTable, WriteCsv, JsonObject
+// Numbers in CSV and JSON are written in the shortest form that reads back to the
+// same double, so results compare exactly between runs and machines.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace ormax {
+
+using TValue = std::variant<std::string, long long, double>;
+
+struct TRecord {
+  std::vector<std::pair<std::string, TValue>> Fields;
+  TRecord& Add(std::string name, TValue value) {
+    Fields.emplace_back(std::move(name), std::move(value));
+    return *this;
+  }
+};
+
+// Shortest text that reads back to the same double ("0.1", "1e-05", "12").
+std::string ShortestDouble(double v);
+// For the table: a fixed number of decimals.
+std::string FixedDouble(double v, int decimals);
+std::string JsonString(const std::string& s);
+std::string CsvField(const std::string& s);
+
+// Columns padded to their widest entry; doubles with `decimals` decimals.
+void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals = 4);
+// A header line (when header is true) and one line per row.
+void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header);
+std::string JsonObject(const TRecord& record);
+
+}  // namespace ormax

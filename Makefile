@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run bench screenshots examples clean format
+.PHONY: deps configure build test test-sanitize fuzz run bench screenshots examples clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -15,6 +15,34 @@ build: configure
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
+	@$(MAKE) --no-print-directory test-sanitize
+
+# The core and command-line tests again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (the desktop program and benchmarks are left out).
+SANITIZE_DIR ?= build-asan
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR)
+	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
+
+# Fuzzing with clang's libFuzzer: every target for FUZZ_SECONDS, starting from the
+# committed corpus in tests/fuzz/corpus; new inputs collect in build-fuzz/corpus.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = CodeFile BaseList Bmp Distance Pipeline
+fuzz: deps
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_DIR)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t $(FUZZ_DIR)/findings/$$t; \
+	  echo "fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  QT_QPA_PLATFORM=offscreen $(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 \
+	    -artifact_prefix=$(FUZZ_DIR)/findings/$$t/ -print_final_stats=1 \
+	    $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E '^(stat::|#[0-9]+ *DONE|==[0-9]+==|SUMMARY|Done)' || exit 1; \
+	done
 
 bench: build
 	@$(BUILD_DIR)/ormax_bench
@@ -40,4 +68,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

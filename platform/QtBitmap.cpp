@@ -1,9 +1,11 @@
 #include "platform/QtBitmap.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <cstdlib>
 #include <unordered_map>
 
 #include "codes/Files.h"
@@ -71,10 +73,7 @@ QImage ReduceTo256Colours(const QImage& image) {
 namespace {
 
 // Bits per pixel from a BMP file's header, or 0 when the header cannot tell.
-int BmpBitsPerPixel(const QString& fileName) {
-  QFile f(fileName);
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray head = f.read(30);
+int BmpBitsPerPixel(const QByteArray& head) {
   if (head.size() < 30 || head[0] != 'B' || head[1] != 'M') return 0;
   auto u16 = [&](int at) {
     return static_cast<int>(static_cast<uchar>(head[at])) |
@@ -84,25 +83,87 @@ int BmpBitsPerPixel(const QString& fileName) {
   return headerSize == 12 ? u16(24) : u16(28);  // OS/2 core header or a Windows one
 }
 
+// For an uncompressed BMP, whether the file holds all the rows its header promises.
+// Qt's reader fills the missing rows of a file cut short with black; the program
+// refuses such a file instead of taking the black for shape pixels.
+bool BmpCutShort(const QByteArray& bytes) {
+  if (bytes.size() < 34 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+  auto u32 = [&](int at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uchar>(bytes[at + i]);
+    return v;
+  };
+  const uint32_t headerSize = u32(14);
+  if (headerSize < 40) return false;  // the old OS/2 header: left to the reader
+  const int64_t width = static_cast<int32_t>(u32(18));
+  const int64_t height = static_cast<int32_t>(u32(22));
+  const int bits = static_cast<uchar>(bytes[28]) | (static_cast<uchar>(bytes[29]) << 8);
+  const uint32_t compression = u32(30);
+  if (compression != 0 && compression != 3) return false;  // run-length data: no fixed size
+  const int64_t stride = (std::abs(width) * bits + 31) / 32 * 4;
+  const int64_t needed = static_cast<int64_t>(u32(10)) + stride * std::abs(height);
+  return bytes.size() < needed;
+}
+
 }  // namespace
 
-TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly) {
+TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
   TLoadedPicture result;
-  QImageReader reader(fileName);
-  if (bmpOnly) {
-    reader.setFormat("bmp");
-    reader.setDecideFormatFromContent(false);
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, bmpOnly ? QByteArray("bmp") : QByteArray());
+  if (bmpOnly) reader.setDecideFormatFromContent(false);
+  reader.setAllocationLimit(1024);  // MiB; the scene size is limited below
+  const QSize size = reader.size();
+  if (size.isValid() &&
+      static_cast<int64_t>(size.width()) * size.height() > static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
+    result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(MaxSceneSide);
+    result.TooLarge = true;
+    return result;
+  }
+  if (BmpCutShort(bytes)) {
+    result.Error = "the file ends before the picture does";
+    return result;
   }
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
     result.Error = reader.errorString();
     return result;
   }
+  if (static_cast<int64_t>(image.width()) * image.height() >
+      static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
+    result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
+                       .arg(image.width())
+                       .arg(image.height())
+                       .arg(MaxSceneSide);
+    result.TooLarge = true;
+    return result;
+  }
   const bool eightBit = image.format() == QImage::Format_Indexed8 &&
-                        (!bmpOnly || BmpBitsPerPixel(fileName) == 8);
+                        (!bmpOnly || BmpBitsPerPixel(bytes) == 8);
   const QImage reduced = eightBit ? image : ReduceTo256Colours(image);
   result.Image = reduced.convertToFormat(QImage::Format_RGB32);
   return result;
+}
+
+TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) {
+    TLoadedPicture result;
+    result.Error = file.errorString();
+    return result;
+  }
+  if (file.size() > MaxPictureFileSize) {
+    TLoadedPicture result;
+    result.Error = QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20);
+    result.TooLarge = true;
+    return result;
+  }
+  return LoadScenePicture(file.readAll(), bmpOnly);
 }
 
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {

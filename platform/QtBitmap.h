@@ -5,7 +5,7 @@
 //   ScenePattern      the scene (a TPattern with white background) of a picture
 //   SavePicture       writes a BMP through a temporary file and a rename
 // Loading fails (an empty result and a reason) for unreadable or damaged files;
-// Qt's reader refuses pictures over its allocation limit.
+// Pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
 #pragma once
 
 #include <QImage>
@@ -32,11 +32,18 @@ QImage ReduceTo256Colours(const QImage& image);
 struct TLoadedPicture {
   QImage Image;  // Format_RGB32, every pixel one of at most 256 colours
   QString Error;  // why loading failed, when Image is null
+  bool TooLarge = false;  // the picture is beyond the limits below
 };
 
+// The largest scene: 8192 x 8192 pixels (its pixels, picture and analysis take about
+// 1.5 GiB at the most); and the largest picture file read.
+inline constexpr int MaxSceneSide = 8192;
+inline constexpr qint64 MaxPictureFileSize = qint64{512} << 20;
+
 // bmpOnly: read the file as a BMP whatever its name (the desktop program); otherwise
-// any format Qt reads.
+// any format Qt reads. A larger picture fails with a reason naming the limit.
 TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly);
+TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly);
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);

@@ -233,7 +233,9 @@ void TMainForm::OpenClick() {
     loaded.Image = QImage();
   }
   if (loaded.Image.isNull()) {
-    messages_->Error("Error", "Error in loading file");
+    // A picture beyond the limits says which limit; any other failure is plain.
+    messages_->Error("Error", loaded.TooLarge ? "Error in loading file: " + loaded.Error.toStdString()
+                                              : "Error in loading file");
     return;
   }
   // The old scene goes only once the new picture has loaded.

@@ -493,3 +493,109 @@ TEST(Palette, FixedPaletteAndNearestColour) {
 
 }  // namespace
 }  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// One run of the main window through every kind of bad input, then the good road.
+TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
+  // A damaged BMP: the header promises more than the file holds.
+  OpenScene(Write("good-first.bmp", Picture(kTwoShapes)));
+  const QImage shown = window.LeftForm->Picture;
+  {
+    const TByteArray bytes = testing::ReadBytes(dir.File("good-first.bmp"));
+    testing::WriteBytes(dir.File("damaged.bmp"), TByteArray(bytes.begin(), bytes.begin() + 60));
+  }
+  OpenScene(dir.File("damaged.bmp"));
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown.back().Text, "Error in loading file");
+  EXPECT_EQ(window.LeftForm->Picture, shown);
+
+  // Bases: a truncated code file, a missing code file, mismatched settings.
+  const std::string base = MakeBase({{"bar", Picture({"........", ".######.", "........"})},
+                                     {"ell", Picture({"......", ".#....", ".####.", "......"})}},
+                                    1);
+  {
+    TByteArray cut = testing::ReadBytes(dir.File("bar.c"));
+    cut.resize(cut.size() / 2);
+    testing::WriteBytes(dir.File("cut.c"), cut);
+    std::ofstream(dir.File("cut.txt")) << "bar\ncut\n";
+    std::ofstream(dir.File("missing.txt")) << "bar\nnothere\n";
+    TCode other;
+    other.LoadFromFile(dir.File("ell.c"));
+    other.AdmissibleError = 0.25;
+    other.SaveToFile(dir.File("other.c"));
+    std::ofstream(dir.File("mismatch.txt")) << "bar\nother\n";
+  }
+  for (const char* list : {"cut.txt", "missing.txt", "mismatch.txt"}) {
+    const size_t before = messages.Shown.size();
+    dialogs.Answers = {dir.File(list)};
+    Choose(window.Base, window.LoadBase);
+    ASSERT_EQ(messages.Shown.size(), before + 1) << list;
+    EXPECT_EQ(messages.Shown.back().Text, "Error in loading base or base is empty") << list;
+    EXPECT_EQ(Panel(2), "Base is Empty") << list;
+    EXPECT_TRUE(window.State.CodeBase.Empty()) << list;
+  }
+
+  // A non-number in each dialog field.
+  WithDialog(window.Recognition, window.Settings, [&] {
+    window.MethodSettingsForm->Edit1->setText("1,2,3");
+    window.MethodSettingsForm->Button1->click();
+  });
+  EXPECT_EQ(messages.Shown.back().Text, "'1,2,3' is not a valid floating point value.");
+  WithDialog(window.Recognition, window.Settings, [&] {
+    window.MethodSettingsForm->Edit2->setText("2.5");
+    window.MethodSettingsForm->Button1->click();
+  });
+  EXPECT_EQ(messages.Shown.back().Text, "'2.5' is not a valid integer value.");
+  WithDialog(window.View, window.Options, [&] {
+    window.OptionsForm->Edit1->setText("");
+    window.OptionsForm->Button1->click();
+  });
+  EXPECT_EQ(messages.Shown.back().Text, "'' is not a valid integer value.");
+
+  // And the good road still works: open, load the base, recognise.
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(messages.Shown.back().Text, "2 trees loaded");
+  OpenScene(Write("good.bmp", Picture({"..........",
+                                       ".######...",
+                                       "..........",
+                                       "...#......",
+                                       "...####...",
+                                       ".........."})));
+  Choose(window.Recognition, window.Recognize);
+  ASSERT_EQ(window.State.NearestIndices.size(), 2u);
+  EXPECT_EQ(window.State.CodeBase.Names(window.State.NearestIndices[0]), "bar");
+  EXPECT_EQ(window.State.CodeBase.Names(window.State.NearestIndices[1]), "ell");
+  EXPECT_EQ(window.State.NearestMeasures[0], 0.0);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Recognition of scene " + dir.File("good.bmp"));
+}
+
+TEST_F(MainWindow, AScenePastTheLimitSaysWhichLimit) {
+  // A BMP header for 9000 x 9000 pixels: refused before any pixel is read.
+  TByteArray bmp = {'B', 'M'};
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) bmp.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  put(54 + 16, 4);
+  put(0, 4);
+  put(54, 4);
+  put(40, 4);
+  put(9000, 4);
+  put(9000, 4);
+  put(1, 2);
+  put(24, 2);
+  for (int k = 0; k < 6; ++k) put(0, 4);
+  bmp.resize(bmp.size() + 16, 0);
+  testing::WriteBytes(dir.File("huge.bmp"), bmp);
+  OpenScene(dir.File("huge.bmp"));
+  ASSERT_FALSE(messages.Shown.empty());
+  EXPECT_EQ(messages.Shown.back().Text,
+            "Error in loading file: the picture is 9000 x 9000 pixels; the largest scene has "
+            "8192 x 8192 pixels");
+  EXPECT_EQ(window.State.SceneImage, nullptr);
+}
+
+}  // namespace
+}  // namespace ormax

@@ -1,0 +1,31 @@
+// Fuzz target: arbitrary bytes read as a BMP picture and reduced to 256 colours, then
+// made into a scene. A picture that loads has at most 256 colours and a scene of its
+// size; any other input fails with a reason.
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+
+#include "platform/QtBitmap.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace ormax;
+  const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  const TLoadedPicture loaded = LoadScenePicture(bytes, true);
+  if (loaded.Image.isNull()) {
+    if (loaded.Error.isEmpty()) std::abort();
+    return 0;
+  }
+  const QImage& img = loaded.Image;
+  if (static_cast<int64_t>(img.width()) * img.height() > int64_t{MaxSceneSide} * MaxSceneSide) std::abort();
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height() && colours.size() <= 256; ++y)
+    for (int x = 0; x < img.width(); ++x) colours.insert(img.pixel(x, y));
+  if (colours.size() > 256) std::abort();
+  if (img.width() * img.height() <= 4096) {
+    auto scene = ScenePattern(img);
+    if (scene->Width() != img.width() || scene->Height() != img.height()) std::abort();
+  }
+  return 0;
+}

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <deque>
@@ -595,6 +596,22 @@ TEST_F(MainWindow, AScenePastTheLimitSaysWhichLimit) {
             "Error in loading file: the picture is 9000 x 9000 pixels; the largest scene has "
             "8192 x 8192 pixels");
   EXPECT_EQ(window.State.SceneImage, nullptr);
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+TEST_F(MainWindow, ALargeSceneCanBeScrolledThrough) {
+  QImage big(2000, 1500, QImage::Format_RGB32);
+  big.fill(Qt::white);
+  OpenScene(Write("big.bmp", big));
+  QApplication::processEvents();
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(2002, 1502));
+  EXPECT_GT(window.Area->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(window.Area->verticalScrollBar()->maximum(), 0);
 }
 
 }  // namespace

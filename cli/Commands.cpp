@@ -49,7 +49,9 @@ struct Context {
   bool errIsTerminal;
 };
 
-std::string Str(const QString& s) { return s.toStdString(); }
+std::string Str(const QString& s) {
+  return s.toStdString();
+}
 
 int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback) {
   if (!p.isSet(name)) return fallback;
@@ -86,7 +88,8 @@ std::string FormatOption(const QCommandLineParser& p) {
   return f;
 }
 
-QCommandLineOption Option(const QStringList& names, const QString& help, const QString& value = {}) {
+QCommandLineOption Option(const QStringList& names, const QString& help,
+                          const QString& value = {}) {
   return value.isEmpty() ? QCommandLineOption(names, help) : QCommandLineOption(names, help, value);
 }
 
@@ -137,8 +140,8 @@ void ForEachInput(int count, int jobs, const Context& cx, const QStringList& nam
       const int finished = ++done;
       if (cx.errIsTerminal && count > 1) {
         std::lock_guard<std::mutex> lock(progress);
-        cx.err << "\r[" << finished << "/" << count << "] "
-               << Str(QFileInfo(names[i]).fileName()) << "\x1b[K" << std::flush;
+        cx.err << "\r[" << finished << "/" << count << "] " << Str(QFileInfo(names[i]).fileName())
+               << "\x1b[K" << std::flush;
       }
     }
   };
@@ -157,7 +160,21 @@ long long InsidePixels(const TPattern& region) {
   return n;
 }
 
-std::string Stem(const QString& file) { return Str(QFileInfo(file).completeBaseName()); }
+std::string Stem(const QString& file) {
+  return Str(QFileInfo(file).completeBaseName());
+}
+
+// The fields every per-region row starts with: scene, index, bounds, pixel count.
+TRecord RegionRecord(const QString& scene, int32_t index, const TPattern& region) {
+  return TRecord()
+      .Add("scene", Str(scene))
+      .Add("region", static_cast<long long>(index))
+      .Add("left", static_cast<long long>(region.Left))
+      .Add("top", static_cast<long long>(region.Top))
+      .Add("right", static_cast<long long>(region.Right))
+      .Add("bottom", static_cast<long long>(region.Bottom))
+      .Add("pixels", InsidePixels(region));
+}
 
 // Pictures are written as BMP, or as PNG when the name asks for it.
 void WritePicture(const QImage& picture, const QString& file) {
@@ -170,9 +187,11 @@ int RunCodes(const QStringList& arguments, const Context& cx) {
   QCommandLineParser p;
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
-  p.addOption(Option({"o", "output"}, "Folder for the code files (default: the current one).", "DIR"));
+  p.addOption(
+      Option({"o", "output"}, "Folder for the code files (default: the current one).", "DIR"));
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
-  p.addOption(Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  p.addOption(
+      Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
   if (!Parse(p, arguments, cx,
              "Writes the code of every region of each scene, one code file per region\n"
              "named SCENE-INDEX.c, and prints a table of the regions.",
@@ -202,14 +221,7 @@ int RunCodes(const QStringList& arguments, const Context& cx) {
                              QString::number(r) + CodeFileExt;
         code.SaveToFile(Str(name));
         rows[static_cast<size_t>(i)].push_back(
-            TRecord()
-                .Add("scene", Str(files[i]))
-                .Add("region", static_cast<long long>(r))
-                .Add("left", static_cast<long long>(region.Left))
-                .Add("top", static_cast<long long>(region.Top))
-                .Add("right", static_cast<long long>(region.Right))
-                .Add("bottom", static_cast<long long>(region.Bottom))
-                .Add("pixels", InsidePixels(region))
+            RegionRecord(files[i], r, region)
                 .Add("depth", static_cast<long long>(code.Depth()))
                 .Add("items", static_cast<long long>(code.Items.size()))
                 .Add("file", Str(name)));
@@ -306,8 +318,7 @@ int RunBase(const QStringList& arguments, const Context& cx) {
         s.MaxTreeLevel = level;
         s.AdmissibleError = error;
         s.BuildSceneCodes();
-        const std::string name =
-            plain ? shape : shape + "@" + (m ? "m" : "") + Degrees(degrees);
+        const std::string name = plain ? shape : shape + "@" + (m ? "m" : "") + Degrees(degrees);
         if (s.SceneCodes.Count() != 1) {
           bad = Str(file) + ": " + std::to_string(s.SceneCodes.Count()) + " regions" +
                 (plain ? "" : " in the copy " + name) + ", a base picture needs exactly one";
@@ -373,15 +384,16 @@ struct Recognised {
 void LoadBaseOrThrow(TCodeBase& base, const QString& list) {
   const int32_t n = base.LoadBaseList(Str(list));
   if (n <= 0)
-    throw std::runtime_error(Str(list) +
-                             ": the base is empty, or its codes were built with different settings");
+    throw std::runtime_error(
+        Str(list) + ": the base is empty, or its codes were built with different settings");
 }
 
 int RunRecognize(const QStringList& arguments, const Context& cx) {
   QCommandLineParser p;
   p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
   p.addOption(Option({"p", "picture"},
-                     "Writes the Recognition view (labels with sameness) as a BMP (PNG for a .png name); with several "
+                     "Writes the Recognition view (labels with sameness) as a BMP (PNG for a .png "
+                     "name); with several "
                      "scenes, OUT-SCENE.bmp per scene.",
                      "OUT.bmp"));
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
@@ -389,7 +401,8 @@ int RunRecognize(const QStringList& arguments, const Context& cx) {
                      "A region less alike than P percent to its nearest entry is reported as "
                      "'unknown' (default 0).",
                      "P"));
-  p.addOption(Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  p.addOption(
+      Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
   if (!Parse(p, arguments, cx,
              "Labels every region of each scene with its nearest base entry, using the base's\n"
              "admissible error and maximum tree level. Per region: bounds, pixels, centre, the\n"
@@ -407,7 +420,8 @@ int RunRecognize(const QStringList& arguments, const Context& cx) {
   if (p.isSet("min-sameness")) {
     bool ok = false;
     minSameness = p.value("min-sameness").toDouble(&ok);
-    if (!ok || !std::isfinite(minSameness)) throw EUsage("--min-sameness takes a number of percent");
+    if (!ok || !std::isfinite(minSameness))
+      throw EUsage("--min-sameness takes a number of percent");
   }
   const int jobs = JobsOption(p);
 
@@ -445,14 +459,7 @@ int RunRecognize(const QStringList& arguments, const Context& cx) {
         ++result.Regions;
         (known ? result.Known : result.Unknown)++;
         result.Rows.push_back(
-            TRecord()
-                .Add("scene", Str(files[i]))
-                .Add("region", static_cast<long long>(r))
-                .Add("left", static_cast<long long>(region.Left))
-                .Add("top", static_cast<long long>(region.Top))
-                .Add("right", static_cast<long long>(region.Right))
-                .Add("bottom", static_cast<long long>(region.Bottom))
-                .Add("pixels", InsidePixels(region))
+            RegionRecord(files[i], r, region)
                 .Add("center_x", static_cast<long long>(centre.X))
                 .Add("center_y", static_cast<long long>(centre.Y))
                 .Add("axis_a", static_cast<double>(root.Axes[0]))
@@ -540,15 +547,18 @@ int RunRecognize(const QStringList& arguments, const Context& cx) {
 
 int RunView(const QStringList& arguments, const Context& cx) {
   QCommandLineParser p;
-  p.addOption(Option({"v", "view"}, "scene, quadro, segmentation, representation or recognition.", "VIEW"));
+  p.addOption(
+      Option({"v", "view"}, "scene, quadro, segmentation, representation or recognition.", "VIEW"));
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0, or the base's).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0, or the base's).", "E"));
-  p.addOption(Option({"max-view-level"}, "Deepest level drawn (default: the maximum tree level).", "V"));
+  p.addOption(
+      Option({"max-view-level"}, "Deepest level drawn (default: the maximum tree level).", "V"));
   p.addOption(Option({"fill"}, "Filled ellipses (the default)."));
   p.addOption(Option({"outline"}, "Outlined ellipses."));
   p.addOption(Option({"sameness"}, "Recognition labels with their sameness."));
   p.addOption(Option({"b", "base"}, "The base list file (recognition only).", "LIST.txt"));
-  p.addOption(Option({"o", "output"}, "The picture to write: BMP, or PNG for a .png name (required).", "OUT.bmp"));
+  p.addOption(Option({"o", "output"},
+                     "The picture to write: BMP, or PNG for a .png name (required).", "OUT.bmp"));
   if (!Parse(p, arguments, cx,
              "Draws one view of the desktop program for a scene and writes it as a BMP.",
              "One scene picture."))
@@ -556,17 +566,18 @@ int RunView(const QStringList& arguments, const Context& cx) {
   const QStringList files = p.positionalArguments();
   if (files.size() != 1) throw EUsage("view takes exactly one scene");
   if (!p.isSet("output")) throw EUsage("view needs -o OUT.bmp");
-  static const std::map<std::string, TView> views = {
-      {"scene", TView::Scene},
-      {"quadro", TView::Quadro},
-      {"segmentation", TView::Segmentation},
-      {"representation", TView::Representation},
-      {"recognition", TView::Recognition}};
+  static const std::map<std::string, TView> views = {{"scene", TView::Scene},
+                                                     {"quadro", TView::Quadro},
+                                                     {"segmentation", TView::Segmentation},
+                                                     {"representation", TView::Representation},
+                                                     {"recognition", TView::Recognition}};
   const auto view = views.find(Str(p.value("view")));
-  if (view == views.end()) throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
+  if (view == views.end())
+    throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
   if (view->second == TView::Recognition && !p.isSet("base"))
     throw EUsage("the recognition view needs --base LIST.txt");
-  if (p.isSet("fill") && p.isSet("outline")) throw EUsage("--fill and --outline exclude each other");
+  if (p.isSet("fill") && p.isSet("outline"))
+    throw EUsage("--fill and --outline exclude each other");
 
   try {
     Scene scene = LoadScene(files[0]);

@@ -1,8 +1,8 @@
 // ormax-cli: the batch command line over the same pipeline as the desktop program.
 // Runs without a display (Qt's offscreen platform unless one is chosen).
+#include <unistd.h>
 #include <QGuiApplication>
 #include <iostream>
-#include <unistd.h>
 
 #include "cli/Commands.h"
 

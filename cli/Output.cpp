@@ -79,7 +79,9 @@ void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimal
   };
   line([&](size_t c) { return rows[0].Fields[c].first; });
   for (const auto& row : rows)
-    line([&](size_t c) { return c < row.Fields.size() ? Text(row.Fields[c].second, decimals, false) : ""; });
+    line([&](size_t c) {
+      return c < row.Fields.size() ? Text(row.Fields[c].second, decimals, false) : "";
+    });
 }
 
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header) {

@@ -20,8 +20,8 @@ const std::array<QRgb, 256>& FixedPalette() {
     for (int r = 0; r < 6; ++r)
       for (int g = 0; g < 6; ++g)
         for (int b = 0; b < 6; ++b) p[n++] = qRgb(51 * r, 51 * g, 51 * b);
-    const QRgb classic[] = {qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(128, 128, 0),
-                            qRgb(0, 0, 128),   qRgb(128, 0, 128),   qRgb(0, 128, 128),
+    const QRgb classic[] = {qRgb(128, 0, 0),     qRgb(0, 128, 0),    qRgb(128, 128, 0),
+                            qRgb(0, 0, 128),     qRgb(128, 0, 128),  qRgb(0, 128, 128),
                             qRgb(192, 192, 192), qRgb(128, 128, 128)};
     for (QRgb c : classic) p[n++] = c;
     for (int k = 1; n < 256; ++k) {
@@ -116,8 +116,8 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
   if (bmpOnly) reader.setDecideFormatFromContent(false);
   reader.setAllocationLimit(1024);  // MiB; the scene size is limited below
   const QSize size = reader.size();
-  if (size.isValid() &&
-      static_cast<int64_t>(size.width()) * size.height() > static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
+  if (size.isValid() && static_cast<int64_t>(size.width()) * size.height() >
+                            static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
     result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
                        .arg(size.width())
                        .arg(size.height())
@@ -143,8 +143,8 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
     result.TooLarge = true;
     return result;
   }
-  const bool eightBit = image.format() == QImage::Format_Indexed8 &&
-                        (!bmpOnly || BmpBitsPerPixel(bytes) == 8);
+  const bool eightBit =
+      image.format() == QImage::Format_Indexed8 && (!bmpOnly || BmpBitsPerPixel(bytes) == 8);
   const QImage reduced = eightBit ? image : ReduceTo256Colours(image);
   result.Image = reduced.convertToFormat(QImage::Format_RGB32);
   return result;

@@ -30,8 +30,8 @@ int NearestPaletteIndex(QRgb color);
 QImage ReduceTo256Colours(const QImage& image);
 
 struct TLoadedPicture {
-  QImage Image;  // Format_RGB32, every pixel one of at most 256 colours
-  QString Error;  // why loading failed, when Image is null
+  QImage Image;           // Format_RGB32, every pixel one of at most 256 colours
+  QString Error;          // why loading failed, when Image is null
   bool TooLarge = false;  // the picture is beyond the limits below
 };
 

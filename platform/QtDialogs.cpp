@@ -58,8 +58,7 @@ void TQtMessageBoxes::Error(const std::string& caption, const std::string& text)
 }
 
 void TQtMessageBoxes::Information(const std::string& caption, const std::string& text) {
-  QMessageBox::information(parent_, QString::fromStdString(caption),
-                           QString::fromStdString(text));
+  QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
 }  // namespace ormax

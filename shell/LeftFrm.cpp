@@ -24,7 +24,8 @@ TLeftForm::TLeftForm(QWidget* parent) : QMdiSubWindow(parent) {
 }
 
 void TLeftForm::FormCreate(QSize mainClient) {
-  const int s = static_cast<int>(std::floor(0.8 * std::min(mainClient.width(), mainClient.height())));
+  const int s =
+      static_cast<int>(std::floor(0.8 * std::min(mainClient.width(), mainClient.height())));
   setFixedSize(s, s);
 }
 
@@ -40,6 +41,8 @@ void TLeftForm::FitToPicture() {
   SetClientSize(Picture.size() + QSize(2 * BevelWidth, 2 * BevelWidth));
 }
 
-void TLeftForm::ShowPicture() { Image->setPixmap(QPixmap::fromImage(Picture)); }
+void TLeftForm::ShowPicture() {
+  Image->setPixmap(QPixmap::fromImage(Picture));
+}
 
 }  // namespace ormax

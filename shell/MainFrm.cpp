@@ -29,7 +29,9 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-std::string BareName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName().toStdString(); }
+std::string BareName(const std::string& path) {
+  return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+}
 
 }  // namespace
 
@@ -80,7 +82,8 @@ void TMainForm::FormCreate() {
 
 QAction* TMainForm::AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)()) {
   QAction* action = menu->addAction(QString::fromUtf8(caption));
-  connect(action, &QAction::triggered, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
+  connect(action, &QAction::triggered, this,
+          [this, handler] { Guard([&] { (this->*handler)(); }); });
   return action;
 }
 
@@ -109,7 +112,8 @@ void TMainForm::CreateActions() {
 
   connect(MenuFile, &QMenu::aboutToShow, this, [this] { Guard([this] { MenuFileClick(); }); });
   connect(View, &QMenu::aboutToShow, this, [this] { Guard([this] { ViewClick(); }); });
-  connect(Recognition, &QMenu::aboutToShow, this, [this] { Guard([this] { RecognitionClick(); }); });
+  connect(Recognition, &QMenu::aboutToShow, this,
+          [this] { Guard([this] { RecognitionClick(); }); });
 
   for (QAction* a : {SavePicture, SaveCode, ViewSegmentation, ViewRepresentation, ViewRecognition})
     a->setEnabled(false);
@@ -193,7 +197,9 @@ void TMainForm::Clear() {
   LeftForm->ShowPicture();
 }
 
-void TMainForm::ShowScene() { DrawAndShow(TView::Scene); }
+void TMainForm::ShowScene() {
+  DrawAndShow(TView::Scene);
+}
 
 void TMainForm::ShowQuadro(const TTree& tree, int32_t level) {
   if (level == 0)
@@ -207,9 +213,15 @@ void TMainForm::ShowQuadro(const TTree& tree, int32_t level) {
   LeftForm->ShowPicture();
 }
 
-void TMainForm::ShowSegmentation() { DrawAndShow(TView::Segmentation); }
-void TMainForm::ShowRepresentation() { DrawAndShow(TView::Representation); }
-void TMainForm::ShowRecognition() { DrawAndShow(TView::Recognition); }
+void TMainForm::ShowSegmentation() {
+  DrawAndShow(TView::Segmentation);
+}
+void TMainForm::ShowRepresentation() {
+  DrawAndShow(TView::Representation);
+}
+void TMainForm::ShowRecognition() {
+  DrawAndShow(TView::Recognition);
+}
 
 // ---- commands ----
 
@@ -234,8 +246,9 @@ void TMainForm::OpenClick() {
   }
   if (loaded.Image.isNull()) {
     // A picture beyond the limits says which limit; any other failure is plain.
-    messages_->Error("Error", loaded.TooLarge ? "Error in loading file: " + loaded.Error.toStdString()
-                                              : "Error in loading file");
+    messages_->Error("Error", loaded.TooLarge
+                                  ? "Error in loading file: " + loaded.Error.toStdString()
+                                  : "Error in loading file");
     return;
   }
   // The old scene goes only once the new picture has loaded.
@@ -252,8 +265,7 @@ void TMainForm::OpenClick() {
 }
 
 void TMainForm::SavePictureClick() {
-  const auto chosen =
-      fileDialogs_->SavePicture({"Save Picture", "Bitmap Files (*.bmp)|*.BMP", ""});
+  const auto chosen = fileDialogs_->SavePicture({"Save Picture", "Bitmap Files (*.bmp)|*.BMP", ""});
   if (!chosen) return;
   ormax::SavePicture(LeftForm->Picture, QString::fromStdString(TargetName(*chosen, ".bmp")));
 }
@@ -270,9 +282,13 @@ void TMainForm::SaveCodeClick() {
   State.SceneCodes.GetCode(0).SaveToFile(TargetName(*chosen, ext));
 }
 
-void TMainForm::OptionsClick() { OptionsForm->exec(); }
+void TMainForm::OptionsClick() {
+  OptionsForm->exec();
+}
 
-void TMainForm::SettingsClick() { MethodSettingsForm->exec(); }
+void TMainForm::SettingsClick() {
+  MethodSettingsForm->exec();
+}
 
 void TMainForm::BuildTreesClick() {
   {

@@ -34,7 +34,8 @@ TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
     b->setAutoDefault(false);
     b->setDefault(false);
   }
-  connect(Button1, &QPushButton::clicked, this, [this] { mainForm_->Guard([this] { Button1Click(); }); });
+  connect(Button1, &QPushButton::clicked, this,
+          [this] { mainForm_->Guard([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
@@ -66,6 +67,8 @@ void TMethodSettingsForm::Button1Click() {
   mainForm_->IndicateGenParameters();
 }
 
-void TMethodSettingsForm::Button2Click() { reject(); }
+void TMethodSettingsForm::Button2Click() {
+  reject();
+}
 
 }  // namespace ormax

@@ -32,7 +32,8 @@ TOptionsForm::TOptionsForm(TMainForm* mainForm) : QDialog(mainForm), mainForm_(m
   Button2 = new QPushButton("Cancel", this);
   Button2->setGeometry(137, 170, 112, 33);
   Button2->setAutoDefault(false);
-  connect(Button1, &QPushButton::clicked, this, [this] { mainForm_->Guard([this] { Button1Click(); }); });
+  connect(Button1, &QPushButton::clicked, this,
+          [this] { mainForm_->Guard([this] { Button1Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
@@ -62,6 +63,8 @@ void TOptionsForm::Button1Click() {
   mainForm_->State.ShowSameness = CheckBox2->isChecked();
 }
 
-void TOptionsForm::Button2Click() { reject(); }
+void TOptionsForm::Button2Click() {
+  reject();
+}
 
 }  // namespace ormax

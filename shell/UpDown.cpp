@@ -29,7 +29,9 @@ void TUpDown::SetMax(int max) {
   Max = static_cast<int16_t>(std::clamp(max, -32768, 32767));
 }
 
-void TUpDown::SetPosition(int position) { Position = std::clamp(position, Min, std::max(Min, Max)); }
+void TUpDown::SetPosition(int position) {
+  Position = std::clamp(position, Min, std::max(Min, Max));
+}
 
 void TUpDown::Step(int delta) {
   bool ok = false;

@@ -6,7 +6,9 @@
 
 namespace ormax {
 
-TRGB MakeRGB(uint8_t r, uint8_t g, uint8_t b) { return TRGB{r, g, b}; }
+TRGB MakeRGB(uint8_t r, uint8_t g, uint8_t b) {
+  return TRGB{r, g, b};
+}
 
 TColor RGBToColor(TRGB v) {
   return static_cast<TColor>(v.R) + 256u * v.G + 65536u * v.B;
@@ -26,17 +28,23 @@ TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturati
   const Real blue = (x + static_cast<Real>(y)) / sqrt3;
   auto inRange = [&](Real v) { return v >= 0 && v <= maxValue; };
   if (!inRange(red) || !inRange(green) || !inRange(blue)) return MakeRGB(0, 0, 0);
-  return MakeRGB(static_cast<uint8_t>(RoundHalfEven(red)), static_cast<uint8_t>(RoundHalfEven(green)),
+  return MakeRGB(static_cast<uint8_t>(RoundHalfEven(red)),
+                 static_cast<uint8_t>(RoundHalfEven(green)),
                  static_cast<uint8_t>(RoundHalfEven(blue)));
 }
 
 std::string ViewCaption(TView view, const std::string& sceneFileName) {
   switch (view) {
-    case TView::Scene: return "Scene from " + sceneFileName;
-    case TView::Quadro: return "Quadro of " + sceneFileName;
-    case TView::Segmentation: return "Segmentation of " + sceneFileName;
-    case TView::Representation: return "Representation of " + sceneFileName;
-    case TView::Recognition: return "Recognition of scene " + sceneFileName;
+    case TView::Scene:
+      return "Scene from " + sceneFileName;
+    case TView::Quadro:
+      return "Quadro of " + sceneFileName;
+    case TView::Segmentation:
+      return "Segmentation of " + sceneFileName;
+    case TView::Representation:
+      return "Representation of " + sceneFileName;
+    case TView::Recognition:
+      return "Recognition of scene " + sceneFileName;
   }
   return sceneFileName;
 }
@@ -68,8 +76,7 @@ void DrawSegmentation(TAppState& state, ICanvas& canvas) {
   for (int32_t i = 0; i < n; ++i) {
     TPattern& region = state.Segments.Items(i);
     if (n != 1) {
-      const int32_t h =
-          static_cast<int32_t>(FloorToInt(static_cast<Real>(i) / (n - 1) * 255));
+      const int32_t h = static_cast<int32_t>(FloorToInt(static_cast<Real>(i) / (n - 1) * 255));
       region.FillInside(RGBToColor(HueToRGB(255, static_cast<uint8_t>(h), 127, 190)));
     }
     region.Draw(canvas);
@@ -96,8 +103,8 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
     std::string text = state.CodeBase.Names(entry);
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
     if (state.ShowSameness)
-      text += ": " +
-              FormatGeneral((1.0L - state.NearestMeasures[i]) * 100, 3, decimalSeparator) + "%";
+      text +=
+          ": " + FormatGeneral((1.0L - state.NearestMeasures[i]) * 100, 3, decimalSeparator) + "%";
     canvas.TextOut(at.X, at.Y, text);
   }
 }
@@ -105,11 +112,21 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
 void DrawView(TView view, TAppState& state, ICanvas& canvas, char decimalSeparator) {
   ClearView(canvas);
   switch (view) {
-    case TView::Scene: DrawScene(state, canvas); break;
-    case TView::Quadro: DrawQuadro(state.QuadTree, canvas, 0); break;
-    case TView::Segmentation: DrawSegmentation(state, canvas); break;
-    case TView::Representation: DrawRepresentationView(state, canvas); break;
-    case TView::Recognition: DrawRecognition(state, canvas, decimalSeparator); break;
+    case TView::Scene:
+      DrawScene(state, canvas);
+      break;
+    case TView::Quadro:
+      DrawQuadro(state.QuadTree, canvas, 0);
+      break;
+    case TView::Segmentation:
+      DrawSegmentation(state, canvas);
+      break;
+    case TView::Representation:
+      DrawRepresentationView(state, canvas);
+      break;
+    case TView::Recognition:
+      DrawRecognition(state, canvas, decimalSeparator);
+      break;
   }
 }
 

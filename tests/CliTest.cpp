@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QFile>
+#include <QImage>
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "cli/Output.h"
@@ -34,7 +34,9 @@ CliRun Cli(QStringList args) {
   return {status, out.str(), err.str()};
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 // '.' white, '#' black, 'r' red.
 void WritePicture(const std::string& file, const std::vector<std::string>& rows) {
@@ -42,7 +44,10 @@ void WritePicture(const std::string& file, const std::vector<std::string>& rows)
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x) {
       const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-      img.setPixel(x, y, c == '.' ? qRgb(255, 255, 255) : c == 'r' ? qRgb(255, 0, 0) : qRgb(0, 0, 0));
+      img.setPixel(x, y,
+                   c == '.'   ? qRgb(255, 255, 255)
+                   : c == 'r' ? qRgb(255, 0, 0)
+                              : qRgb(0, 0, 0));
     }
   img.save(Q(file));  // the format follows the name: .bmp or .png
 }
@@ -62,15 +67,15 @@ TEST(Cli, UsageErrorsExitWithTwo) {
   const CliRun unknown = Cli({"paint"});
   EXPECT_EQ(unknown.Status, 2);
   EXPECT_NE(unknown.Err.find("unknown command 'paint'"), std::string::npos);
-  EXPECT_EQ(Cli({"codes"}).Status, 2);                            // no scene
+  EXPECT_EQ(Cli({"codes"}).Status, 2);  // no scene
   EXPECT_EQ(Cli({"codes", "x.bmp", "--level", "many"}).Status, 2);
   EXPECT_EQ(Cli({"codes", "x.bmp", "--level", "31"}).Status, 2);
   EXPECT_EQ(Cli({"codes", "x.bmp", "--error", "nan"}).Status, 2);
   EXPECT_EQ(Cli({"codes", "x.bmp", "--format", "xml"}).Status, 2);
   EXPECT_EQ(Cli({"codes", "x.bmp", "--bogus"}).Status, 2);
-  EXPECT_EQ(Cli({"base", "x.bmp"}).Status, 2);                    // no -o
+  EXPECT_EQ(Cli({"base", "x.bmp"}).Status, 2);  // no -o
   EXPECT_EQ(Cli({"base", "x.bmp", "-o", "l.txt", "--turns", "0"}).Status, 2);
-  EXPECT_EQ(Cli({"recognize", "x.bmp"}).Status, 2);               // no --base
+  EXPECT_EQ(Cli({"recognize", "x.bmp"}).Status, 2);  // no --base
   EXPECT_EQ(Cli({"view", "x.bmp", "-o", "o.bmp", "--view", "sky"}).Status, 2);
   EXPECT_EQ(Cli({"view", "x.bmp", "-o", "o.bmp", "--view", "recognition"}).Status, 2);
   const CliRun usage = Cli({"recognize", "x.bmp"});
@@ -93,11 +98,11 @@ TEST(Cli, CodesWritesTheDesktopProgramsCodes) {
   TempDir dir;
   WritePicture(dir.File("two.bmp"), kTwo);
   WritePicture(dir.File("bar.png"), kBar);  // any format Qt reads
-  const CliRun run = Cli({Q(dir.File("two.bmp")), Q(dir.File("bar.png")), "--level", "2", "-o",
-                       Q(dir.File("out"))});
+  const CliRun run = Cli(
+      {Q(dir.File("two.bmp")), Q(dir.File("bar.png")), "--level", "2", "-o", Q(dir.File("out"))});
   ASSERT_EQ(run.Status, 2) << "the command comes first";
   const CliRun codes = Cli({"codes", Q(dir.File("two.bmp")), Q(dir.File("bar.png")), "--level", "2",
-                         "-o", Q(dir.File("out"))});
+                            "-o", Q(dir.File("out"))});
   ASSERT_EQ(codes.Status, 0) << codes.Err;
   const auto lines = Lines(codes.Out);
   ASSERT_EQ(lines.size(), 4u);  // header and three regions
@@ -117,10 +122,12 @@ TEST(Cli, CodesWritesTheDesktopProgramsCodes) {
   }
   EXPECT_TRUE(std::filesystem::exists(dir.File("out/bar-0.c")));
 
-  const CliRun csv = Cli({"codes", Q(dir.File("two.bmp")), "-o", Q(dir.File("out")), "--format", "csv"});
+  const CliRun csv =
+      Cli({"codes", Q(dir.File("two.bmp")), "-o", Q(dir.File("out")), "--format", "csv"});
   EXPECT_EQ(Lines(csv.Out)[0], "scene,region,left,top,right,bottom,pixels,depth,items,file");
   EXPECT_NE(Lines(csv.Out)[1].find(",0,1,1,3,2,6,0,1,"), std::string::npos) << csv.Out;
-  const CliRun json = Cli({"codes", Q(dir.File("two.bmp")), "-o", Q(dir.File("out")), "--format", "json"});
+  const CliRun json =
+      Cli({"codes", Q(dir.File("two.bmp")), "-o", Q(dir.File("out")), "--format", "json"});
   EXPECT_EQ(json.Out.front(), '[');
   EXPECT_NE(json.Out.find("\"pixels\": 6"), std::string::npos);
 }
@@ -133,8 +140,9 @@ TEST(Cli, BadPicturesAreNamedAndTheRestGoesOn) {
     QFile::copy(Q(dir.File("good.bmp")), Q(dir.File("cut.bmp")));
     std::filesystem::resize_file(dir.File("cut.bmp"), 40);
   }
-  const CliRun run = Cli({"codes", Q(dir.File("text.bmp")), Q(dir.File("good.bmp")),
-                       Q(dir.File("cut.bmp")), Q(dir.File("missing.bmp")), "-o", Q(dir.File("o"))});
+  const CliRun run =
+      Cli({"codes", Q(dir.File("text.bmp")), Q(dir.File("good.bmp")), Q(dir.File("cut.bmp")),
+           Q(dir.File("missing.bmp")), "-o", Q(dir.File("o"))});
   EXPECT_EQ(run.Status, 1);
   for (const char* name : {"text.bmp", "cut.bmp", "missing.bmp"})
     EXPECT_NE(run.Err.find(dir.File(name)), std::string::npos) << name << "\n" << run.Err;
@@ -145,9 +153,10 @@ TEST(Cli, BadPicturesAreNamedAndTheRestGoesOn) {
 TEST(Cli, BaseTurnsMirrorsAndNamesItsEntries) {
   TempDir dir;
   WritePicture(dir.File("bar.bmp"), kBar);
-  WritePicture(dir.File("ell.bmp"), {".......", ".##....", ".##....", ".#####.", ".#####.", "......."});
+  WritePicture(dir.File("ell.bmp"),
+               {".......", ".##....", ".##....", ".#####.", ".#####.", "......."});
   const CliRun plain = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("ell.bmp")), "--turns", "1",
-                         "--level", "1", "-o", Q(dir.File("plain/list.txt"))});
+                            "--level", "1", "-o", Q(dir.File("plain/list.txt"))});
   ASSERT_EQ(plain.Status, 0) << plain.Err;
   TCodeBase base;
   EXPECT_EQ(base.LoadBaseList(dir.File("plain/list.txt")), 2);
@@ -156,7 +165,7 @@ TEST(Cli, BaseTurnsMirrorsAndNamesItsEntries) {
   EXPECT_EQ(base.MaxLevel, 1);
 
   const CliRun turned = Cli({"base", Q(dir.File("ell.bmp")), "--turns", "4", "--mirror", "--level",
-                          "1", "-o", Q(dir.File("turned/list.txt"))});
+                             "1", "-o", Q(dir.File("turned/list.txt"))});
   ASSERT_EQ(turned.Status, 0) << turned.Err;
   TCodeBase tb;
   ASSERT_EQ(tb.LoadBaseList(dir.File("turned/list.txt")), 8);
@@ -173,15 +182,16 @@ TEST(Cli, BaseRefusesWhatWouldNotLoad) {
   WritePicture(dir.File("bar.bmp"), kBar);
   WritePicture(dir.File("two.bmp"), kTwo);
   WritePicture(dir.File("white.bmp"), {"....", "...."});
-  const CliRun bad = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("two.bmp")),
-                       Q(dir.File("white.bmp")), "--turns", "1", "-o", Q(dir.File("b/list.txt"))});
+  const CliRun bad =
+      Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("two.bmp")), Q(dir.File("white.bmp")),
+           "--turns", "1", "-o", Q(dir.File("b/list.txt"))});
   EXPECT_EQ(bad.Status, 1);
   EXPECT_NE(bad.Err.find(dir.File("two.bmp") + ": 2 regions"), std::string::npos) << bad.Err;
   EXPECT_NE(bad.Err.find(dir.File("white.bmp") + ": 0 regions"), std::string::npos) << bad.Err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("b/list.txt")));
 
-  const CliRun skipped = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("two.bmp")), "--turns", "1",
-                           "--skip-bad", "-o", Q(dir.File("b/list.txt"))});
+  const CliRun skipped = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("two.bmp")), "--turns",
+                              "1", "--skip-bad", "-o", Q(dir.File("b/list.txt"))});
   EXPECT_EQ(skipped.Status, 0) << skipped.Err;
   TCodeBase base;
   EXPECT_EQ(base.LoadBaseList(dir.File("b/list.txt")), 1);
@@ -189,8 +199,8 @@ TEST(Cli, BaseRefusesWhatWouldNotLoad) {
   // A large admissible error leaves some trees short of the maximum level: the base
   // would be refused on loading, so nothing is written and the shape is named.
   WritePicture(dir.File("dot.bmp"), {"...", ".#.", "..."});
-  const CliRun shallow = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("dot.bmp")), "--turns", "1",
-                           "--level", "2", "-o", Q(dir.File("c/list.txt"))});
+  const CliRun shallow = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("dot.bmp")), "--turns",
+                              "1", "--level", "2", "-o", Q(dir.File("c/list.txt"))});
   EXPECT_EQ(shallow.Status, 1);
   EXPECT_NE(shallow.Err.find("dot"), std::string::npos) << shallow.Err;
   EXPECT_NE(shallow.Err.find("smaller --level"), std::string::npos) << shallow.Err;
@@ -212,14 +222,15 @@ TEST(Cli, ViewDrawsEveryView) {
   for (const char* view : {"scene", "quadro", "segmentation", "representation", "recognition"}) {
     const std::string out = dir.File(std::string(view) + ".bmp");
     const CliRun run = Cli({"view", Q(dir.File("two.bmp")), "--view", view, "--base",
-                         Q(dir.File("list.txt")), "-o", Q(out)});
+                            Q(dir.File("list.txt")), "-o", Q(out)});
     ASSERT_EQ(run.Status, 0) << view << run.Err;
     QImage img(Q(out));
     ASSERT_EQ(img.size(), QSize(10, 4)) << view;
   }
   EXPECT_EQ(QImage(Q(dir.File("scene.bmp"))).pixel(7, 1), qRgb(255, 0, 0));
   EXPECT_EQ(QImage(Q(dir.File("segmentation.bmp"))).pixel(1, 1), qRgb(0, 0, 0));  // frame
-  const CliRun missing = Cli({"view", Q(dir.File("nope.bmp")), "--view", "scene", "-o", Q(dir.File("x.bmp"))});
+  const CliRun missing =
+      Cli({"view", Q(dir.File("nope.bmp")), "--view", "scene", "-o", Q(dir.File("x.bmp"))});
   EXPECT_EQ(missing.Status, 1);
 }
 
@@ -253,14 +264,17 @@ TEST(Samples, EveryRegionOfEverySceneGetsItsLabel) {
       {"scene3.bmp", {"arrow", "star", "ellipse", "rectangle", "cross", "triangle"}},
   };
   for (const auto& [scene, labels] : expected) {
-    const CliRun run = Cli({"recognize", Q(kExamples + "/scenes/" + scene), "--base",
-                         Q(kExamples + "/base/base.txt"), "--format", "csv", "--min-sameness", "60"});
+    const CliRun run =
+        Cli({"recognize", Q(kExamples + "/scenes/" + scene), "--base",
+             Q(kExamples + "/base/base.txt"), "--format", "csv", "--min-sameness", "60"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto rows = CsvRows(run.Out);
     ASSERT_EQ(rows.size(), labels.size() + 1) << scene;
     const auto& header = rows[0];
-    const size_t label = static_cast<size_t>(std::find(header.begin(), header.end(), "label") - header.begin());
-    const size_t sameness = static_cast<size_t>(std::find(header.begin(), header.end(), "sameness") - header.begin());
+    const size_t label =
+        static_cast<size_t>(std::find(header.begin(), header.end(), "label") - header.begin());
+    const size_t sameness =
+        static_cast<size_t>(std::find(header.begin(), header.end(), "sameness") - header.begin());
     for (size_t r = 0; r < labels.size(); ++r)
       EXPECT_EQ(rows[r + 1][label], labels[r])
           << scene << " region " << r << ", sameness " << rows[r + 1][sameness] << " %";
@@ -269,19 +283,21 @@ TEST(Samples, EveryRegionOfEverySceneGetsItsLabel) {
 
 TEST(Samples, TheLimitsSceneShowsWhatTheMethodCannotDo) {
   const CliRun run = Cli({"recognize", Q(kExamples + "/limits/limits.bmp"), "--base",
-                       Q(kExamples + "/base/base.txt"), "--format", "csv"});
+                          Q(kExamples + "/base/base.txt"), "--format", "csv"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto rows = CsvRows(run.Out);
   ASSERT_EQ(rows.size(), 5u);  // two squares touching at a corner are one region
   const auto& header = rows[0];
-  const size_t shape = static_cast<size_t>(std::find(header.begin(), header.end(), "shape") - header.begin());
+  const size_t shape =
+      static_cast<size_t>(std::find(header.begin(), header.end(), "shape") - header.begin());
   EXPECT_NE(rows[1][shape], "square");     // a turned square: no direction in its moments
   EXPECT_NE(rows[2][shape], "rectangle");  // a rectangle between two turns of the base
 }
 
 TEST(Samples, JobsDoNotChangeTheOutput) {
   QStringList args = {"recognize", "--base", Q(kExamples + "/base/base.txt"), "--format", "json"};
-  for (const char* s : {"scene1.bmp", "scene2.bmp", "scene3.bmp"}) args << Q(kExamples + "/scenes/" + s);
+  for (const char* s : {"scene1.bmp", "scene2.bmp", "scene3.bmp"})
+    args << Q(kExamples + "/scenes/" + s);
   const CliRun one = Cli(args + QStringList{"--jobs", "1"});
   const CliRun three = Cli(args + QStringList{"--jobs", "3"});
   ASSERT_EQ(one.Status, 0);
@@ -291,16 +307,17 @@ TEST(Samples, JobsDoNotChangeTheOutput) {
 
 TEST(Samples, TheToolReproducesTheCommittedFiles) {
   TempDir dir;
-  const int status = std::system((std::string(ORMAX_BINARY_DIR "/ormax_examples ") + dir.File("ex") +
-                                  " >/dev/null 2>&1")
-                                     .c_str());
+  const int status = std::system(
+      (std::string(ORMAX_BINARY_DIR "/ormax_examples ") + dir.File("ex") + " >/dev/null 2>&1")
+          .c_str());
   ASSERT_EQ(status, 0);
   size_t compared = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(kExamples)) {
     if (!entry.is_regular_file()) continue;
     const auto relative = std::filesystem::relative(entry.path(), kExamples);
     if (relative.extension() == ".md") continue;
-    EXPECT_EQ(testing::ReadBytes(entry.path().string()), testing::ReadBytes(dir.File("ex/" + relative.string())))
+    EXPECT_EQ(testing::ReadBytes(entry.path().string()),
+              testing::ReadBytes(dir.File("ex/" + relative.string())))
         << relative;
     ++compared;
   }

@@ -59,12 +59,14 @@ class FakeMessages : public IMessageBoxes {
 
 // Pictures: '.' white, '#' red, 'g' green, one character a pixel.
 QImage Picture(const std::vector<std::string>& rows) {
-  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()),
-             QImage::Format_RGB32);
+  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), QImage::Format_RGB32);
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x) {
       const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-      img.setPixel(x, y, c == '.' ? qRgb(255, 255, 255) : c == 'g' ? qRgb(0, 255, 0) : qRgb(255, 0, 0));
+      img.setPixel(x, y,
+                   c == '.'   ? qRgb(255, 255, 255)
+                   : c == 'g' ? qRgb(0, 255, 0)
+                              : qRgb(255, 0, 0));
     }
   return img;
 }
@@ -121,16 +123,9 @@ class MainWindow : public ::testing::Test {
   TMainForm window;
 };
 
-const std::vector<std::string> kTwoShapes = {"..........",
-                                             ".###......",
-                                             ".###..gg..",
-                                             ".###..gg..",
-                                             ".......g..",
-                                             ".........."};
-const std::vector<std::string> kOneShape = {"......",
-                                            ".####.",
-                                            ".##...",
-                                            "......"};
+const std::vector<std::string> kTwoShapes = {"..........", ".###......", ".###..gg..",
+                                             ".###..gg..", ".......g..", ".........."};
+const std::vector<std::string> kOneShape = {"......", ".####.", ".##...", "......"};
 
 TEST_F(MainWindow, FreshStart) {
   EXPECT_EQ(window.windowTitle().toStdString(), "Ormax 4");
@@ -453,9 +448,9 @@ TByteArray EightBitBmp(const std::vector<QRgb>& palette, const std::vector<uint8
 }
 
 TEST_F(MainWindow, EightBitPicturesKeepTheirPalette) {
-  testing::WriteBytes(dir.File("eight.bmp"),
-                      EightBitBmp({qRgb(255, 255, 255), qRgb(250, 250, 250), qRgb(10, 20, 30)},
-                                  {0, 1, 2}));
+  testing::WriteBytes(
+      dir.File("eight.bmp"),
+      EightBitBmp({qRgb(255, 255, 255), qRgb(250, 250, 250), qRgb(10, 20, 30)}, {0, 1, 2}));
   OpenScene(dir.File("eight.bmp"));
   ASSERT_NE(window.State.SceneImage, nullptr);
   EXPECT_EQ(window.State.SceneImage->GetPixel(1, 0), FromQRgb(qRgb(250, 250, 250)));
@@ -559,18 +554,15 @@ TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
   dialogs.Answers = {base};
   Choose(window.Base, window.LoadBase);
   EXPECT_EQ(messages.Shown.back().Text, "2 trees loaded");
-  OpenScene(Write("good.bmp", Picture({"..........",
-                                       ".######...",
-                                       "..........",
-                                       "...#......",
-                                       "...####...",
-                                       ".........."})));
+  OpenScene(Write("good.bmp", Picture({"..........", ".######...", "..........", "...#......",
+                                       "...####...", ".........."})));
   Choose(window.Recognition, window.Recognize);
   ASSERT_EQ(window.State.NearestIndices.size(), 2u);
   EXPECT_EQ(window.State.CodeBase.Names(window.State.NearestIndices[0]), "bar");
   EXPECT_EQ(window.State.CodeBase.Names(window.State.NearestIndices[1]), "ell");
   EXPECT_EQ(window.State.NearestMeasures[0], 0.0);
-  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Recognition of scene " + dir.File("good.bmp"));
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(),
+            "Recognition of scene " + dir.File("good.bmp"));
 }
 
 TEST_F(MainWindow, AScenePastTheLimitSaysWhichLimit) {

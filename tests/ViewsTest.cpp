@@ -39,25 +39,18 @@ void Build(TAppState& s, const std::vector<std::string>& rows) {
 
 TEST(Views, QuadroFramesCellsWhiteAndWhiteCellsBlack) {
   TAppState s;
-  Build(s, {"aa..",
-                         "aa..",
-                         "....",
-                         "...."});
+  Build(s, {"aa..", "aa..", "....", "...."});
   TestCanvas canvas(4, 4, 0x00123456);
   DrawView(TView::Quadro, s, canvas);
   // Four 2 x 2 cells: each framed, so every pixel is frame; the "a" cell in white,
   // the white cells in black.
   EXPECT_EQ(canvas.Rows({clWhite, clBlack, ColorOf('a')}, ".#a"),
-            (std::vector<std::string>{"..##",
-                                      "..##",
-                                      "####",
-                                      "####"}));
+            (std::vector<std::string>{"..##", "..##", "####", "####"}));
 }
 
 TEST(Views, SegmentationColoursRegionsAlongTheRing) {
   TAppState two;
-  Build(two, {"a...",
-                           "...b"});
+  Build(two, {"a...", "...b"});
   TestCanvas canvas(4, 2);
   DrawView(TView::Segmentation, two, canvas);
   const TColor first = RGBToColor(HueToRGB(255, 0, 127, 190));
@@ -68,11 +61,7 @@ TEST(Views, SegmentationColoursRegionsAlongTheRing) {
   EXPECT_EQ(two.Segments.Items(1).GetPixel(3, 1), last);
 
   TAppState one;
-  Build(one, {".....",
-                           ".abb.",
-                           ".bbb.",
-                           ".bbb.",
-                           "....."});
+  Build(one, {".....", ".abb.", ".bbb.", ".bbb.", "....."});
   TestCanvas c1(5, 5);
   DrawView(TView::Segmentation, one, c1);
   EXPECT_EQ(c1.GetPixel(2, 2), ColorOf('b'));  // a single region keeps its colours
@@ -82,10 +71,7 @@ TEST(Views, SegmentationColoursRegionsAlongTheRing) {
 
 TEST(Views, RecognitionLabelsWithAndWithoutSameness) {
   TAppState s;
-  Build(s, {".....",
-                         ".###.",
-                         ".###.",
-                         "....."});
+  Build(s, {".....", ".###.", ".###.", "....."});
   s.CodeBase.Add("square", std::make_unique<TCode>(s.SceneCodes.GetCode(0)));
   s.NearestIndices = {0};
   s.NearestMeasures = {0.125};
@@ -109,16 +95,13 @@ TEST(Views, RecognitionLabelsWithAndWithoutSameness) {
 
 TEST(Views, RepresentationDrawsEachTreeInItsFrame) {
   TAppState s;
-  Build(s, {"........",
-                         ".######.",
-                         ".######.",
-                         "........"});
+  Build(s, {"........", ".######.", ".######.", "........"});
   s.FillEllipses = false;
   TestCanvas canvas(8, 4);
   DrawView(TView::Representation, s, canvas);
   size_t moves = 0;
   for (const auto& p : canvas.path) moves += !p.Drawn;
-  EXPECT_EQ(moves, 1u);  // one outlined ellipse at level 0
+  EXPECT_EQ(moves, 1u);                       // one outlined ellipse at level 0
   EXPECT_EQ(canvas.GetPixel(1, 1), clBlack);  // the region's frame
   s.FillEllipses = true;
   TestCanvas filled(8, 4);

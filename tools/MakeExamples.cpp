@@ -64,14 +64,20 @@ const std::vector<Shape>& Shapes() {
          return (std::abs(x) <= 0.2 && std::abs(y) <= 1) ||
                 (std::abs(y + 0.35) <= 0.2 && std::abs(x) <= 0.65);
        }},
-      {"ell", Polygon({{-0.7, -1}, {-0.25, -1}, {-0.25, 0.55}, {0.75, 0.55}, {0.75, 1}, {-0.7, 1}})},
+      {"ell",
+       Polygon({{-0.7, -1}, {-0.25, -1}, {-0.25, 0.55}, {0.75, 0.55}, {0.75, 1}, {-0.7, 1}})},
       {"ring",
        [](double x, double y) {
          const double r = x * x + y * y;
          return r <= 1 && r >= 0.36;
        }},
-      {"arrow", Polygon({{-1, -0.18}, {0.25, -0.18}, {0.25, -0.5}, {1, 0}, {0.25, 0.5},
-                         {0.25, 0.18}, {-1, 0.18}})},
+      {"arrow", Polygon({{-1, -0.18},
+                         {0.25, -0.18},
+                         {0.25, -0.5},
+                         {1, 0},
+                         {0.25, 0.5},
+                         {0.25, 0.18},
+                         {-1, 0.18}})},
   };
   return shapes;
 }
@@ -85,9 +91,9 @@ int ShapeIndex(const std::string& name) {
 
 struct Placement {
   std::string Shape;
-  double X, Y;      // centre in pixels
-  double Radius;    // pixels per shape unit
-  double Degrees;   // turned clockwise on screen
+  double X, Y;     // centre in pixels
+  double Radius;   // pixels per shape unit
+  double Degrees;  // turned clockwise on screen
   QRgb Color;
 };
 
@@ -181,11 +187,12 @@ int main(int argc, char** argv) {
   // halves fall elsewhere; a rectangle turned between two turns of the base comes
   // closer to a turned ellipse; and two shapes touching at a corner are one region.
   {
-    QImage picture = Picture(640, 160, {{"square", 80, 80, 40, 45, kRed},
-                                        {"rectangle", 240, 80, 40, 20, kBlue},
-                                        {"circle", 400, 80, 50, 20, kGreen},
-                                        {"square", 530, 50, 29, 0, kBrown},
-                                        {"square", 571, 91, 29, 0, kPurple}});
+    QImage picture = Picture(640, 160,
+                             {{"square", 80, 80, 40, 45, kRed},
+                              {"rectangle", 240, 80, 40, 20, kBlue},
+                              {"circle", 400, 80, 50, 20, kGreen},
+                              {"square", 530, 50, 29, 0, kBrown},
+                              {"square", 571, 91, 29, 0, kPurple}});
     Save(picture, root + "/limits/limits.bmp");
   }
 

@@ -67,10 +67,18 @@ void DrawShape(QPainter& p, int kind, QPointF c, double turn, double scale, QCol
   p.setPen(Qt::NoPen);
   p.setBrush(color);
   switch (kind) {
-    case 0: p.drawRect(QRectF(-40, -12, 80, 24)); break;
-    case 1: p.drawEllipse(QPointF(0, 0), 30, 30); break;
-    case 2: p.drawPolygon(QPolygonF({{-30, 25}, {30, 25}, {-5, -30}})); break;
-    case 3: p.drawPolygon(Star({0, 0}, 34, 14, -M_PI / 2)); break;
+    case 0:
+      p.drawRect(QRectF(-40, -12, 80, 24));
+      break;
+    case 1:
+      p.drawEllipse(QPointF(0, 0), 30, 30);
+      break;
+    case 2:
+      p.drawPolygon(QPolygonF({{-30, 25}, {30, 25}, {-5, -30}}));
+      break;
+    case 3:
+      p.drawPolygon(Star({0, 0}, 34, 14, -M_PI / 2));
+      break;
     case 4:
       p.drawPolygon(QPolygonF({{-25, -30}, {-10, -30}, {-10, 15}, {25, 15}, {25, 30}, {-25, 30}}));
       break;

@@ -17,7 +17,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ormax;
   namespace fs = std::filesystem;
-  static const fs::path dir = fs::temp_directory_path() / ("ormax-fuzz-base-" + std::to_string(getpid()));
+  static const fs::path dir =
+      fs::temp_directory_path() / ("ormax-fuzz-base-" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "sub");
   const std::string input(reinterpret_cast<const char*>(data), size);
@@ -37,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (n == 0 && !base.Empty()) std::abort();
     for (int32_t i = 1; i < n; ++i) {
       const TCode& code = base.GetCode(i);
-      if (code.Depth() != base.MaxLevel || code.AdmissibleError != base.AdmissibleError) std::abort();
+      if (code.Depth() != base.MaxLevel || code.AdmissibleError != base.AdmissibleError)
+        std::abort();
     }
     for (int32_t i = 0; i < n; ++i)
       if (base.GetCode(i).Items.empty()) std::abort();

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const QImage& img = loaded.Image;
-  if (static_cast<int64_t>(img.width()) * img.height() > int64_t{MaxSceneSide} * MaxSceneSide) std::abort();
+  if (static_cast<int64_t>(img.width()) * img.height() > int64_t{MaxSceneSide} * MaxSceneSide)
+    std::abort();
   std::set<QRgb> colours;
   for (int y = 0; y < img.height() && colours.size() <= 256; ++y)
     for (int x = 0; x < img.width(); ++x) colours.insert(img.pixel(x, y));

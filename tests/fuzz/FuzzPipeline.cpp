@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<int> label(static_cast<size_t>(w * h), -1);
   int components = 0;
   for (int start = 0; start < w * h; ++start) {
-    if (label[static_cast<size_t>(start)] >= 0 ||
-        !s.SceneImage->IsInside(start % w, start / w))
+    if (label[static_cast<size_t>(start)] >= 0 || !s.SceneImage->IsInside(start % w, start / w))
       continue;
     std::vector<int> stack{start};
     label[static_cast<size_t>(start)] = components;

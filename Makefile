@@ -44,8 +44,13 @@ fuzz: deps
 	    $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E '^(stat::|#[0-9]+ *DONE|==[0-9]+==|SUMMARY|Done)' || exit 1; \
 	done
 
+# The hot routines (Google Benchmark), then the scene benchmark against OpenCV
+# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
 bench: build
 	@$(BUILD_DIR)/ormax_bench
+	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
+	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
+	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR)
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.

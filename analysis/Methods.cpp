@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "analysis/PointTests.h"
 #include "numerics/Rounding.h"
 
 namespace ormax {
@@ -19,12 +20,13 @@ void BuildQuadCell(const TImg& image, const TRect& cell, TTree& node) {
   if (width <= 0 || height <= 0) return;  // an empty quadrant: no pixel to read
 
   const TColor reference = image.GetPixel(cell.Left, cell.Top);
+  // Row by row, the way the pixels lie in memory; whether the cell is uniform does
+  // not depend on the order of the scan.
   bool uniform = true;
-  for (int32_t x = cell.Left; x <= cell.Right && uniform; ++x) {
-    const TColor* column = &image.Pixels[cell.Top - image.Top][x - image.Left];
-    const size_t stride = static_cast<size_t>(image.Width());
-    for (int32_t k = 0; k < height; ++k)
-      if (column[static_cast<size_t>(k) * stride] != reference) {
+  for (int32_t y = cell.Top; y <= cell.Bottom && uniform; ++y) {
+    const TColor* row = &image.Pixels[y - image.Top][cell.Left - image.Left];
+    for (int32_t k = 0; k < width; ++k)
+      if (row[k] != reference) {
         uniform = false;
         break;
       }
@@ -105,10 +107,14 @@ TIntegerList GroupCells(const std::vector<TRect>& cells) {
 }
 
 void SegmentPattern(const TPattern& scene, TPatternList& list) {
+  TTree quadTree;
+  BuildQuadTree(scene, quadTree);
+  SegmentPattern(scene, quadTree, list);
+}
+
+void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
   std::vector<TRectangle> cells;
   {
-    TTree quadTree;
-    BuildQuadTree(scene, quadTree);
     std::vector<const TByteArray*> leaves;
     quadTree.CollectData(leaves);
     for (const TByteArray* bytes : leaves) {
@@ -116,25 +122,109 @@ void SegmentPattern(const TPattern& scene, TPatternList& list) {
       if (cell.Color != scene.Background()) cells.push_back(cell);
     }
   }
-  std::vector<TRect> bounds;
-  bounds.reserve(cells.size());
-  for (const TRectangle& cell : cells) bounds.push_back(cell.GetBounds());
+  const int32_t n = static_cast<int32_t>(cells.size());
+  if (n == 0) return;
 
-  for (const TIntegerArray& group : GroupCells(bounds)) {
-    // Paint the group's cells into a pattern of the group's own box: the same pixels
-    // as painting into the scene's bounds and trimming, without the scene-sized copy.
-    TRect box = bounds[static_cast<size_t>(group[0])];
-    for (int32_t m : group) {
-      const TRect& r = bounds[static_cast<size_t>(m)];
-      box.Left = std::min(box.Left, r.Left);
-      box.Top = std::min(box.Top, r.Top);
-      box.Right = std::max(box.Right, r.Right);
-      box.Bottom = std::max(box.Bottom, r.Bottom);
+  // The groups of GroupCells, found with a union-find over the cells instead of
+  // comparing every cell with every grouped one. Two cells are adjacent exactly when
+  // a pixel of one is an 8-neighbour of a pixel of the other, so each cell looks up,
+  // in a grid of cell numbers, the column to its right and the row below it (both
+  // one pixel longer at each end); the contacts to its left and above are found from
+  // the other side. A set's root is its lowest cell number: its first cell.
+  std::vector<int32_t> parent(static_cast<size_t>(n));
+  for (int32_t c = 0; c < n; ++c) parent[static_cast<size_t>(c)] = c;
+  auto find = [&parent](int32_t a) {
+    while (parent[static_cast<size_t>(a)] != a) {
+      parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
+      a = parent[static_cast<size_t>(a)];
     }
+    return a;
+  };
+  auto unite = [&](int32_t a, int32_t b) {
+    a = find(a);
+    b = find(b);
+    if (a < b)
+      parent[static_cast<size_t>(b)] = a;
+    else if (b < a)
+      parent[static_cast<size_t>(a)] = b;
+  };
+  {
+    const int64_t width = scene.Width(), height = scene.Height();
+    std::vector<int32_t> label(static_cast<size_t>(width * height), -1);
+    auto at = [&](int64_t x, int64_t y) { return static_cast<size_t>(y * width + x); };
+    for (int32_t c = 0; c < n; ++c) {
+      const TRectangle& r = cells[static_cast<size_t>(c)];
+      for (int64_t y = r.Top - scene.Top; y <= r.Bottom - scene.Top; ++y)
+        std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, c);
+    }
+    for (int32_t c = 0; c < n; ++c) {
+      const TRectangle& r = cells[static_cast<size_t>(c)];
+      const int64_t left = r.Left - scene.Left, right = r.Right - scene.Left;
+      const int64_t top = r.Top - scene.Top, bottom = r.Bottom - scene.Top;
+      int32_t last = -1;
+      if (right + 1 < width)
+        for (int64_t y = std::max<int64_t>(top - 1, 0); y <= std::min(bottom + 1, height - 1);
+             ++y) {
+          const int32_t other = label[at(right + 1, y)];
+          if (other >= 0 && other != last) unite(c, other);
+          last = other;
+        }
+      last = -1;
+      if (bottom + 1 < height)
+        for (int64_t x = std::max<int64_t>(left - 1, 0); x <= std::min(right + 1, width - 1); ++x) {
+          const int32_t other = label[at(x, bottom + 1)];
+          if (other >= 0 && other != last) unite(c, other);
+          last = other;
+        }
+    }
+  }
+
+  // Groups numbered in the order of their first cell; the members of a group in
+  // cell order. Cells never overlap, so the order in which a group's cells are
+  // painted does not change its pattern.
+  std::vector<int32_t> groupOf(static_cast<size_t>(n));
+  std::vector<TRect> boxes;
+  std::vector<int32_t> sizes;
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t root = find(c);
+    const TRect r = cells[static_cast<size_t>(c)].GetBounds();
+    if (root == c) {
+      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(boxes.size());
+      boxes.push_back(r);
+      sizes.push_back(1);
+      continue;
+    }
+    const int32_t g = groupOf[static_cast<size_t>(root)];  // root < c: already numbered
+    groupOf[static_cast<size_t>(c)] = g;
+    TRect& box = boxes[static_cast<size_t>(g)];
+    box.Left = std::min(box.Left, r.Left);
+    box.Top = std::min(box.Top, r.Top);
+    box.Right = std::max(box.Right, r.Right);
+    box.Bottom = std::max(box.Bottom, r.Bottom);
+    ++sizes[static_cast<size_t>(g)];
+  }
+  const size_t groups = boxes.size();
+  std::vector<int32_t> first(groups + 1, 0);
+  for (size_t g = 0; g < groups; ++g) first[g + 1] = first[g] + sizes[g];
+  std::vector<int32_t> members(static_cast<size_t>(n));
+  {
+    std::vector<int32_t> next(first.begin(), first.end() - 1);
+    for (int32_t c = 0; c < n; ++c)
+      members[static_cast<size_t>(next[static_cast<size_t>(groupOf[static_cast<size_t>(c)])]++)] =
+          c;
+  }
+
+  // Each region painted straight into its own box. Every cell has a colour other
+  // than the background, so the box is already the tight box that Trim would give.
+  for (size_t g = 0; g < groups; ++g) {
+    const TRect& box = boxes[g];
     auto region = std::make_unique<TPattern>(box, scene.Background());
     region->Clear();
-    for (int32_t m : group) cells[static_cast<size_t>(m)].PaintInto(*region);
-    region->Trim();
+    for (int32_t k = first[g]; k < first[g + 1]; ++k) {
+      const TRectangle& r = cells[static_cast<size_t>(members[static_cast<size_t>(k)])];
+      for (int32_t y = r.Top; y <= r.Bottom; ++y)
+        std::fill_n(&region->Pixels[y - box.Top][r.Left - box.Left], r.Right - r.Left + 1, r.Color);
+    }
     list.Add(std::move(region));
   }
 }
@@ -145,6 +235,28 @@ namespace {
 
 constexpr Real kPixelMoment = 1.0L / 12;  // second moment of a unit square
 
+// The first local coordinate ToLocal(x, y)[0] of whole-pixel points, with the inverse
+// rotation and the per-row products made once: u = (0 + A00 (x - c0)) + A01 (y - c1),
+// summed in the order MultiplyMatrixVector sums.
+class TFirstCoordinate {
+ public:
+  TFirstCoordinate(const TEllipse& e, int32_t top, int32_t bottom)
+      : e_(e), inverse_(InvertMatrix(e.Rotation)), top_(top) {
+    for (int32_t y = top; y <= bottom; ++y)
+      rows_.push_back(inverse_[0][1] * (static_cast<Real>(static_cast<double>(y)) - e.Center[1]));
+  }
+  Real Column(int32_t x) const {
+    return 0.0L + inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e_.Center[0]);
+  }
+  Real At(Real column, int32_t y) const { return column + rows_[static_cast<size_t>(y - top_)]; }
+
+ private:
+  const TEllipse& e_;
+  TMatrix inverse_;
+  int32_t top_;
+  std::vector<Real> rows_;
+};
+
 }  // namespace
 
 void FitEllipse(const TPattern& region, TEllipse& ellipse) {
@@ -152,19 +264,25 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   Real sx = 0, sy = 0;
   TMatrix m = ZeroMatrix;
   TColor color = 0;
-  for (int32_t x = region.Left; x <= region.Right; ++x)
-    for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-      if (!region.IsInside(x, y)) continue;
+  const TColor background = region.Background();
+  const bool empty = region.Width() <= 0 || region.Height() <= 0;
+  const size_t stride = static_cast<size_t>(region.Width());
+  // Columns outside, rows inside: the order of the sums is part of the result.
+  for (int32_t x = region.Left; x <= region.Right && !empty; ++x) {
+    const TColor* pixel = &region.Pixels[0][x - region.Left];
+    for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride) {
+      if (*pixel == background) continue;
       const int64_t xx = int64_t{x} * x, xy = int64_t{x} * y, yy = int64_t{y} * y;
       n = n + 1;
       sx = sx + x;
       sy = sy + y;
       m[0][0] = (m[0][0] + xx) + kPixelMoment;
-      m[0][1] = m[0][1] + xy;
-      m[1][0] = m[1][0] + xy;
+      m[0][1] = m[0][1] + xy;  // the same sums as m[1][0]: copied below
       m[1][1] = (m[1][1] + yy) + kPixelMoment;
-      color = region.GetPixel(x, y);
+      color = *pixel;
     }
+  }
+  m[1][0] = m[0][1];
   if (n == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
 
   const Real s[2] = {sx, sy};
@@ -190,26 +308,46 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
 
   // Point the first axis to the side that holds at least half of the pixels.
   int64_t pos = 0, neg = 0;
-  for (int32_t x = region.Left; x <= region.Right; ++x)
-    for (int32_t y = region.Top; y <= region.Bottom; ++y)
-      if (region.IsInside(x, y)) {
-        if (ellipse.ToLocal(x, y)[0] >= 0)
-          ++pos;
-        else
-          ++neg;
-      }
+  {
+    const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
+    for (int32_t x = region.Left; x <= region.Right; ++x) {
+      const Real column = local.Column(x);
+      const TColor* pixel = &region.Pixels[0][x - region.Left];
+      for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride)
+        if (*pixel != background) {
+          if (local.At(column, y) >= 0)
+            ++pos;
+          else
+            ++neg;
+        }
+    }
+  }
   if (pos < neg) ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
 }
 
 double EllipseError(const TPattern& region, const TEllipse& ellipse) {
   int64_t common = 0, covered = 0;
-  for (int32_t x = region.Left; x <= region.Right; ++x)
-    for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-      const bool f = region.IsInside(x, y);
-      const bool e = ellipse.Contains(x, y);
-      if (f && e) ++common;
-      if (f || e) ++covered;
+  if (region.Width() > 0 && region.Height() > 0) {
+    const int32_t height = region.Height();
+    std::vector<double> ys(static_cast<size_t>(height));
+    for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = region.Top + k;
+    const TGridContainment contains(ellipse, ys.data(), height);
+    std::vector<uint8_t> inside(static_cast<size_t>(height));
+    const TColor background = region.Background();
+    const size_t stride = static_cast<size_t>(region.Width());
+    for (int32_t x = region.Left; x <= region.Right; ++x) {
+      contains.Column(x, inside.data());
+      const TColor* pixel = &region.Pixels[0][x - region.Left];
+      int64_t both = 0, either = 0;
+      for (int32_t k = 0; k < height; ++k, pixel += stride) {
+        const int f = *pixel != background;
+        both += f & inside[static_cast<size_t>(k)];
+        either += f | inside[static_cast<size_t>(k)];
+      }
+      common += both;
+      covered += either;
     }
+  }
   if (covered == 0) return 1.0;  // an empty region: nothing is covered well
   return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
 }
@@ -224,25 +362,51 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   const double err = EllipseError(region, e);
   if (err <= admissibleError || level == maxTreeLevel || level >= MaxRepresentationLevel) return;
 
-  TPattern halves[2] = {TPattern(region.GetBounds(), region.Background()),
-                        TPattern(region.GetBounds(), region.Background())};
+  // Each pixel goes to the first half when its first local coordinate is >= 0, else
+  // to the second. Each half is made right away at its trimmed size: the box of its
+  // inside pixels, holding the region's pixels of its side and background elsewhere.
+  const int32_t width = region.Width(), height = region.Height();
+  const TColor background = region.Background();
+  std::vector<uint8_t> sideOf(static_cast<size_t>(width) * static_cast<size_t>(height));
+  TRect boxes[2] = {{region.Right, region.Bottom, region.Left, region.Top},
+                    {region.Right, region.Bottom, region.Left, region.Top}};
   bool filled[2] = {false, false};
-  for (int32_t x = region.Left; x <= region.Right; ++x)
-    for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-      const int side = e.ToLocal(x, y)[0] >= 0 ? 0 : 1;
-      const TColor value = region.GetPixel(x, y);
-      halves[side].SetPixel(x, y, value);
-      halves[1 - side].SetPixel(x, y, region.Background());
-      if (value != region.Background()) filled[side] = true;
+  {
+    const TFirstCoordinate local(e, region.Top, region.Bottom);
+    for (int32_t x = region.Left; x <= region.Right; ++x) {
+      const Real column = local.Column(x);
+      for (int32_t y = region.Top; y <= region.Bottom; ++y) {
+        const int side = local.At(column, y) >= 0 ? 0 : 1;
+        sideOf[static_cast<size_t>(y - region.Top) * width + (x - region.Left)] =
+            static_cast<uint8_t>(side);
+        if (region.Pixels[y - region.Top][x - region.Left] != background) {
+          filled[side] = true;
+          TRect& box = boxes[side];
+          box.Left = std::min(box.Left, x);
+          box.Top = std::min(box.Top, y);
+          box.Right = std::max(box.Right, x);
+          box.Bottom = std::max(box.Bottom, y);
+        }
+      }
     }
+  }
   // A half without inside pixels cannot be fitted: the part stays a leaf.
   if (!filled[0] || !filled[1]) return;
 
   node.Children.resize(2);
   for (int k = 0; k < 2; ++k) {
     node.Children[k] = std::make_unique<TTree>();
-    halves[k].Trim();
-    BuildRepresentation(halves[k], *node.Children[k], maxTreeLevel, admissibleError, level + 1);
+    const TRect& box = boxes[k];
+    TPattern half(box, background);
+    for (int32_t y = box.Top; y <= box.Bottom; ++y) {
+      const TColor* source = &region.Pixels[y - region.Top][box.Left - region.Left];
+      const uint8_t* side =
+          &sideOf[static_cast<size_t>(y - region.Top) * width + (box.Left - region.Left)];
+      TColor* target = half.Pixels[y - box.Top];
+      for (int32_t i = 0; i <= box.Right - box.Left; ++i)
+        target[i] = side[i] == k ? source[i] : background;
+    }
+    BuildRepresentation(half, *node.Children[k], maxTreeLevel, admissibleError, level + 1);
   }
 }
 
@@ -335,20 +499,29 @@ double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
   const double dx = static_cast<double>((static_cast<Real>(xmax) - xmin) / 25);
   const double dy = static_cast<double>((static_cast<Real>(ymax) - ymin) / 25);
 
-  // 26 points per axis at the most, also for a zero, infinite or NaN extent.
+  // 26 points per axis at the most, also for a zero, infinite or NaN extent. Every
+  // column sees the same rows, so both coordinate runs are made once.
   constexpr int kGridPoints = 26;
+  double xs[kGridPoints], ys[kGridPoints];
+  int32_t columns = 0, rows = 0;
+  for (double x = xmin; columns < kGridPoints && x <= xmax;
+       x = static_cast<double>(static_cast<Real>(x) + dx))
+    xs[columns++] = x;
+  for (double y = ymin; rows < kGridPoints && y <= ymax;
+       y = static_cast<double>(static_cast<Real>(y) + dy))
+    ys[rows++] = y;
   int64_t common = 0, covered = 0;
-  double x = xmin;
-  for (int i = 0; i < kGridPoints && x <= xmax; ++i) {
-    double y = ymin;
-    for (int j = 0; j < kGridPoints && y <= ymax; ++j) {
-      const bool i1 = e1.Contains(x, y);
-      const bool i2 = e2.Contains(x, y);
-      if (i1 && i2) ++common;
-      if (i1 || i2) ++covered;
-      y = static_cast<double>(static_cast<Real>(y) + dy);
+  if (columns > 0 && rows > 0) {
+    const TGridContainment in1(e1, ys, rows), in2(e2, ys, rows);
+    uint8_t a[kGridPoints], b[kGridPoints];
+    for (int32_t i = 0; i < columns; ++i) {
+      in1.Column(xs[i], a);
+      in2.Column(xs[i], b);
+      for (int32_t j = 0; j < rows; ++j) {
+        common += a[j] & b[j];
+        covered += a[j] | b[j];
+      }
     }
-    x = static_cast<double>(static_cast<Real>(x) + dx);
   }
   if (covered == 0) return 1.0;  // no grid point in either: nothing in common
   return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
@@ -361,8 +534,13 @@ namespace {
 std::vector<const TCodeItem*> IndexedItems(const TCode& code, int32_t last) {
   std::vector<const TCodeItem*> items;
   items.reserve(code.Items.size());
+  bool ascending = true;
   for (const TCodeItem& item : code.Items)
-    if (item.Index >= 0 && item.Index <= last) items.push_back(&item);
+    if (item.Index >= 0 && item.Index <= last) {
+      if (!items.empty() && items.back()->Index >= item.Index) ascending = false;
+      items.push_back(&item);
+    }
+  if (ascending) return items;  // the usual case: already one per position, in order
   std::stable_sort(items.begin(), items.end(),
                    [](const TCodeItem* a, const TCodeItem* b) { return a->Index < b->Index; });
   std::vector<const TCodeItem*> unique;

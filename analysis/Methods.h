@@ -48,6 +48,9 @@ TIntegerList GroupCells(const std::vector<TRect>& cells);
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
 // to list, in the order of each region's first quadtree cell.
 void SegmentPattern(const TPattern& scene, TPatternList& list);
+// The same, on quadTree, which BuildQuadTree(scene, quadTree) has built: one quadtree
+// serves the Quadro view and the segmentation.
+void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list);
 
 // ---- ellipses ----
 

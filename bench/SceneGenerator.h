@@ -11,13 +11,14 @@
 
 namespace ormax::bench {
 
+// scale sets the shapes' size: 0.3 covers about 5 % of the scene, 0.45 about 10 %.
 inline std::unique_ptr<TPattern> GenerateScene(int32_t width, int32_t height, int shapes,
-                                               uint32_t seed) {
+                                               uint32_t seed, double scale = 0.3) {
   auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
   scene->Clear();
   std::mt19937 rng(seed);
   const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000, 0x00404040, 0x00993366};
-  const double size = std::sqrt(static_cast<double>(width) * height / shapes) * 0.3;
+  const double size = std::sqrt(static_cast<double>(width) * height / shapes) * scale;
   for (int s = 0; s < shapes; ++s) {
     const double cx = std::uniform_real_distribution<double>(0, width)(rng);
     const double cy = std::uniform_real_distribution<double>(0, height)(rng);
@@ -39,6 +40,21 @@ inline std::unique_ptr<TPattern> GenerateScene(int32_t width, int32_t height, in
         if (inside) scene->SetPixel(x, y, color);
       }
   }
+  return scene;
+}
+
+// Every pixel, independently, one of three colours with probability 1/2, else white:
+// one huge 8-connected region and tens of thousands of small ones.
+inline std::unique_ptr<TPattern> GenerateNoiseScene(int32_t width, int32_t height, uint32_t seed) {
+  auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
+  scene->Clear();
+  std::mt19937 rng(seed);
+  const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000};
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t r = rng();
+      if (r & 1) scene->SetPixel(x, y, palette[(r >> 1) % 3]);
+    }
   return scene;
 }
 

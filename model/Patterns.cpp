@@ -62,8 +62,9 @@ TImg TImg::CreateFromCanvas(const ICanvas& canvas) {
 }
 
 void TImg::ReadFromCanvas(const ICanvas& canvas) {
-  for (int32_t x = Left; x <= Right; ++x)
-    for (int32_t y = Top; y <= Bottom; ++y) SetPixel(x, y, canvas.GetPixel(x, y));
+  // Row by row: reading a pixel changes nothing, so the order is free.
+  for (int32_t y = Top; y <= Bottom; ++y)
+    for (int32_t x = Left; x <= Right; ++x) SetPixel(x, y, canvas.GetPixel(x, y));
 }
 
 TPoint TImg::Center() const {
@@ -193,13 +194,20 @@ void TEllipse::SaveToBytes(TByteArray& bytes) const {
 }
 
 TVector TEllipse::ToLocal(TVector p) const {
+  return ToLocal(p, InvertMatrix(Rotation));
+}
+
+TVector TEllipse::ToLocal(TVector p, const TMatrix& inverse) const {
   TVector d = SubtractVectors(p, Center);
-  TMatrix inverse = InvertMatrix(Rotation);
   return MultiplyMatrixVector(inverse, d);
 }
 
 bool TEllipse::Contains(TVector p) const {
-  TVector uv = ToLocal(p);
+  return Contains(p, InvertMatrix(Rotation));
+}
+
+bool TEllipse::Contains(TVector p, const TMatrix& inverse) const {
+  TVector uv = ToLocal(p, inverse);
   Real p2 = Exponent;
   Real s = Power(std::fabs(uv[0] / Axes[0]), p2) + Power(std::fabs(uv[1] / Axes[1]), p2);
   return s <= 1.0L;
@@ -217,9 +225,10 @@ void TEllipse::Fill(ICanvas& canvas) const {
   int64_t xe = std::min<int64_t>(FloorToInt(x1), static_cast<int64_t>(clip.Right) - 1);
   int64_t ys = std::max<int64_t>(FloorToInt(y0), clip.Top);
   int64_t ye = std::min<int64_t>(FloorToInt(y1), static_cast<int64_t>(clip.Bottom) - 1);
+  const TMatrix inverse = InvertMatrix(Rotation);
   for (int64_t x = xs; x <= xe; ++x)
     for (int64_t y = ys; y <= ye; ++y)
-      if (Contains(static_cast<double>(x), static_cast<double>(y)))
+      if (Contains(MakeVector(static_cast<double>(x), static_cast<double>(y)), inverse))
         canvas.SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), Color);
 }
 

@@ -119,6 +119,10 @@ class TEllipse : public TPrimitive {
   // Boundary included; false for NaN, so a damaged ellipse contains nothing.
   bool Contains(TVector p) const;
   bool Contains(double x, double y) const { return Contains(MakeVector(x, y)); }
+  // The same two tests with inverse = InvertMatrix(Rotation) made once by the caller,
+  // for the many points of a scan.
+  TVector ToLocal(TVector p, const TMatrix& inverse) const;
+  bool Contains(TVector p, const TMatrix& inverse) const;
   void Fill(ICanvas& canvas) const;
   // Closed polyline, steps points per quarter turn (both ends counted), steps >= 2.
   void DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const;

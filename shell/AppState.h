@@ -39,6 +39,8 @@ class TAppState {
   int32_t MaxViewLevel = 0;
   bool FillEllipses = true;
   bool ShowSameness = false;
+  // Threads of the recognition; 0 takes one per core. The results do not depend on it.
+  int32_t RecognitionThreads = 0;
 
   // Empties the quadtree, the region, tree and code lists and the recognition
   // results; the scene, the base, the file names and the settings stay.

@@ -1,0 +1,367 @@
+// The fast routines of analysis/Methods and the recognition of TAppState against the
+// plain routines of tests/Reference, on generated scenes: quadtrees, regions pixel
+// for pixel, trees and codes byte for byte, errors and distances bit for bit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "analysis/Methods.h"
+#include "shell/AppState.h"
+#include "tests/Reference.h"
+
+namespace ormax {
+namespace {
+
+// ---- generated scenes ----
+
+const TColor kColors[] = {0x000000C0, 0x00C00000, 0x0000A000};
+
+// A small white scene at a random place (also at negative coordinates) holding one
+// kind of content: random pixels, filled boxes and ellipses, lines one pixel wide,
+// single pixels, or a mix. Shapes may run over the border.
+std::unique_ptr<TPattern> GenerateScene(std::mt19937& rng) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int width = pick(1, 40), height = pick(1, 40);
+  const int left = pick(-20, 20), top = pick(-20, 20);
+  auto scene = std::make_unique<TPattern>(TRect{left, top, left + width - 1, top + height - 1},
+                                          clWhite);
+  scene->Clear();
+  const int colours = pick(1, 3);
+  auto colour = [&] { return kColors[pick(0, colours - 1)]; };
+  auto set = [&](int x, int y, TColor c) {
+    if (scene->InBounds(x, y)) scene->SetPixel(x, y, c);
+  };
+  const int kind = pick(0, 5);
+  if (kind == 0) {  // random pixels
+    const double density = std::uniform_real_distribution<double>(0.02, 0.7)(rng);
+    for (int x = scene->Left; x <= scene->Right; ++x)
+      for (int y = scene->Top; y <= scene->Bottom; ++y)
+        if (std::uniform_real_distribution<double>(0, 1)(rng) < density) set(x, y, colour());
+    return scene;
+  }
+  const int shapes = pick(1, 8);
+  for (int s = 0; s < shapes; ++s) {
+    const int what = kind == 5 ? pick(1, 4) : kind;
+    const int cx = pick(left - 3, left + width + 2), cy = pick(top - 3, top + height + 2);
+    const TColor c = colour();
+    if (what == 1) {  // a box
+      const int w = pick(0, 12), h = pick(0, 12);
+      for (int x = cx; x <= cx + w; ++x)
+        for (int y = cy; y <= cy + h; ++y) set(x, y, c);
+    } else if (what == 2) {  // a turned ellipse
+      const double a = pick(1, 14), b = std::uniform_real_distribution<double>(0.5, a)(rng);
+      const double t = std::uniform_real_distribution<double>(0, M_PI)(rng);
+      for (int x = cx - 15; x <= cx + 15; ++x)
+        for (int y = cy - 15; y <= cy + 15; ++y) {
+          const double u = (std::cos(t) * (x - cx) + std::sin(t) * (y - cy)) / a;
+          const double v = (-std::sin(t) * (x - cx) + std::cos(t) * (y - cy)) / b;
+          if (u * u + v * v <= 1) set(x, y, c);
+        }
+    } else if (what == 3) {  // a line one pixel wide: along a row, a column or a diagonal
+      const int n = pick(1, 40), dir = pick(0, 3);
+      const int dx[] = {1, 0, 1, 1}, dy[] = {0, 1, 1, -1};
+      for (int k = 0; k < n; ++k) set(cx + k * dx[dir], cy + k * dy[dir], c);
+    } else {  // single pixels, some of them in diagonal contact
+      set(cx, cy, c);
+      if (pick(0, 1)) set(cx + 1, cy + 1, c);
+      if (pick(0, 1)) set(cx + 2, cy, colour());
+    }
+  }
+  return scene;
+}
+
+// ---- comparisons ----
+
+void ExpectSameTree(const TTree& fast, const TTree& reference, const std::string& where) {
+  ASSERT_EQ(fast.Data, reference.Data) << where;
+  ASSERT_EQ(fast.Children.size(), reference.Children.size()) << where;
+  for (size_t k = 0; k < fast.Children.size(); ++k) {
+    ASSERT_EQ(fast.Children[k] == nullptr, reference.Children[k] == nullptr) << where;
+    if (fast.Children[k])
+      ExpectSameTree(*fast.Children[k], *reference.Children[k], where + "/" + std::to_string(k));
+  }
+}
+
+void ExpectSamePattern(const TPattern& fast, const TPattern& reference, const std::string& where) {
+  ASSERT_EQ(fast.GetBounds(), reference.GetBounds()) << where;
+  ASSERT_EQ(fast.Background(), reference.Background()) << where;
+  ASSERT_TRUE(fast.Pixels == reference.Pixels) << where;
+}
+
+void ExpectSameDouble(double fast, double reference, const std::string& where) {
+  ASSERT_EQ(std::memcmp(&fast, &reference, sizeof fast), 0)
+      << where << ": " << fast << " against " << reference;
+}
+
+struct TSetting {
+  int32_t MaxLevel;
+  double Error;
+};
+const TSetting kSettings[] = {{0, 0.0}, {5, 0.05}, {5, 0.0}, {2, 0.3}, {30, 0.05}, {30, -1.0}};
+
+// ---- the pipeline ----
+
+TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
+  std::mt19937 rng(11);
+  int regions = 0;
+  for (int n = 0; n < 1500; ++n) {
+    const auto scene = GenerateScene(rng);
+    const std::string where = "scene " + std::to_string(n);
+    TTree fast, plain;
+    BuildQuadTree(*scene, fast);
+    reference::BuildQuadTree(*scene, plain);
+    ExpectSameTree(fast, plain, where);
+
+    TPatternList fastRegions, plainRegions, sharedRegions;
+    SegmentPattern(*scene, fastRegions);
+    SegmentPattern(*scene, fast, sharedRegions);
+    reference::SegmentPattern(*scene, plainRegions);
+    ASSERT_EQ(fastRegions.Count(), plainRegions.Count()) << where;
+    ASSERT_EQ(sharedRegions.Count(), plainRegions.Count()) << where;
+    for (int32_t i = 0; i < plainRegions.Count(); ++i) {
+      ExpectSamePattern(fastRegions.Items(i), plainRegions.Items(i), where);
+      ExpectSamePattern(sharedRegions.Items(i), plainRegions.Items(i), where);
+    }
+    regions += plainRegions.Count();
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_GT(regions, 3000);  // the generator makes real work
+}
+
+TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
+  std::mt19937 rng(12);
+  int splits = 0;
+  for (int n = 0; n < 1200; ++n) {
+    TAppState app;
+    app.SceneImage = GenerateScene(rng);
+    const TSetting setting = kSettings[n % std::size(kSettings)];
+    app.MaxTreeLevel = setting.MaxLevel;
+    app.AdmissibleError = setting.Error;
+    app.BuildSceneCodes();
+    reference::TSceneResult plain;
+    reference::BuildSceneCodes(*app.SceneImage, setting.MaxLevel, setting.Error, plain);
+    const std::string where = "scene " + std::to_string(n);
+    ASSERT_EQ(app.Segments.Count(), plain.Segments.Count()) << where;
+    for (int32_t i = 0; i < plain.Segments.Count(); ++i) {
+      ExpectSamePattern(app.Segments.Items(i), plain.Segments.Items(i), where);
+      ExpectSameTree(app.Trees.Items(i), plain.Trees.Items(i), where);
+      ASSERT_EQ(app.SceneCodes.GetCode(i).SaveToBytes(), plain.Codes.GetCode(i).SaveToBytes())
+          << where << " region " << i;
+      splits += app.Trees.Items(i).Children.empty() ? 0 : 1;
+    }
+    // The quadtree kept for the Quadro view is the plain one.
+    TTree quad;
+    reference::BuildQuadTree(*app.SceneImage, quad);
+    ExpectSameTree(app.QuadTree, quad, where + " quadtree");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_GT(splits, 500);
+}
+
+// ---- ellipses on pixel grids ----
+
+// Ellipses that put pixel centres exactly on the boundary (whole centres and axes,
+// quarter turns), turned and thin ones, and damaged ones (zero or negative axes,
+// a singular rotation, NaN, another exponent).
+TEllipse EllipseOf(std::mt19937& rng, int kind) {
+  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+  auto whole = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  TEllipse e;
+  e.Exponent = 2.0;
+  e.Color = 7;
+  switch (kind) {
+    case 0: {  // on the pixel grid: boundary points abound
+      e.Center = MakeVector(whole(-5, 25), whole(-5, 25));
+      const Real quarter[4][2][2] = {{{1, 0}, {0, 1}}, {{0, -1}, {1, 0}}, {{-1, 0}, {0, -1}}, {{0, 1}, {-1, 0}}};
+      const int q = whole(0, 3);
+      for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c) e.Rotation[r][c] = quarter[q][r][c];
+      e.Axes = MakeVector(whole(0, 12), whole(0, 8));
+      if (whole(0, 3) == 0) e.Axes = MakeVector(whole(1, 6) * 0.5L, whole(1, 6) * 0.25L);
+      break;
+    }
+    case 1: {  // turned, with long double parameters as a fit leaves them
+      const Real t = real(0, 6.3);
+      e.Center = MakeVector(real(-5, 25) + 1e-19L * whole(-3, 3), real(-5, 25));
+      e.Rotation[0][0] = std::cos(t);
+      e.Rotation[1][0] = std::sin(t);
+      e.Rotation[0][1] = -std::sin(t);
+      e.Rotation[1][1] = std::cos(t);
+      e.Axes = MakeVector(real(0.01, 20), real(0.001, 10));
+      break;
+    }
+    default: {  // damaged
+      e.Center = MakeVector(whole(0, 20), whole(0, 20));
+      e.Rotation = IdentityMatrix;
+      e.Axes = MakeVector(whole(-3, 5), whole(-3, 5));
+      const int damage = whole(0, 4);
+      if (damage == 0) e.Rotation = ZeroMatrix;
+      if (damage == 1) e.Center[0] = std::numeric_limits<Real>::quiet_NaN();
+      if (damage == 2) e.Exponent = whole(0, 1) ? 1.0 : 3.5;
+      if (damage == 3) e.Axes[1] = std::numeric_limits<Real>::infinity();
+      if (damage == 4) e.Rotation[0][1] = 1e300L;
+      break;
+    }
+  }
+  return e;
+}
+
+TEST(FastPaths, EllipseErrorMatchesThePlainRoutineOnBoundaryAndDamagedEllipses) {
+  std::mt19937 rng(13);
+  int exact = 0;
+  for (int n = 0; n < 3000; ++n) {
+    const auto scene = GenerateScene(rng);
+    const TEllipse e = EllipseOf(rng, n % 3);
+    const std::string where = "case " + std::to_string(n);
+    ExpectSameDouble(EllipseError(*scene, e), reference::EllipseError(*scene, e), where);
+    if (::testing::Test::HasFatalFailure()) return;
+    // Point by point as well, where the boundary is hit exactly.
+    for (int32_t x = scene->Left; x <= scene->Right; ++x)
+      for (int32_t y = scene->Top; y <= scene->Bottom; ++y) {
+        ASSERT_EQ(e.Contains(x, y), reference::Contains(e, x, y)) << where;
+        const TVector local = e.ToLocal(x, y);
+        if (local[0] * local[0] / (e.Axes[0] * e.Axes[0]) + local[1] * local[1] / (e.Axes[1] * e.Axes[1]) == 1)
+          ++exact;
+      }
+  }
+  EXPECT_GT(exact, 1000);  // the boundary cases really came up
+}
+
+TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
+  std::mt19937 rng(14);
+  for (int n = 0; n < 2000; ++n) {
+    const auto scene = GenerateScene(rng);
+    TPatternList regions;
+    reference::SegmentPattern(*scene, regions);
+    for (int32_t i = 0; i < regions.Count(); ++i) {
+      TEllipse fast, plain;
+      FitEllipse(regions.Items(i), fast);
+      reference::FitEllipse(regions.Items(i), plain);
+      TByteArray a, b;
+      fast.SaveToBytes(a);
+      plain.SaveToBytes(b);
+      ASSERT_EQ(a, b) << "scene " << n;
+      // The long double fields, not only their stored doubles.
+      for (int r = 0; r < 2; ++r)
+        ASSERT_TRUE(fast.Center[r] == plain.Center[r] && fast.Axes[r] == plain.Axes[r] &&
+                    fast.Rotation[r][0] == plain.Rotation[r][0] &&
+                    fast.Rotation[r][1] == plain.Rotation[r][1])
+            << "scene " << n;
+    }
+  }
+  // A region of the whole scene, with its pixels in random places, fitted in one go.
+  for (int n = 0; n < 300; ++n) {
+    const auto scene = GenerateScene(rng);
+    bool any = false;
+    for (int32_t x = scene->Left; x <= scene->Right; ++x)
+      for (int32_t y = scene->Top; y <= scene->Bottom; ++y) any = any || scene->IsInside(x, y);
+    if (!any) continue;
+    TEllipse fast, plain;
+    FitEllipse(*scene, fast);
+    reference::FitEllipse(*scene, plain);
+    TByteArray a, b;
+    fast.SaveToBytes(a);
+    plain.SaveToBytes(b);
+    ASSERT_EQ(a, b) << "whole scene " << n;
+  }
+}
+
+// ---- comparison and recognition ----
+
+TEST(FastPaths, EllipseComparisonMatchesThePlainRoutine) {
+  std::mt19937 rng(15);
+  int sampled = 0;
+  for (int n = 0; n < 20000; ++n) {
+    TEllipse a = EllipseOf(rng, n % 3), b = EllipseOf(rng, (n / 3) % 3);
+    if (n % 5 == 0) b = a;  // the same ellipse twice: grid points on both boundaries
+    if (n % 7 == 0) {       // normalised-looking: small, near the origin
+      a.Center = MakeVector(a.Center[0] / 40, a.Center[1] / 40);
+      a.Axes = MakeVector(a.Axes[0] / 20, a.Axes[1] / 20);
+    }
+    const double fast = CompareEllipses(a, b), plain = reference::CompareEllipses(a, b);
+    ExpectSameDouble(fast, plain, "pair " + std::to_string(n));
+    if (::testing::Test::HasFatalFailure()) return;
+    if (plain > 0 && plain < 1) ++sampled;
+  }
+  EXPECT_GT(sampled, 1200);
+}
+
+// Codes of generated scenes: a base and scene codes, at one setting.
+void CodesOf(std::mt19937& rng, int scenes, const TSetting& setting, TCodeList& codes) {
+  for (int n = 0; n < scenes; ++n) {
+    TAppState app;
+    app.SceneImage = GenerateScene(rng);
+    app.MaxTreeLevel = setting.MaxLevel;
+    app.AdmissibleError = setting.Error;
+    app.BuildSceneCodes();
+    for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
+      codes.Add(std::make_unique<TCode>(app.SceneCodes.GetCode(i)));
+  }
+}
+
+TEST(FastPaths, CodeDistancesMatchThePlainRoutineAlsoForDamagedCodes) {
+  std::mt19937 rng(16);
+  for (const TSetting& setting : {kSettings[0], kSettings[1], kSettings[4]}) {
+    TCodeList codes;
+    CodesOf(rng, 40, setting, codes);
+    // Damaged copies: items out of order, a repeated position, a foreign arity.
+    for (int k = 0; k < 6 && k < codes.Count(); ++k) {
+      auto copy = std::make_unique<TCode>(codes.GetCode(k));
+      if (k % 3 == 0) std::reverse(copy->Items.begin(), copy->Items.end());
+      if (k % 3 == 1) copy->Items.push_back(copy->Items.front());
+      if (k % 3 == 2) copy->Arity = 3;
+      codes.Add(std::move(copy));
+    }
+    const int32_t count = std::min<int32_t>(codes.Count(), 60);
+    for (int32_t i = 0; i < count; ++i)
+      for (int32_t j = 0; j < count; ++j) {
+        const TCode& a = codes.GetCode(i);
+        const TCode& b = codes.GetCode(codes.Count() - 1 - j);
+        ExpectSameDouble(CodeDistance(a, b), reference::CodeDistance(a, b),
+                         "codes " + std::to_string(i) + ", " + std::to_string(j));
+        if (::testing::Test::HasFatalFailure()) return;
+      }
+  }
+}
+
+TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
+  std::mt19937 rng(17);
+  for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
+    TCodeList base;
+    CodesOf(rng, 25, setting, base);
+    TAppState app;
+    app.SceneImage = GenerateScene(rng);
+    app.MaxTreeLevel = setting.MaxLevel;
+    app.AdmissibleError = setting.Error;
+    app.BuildSceneCodes();
+    // Each base code twice: ties must go to the first.
+    std::vector<const TCode*> plainBase;
+    for (int round = 0; round < 2; ++round)
+      for (int32_t i = 0; i < base.Count(); ++i) {
+        app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
+        plainBase.push_back(&base.GetCode(i));
+      }
+    for (int threads : {1, 2, 3, 8}) {
+      app.RecognitionThreads = threads;
+      app.BuildSceneNearestIndices();
+      ASSERT_EQ(app.NearestIndices.size(), static_cast<size_t>(app.SceneCodes.Count()));
+      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
+        double plainDistance = 0;
+        const int32_t plainIndex =
+            reference::FindNearest(plainBase, app.SceneCodes.GetCode(i), plainDistance);
+        ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << threads;
+        ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
+                         std::to_string(threads) + " threads");
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormax

@@ -100,6 +100,8 @@ bool BmpCutShort(const QByteArray& bytes) {
   const int bits = static_cast<uchar>(bytes[28]) | (static_cast<uchar>(bytes[29]) << 8);
   const uint32_t compression = u32(30);
   if (compression != 0 && compression != 3) return false;  // run-length data: no fixed size
+  // Sizes no reader would accept are left to it (and keep the products below in range).
+  if (std::abs(width) > (1 << 24) || std::abs(height) > (1 << 24) || bits > 64) return false;
   const int64_t stride = (std::abs(width) * bits + 31) / 32 * 4;
   const int64_t needed = static_cast<int64_t>(u32(10)) + stride * std::abs(height);
   return bytes.size() < needed;
@@ -107,7 +109,7 @@ bool BmpCutShort(const QByteArray& bytes) {
 
 }  // namespace
 
-TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
+TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide) {
   TLoadedPicture result;
   QBuffer buffer;
   buffer.setData(bytes);
@@ -117,11 +119,11 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
   reader.setAllocationLimit(1024);  // MiB; the scene size is limited below
   const QSize size = reader.size();
   if (size.isValid() && static_cast<int64_t>(size.width()) * size.height() >
-                            static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
+                            static_cast<int64_t>(maxSide) * maxSide) {
     result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
                        .arg(size.width())
                        .arg(size.height())
-                       .arg(MaxSceneSide);
+                       .arg(maxSide);
     result.TooLarge = true;
     return result;
   }
@@ -135,11 +137,11 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly) {
     return result;
   }
   if (static_cast<int64_t>(image.width()) * image.height() >
-      static_cast<int64_t>(MaxSceneSide) * MaxSceneSide) {
+      static_cast<int64_t>(maxSide) * maxSide) {
     result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
                        .arg(image.width())
                        .arg(image.height())
-                       .arg(MaxSceneSide);
+                       .arg(maxSide);
     result.TooLarge = true;
     return result;
   }

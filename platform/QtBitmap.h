@@ -43,7 +43,8 @@ inline constexpr qint64 MaxPictureFileSize = qint64{512} << 20;
 // bmpOnly: read the file as a BMP whatever its name (the desktop program); otherwise
 // any format Qt reads. A larger picture fails with a reason naming the limit.
 TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly);
-TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly);
+// maxSide: a smaller limit than the program's, for tools that want one.
+TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = MaxSceneSide);
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);

@@ -6,6 +6,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 #include <unordered_map>
 
 #include "codes/Files.h"
@@ -83,6 +85,19 @@ int BmpBitsPerPixel(const QByteArray& head) {
   return headerSize == 12 ? u16(24) : u16(28);  // OS/2 core header or a Windows one
 }
 
+// The size a BMP header declares (height as a magnitude: negative means top-down), or
+// nothing for data that is no BMP with a Windows header.
+std::optional<std::pair<int64_t, int64_t>> BmpDeclaredSize(const QByteArray& bytes) {
+  if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+  auto i32 = [&](int at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uchar>(bytes[at + i]);
+    return static_cast<int64_t>(static_cast<int32_t>(v));
+  };
+  if (i32(14) < 40) return std::nullopt;  // the old OS/2 header: 16-bit sizes only
+  return std::make_pair(std::abs(i32(18)), std::abs(i32(22)));
+}
+
 // For an uncompressed BMP, whether the file holds all the rows its header promises.
 // Qt's reader fills the missing rows of a file cut short with black; the program
 // refuses such a file instead of taking the black for shape pixels.
@@ -116,13 +131,21 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSi
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, bmpOnly ? QByteArray("bmp") : QByteArray());
   if (bmpOnly) reader.setDecideFormatFromContent(false);
-  reader.setAllocationLimit(1024);  // MiB; the scene size is limited below
+  // No more memory for the pixels than the largest scene takes (32 bits a pixel).
+  const int64_t maxPixels = static_cast<int64_t>(maxSide) * maxSide;
+  reader.setAllocationLimit(static_cast<int>((maxPixels * 4 >> 20) + 1));
+  // The size the header declares, checked before a pixel is read: Qt's own answer for a
+  // damaged BMP header may be no size at all.
   const QSize size = reader.size();
-  if (size.isValid() && static_cast<int64_t>(size.width()) * size.height() >
-                            static_cast<int64_t>(maxSide) * maxSide) {
+  int64_t width = size.isValid() ? size.width() : 0, height = size.isValid() ? size.height() : 0;
+  if (const auto declared = BmpDeclaredSize(bytes)) {
+    width = std::max(width, declared->first);
+    height = std::max(height, declared->second);
+  }
+  if (width * height > maxPixels) {
     result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
-                       .arg(size.width())
-                       .arg(size.height())
+                       .arg(width)
+                       .arg(height)
                        .arg(maxSide);
     result.TooLarge = true;
     return result;

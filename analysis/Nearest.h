@@ -1,0 +1,32 @@
+// Nearest: the nearest base entries of distinct shapes, for a runner-up list.
+//   ShapeOfEntry       the shape an entry name stands for (the text before its first '@')
+//   FindNearestShapes  the k nearest entries, one per shape, nearest first
+// The first of the list is always FindNearest's entry. Equal distances keep the
+// lower position; a base with fewer shapes than k gives a shorter list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/Methods.h"
+#include "codes/Codes.h"
+
+namespace ormax {
+
+struct TNearestShape {
+  int32_t Index = 0;    // position of the entry in the base
+  double Distance = 0;  // CodeDistance to it
+  friend bool operator==(const TNearestShape&, const TNearestShape&) = default;
+};
+
+// "star@30" and "star@m30" stand for "star"; a name without '@' is its own shape.
+std::string ShapeOfEntry(const std::string& entryName);
+
+// For each shape its nearest entry (the first on ties); the k nearest of those, by
+// distance and then position. k < 1 gives an empty list; an empty base throws
+// std::invalid_argument, like FindNearest.
+std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k,
+                                             const TCodeDistance& distance = CodeDistance);
+
+}  // namespace ormax

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/SceneGenerator.h"
-#include "shell/AppState.h"
+#include "app/AppState.h"
 
 namespace ormax::bench {
 namespace {

@@ -23,7 +23,7 @@
 
 #include "bench/SceneGenerator.h"
 #include "platform/QtBitmap.h"
-#include "shell/AppState.h"
+#include "app/AppState.h"
 
 namespace ormax::bench {
 namespace {

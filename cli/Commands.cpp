@@ -17,8 +17,9 @@
 #include "codes/Files.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
-#include "shell/AppState.h"
-#include "shell/Views.h"
+#include "app/AppState.h"
+#include "app/FormatGeneral.h"
+#include "app/Views.h"
 
 namespace ormax {
 

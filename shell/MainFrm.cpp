@@ -8,6 +8,7 @@
 #include <cmath>
 #include <new>
 
+#include "app/FormatGeneral.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtDialogs.h"

@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "platform/Dialogs.h"
-#include "shell/AppState.h"
-#include "shell/Views.h"
+#include "app/AppState.h"
+#include "app/Views.h"
 
 namespace ormax {
 

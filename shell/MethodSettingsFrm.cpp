@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 
+#include "app/FormatGeneral.h"
 #include "shell/LocaleNumbers.h"
 #include "shell/MainFrm.h"
 

@@ -14,7 +14,7 @@
 
 #include "cli/Output.h"
 #include "platform/QtBitmap.h"
-#include "shell/AppState.h"
+#include "app/AppState.h"
 #include "tests/TempDir.h"
 
 namespace ormax {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "analysis/Methods.h"
-#include "shell/AppState.h"
+#include "app/AppState.h"
 #include "tests/Reference.h"
 
 namespace ormax {

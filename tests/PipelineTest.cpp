@@ -5,7 +5,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "shell/AppState.h"
+#include "app/AppState.h"
 #include "tests/TempDir.h"
 
 namespace ormax {

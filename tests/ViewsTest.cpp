@@ -1,4 +1,4 @@
-#include "shell/Views.h"
+#include "app/Views.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "shell/AppState.h"
+#include "app/AppState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ormax;

@@ -2,7 +2,6 @@
 // the base, the recognition results and the five settings) and the pipeline that
 // fills it. Qt-free, so the desktop program and the command line run the same code.
 //   TAppState: ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
-//   FormatGeneral: the one way a real number is written for people
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
 // recognition arrays. A scene without regions gives empty lists, not an error.
 #pragma once
@@ -52,9 +51,5 @@ class TAppState {
   // with at least one code (std::logic_error otherwise).
   void BuildSceneNearestIndices();
 };
-
-// value with `precision` significant digits, half up, trailing zeros dropped; fixed
-// notation for decimal exponents -3 .. precision, else d.dddE<exp>. Zero gives "0".
-std::string FormatGeneral(long double value, int precision, char decimalSeparator = '.');
 
 }  // namespace ormax

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/Canvas.h"
-#include "shell/AppState.h"
+#include "app/AppState.h"
 
 namespace ormax {
 

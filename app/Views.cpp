@@ -1,7 +1,8 @@
-#include "shell/Views.h"
+#include "app/Views.h"
 
 #include <cmath>
 
+#include "app/FormatGeneral.h"
 #include "numerics/Rounding.h"
 
 namespace ormax {

@@ -1,12 +1,8 @@
 #include "app/AppState.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cmath>
-#include <exception>
-#include <mutex>
 #include <stdexcept>
-#include <thread>
+
+#include "app/WorkerPool.h"
 
 namespace ormax {
 
@@ -25,52 +21,45 @@ void TAppState::BuildSceneCodes() {
   if (!SceneImage) throw std::logic_error("No scene is open");
   BuildQuadTree(*SceneImage, QuadTree);
   SegmentPattern(*SceneImage, QuadTree, Segments);  // the Quadro view's tree serves too
-  for (int32_t i = 0; i < Segments.Count(); ++i) {
+  // Regions are independent once segmented: each gets its tree, normalised copy and
+  // code in its own slot, and the lists take them in region order.
+  const int32_t count = Segments.Count();
+  std::vector<std::unique_ptr<TTree>> trees(static_cast<size_t>(count));
+  std::vector<std::unique_ptr<TTree>> normals(static_cast<size_t>(count));
+  std::vector<std::unique_ptr<TCode>> codes(static_cast<size_t>(count));
+  RunInParallel(count, Threads, [&](int32_t i) {
     const TPattern& region = Segments.Items(i);
     auto tree = std::make_unique<TTree>();
     BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0);
-    const TTree& kept = Trees.Add(std::move(tree));
-    auto normal = TTree::CreateCopy(kept);
+    auto normal = TTree::CreateCopy(*tree);
     NormaliseTree(region, *normal);
-    const TTree& normalKept = NormalTrees.Add(std::move(normal));
     auto code = std::make_unique<TCode>();
-    TreeToCode(normalKept, *code);
+    TreeToCode(*normal, *code);
     code->AdmissibleError = AdmissibleError;
     code->MaxLevel = MaxTreeLevel;
-    SceneCodes.Add(std::move(code));
+    const auto slot = static_cast<size_t>(i);
+    trees[slot] = std::move(tree);
+    normals[slot] = std::move(normal);
+    codes[slot] = std::move(code);
+  });
+  for (size_t i = 0; i < trees.size(); ++i) {
+    Trees.Add(std::move(trees[i]));
+    NormalTrees.Add(std::move(normals[i]));
+    SceneCodes.Add(std::move(codes[i]));
   }
 }
 
 void TAppState::BuildSceneNearestIndices() {
-  if (CodeBase.Empty()) throw std::logic_error("The base holds no code to compare with");
+  const TCodeBase& base = Base();
+  if (base.Empty()) throw std::logic_error("The base holds no code to compare with");
   const int32_t count = SceneCodes.Count();
   NearestIndices.assign(static_cast<size_t>(count), 0);
   NearestMeasures.assign(static_cast<size_t>(count), 0.0);
-  // Scene codes are handed out one at a time to the threads; each result goes to its
-  // own slot, so the results do not depend on the number of threads.
-  std::atomic<int32_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureLock;
-  auto work = [&] {
-    try {
-      for (int32_t i = next++; i < count; i = next++)
-        NearestIndices[static_cast<size_t>(i)] = FindNearest(
-            CodeBase, SceneCodes.GetCode(i), CodeDistance, NearestMeasures[static_cast<size_t>(i)]);
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(failureLock);
-      if (!failure) failure = std::current_exception();
-      next = count;
-    }
-  };
-  int32_t threads = RecognitionThreads > 0
-                        ? RecognitionThreads
-                        : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
-  threads = std::max(1, std::min(threads, count));
-  std::vector<std::thread> pool;
-  for (int32_t t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-  if (failure) std::rethrow_exception(failure);
+  RunInParallel(count, Threads, [&](int32_t i) {
+    const auto slot = static_cast<size_t>(i);
+    NearestIndices[slot] =
+        FindNearest(base, SceneCodes.GetCode(i), CodeDistance, NearestMeasures[slot]);
+  });
 }
 
 }  // namespace ormax

@@ -1,9 +1,10 @@
 // AppState: the state of one run of the program (the scene, every analysis result,
 // the base, the recognition results and the five settings) and the pipeline that
 // fills it. Qt-free, so the desktop program and the command line run the same code.
-//   TAppState: ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
+//   TAppState: ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices, Base
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
-// recognition arrays. A scene without regions gives empty lists, not an error.
+// recognition arrays. A scene without regions gives empty lists, not an error. The
+// regions are worked on by Threads threads; the results do not depend on it.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,9 @@ class TAppState {
   std::vector<int32_t> NearestIndices;
   std::vector<double> NearestMeasures;
   TCodeBase CodeBase;
+  // A base shared by several states (the command line's scenes) instead of CodeBase;
+  // it must outlive the state's use of it.
+  const TCodeBase* SharedBase = nullptr;
   std::string SceneFileName;
   std::string BaseFileName;
 
@@ -38,8 +42,11 @@ class TAppState {
   int32_t MaxViewLevel = 0;
   bool FillEllipses = true;
   bool ShowSameness = false;
-  // Threads of the recognition; 0 takes one per core. The results do not depend on it.
-  int32_t RecognitionThreads = 0;
+  // Threads of Build Trees and Recognize; 0 takes one per core.
+  int32_t Threads = 0;
+
+  // The base recognition compares with: SharedBase when set, else CodeBase.
+  const TCodeBase& Base() const { return SharedBase ? *SharedBase : CodeBase; }
 
   // Empties the quadtree, the region, tree and code lists and the recognition
   // results; the scene, the base, the file names and the settings stay.
@@ -47,7 +54,7 @@ class TAppState {
   // Quadtree, regions, and per region its tree, normalised copy and code (stamped
   // with the two method settings). Needs a scene (std::logic_error otherwise).
   void BuildSceneCodes();
-  // For every scene code, the nearest base entry and its distance. Needs a base
+  // For every scene code, the nearest entry of Base() and its distance. Needs a base
   // with at least one code (std::logic_error otherwise).
   void BuildSceneNearestIndices();
 };

@@ -17,7 +17,7 @@ TColor RGBToColor(TRGB v) {
 
 TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation) {
   const Real sqrt3 = std::sqrt(3.0L), sqrt2 = std::sqrt(2.0L);
-  const Real pi = 3.14159265358979323846L;
+  const Real pi = Pi;
   const Real r = saturation * sqrt3 / 2;
   const Real theta = static_cast<Real>(hue) / maxValue * 5 * pi / 4 + pi / 2;
   const double x = static_cast<double>(std::sin(theta) * r);
@@ -99,9 +99,9 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
   canvas.SetFontColor(clBlack);
   for (size_t i = 0; i < state.NearestIndices.size(); ++i) {
     const int32_t entry = state.NearestIndices[i];
-    if (entry < 0 || entry >= state.CodeBase.Count()) continue;
+    if (entry < 0 || entry >= state.Base().Count()) continue;
     if (static_cast<int32_t>(i) >= state.Segments.Count()) break;
-    std::string text = state.CodeBase.Names(entry);
+    std::string text = state.Base().Names(entry);
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
     if (state.ShowSameness)
       text +=

@@ -86,12 +86,12 @@ void WriteBmp(const TPattern& scene, const std::string& file) {
 }
 
 std::unique_ptr<TPattern> ReadBmp(const std::string& file) {
-  TLoadedPicture picture = LoadScenePicture(QString::fromStdString(file), true);
-  if (picture.Image.isNull()) {
-    std::fprintf(stderr, "cannot read %s\n", file.c_str());
+  try {
+    return ScenePattern(LoadScenePicture(QString::fromStdString(file), true));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     std::exit(2);
   }
-  return ScenePattern(picture.Image);
 }
 
 long PeakBytes() {
@@ -194,10 +194,10 @@ int Main(int argc, char** argv) {
     recognition.SceneCodes.Add(std::make_unique<TCode>(codes.GetCode(i)));
   Print("recognition_codes", recognition.SceneCodes.Count());
   Print("base_codes", recognition.CodeBase.Count());
-  recognition.RecognitionThreads = 1;
+  recognition.Threads = 1;
   const double one = Median(runs, [] {}, [&] { recognition.BuildSceneNearestIndices(); });
   Print("recognition_1", one);
-  recognition.RecognitionThreads = 0;
+  recognition.Threads = 0;
   const double all = Median(runs, [] {}, [&] { recognition.BuildSceneNearestIndices(); });
   Print("recognition_all", all);
   Print("threads", std::max(1u, std::thread::hardware_concurrency()));

@@ -2,6 +2,7 @@
 // rectangles of a few colours, scattered over a white scene.
 #pragma once
 
+#include <numbers>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -24,7 +25,7 @@ inline std::unique_ptr<TPattern> GenerateScene(int32_t width, int32_t height, in
     const double cy = std::uniform_real_distribution<double>(0, height)(rng);
     const double a = std::uniform_real_distribution<double>(0.3, 1.0)(rng) * size;
     const double b = std::uniform_real_distribution<double>(0.2, 1.0)(rng) * a;
-    const double angle = std::uniform_real_distribution<double>(0, M_PI)(rng);
+    const double angle = std::uniform_real_distribution<double>(0, std::numbers::pi)(rng);
     const bool box = rng() % 2 == 0;
     const TColor color = palette[rng() % 5];
     const double c = std::cos(angle), sn = std::sin(angle);

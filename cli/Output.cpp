@@ -115,4 +115,11 @@ std::string JsonObject(const TRecord& record) {
   return out + "}";
 }
 
+std::string JsonArray(const std::vector<std::string>& items, const std::string& indent,
+                      const std::string& closingIndent) {
+  std::string text = "[";
+  for (size_t k = 0; k < items.size(); ++k) text += (k ? ",\n" : "\n") + indent + items[k];
+  return text + "\n" + closingIndent + "]";
+}
+
 }  // namespace ormax

@@ -1,5 +1,5 @@
 // Output: the rows the command line prints, as an aligned table, CSV or JSON.
-//   TRecord (ordered fields), WriteTable, WriteCsv, JsonObject
+//   TRecord (ordered fields), WriteTable, WriteCsv, JsonObject, JsonArray
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
 // same double, so results compare exactly between runs and machines.
 #pragma once
@@ -34,5 +34,9 @@ void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimal
 // A header line (when header is true) and one line per row.
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header);
 std::string JsonObject(const TRecord& record);
+// "[" and the items, each on a line of its own after `indent`, then "]" on a line
+// after `closingIndent`: the one layout of every JSON list the command line writes.
+std::string JsonArray(const std::vector<std::string>& items, const std::string& indent,
+                      const std::string& closingIndent);
 
 }  // namespace ormax

@@ -1,14 +1,37 @@
-// Pictures: the picture operations of the command line.
-//   TurnPicture  a picture turned about its centre (and mirrored first, if asked),
-//                sampled nearest-neighbour onto white: no new colours appear
+// Pictures: the scenes of the command line, read into an application state, and the
+// pictures it writes; inputs worked on at once.
+//   TCliScene, LoadScene, WritePicture, ForEachInput
+// LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
 
 #include <QImage>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "app/AppState.h"
+#include "cli/Options.h"
 
 namespace ormax {
 
-// Turns by `degrees` clockwise on screen (y grows downwards); the result is large
-// enough to hold the whole turned picture. Mirroring flips left and right.
-QImage TurnPicture(const QImage& picture, double degrees, bool mirror);
+struct TCliScene {
+  std::unique_ptr<TAppState> State = std::make_unique<TAppState>();
+  QImage Picture;  // the picture as read, which the views draw on
+};
+
+TCliScene LoadScene(const QString& file);
+
+// BMP, or PNG when the name ends in ".png".
+void WritePicture(const QImage& picture, const QString& file);
+
+// work(i) for every input on `jobs` threads, with a progress line on a terminal; each
+// result goes to the caller's slot i, so the output keeps the input order. The work
+// catches its own errors.
+void ForEachInput(const QStringList& files, int32_t jobs, const TCliContext& cx,
+                  const std::function<void(int32_t)>& work);
+
+// Threads for the analysis inside one input: all of them when there is one input, one
+// when the inputs themselves are spread over the threads.
+int32_t ThreadsPerInput(const QStringList& files, int32_t jobs);
 
 }  // namespace ormax

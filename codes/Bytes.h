@@ -6,19 +6,13 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
-#include <string>
 #include <vector>
+
+#include "codes/Errors.h"
 
 namespace ormax {
 
 using TByteArray = std::vector<uint8_t>;
-
-// Raised when data read from a file or byte array ends too early or is malformed.
-class EReadError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 void AppendInteger(TByteArray& bytes, int32_t value);
 // The value is rounded to double when it is held in a wider format.

@@ -1,11 +1,23 @@
 #include "codes/Codes.h"
 
+#include <charconv>
 #include <limits>
 #include <stdexcept>
 
 #include "codes/Files.h"
 
 namespace ormax {
+
+namespace {
+
+// The shortest text that reads back to the same double.
+std::string ShortestText(double v) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
 
 int32_t TCode::LevelOf(int32_t i) const {
   if (i <= 0 || Arity < 1) return 0;
@@ -54,7 +66,7 @@ TByteArray TCode::SaveToBytes() const {
 
 void TCode::LoadFromBytes(const TByteArray& image, const std::string& source) {
   auto damaged = [&](const std::string& why) {
-    return EReadError("Code file " + source + " is damaged: " + why);
+    return EReadError("Code file " + source + " is damaged: " + why, source, "damaged: " + why);
   };
   if (image.size() < HeaderSize)
     throw damaged("it is shorter than the " + std::to_string(HeaderSize) + "-byte header");
@@ -125,11 +137,46 @@ void TCodeBase::Add(std::string name, std::unique_ptr<TCode> code) {
   entries_.push_back(Entry{std::move(name), std::move(code)});
 }
 
+TBaseMismatch TCodeBase::MismatchOf(const TCode& code) const {
+  if (code.Items.empty()) return TBaseMismatch::NoItems;
+  if (Empty()) return TBaseMismatch::None;
+  if (code.AdmissibleError != AdmissibleError) return TBaseMismatch::OtherError;
+  if (code.Depth() != MaxLevel) return TBaseMismatch::OtherDepth;
+  return TBaseMismatch::None;
+}
+
+std::string TCodeBase::MismatchText(TBaseMismatch mismatch, const TCode& code) const {
+  switch (mismatch) {
+    case TBaseMismatch::None:
+      return "it fits the base";
+    case TBaseMismatch::NoItems:
+      return "it holds no items";
+    case TBaseMismatch::OtherError:
+      return "it was built with admissible error " + ShortestText(code.AdmissibleError) +
+             ", the first code with " + ShortestText(AdmissibleError);
+    case TBaseMismatch::OtherDepth:
+      return "its tree reaches level " + std::to_string(code.Depth()) +
+             ", the first code's maximum level is " + std::to_string(MaxLevel);
+  }
+  return {};
+}
+
+TBaseMismatch TCodeBase::Admit(std::string name, std::unique_ptr<TCode>& code) {
+  const TBaseMismatch mismatch = MismatchOf(*code);
+  if (mismatch != TBaseMismatch::None) return mismatch;
+  if (Empty()) {
+    AdmissibleError = code->AdmissibleError;
+    MaxLevel = code->MaxLevel;
+  }
+  Add(std::move(name), std::move(code));
+  return TBaseMismatch::None;
+}
+
 int32_t TCodeBase::LoadBaseList(const std::string& name) {
   const TByteArray text = ReadWholeFile(name, MaxListFileSize);
   const size_t slash = name.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
-  int32_t added = 0;
+  TCodeBase loaded;  // joins this base only when every code has loaded and fits
   for (const std::string& line : SplitBaseListLines(text)) {
     if (line.empty() || line[0] == CommentChar) continue;
     std::string relative = line;
@@ -140,25 +187,28 @@ int32_t TCodeBase::LoadBaseList(const std::string& name) {
     code->LoadFromFile(file);
     // Base codes are compared as ellipses: refuse now what recognition could not read.
     for (size_t k = 0; k < code->Items.size(); ++k)
-      if (code->Items[k].Data.size() < EllipseByteSize)
-        throw EReadError("Code file " + file + " is damaged: item " + std::to_string(k + 1) +
-                         " holds " + std::to_string(code->Items[k].Data.size()) +
-                         " bytes, an ellipse needs " + std::to_string(EllipseByteSize));
-    // A code without items has no depth and would match every region at distance 0.
-    bool consistent = !code->Items.empty();
-    if (consistent && added == 0) {
-      AdmissibleError = code->AdmissibleError;
-      MaxLevel = code->MaxLevel;
-    } else if (consistent) {
-      consistent = code->AdmissibleError == AdmissibleError && code->Depth() == MaxLevel;
+      if (code->Items[k].Data.size() < EllipseByteSize) {
+        const std::string reason = "damaged: item " + std::to_string(k + 1) + " holds " +
+                                   std::to_string(code->Items[k].Data.size()) +
+                                   " bytes, an ellipse needs " + std::to_string(EllipseByteSize);
+        throw EReadError("Code file " + file + " is " + reason, file, reason);
+      }
+    const TCode& kept = *code;
+    const TBaseMismatch mismatch = loaded.Admit(line, code);
+    if (mismatch != TBaseMismatch::None) {
+      const std::string reason = loaded.MismatchText(mismatch, kept);
+      throw EReadError("Base " + name + " does not fit together: code file " + file + ": " +
+                           reason,
+                       file, reason);
     }
-    if (!consistent) {
-      Clear();
-      return 0;
-    }
-    Add(line, std::move(code));
-    ++added;
   }
+  if (loaded.Empty()) return 0;
+  if (Empty()) {
+    AdmissibleError = loaded.AdmissibleError;
+    MaxLevel = loaded.MaxLevel;
+  }
+  const int32_t added = loaded.Count();
+  for (Entry& e : loaded.entries_) entries_.push_back(std::move(e));
   return added;
 }
 

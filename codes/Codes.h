@@ -69,6 +69,14 @@ class TCodeList : public TOwningList<TCode> {
   const TCode& GetCode(int32_t i) const { return Items(i); }
 };
 
+// Why a code cannot join a base.
+enum class TBaseMismatch {
+  None,        // it fits
+  NoItems,     // a code without items would match every region at distance 0
+  OtherError,  // built with another admissible error than the first code
+  OtherDepth,  // its tree does not reach the first code's maximum level
+};
+
 // The known codes: entries (name, code) read from a base list file, all built with
 // the same admissible error and reaching the same depth.
 class TCodeBase {
@@ -85,12 +93,23 @@ class TCodeBase {
 
   // Appends one entry per code line of the list file: lines are trimmed, empty lines
   // and lines starting with '%' skipped, the others name code files relative to the
-  // list's folder (a backslash or '/' separates folders), without the ".c". Returns the
-  // number added, or 0 when the base is rejected (a code without items, or a later
-  // code whose admissible error or depth differs from the first): the base is then
-  // empty. A file that cannot be read, or a code whose items hold fewer bytes than
-  // an ellipse, raises its error; entries added before stay.
+  // list's folder (a backslash or '/' separates folders), without the ".c". Every
+  // code must Admit; the first of the file sets AdmissibleError and MaxLevel. Returns
+  // the number added (0 for a list that names no code). Throws EFileError for a file
+  // that cannot be read, and EReadError (naming the code file and the reason) for a
+  // damaged code, a code whose items hold fewer bytes than an ellipse, or a code that
+  // does not fit the first; the base is then as it was.
   int32_t LoadBaseList(const std::string& name);
+
+  // The test every code of a base passes: it has items, and each code after the first
+  // was built with the first code's admissible error and its tree reaches the first
+  // code's maximum level. An empty base takes any code with items.
+  TBaseMismatch MismatchOf(const TCode& code) const;
+  // "its tree reaches level 2, the first code's maximum level is 3", and the like.
+  std::string MismatchText(TBaseMismatch mismatch, const TCode& code) const;
+  // Appends the entry when the code passes MismatchOf (the first entry sets the base's
+  // AdmissibleError and MaxLevel); otherwise returns why and leaves code with the caller.
+  TBaseMismatch Admit(std::string name, std::unique_ptr<TCode>& code);
 
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
   bool Empty() const { return entries_.empty(); }

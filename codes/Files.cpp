@@ -1,5 +1,6 @@
 #include "codes/Files.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -15,6 +16,20 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// The system's reason for the last failed call, or a fallback when it gave none.
+std::string SystemReason(const char* fallback) {
+  const int code = errno;
+  return code != 0 ? std::generic_category().message(code) : fallback;
+}
+
+EFileError CannotOpen(const std::string& name, const std::string& reason) {
+  return EFileError("Cannot open file " + name, name, reason);
+}
+
+EFileError CannotCreate(const std::string& name, const std::string& reason) {
+  return EFileError("Cannot create file " + name, name, reason);
+}
+
 bool WriteAll(std::FILE* file, const uint8_t* data, size_t size) {
   return size == 0 || std::fwrite(data, 1, size, file) == size;
 }
@@ -23,17 +38,20 @@ bool WriteAll(std::FILE* file, const uint8_t* data, size_t size) {
 
 TByteArray ReadWholeFile(const std::string& name, uint64_t maxBytes) {
   std::error_code ec;
-  if (std::filesystem::is_directory(name, ec)) throw EFileError("Cannot open file " + name);
+  if (std::filesystem::is_directory(name, ec)) throw CannotOpen(name, "it is a folder");
   auto tooLarge = [&] {
+    const std::string reason = "larger than " + std::to_string(maxBytes) + " bytes";
     return EReadError("File " + name + " is too large (more than " + std::to_string(maxBytes) +
-                      " bytes)");
+                          " bytes)",
+                      name, reason);
   };
   if (std::filesystem::is_regular_file(name, ec)) {
     auto size = std::filesystem::file_size(name, ec);
     if (!ec && size > maxBytes) throw tooLarge();
   }
+  errno = 0;
   FilePtr file(std::fopen(name.c_str(), "rb"));
-  if (!file) throw EFileError("Cannot open file " + name);
+  if (!file) throw CannotOpen(name, SystemReason("it cannot be opened"));
   TByteArray bytes;
   uint8_t chunk[65536];
   for (;;) {
@@ -42,7 +60,7 @@ TByteArray ReadWholeFile(const std::string& name, uint64_t maxBytes) {
     bytes.insert(bytes.end(), chunk, chunk + n);
     if (n < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) throw EFileError("Cannot open file " + name);
+  if (std::ferror(file.get())) throw CannotOpen(name, SystemReason("it cannot be read"));
   return bytes;
 }
 
@@ -50,32 +68,37 @@ void WriteFileAtomically(const std::string& name, const TByteArray& image,
                          const TFileWriter& writer) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (fs::is_directory(name, ec)) throw EFileError("Cannot create file " + name);
+  if (fs::is_directory(name, ec)) throw CannotCreate(name, "it is a folder");
 
   // A fresh name beside the target, so that the rename stays on one file system.
   std::string temp;
   FilePtr file;
+  errno = 0;
   for (int attempt = 0; attempt < 100 && !file; ++attempt) {
     temp = name + ".~" + std::to_string(attempt) + ".tmp";
     file.reset(std::fopen(temp.c_str(), "wbx"));
   }
-  if (!file) throw EFileError("Cannot create file " + name);
+  if (!file) throw CannotCreate(name, SystemReason("it cannot be created"));
 
-  auto fail = [&](const std::string& message) {
+  auto fail = [&](EFileError error) {
     file.reset();
     fs::remove(temp, ec);
-    throw EFileError(message);
+    throw error;
   };
+  auto writeError = [&] {
+    return EFileError("Stream write error", name, SystemReason("the data could not be written"));
+  };
+  errno = 0;
   bool written = writer ? writer(file.get(), image.data(), image.size())
                         : WriteAll(file.get(), image.data(), image.size());
-  if (!written || std::fflush(file.get()) != 0) fail("Stream write error");
-  if (std::fclose(file.release()) != 0) fail("Stream write error");
+  if (!written || std::fflush(file.get()) != 0) fail(writeError());
+  if (std::fclose(file.release()) != 0) fail(writeError());
 
   // Keep the permissions of the file being replaced.
   auto status = fs::status(name, ec);
   if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
   fs::rename(temp, name, ec);
-  if (ec) fail("Cannot create file " + name);
+  if (ec) fail(CannotCreate(name, ec.message()));
 }
 
 }  // namespace ormax

@@ -4,23 +4,17 @@
 //   WriteFileAtomically writes a temporary file beside the target, then renames it
 //                       over the target: a failed write leaves the old file whole
 // Errors: EFileError with "Cannot open file %s", "Cannot create file %s" or
-// "Stream write error".
+// "Stream write error", the file and the system's reason.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <stdexcept>
 #include <string>
 
 #include "codes/Bytes.h"
 
 namespace ormax {
-
-class EFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Throws EFileError "Cannot open file %s" when the file cannot be opened or read,
 // and EReadError when it is larger than maxBytes.

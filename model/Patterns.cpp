@@ -10,8 +10,8 @@ namespace ormax {
 
 namespace {
 
-constexpr Real kHalfPi = 1.57079632679489661926L;
-constexpr Real kTwoPi = 6.28318530717958647703L;
+constexpr Real kHalfPi = Pi / 2;
+constexpr Real kTwoPi = Pi * 2;
 
 Real Sign(Real v) {
   return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L);

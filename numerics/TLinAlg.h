@@ -1,7 +1,7 @@
 // TLinAlg: plane vectors and 2 x 2 matrices in extended precision (long double).
 //   MakeVector, VectorNorm, Determinant, InvertMatrix, AddVectors, SubtractVectors,
 //   ScaleMatrix, MultiplyMatrixVector, MultiplyMatrices, DivideVector,
-//   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first).
+//   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first); Pi.
 // Every formula is evaluated in the order written; products are summed onto a zero
 // start so that 0 + (-0) gives +0. Nothing traps: a singular matrix or a division by
 // zero gives IEEE infinities or NaN, which the point tests then treat as "outside".
@@ -9,9 +9,15 @@
 // nearly equal diagonal terms) gets two equal eigenvalues instead of NaN.
 #pragma once
 
+#include <numbers>
+
 namespace ormax {
 
 using Real = long double;
+
+// The one spelling of pi: the extended value nearest pi. Rounded to double it is the
+// double nearest pi (std::numbers::pi), so double formulas use static_cast<double>(Pi).
+inline constexpr Real Pi = std::numbers::pi_v<Real>;
 
 struct TVector {
   Real V[2] = {0.0L, 0.0L};

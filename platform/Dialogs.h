@@ -2,7 +2,7 @@
 // small interfaces so that tests can answer them. platform/QtDialogs binds them to
 // Qt's dialogs.
 //   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
-//   IMessageBoxes: Error, Information (OK button only)
+//   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only)
 // Filters are written "Description|*.EXT" (several pairs joined by '|').
 #pragma once
 
@@ -31,6 +31,12 @@ class IMessageBoxes {
  public:
   virtual ~IMessageBoxes() = default;
   virtual void Error(const std::string& caption, const std::string& text) = 0;
+  // The same box, with details the reader can unfold (which file, and why).
+  virtual void ErrorWithDetails(const std::string& caption, const std::string& text,
+                                const std::string& details) {
+    static_cast<void>(details);
+    Error(caption, text);
+  }
   virtual void Information(const std::string& caption, const std::string& text) = 0;
 };
 

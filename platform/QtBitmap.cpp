@@ -74,58 +74,71 @@ QImage ReduceTo256Colours(const QImage& image) {
 
 namespace {
 
-// Bits per pixel from a BMP file's header, or 0 when the header cannot tell.
-int BmpBitsPerPixel(const QByteArray& head) {
-  if (head.size() < 30 || head[0] != 'B' || head[1] != 'M') return 0;
+// What the program reads from a BMP file's header before handing it to Qt's reader.
+struct TBmpHeader {
+  bool Windows = false;  // a Windows header (40 bytes or more), with 32-bit sizes
+  int Bits = 0;          // bits per pixel; 0 when the header cannot tell
+  int64_t Width = 0;     // as declared; a negative height means rows top-down
+  int64_t Height = 0;
+  uint32_t PixelOffset = 0;
+  uint32_t Compression = 0;
+};
+
+// The header of a BMP file, or nothing for data that is no BMP.
+std::optional<TBmpHeader> ReadBmpHeader(const QByteArray& bytes) {
+  if (bytes.size() < 30 || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
   auto u16 = [&](int at) {
-    return static_cast<int>(static_cast<uchar>(head[at])) |
-           (static_cast<int>(static_cast<uchar>(head[at + 1])) << 8);
+    return static_cast<uint32_t>(static_cast<uchar>(bytes[at])) |
+           (static_cast<uint32_t>(static_cast<uchar>(bytes[at + 1])) << 8);
   };
-  const int headerSize = u16(14) | (u16(16) << 16);
-  return headerSize == 12 ? u16(24) : u16(28);  // OS/2 core header or a Windows one
+  auto u32 = [&](int at) { return u16(at) | (u16(at + 2) << 16); };
+  TBmpHeader h;
+  const uint32_t headerSize = u32(14);
+  h.PixelOffset = u32(10);
+  if (headerSize == 12) {  // the old OS/2 core header: 16-bit sizes, left to the reader
+    h.Bits = static_cast<int>(u16(24));
+    return h;
+  }
+  h.Bits = static_cast<int>(u16(28));
+  h.Windows = headerSize >= 40;
+  h.Width = static_cast<int32_t>(u32(18));
+  h.Height = static_cast<int32_t>(u32(22));
+  if (bytes.size() >= 34) h.Compression = u32(30);
+  return h;
 }
 
-// The size a BMP header declares (height as a magnitude: negative means top-down), or
-// nothing for data that is no BMP with a Windows header.
-std::optional<std::pair<int64_t, int64_t>> BmpDeclaredSize(const QByteArray& bytes) {
-  if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
-  auto i32 = [&](int at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uchar>(bytes[at + i]);
-    return static_cast<int64_t>(static_cast<int32_t>(v));
-  };
-  if (i32(14) < 40) return std::nullopt;  // the old OS/2 header: 16-bit sizes only
-  return std::make_pair(std::abs(i32(18)), std::abs(i32(22)));
-}
-
-// For an uncompressed BMP, whether the file holds all the rows its header promises.
+// For an uncompressed BMP, whether the file holds fewer bytes than its rows need.
 // Qt's reader fills the missing rows of a file cut short with black; the program
 // refuses such a file instead of taking the black for shape pixels.
-bool BmpCutShort(const QByteArray& bytes) {
-  if (bytes.size() < 34 || bytes[0] != 'B' || bytes[1] != 'M') return false;
-  auto u32 = [&](int at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uchar>(bytes[at + i]);
-    return v;
-  };
-  const uint32_t headerSize = u32(14);
-  if (headerSize < 40) return false;  // the old OS/2 header: left to the reader
-  const int64_t width = static_cast<int32_t>(u32(18));
-  const int64_t height = static_cast<int32_t>(u32(22));
-  const int bits = static_cast<uchar>(bytes[28]) | (static_cast<uchar>(bytes[29]) << 8);
-  const uint32_t compression = u32(30);
-  if (compression != 0 && compression != 3) return false;  // run-length data: no fixed size
+bool CutShort(const TBmpHeader& h, int64_t fileSize) {
+  if (!h.Windows || fileSize < 34) return false;
+  if (h.Compression != 0 && h.Compression != 3) return false;  // run-length data: no fixed size
   // Sizes no reader would accept are left to it (and keep the products below in range).
-  if (std::abs(width) > (1 << 24) || std::abs(height) > (1 << 24) || bits > 64) return false;
-  const int64_t stride = (std::abs(width) * bits + 31) / 32 * 4;
-  const int64_t needed = static_cast<int64_t>(u32(10)) + stride * std::abs(height);
-  return bytes.size() < needed;
+  if (std::abs(h.Width) > (1 << 24) || std::abs(h.Height) > (1 << 24) || h.Bits > 64) return false;
+  const int64_t stride = (std::abs(h.Width) * h.Bits + 31) / 32 * 4;
+  return fileSize < static_cast<int64_t>(h.PixelOffset) + stride * std::abs(h.Height);
+}
+
+[[noreturn]] void Refuse(const QString& source, const QString& reason, bool tooLarge = false) {
+  const std::string file = source.toStdString(), why = reason.toStdString();
+  const std::string message = file + ": cannot read the picture (" + why + ")";
+  if (tooLarge) throw EPictureTooLarge(message, file, why);
+  throw EReadError(message, file, why);
+}
+
+[[noreturn]] void RefuseSize(const QString& source, int64_t width, int64_t height, int maxSide) {
+  Refuse(source,
+         QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
+             .arg(width)
+             .arg(height)
+             .arg(maxSide),
+         true);
 }
 
 }  // namespace
 
-TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide) {
-  TLoadedPicture result;
+QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide,
+                        const QString& source) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -138,57 +151,34 @@ TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSi
   // damaged BMP header may be no size at all.
   const QSize size = reader.size();
   int64_t width = size.isValid() ? size.width() : 0, height = size.isValid() ? size.height() : 0;
-  if (const auto declared = BmpDeclaredSize(bytes)) {
-    width = std::max(width, declared->first);
-    height = std::max(height, declared->second);
+  const std::optional<TBmpHeader> header = ReadBmpHeader(bytes);
+  if (header && header->Windows) {
+    width = std::max(width, std::abs(header->Width));
+    height = std::max(height, std::abs(header->Height));
   }
-  if (width * height > maxPixels) {
-    result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
-                       .arg(width)
-                       .arg(height)
-                       .arg(maxSide);
-    result.TooLarge = true;
-    return result;
-  }
-  if (BmpCutShort(bytes)) {
-    result.Error = "the file ends before the picture does";
-    return result;
-  }
+  if (width * height > maxPixels) RefuseSize(source, width, height, maxSide);
+  if (header && CutShort(*header, bytes.size()))
+    Refuse(source, "the file ends before the picture does");
   QImage image;
-  if (!reader.read(&image) || image.isNull()) {
-    result.Error = reader.errorString();
-    return result;
-  }
-  if (static_cast<int64_t>(image.width()) * image.height() >
-      static_cast<int64_t>(maxSide) * maxSide) {
-    result.Error = QString("the picture is %1 x %2 pixels; the largest scene has %3 x %3 pixels")
-                       .arg(image.width())
-                       .arg(image.height())
-                       .arg(maxSide);
-    result.TooLarge = true;
-    return result;
-  }
-  const bool eightBit =
-      image.format() == QImage::Format_Indexed8 && (!bmpOnly || BmpBitsPerPixel(bytes) == 8);
+  if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
+  if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
+    RefuseSize(source, image.width(), image.height(), maxSide);
+  const bool eightBit = image.format() == QImage::Format_Indexed8 &&
+                        (!bmpOnly || (header && header->Bits == 8));
   const QImage reduced = eightBit ? image : ReduceTo256Colours(image);
-  result.Image = reduced.convertToFormat(QImage::Format_RGB32);
-  return result;
+  return reduced.convertToFormat(QImage::Format_RGB32);
 }
 
-TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly) {
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
-    TLoadedPicture result;
-    result.Error = file.errorString();
-    return result;
+    const std::string name = fileName.toStdString(), why = file.errorString().toStdString();
+    throw EFileError(name + ": cannot read the picture (" + why + ")", name, why);
   }
-  if (file.size() > MaxPictureFileSize) {
-    TLoadedPicture result;
-    result.Error = QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20);
-    result.TooLarge = true;
-    return result;
-  }
-  return LoadScenePicture(file.readAll(), bmpOnly);
+  if (file.size() > MaxPictureFileSize)
+    Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20),
+           true);
+  return LoadScenePicture(file.readAll(), bmpOnly, MaxSceneSide, fileName);
 }
 
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {
@@ -198,15 +188,17 @@ std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {
 }
 
 void SavePicture(const QImage& image, const QString& fileName, const char* format) {
+  const std::string name = fileName.toStdString();
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly))
-    throw EFileError("Cannot create file " + fileName.toStdString());
+    throw EFileError("Cannot create file " + name, name, file.errorString().toStdString());
   QImageWriter writer(&file, format);
   if (!writer.write(image)) {
     file.cancelWriting();
-    throw EFileError("Stream write error");
+    throw EFileError("Stream write error", name, writer.errorString().toStdString());
   }
-  if (!file.commit()) throw EFileError("Stream write error");
+  if (!file.commit())
+    throw EFileError("Stream write error", name, file.errorString().toStdString());
 }
 
 }  // namespace ormax

@@ -4,8 +4,8 @@
 //                     nearest colour of FixedPalette (no dithering)
 //   ScenePattern      the scene (a TPattern with white background) of a picture
 //   SavePicture       writes a BMP through a temporary file and a rename
-// Loading fails (an empty result and a reason) for unreadable or damaged files;
-// Pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
+// Loading throws for unreadable or damaged files, naming the file and the reason;
+// pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
 #pragma once
 
 #include <QImage>
@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "codes/Errors.h"
 #include "model/Patterns.h"
 
 namespace ormax {
@@ -29,10 +30,10 @@ int NearestPaletteIndex(QRgb color);
 // The picture as an 8-bit image (Format_Indexed8).
 QImage ReduceTo256Colours(const QImage& image);
 
-struct TLoadedPicture {
-  QImage Image;           // Format_RGB32, every pixel one of at most 256 colours
-  QString Error;          // why loading failed, when Image is null
-  bool TooLarge = false;  // the picture is beyond the limits below
+// A picture beyond the size limits below; the reason says which limit.
+class EPictureTooLarge : public EReadError {
+ public:
+  using EReadError::EReadError;
 };
 
 // The largest scene: 8192 x 8192 pixels (its pixels, picture and analysis take about
@@ -40,18 +41,23 @@ struct TLoadedPicture {
 inline constexpr int MaxSceneSide = 8192;
 inline constexpr qint64 MaxPictureFileSize = qint64{512} << 20;
 
-// bmpOnly: read the file as a BMP whatever its name (the desktop program); otherwise
-// any format Qt reads. A larger picture fails with a reason naming the limit.
-TLoadedPicture LoadScenePicture(const QString& fileName, bool bmpOnly);
-// maxSide: a smaller limit than the program's, for tools that want one.
-TLoadedPicture LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = MaxSceneSide);
+// The picture as Format_RGB32, every pixel one of at most 256 colours. bmpOnly: read
+// the file as a BMP whatever its name (the desktop program); otherwise any format Qt
+// reads. Throws EFileError when the file cannot be opened, EReadError when it cannot be
+// read (cut short, not a picture) and EPictureTooLarge beyond the limits; what() is
+// "<file>: cannot read the picture (<reason>)".
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly);
+// maxSide: a smaller limit than the program's, for tools that want one; source names
+// the data in the errors.
+QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = MaxSceneSide,
+                        const QString& source = "picture");
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
 
 // Writes image as a BMP (or in another format Qt writes, such as "png"). Throws
-// EFileError ("Cannot create file %s" or "Stream write error"); a failed write leaves
-// an existing file untouched.
+// EFileError ("Cannot create file %s" or "Stream write error", with the file and the
+// reason); a failed write leaves an existing file untouched.
 void SavePicture(const QImage& image, const QString& fileName, const char* format = "bmp");
 
 }  // namespace ormax

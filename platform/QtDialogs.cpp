@@ -57,6 +57,14 @@ void TQtMessageBoxes::Error(const std::string& caption, const std::string& text)
   QMessageBox::critical(parent_, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
+void TQtMessageBoxes::ErrorWithDetails(const std::string& caption, const std::string& text,
+                                       const std::string& details) {
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption),
+                  QString::fromStdString(text), QMessageBox::Ok, parent_);
+  box.setDetailedText(QString::fromStdString(details));
+  box.exec();
+}
+
 void TQtMessageBoxes::Information(const std::string& caption, const std::string& text) {
   QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
 }

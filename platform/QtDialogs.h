@@ -30,6 +30,8 @@ class TQtMessageBoxes : public IMessageBoxes {
  public:
   explicit TQtMessageBoxes(QWidget* parent) : parent_(parent) {}
   void Error(const std::string& caption, const std::string& text) override;
+  void ErrorWithDetails(const std::string& caption, const std::string& text,
+                        const std::string& details) override;
   void Information(const std::string& caption, const std::string& text) override;
 
  private:

@@ -239,22 +239,20 @@ void TMainForm::OpenClick() {
       fileDialogs_->OpenPicture({"Open Scene", "Bitmap Files (*.bmp)|*.bmp|All Files|*", ""});
   if (!chosen) return;
   State.ResetAnalysis();
-  TLoadedPicture loaded;
+  QImage loaded;
   try {
     loaded = LoadScenePicture(QString::fromStdString(*chosen), true);
-  } catch (const std::exception&) {
-    loaded.Image = QImage();
-  }
-  if (loaded.Image.isNull()) {
-    // A picture beyond the limits says which limit; any other failure is plain.
-    messages_->Error("Error", loaded.TooLarge
-                                  ? "Error in loading file: " + loaded.Error.toStdString()
-                                  : "Error in loading file");
+  } catch (const EPictureTooLarge& e) {
+    // A picture beyond the limits says which limit in the message itself.
+    messages_->ErrorWithDetails("Error", "Error in loading file: " + e.Reason(), e.what());
+    return;
+  } catch (const std::exception& e) {
+    messages_->ErrorWithDetails("Error", "Error in loading file", e.what());
     return;
   }
   // The old scene goes only once the new picture has loaded.
   State.SceneFileName = *chosen;
-  LeftForm->Picture = loaded.Image;
+  LeftForm->Picture = loaded;
   State.SceneImage.reset();
   try {
     State.SceneImage = ScenePattern(LeftForm->Picture);
@@ -317,11 +315,13 @@ void TMainForm::LoadBaseClick() {
   State.CodeBase.Clear();
   State.BaseFileName = *chosen;
   int32_t n = 0;
+  std::string why = State.BaseFileName + ": the list names no code file";
   try {
     n = State.CodeBase.LoadBaseList(State.BaseFileName);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     State.CodeBase.Clear();
     n = 0;
+    why = e.what();
   }
   if (n > 0) {
     StatusPanels[2]->setText(QString::number(n) + " trees in Base");
@@ -331,7 +331,7 @@ void TMainForm::LoadBaseClick() {
     IndicateGenParameters();
   } else {
     StatusPanels[2]->setText("Base is Empty");
-    messages_->Error("Error", "Error in loading base or base is empty");
+    messages_->ErrorWithDetails("Error", "Error in loading base or base is empty", why);
   }
 }
 

@@ -111,7 +111,7 @@ TEST(Cli, CodesWritesTheDesktopProgramsCodes) {
 
   // The same bytes as the pipeline of the desktop program gives.
   TAppState s;
-  s.SceneImage = ScenePattern(LoadScenePicture(Q(dir.File("two.bmp")), true).Image);
+  s.SceneImage = ScenePattern(LoadScenePicture(Q(dir.File("two.bmp")), true));
   s.MaxTreeLevel = 2;
   s.BuildSceneCodes();
   ASSERT_EQ(s.SceneCodes.Count(), 2);

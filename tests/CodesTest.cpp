@@ -331,7 +331,7 @@ TEST(CodeBase, SubFoldersWithEitherSeparator) {
   std::filesystem::current_path(old);
 }
 
-TEST(CodeBase, MismatchedSettingsRejectTheWholeBase) {
+TEST(CodeBase, MismatchedSettingsRejectTheWholeBaseAndSayWhy) {
   TempDir dir;
   CodeOfDepth(2, 0.05).SaveToFile(dir.File("first.c"));
   CodeOfDepth(2, std::nextafter(0.05, 1.0)).SaveToFile(dir.File("lastbit.c"));
@@ -344,16 +344,29 @@ TEST(CodeBase, MismatchedSettingsRejectTheWholeBase) {
   empty.AdmissibleError = 0.05;
   empty.MaxLevel = 2;
   empty.SaveToFile(dir.File("empty.c"));
-  for (const char* second : {"lastbit", "shallow", "claims", "empty"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"lastbit", "it was built with admissible error 0.05000000000000001, the first code with 0.05"},
+      {"shallow", "its tree reaches level 1, the first code's maximum level is 2"},
+      {"claims", "its tree reaches level 1, the first code's maximum level is 2"},
+      {"empty", "it holds no items"}};
+  for (const auto& [second, reason] : cases) {
     WriteText(dir.File("list.txt"), std::string("first\nfirst\n") + second + "\n");
     TCodeBase base;
-    EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 0) << second;
+    try {
+      base.LoadBaseList(dir.File("list.txt"));
+      ADD_FAILURE() << second << " was accepted";
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.File(), dir.File(std::string(second) + ".c"));
+      EXPECT_EQ(e.Reason(), reason);
+      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    }
     EXPECT_TRUE(base.Empty()) << second;
   }
   // A code without items is refused as the first code too.
   WriteText(dir.File("list.txt"), "empty\nfirst\n");
   TCodeBase base;
-  EXPECT_EQ(base.LoadBaseList(dir.File("list.txt")), 0);
+  EXPECT_THROW(base.LoadBaseList(dir.File("list.txt")), EReadError);
+  EXPECT_TRUE(base.Empty());
 
   // The first code is not tested against its own stored level (2, its depth is 1);
   // later codes are tested against that stored level.
@@ -362,7 +375,25 @@ TEST(CodeBase, MismatchedSettingsRejectTheWholeBase) {
   EXPECT_EQ(base.MaxLevel, 2);
 }
 
-TEST(CodeBase, MissingOrDamagedFilesRaiseAndKeepEarlierEntries) {
+TEST(CodeBase, AdmitAppliesTheLoadTestToCodesMadeInMemory) {
+  TCodeBase base;
+  auto first = std::make_unique<TCode>(CodeOfDepth(2, 0.05));
+  first->MaxLevel = 2;
+  EXPECT_EQ(base.Admit("first", first), TBaseMismatch::None);
+  EXPECT_EQ(first, nullptr);
+  EXPECT_EQ(base.MaxLevel, 2);
+  EXPECT_EQ(base.AdmissibleError, 0.05);
+  auto shallow = std::make_unique<TCode>(CodeOfDepth(1, 0.05));
+  EXPECT_EQ(base.Admit("shallow", shallow), TBaseMismatch::OtherDepth);
+  ASSERT_NE(shallow, nullptr);  // refused codes stay with the caller
+  auto other = std::make_unique<TCode>(CodeOfDepth(2, 0.1));
+  EXPECT_EQ(base.Admit("other", other), TBaseMismatch::OtherError);
+  auto none = std::make_unique<TCode>();
+  EXPECT_EQ(base.Admit("none", none), TBaseMismatch::NoItems);
+  EXPECT_EQ(base.Count(), 1);
+}
+
+TEST(CodeBase, MissingOrDamagedFilesRaiseAndLeaveTheBaseAsItWas) {
   TempDir dir;
   CodeOfDepth(1, 0.0).SaveToFile(dir.File("a.c"));
   TByteArray cut = CodeOfDepth(1, 0.0).SaveToBytes();
@@ -375,11 +406,23 @@ TEST(CodeBase, MissingOrDamagedFilesRaiseAndKeepEarlierEntries) {
     FAIL();
   } catch (const EFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir.File("missing.c"));
+    EXPECT_EQ(e.File(), dir.File("missing.c"));
+    EXPECT_EQ(e.Reason(), "No such file or directory");
   }
-  EXPECT_EQ(base.Count(), 1);  // the caller clears
-  base.Clear();
+  EXPECT_TRUE(base.Empty());
   WriteText(dir.File("list.txt"), "a\ncut\n");
+  try {
+    base.LoadBaseList(dir.File("list.txt"));
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.File(), dir.File("cut.c"));
+    EXPECT_EQ(e.Reason().rfind("damaged: ", 0), 0u) << e.Reason();
+  }
+  // An earlier good load stays whole when a later one fails.
+  WriteText(dir.File("good.txt"), "a\n");
+  ASSERT_EQ(base.LoadBaseList(dir.File("good.txt")), 1);
   EXPECT_THROW(base.LoadBaseList(dir.File("list.txt")), EReadError);
+  EXPECT_EQ(base.Count(), 1);
   EXPECT_THROW(base.LoadBaseList(dir.File("no-list.txt")), EFileError);
 }
 

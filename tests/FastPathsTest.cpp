@@ -1,6 +1,7 @@
 // The fast routines of analysis/Methods and the recognition of TAppState against the
 // plain routines of tests/Reference, on generated scenes: quadtrees, regions pixel
 // for pixel, trees and codes byte for byte, errors and distances bit for bit.
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,7 +57,7 @@ std::unique_ptr<TPattern> GenerateScene(std::mt19937& rng) {
         for (int y = cy; y <= cy + h; ++y) set(x, y, c);
     } else if (what == 2) {  // a turned ellipse
       const double a = pick(1, 14), b = std::uniform_real_distribution<double>(0.5, a)(rng);
-      const double t = std::uniform_real_distribution<double>(0, M_PI)(rng);
+      const double t = std::uniform_real_distribution<double>(0, std::numbers::pi)(rng);
       for (int x = cx - 15; x <= cx + 15; ++x)
         for (int y = cy - 15; y <= cy + 15; ++y) {
           const double u = (std::cos(t) * (x - cx) + std::sin(t) * (y - cy)) / a;
@@ -348,7 +349,7 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
         plainBase.push_back(&base.GetCode(i));
       }
     for (int threads : {1, 2, 3, 8}) {
-      app.RecognitionThreads = threads;
+      app.Threads = threads;
       app.BuildSceneNearestIndices();
       ASSERT_EQ(app.NearestIndices.size(), static_cast<size_t>(app.SceneCodes.Count()));
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {

@@ -48,12 +48,16 @@ class FakeMessages : public IMessageBoxes {
  public:
   struct Box {
     bool IsError;
-    std::string Caption, Text;
+    std::string Caption, Text, Details;
   };
   std::vector<Box> Shown;
-  void Error(const std::string& c, const std::string& t) override { Shown.push_back({true, c, t}); }
+  void Error(const std::string& c, const std::string& t) override { Shown.push_back({true, c, t, {}}); }
+  void ErrorWithDetails(const std::string& c, const std::string& t,
+                        const std::string& d) override {
+    Shown.push_back({true, c, t, d});
+  }
   void Information(const std::string& c, const std::string& t) override {
-    Shown.push_back({false, c, t});
+    Shown.push_back({false, c, t, {}});
   }
 };
 
@@ -505,6 +509,10 @@ TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
   OpenScene(dir.File("damaged.bmp"));
   ASSERT_EQ(messages.Shown.size(), 1u);
   EXPECT_EQ(messages.Shown.back().Text, "Error in loading file");
+  // The details say what the command line says: the file and why.
+  EXPECT_EQ(messages.Shown.back().Details,
+            dir.File("damaged.bmp") + ": cannot read the picture (the file ends before the "
+                                      "picture does)");
   EXPECT_EQ(window.LeftForm->Picture, shown);
 
   // Bases: a truncated code file, a missing code file, mismatched settings.
@@ -523,7 +531,11 @@ TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
     other.SaveToFile(dir.File("other.c"));
     std::ofstream(dir.File("mismatch.txt")) << "bar\nother\n";
   }
-  for (const char* list : {"cut.txt", "missing.txt", "mismatch.txt"}) {
+  const std::pair<const char*, std::string> why[] = {
+      {"cut.txt", dir.File("cut.c") + " is damaged"},
+      {"missing.txt", "Cannot open file " + dir.File("nothere.c")},
+      {"mismatch.txt", dir.File("other.c") + ": it was built with admissible error 0.25"}};
+  for (const auto& [list, reason] : why) {
     const size_t before = messages.Shown.size();
     dialogs.Answers = {dir.File(list)};
     Choose(window.Base, window.LoadBase);
@@ -531,6 +543,8 @@ TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
     EXPECT_EQ(messages.Shown.back().Text, "Error in loading base or base is empty") << list;
     EXPECT_EQ(Panel(2), "Base is Empty") << list;
     EXPECT_TRUE(window.State.CodeBase.Empty()) << list;
+    EXPECT_NE(messages.Shown.back().Details.find(reason), std::string::npos)
+        << list << ": " << messages.Shown.back().Details;
   }
 
   // A non-number in each dialog field.

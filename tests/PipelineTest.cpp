@@ -1,5 +1,6 @@
 // The whole road: draw shapes, build codes, save one-shape codes as files, load them
 // through a base list, and recognise a scene of several shapes.
+#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,7 +27,7 @@ struct Shape {
 std::vector<Shape> Shapes() {
   std::vector<Point> disc;
   for (int k = 0; k < 48; ++k)
-    disc.push_back({18 * std::cos(k * M_PI / 24), 18 * std::sin(k * M_PI / 24)});
+    disc.push_back({18 * std::cos(k * std::numbers::pi / 24), 18 * std::sin(k * std::numbers::pi / 24)});
   return {
       {"bar", {{-30, -6}, {30, -6}, {30, 6}, {-30, 6}}, 0x000000C0},
       {"disc", disc, 0x00C00000},
@@ -47,7 +48,7 @@ bool InPolygon(const std::vector<Point>& poly, double x, double y) {
 // Draws the shape turned by `degrees`, scaled and centred at (cx, cy).
 void DrawShape(TPattern& scene, const Shape& s, double cx, double cy, double degrees = 0,
                double scale = 1) {
-  const double a = degrees * M_PI / 180, c = std::cos(a), sn = std::sin(a);
+  const double a = degrees * std::numbers::pi / 180, c = std::cos(a), sn = std::sin(a);
   for (int32_t x = scene.Left; x <= scene.Right; ++x)
     for (int32_t y = scene.Top; y <= scene.Bottom; ++y) {
       const double dx = (x - cx) / scale, dy = (y - cy) / scale;

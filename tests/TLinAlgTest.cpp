@@ -118,7 +118,7 @@ TEST(TLinAlg, EigenVectorSignRules) {
     TEigen e = EigenVectors(Mat(3, 1, 1, 1));
     EXPECT_NEAR(e.Values[0], 2 + std::sqrt(2.0L), 1e-18L);
     EXPECT_NEAR(e.Values[1], 2 - std::sqrt(2.0L), 1e-18L);
-    const Real a = 22.5L * 3.14159265358979323846L / 180;
+    const Real a = 22.5L * Pi / 180;
     ExpectColumns(e.Vectors, std::cos(a), std::sin(a), -std::sin(a), std::cos(a), 1e-17L);
   }
   {

@@ -6,6 +6,7 @@
 //   scenes/   several shapes to a scene: moved, turned, scaled, in other colours
 //   limits/   what the method cannot do (kept apart from the scenes)
 // The output depends only on this file: running it again gives the same bytes.
+#include <numbers>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -40,7 +41,7 @@ Inside Polygon(std::vector<std::pair<double, double>> poly) {
 std::vector<std::pair<double, double>> StarPoints() {
   std::vector<std::pair<double, double>> p;
   for (int k = 0; k < 10; ++k) {
-    const double r = k % 2 ? 0.42 : 1.0, a = -M_PI / 2 + k * M_PI / 5;
+    const double r = k % 2 ? 0.42 : 1.0, a = -std::numbers::pi / 2 + k * std::numbers::pi / 5;
     p.push_back({r * std::cos(a), r * std::sin(a)});
   }
   return p;
@@ -99,7 +100,7 @@ struct Placement {
 
 void Draw(QImage& img, const Placement& p) {
   const Inside& test = Shapes()[static_cast<size_t>(ShapeIndex(p.Shape))].Test;
-  const double a = p.Degrees * M_PI / 180, c = std::cos(a), s = std::sin(a);
+  const double a = p.Degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
   const int x0 = std::max(0, static_cast<int>(p.X - 1.5 * p.Radius));
   const int x1 = std::min(img.width() - 1, static_cast<int>(p.X + 1.5 * p.Radius));
   const int y0 = std::max(0, static_cast<int>(p.Y - 1.5 * p.Radius));

@@ -2,6 +2,7 @@
 // shapes (one of them multi-coloured) and saves a PNG of the whole window in each of
 // the five views. Usage: ormax_screenshots OUTPUT_FOLDER
 // The file dialogs and message boxes are answered by the tool itself.
+#include <numbers>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -52,7 +53,7 @@ class PrintedMessages : public IMessageBoxes {
 QPolygonF Star(QPointF c, double outer, double inner, double turn) {
   QPolygonF p;
   for (int k = 0; k < 10; ++k) {
-    const double r = k % 2 ? inner : outer, a = turn + k * M_PI / 5;
+    const double r = k % 2 ? inner : outer, a = turn + k * std::numbers::pi / 5;
     p << c + QPointF(r * std::cos(a), r * std::sin(a));
   }
   return p;
@@ -77,7 +78,7 @@ void DrawShape(QPainter& p, int kind, QPointF c, double turn, double scale, QCol
       p.drawPolygon(QPolygonF({{-30, 25}, {30, 25}, {-5, -30}}));
       break;
     case 3:
-      p.drawPolygon(Star({0, 0}, 34, 14, -M_PI / 2));
+      p.drawPolygon(Star({0, 0}, 34, 14, -std::numbers::pi / 2));
       break;
     case 4:
       p.drawPolygon(QPolygonF({{-25, -30}, {-10, -30}, {-10, 15}, {25, 15}, {25, 30}, {-25, 30}}));
@@ -137,8 +138,7 @@ int main(int argc, char** argv) {
       SavePicture(OneShape(k, Qt::black), file);
       TAppState one;
       one.MaxTreeLevel = 3;
-      const TLoadedPicture loaded = LoadScenePicture(file, true);
-      one.SceneImage = ScenePattern(loaded.Image);
+      one.SceneImage = ScenePattern(LoadScenePicture(file, true));
       one.BuildSceneCodes();
       one.SceneCodes.GetCode(0).SaveToFile((work + "/" + names[k] + ".c").toStdString());
       list << names[k] << "\n";

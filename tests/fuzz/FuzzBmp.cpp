@@ -14,12 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   // Pictures up to 512 x 512: the reader's parsing is what is fuzzed here, and huge
   // pictures would only slow every run down (the size limit itself is tested elsewhere).
-  const TLoadedPicture loaded = LoadScenePicture(bytes, true, 512);
-  if (loaded.Image.isNull()) {
-    if (loaded.Error.isEmpty()) std::abort();
+  QImage img;
+  try {
+    img = LoadScenePicture(bytes, true, 512);
+  } catch (const EDataError& e) {
+    if (e.Reason().empty()) std::abort();  // every refusal says why
     return 0;
   }
-  const QImage& img = loaded.Image;
+  if (img.isNull()) std::abort();
   if (static_cast<int64_t>(img.width()) * img.height() > int64_t{512} * 512)
     std::abort();
   std::set<QRgb> colours;

@@ -1,0 +1,56 @@
+// Results: the figures are read from the state's lists at one index; nothing is
+// computed again except the pixel count and the root ellipse's angle.
+//   Sameness, RegionFigures
+#include "app/Results.h"
+
+#include <cmath>
+
+#include "analysis/Nearest.h"
+
+namespace ormax {
+
+namespace {
+
+int64_t InsidePixels(const TPattern& region) {
+  int64_t n = 0;
+  for (int32_t x = region.Left; x <= region.Right; ++x)
+    for (int32_t y = region.Top; y <= region.Bottom; ++y) n += region.IsInside(x, y);
+  return n;
+}
+
+}  // namespace
+
+double Sameness(double distance) {
+  return static_cast<double>((1.0L - distance) * 100);
+}
+
+TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
+  TRegionFigures f;
+  const TPattern& region = state.Segments.Items(index);
+  const TCode& code = state.SceneCodes.GetCode(index);
+  const TEllipse root = TEllipse::CreateFromBytes(state.Trees.Items(index).Data);
+  f.Index = index;
+  f.Bounds = region.GetBounds();
+  f.Pixels = InsidePixels(region);
+  f.Centre = region.Center();
+  f.AxisA = static_cast<double>(root.Axes[0]);
+  f.AxisB = static_cast<double>(root.Axes[1]);
+  f.AngleDegrees =
+      static_cast<double>(std::atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
+  f.Depth = code.Depth();
+  f.Items = static_cast<int64_t>(code.Items.size());
+  const auto slot = static_cast<size_t>(index);
+  if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size()) {
+    f.Recognised = true;
+    f.Entry = state.NearestIndices[slot];
+    f.EntryName = state.Base().Names(f.Entry);
+    f.Shape = ShapeOfEntry(f.EntryName);
+    const size_t at = f.EntryName.find('@');
+    f.Turn = at == std::string::npos ? std::string() : f.EntryName.substr(at + 1);
+    f.Distance = state.NearestMeasures[slot];
+    f.Sameness = Sameness(f.Distance);
+  }
+  return f;
+}
+
+}  // namespace ormax

@@ -1,0 +1,42 @@
+// Results: the figures of each region of an analysed scene, the same for every front
+// end (the command line's rows, the desktop program's inspector and results table).
+//   RegionFigures(state, i)  bounds, pixels, centre, root ellipse, tree depth and items,
+//                            and after recognition the nearest entry, distance, sameness
+//   Sameness(distance)       (1 - distance) x 100, in percent
+// The state must hold the scene codes (BuildSceneCodes); the recognition figures are
+// filled only when it holds the recognition results too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/AppState.h"
+
+namespace ormax {
+
+struct TRegionFigures {
+  int32_t Index = 0;
+  TRect Bounds{};
+  int64_t Pixels = 0;  // inside pixels of the region
+  TPoint Centre{};
+  double AxisA = 0;  // the root ellipse's semi-axes, a >= b
+  double AxisB = 0;
+  // The angle of the root ellipse's first axis in degrees, from the x axis towards y
+  // (which grows downwards: clockwise on screen).
+  double AngleDegrees = 0;
+  int32_t Depth = 0;  // of the region's code
+  int64_t Items = 0;
+  bool Recognised = false;
+  int32_t Entry = -1;     // position of the nearest base entry
+  std::string EntryName;  // its name, "shape@turn"
+  std::string Shape;      // the name before '@'
+  std::string Turn;       // the name after '@', empty for a plain entry
+  double Distance = 0;
+  double Sameness = 0;
+};
+
+double Sameness(double distance);
+
+TRegionFigures RegionFigures(const TAppState& state, int32_t index);
+
+}  // namespace ormax

@@ -1,0 +1,145 @@
+// BaseCommand: the entries of every picture are made first, then admitted to the base
+// one by one with the loader's own test, and only a whole base is written.
+//   RunBase
+#include "cli/BaseCommand.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/BaseBuilder.h"
+#include "cli/Output.h"
+#include "cli/Pictures.h"
+#include "codes/Files.h"
+
+namespace ormax {
+
+namespace {
+
+struct TBaseCall {
+  QStringList Files;
+  QString List;
+  TBaseOptions Options;
+  bool SkipBad = false;
+};
+
+// Parses the options; nothing when --help was asked.
+std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliContext& cx) {
+  QCommandLineParser p;
+  p.addOption(Option({"o", "output"}, "The base list file to write (required).", "LIST.txt"));
+  p.addOption(Option({"l", "level"}, "Maximum tree level (default 3).", "L"));
+  p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
+  p.addOption(Option({"t", "turns"},
+                     "Copies of each picture, turned by 360/N degrees each (default 12: every "
+                     "30 degrees); 1 gives the plain base.",
+                     "N"));
+  p.addOption(Option({"m", "mirror"}, "Also add mirrored copies (entries SHAPE@mDEGREES)."));
+  p.addOption(Option({"s", "skip-bad"},
+                     "Leave out, with a warning, pictures that do not hold exactly one region "
+                     "or whose trees would make the base fail to load."));
+  if (!ParseCommand(p, arguments, cx,
+                    "Builds a base from pictures of one shape each: a code file per picture (and "
+                    "per\nturned copy, named SHAPE@DEGREES) beside the list file, and the list "
+                    "file.\nNothing is written when a picture would make the base fail to load.",
+                    "One-shape pictures; each entry is named after its picture."))
+    return std::nullopt;
+  TBaseCall call;
+  call.Files = p.positionalArguments();
+  if (call.Files.isEmpty()) throw EUsage("base needs at least one picture");
+  if (!p.isSet("output")) throw EUsage("base needs -o LIST.txt");
+  call.List = p.value("output");
+  call.Options.MaxTreeLevel = LevelOption(p, "level", 3);
+  call.Options.AdmissibleError = ErrorOption(p, 0.0);
+  if (p.isSet("turns")) {
+    bool ok = false;
+    call.Options.Turns = p.value("turns").toInt(&ok);
+    if (!ok || call.Options.Turns < 1 || call.Options.Turns > 360)
+      throw EUsage("--turns takes a whole number from 1 to 360");
+  }
+  call.Options.Mirror = p.isSet("mirror");
+  call.SkipBad = p.isSet("skip-bad");
+  return call;
+}
+
+struct TPictureEntries {
+  std::string Picture;
+  std::vector<TBaseEntry> Entries;
+};
+
+// The entries of every picture that can be read and holds one region throughout.
+std::vector<TPictureEntries> MakeEntries(const TBaseCall& call,
+                                         std::vector<std::string>& problems) {
+  std::vector<TPictureEntries> made;
+  for (const QString& file : call.Files) {
+    TCliScene scene;
+    try {
+      scene = LoadScene(file);
+    } catch (const std::exception& e) {
+      problems.push_back(e.what());
+      continue;
+    }
+    std::string problem;
+    auto entries = ShapeEntries(*scene.State->SceneImage, Stem(file), call.Options, problem);
+    if (!problem.empty()) {
+      problems.push_back(Str(file) + ": " + problem);
+      continue;
+    }
+    made.push_back(TPictureEntries{Str(file), std::move(entries)});
+  }
+  return made;
+}
+
+// Admits the entries in order with the loader's test; says how to avoid each refusal.
+void AdmitEntries(std::vector<TPictureEntries>& made, const TBaseOptions& options,
+                  TCodeBase& base, std::vector<std::string>& problems) {
+  for (TPictureEntries& picture : made)
+    for (TBaseEntry& entry : picture.Entries) {
+      const int32_t depth = entry.Code->Depth();
+      if (base.Admit(entry.Name, entry.Code) == TBaseMismatch::None) continue;
+      const int32_t level = options.MaxTreeLevel;
+      problems.push_back(picture.Picture + ": the tree of " + entry.Name + " reaches level " +
+                         std::to_string(depth) + ", not " + std::to_string(level) +
+                         ", so the base would not load; --error 0 " +
+                         "lets every tree reach the maximum level" +
+                         (depth < level ? ", and a smaller --level suits a small shape" : ""));
+    }
+}
+
+void WriteBase(const TCodeBase& base, const TBaseCall& call) {
+  const QFileInfo list(call.List);
+  if (!QDir().mkpath(list.absolutePath()))
+    throw std::runtime_error(Str(list.absolutePath()) + ": cannot create the folder");
+  std::string text = "% made by ormax-cli base: maximum tree level " +
+                     std::to_string(call.Options.MaxTreeLevel) + ", admissible error " +
+                     ShortestDouble(call.Options.AdmissibleError) + "\n";
+  for (int32_t i = 0; i < base.Count(); ++i) {
+    base.GetCode(i).SaveToFile(Str(list.absolutePath()) + "/" + base.Names(i) + CodeFileExt);
+    text += base.Names(i) + "\n";
+  }
+  WriteFileAtomically(Str(list.absoluteFilePath()), TByteArray(text.begin(), text.end()));
+}
+
+}  // namespace
+
+int RunBase(const QStringList& arguments, const TCliContext& cx) {
+  const std::optional<TBaseCall> call = ParseBase(arguments, cx);
+  if (!call) return 0;
+  std::vector<std::string> problems;
+  std::vector<TPictureEntries> made = MakeEntries(*call, problems);
+  TCodeBase base;
+  AdmitEntries(made, call->Options, base, problems);
+  ReportProblems(cx, problems);
+  if (!problems.empty() && !call->SkipBad) {
+    cx.Err << "ormax-cli: nothing written (--skip-bad leaves the pictures above out)\n";
+    return ExitInputFailed;
+  }
+  if (base.Empty()) {
+    cx.Err << "ormax-cli: no picture made an entry; nothing written\n";
+    return ExitInputFailed;
+  }
+  WriteBase(base, *call);
+  cx.Out << base.Count() << " entries written to " << Str(QFileInfo(call->List).filePath())
+         << "\n";
+  return 0;
+}
+
+}  // namespace ormax

@@ -1,0 +1,84 @@
+// Options: parsing shared by the commands; every refusal names the option and the
+// value it got.
+//   Str, Stem, Option, ParseCommand, LevelOption, ErrorOption, JobsOption,
+//   FormatOption, ReportProblems
+#include "cli/Options.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+#include "analysis/Methods.h"
+#include "app/WorkerPool.h"
+
+namespace ormax {
+
+std::string Str(const QString& s) {
+  return s.toStdString();
+}
+
+std::string Stem(const QString& file) {
+  return Str(QFileInfo(file).completeBaseName());
+}
+
+QCommandLineOption Option(const QStringList& names, const QString& help, const QString& value) {
+  return value.isEmpty() ? QCommandLineOption(names, help) : QCommandLineOption(names, help, value);
+}
+
+bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments,
+                  const TCliContext& cx, const QString& description, const QString& files) {
+  parser.setApplicationDescription(description);
+  parser.addPositionalArgument("files", files);
+  parser.addOption(Option({"h", "help"}, "Shows this help."));
+  if (!parser.parse(arguments)) throw EUsage(Str(parser.errorText()));
+  if (parser.isSet("help")) {
+    cx.Out << Str(parser.helpText());
+    return false;
+  }
+  return true;
+}
+
+int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback) {
+  if (!p.isSet(name)) return fallback;
+  bool ok = false;
+  const int v = p.value(name).toInt(&ok);
+  if (!ok || v < 0 || v > MaxRepresentationLevel)
+    throw EUsage("--" + Str(name) + " takes a whole number from 0 to " +
+                 std::to_string(MaxRepresentationLevel) + ", not '" + Str(p.value(name)) + "'");
+  return v;
+}
+
+double ErrorOption(const QCommandLineParser& p, double fallback) {
+  if (!p.isSet("error")) return fallback;
+  bool ok = false;
+  const double v = p.value("error").toDouble(&ok);
+  if (!ok || !std::isfinite(v))
+    throw EUsage("--error takes a number, not '" + Str(p.value("error")) + "'");
+  return v;
+}
+
+int32_t JobsOption(const QCommandLineParser& p) {
+  if (!p.isSet("jobs")) return WorkerCount(0);
+  bool ok = false;
+  const int v = p.value("jobs").toInt(&ok);
+  if (!ok || v < 1) throw EUsage("--jobs takes a whole number of at least 1");
+  return v;
+}
+
+std::string FormatOption(const QCommandLineParser& p) {
+  const std::string f = p.isSet("format") ? Str(p.value("format")) : "table";
+  if (f != "table" && f != "csv" && f != "json")
+    throw EUsage("--format is table, csv or json, not '" + f + "'");
+  return f;
+}
+
+int ReportProblems(const TCliContext& cx, const std::vector<std::string>& problems) {
+  int status = 0;
+  for (const std::string& problem : problems)
+    if (!problem.empty()) {
+      cx.Err << "ormax-cli: " << problem << "\n";
+      status = ExitInputFailed;
+    }
+  return status;
+}
+
+}  // namespace ormax

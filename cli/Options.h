@@ -1,0 +1,56 @@
+// Options: what the commands of ormax-cli share: where they write, their exit
+// statuses, the usage error, parsing with --help, and the options several take.
+//   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option,
+//   LevelOption, ErrorOption, JobsOption, FormatOption, Str, Stem, ReportProblems
+// A wrong value throws EUsage with a message naming the option; RunCli turns it into
+// exit status 2 and a hint to the command's --help.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <cstdint>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace ormax {
+
+inline constexpr int ExitUsage = 2;
+inline constexpr int ExitInputFailed = 1;
+
+struct TCliContext {
+  std::ostream& Out;
+  std::ostream& Err;
+  bool ErrIsTerminal = false;  // a progress line goes to Err when it is a terminal
+};
+
+class EUsage : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string Str(const QString& s);
+// The picture's file name without folder and last extension.
+std::string Stem(const QString& file);
+
+QCommandLineOption Option(const QStringList& names, const QString& help,
+                          const QString& value = {});
+
+// Parses one command's arguments (arguments[0] names the command) after adding -h;
+// returns false when --help was asked, the help then written to Out.
+bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments,
+                  const TCliContext& cx, const QString& description, const QString& files);
+
+int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback);
+double ErrorOption(const QCommandLineParser& p, double fallback);
+// Inputs worked on at once; the number of cores when not given.
+int32_t JobsOption(const QCommandLineParser& p);
+// "table", "csv" or "json".
+std::string FormatOption(const QCommandLineParser& p);
+
+// Writes "ormax-cli: <problem>" for every problem that is not empty; returns
+// ExitInputFailed when there was one, else 0.
+int ReportProblems(const TCliContext& cx, const std::vector<std::string>& problems);
+
+}  // namespace ormax

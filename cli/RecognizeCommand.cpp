@@ -1,0 +1,210 @@
+// RecognizeCommand: one shared base, scenes recognised in parallel by the application
+// layer, each scene's rows and counts kept in its own slot and printed in input order.
+//   RunRecognize
+#include "cli/RecognizeCommand.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+#include "app/Results.h"
+#include "app/Views.h"
+#include "cli/Output.h"
+#include "cli/Pictures.h"
+#include "cli/Rows.h"
+#include "platform/QtCanvas.h"
+
+namespace ormax {
+
+namespace {
+
+struct TRecognizeCall {
+  QStringList Files;
+  QString Base;
+  QString Picture;  // empty: no picture
+  std::string Format;
+  double MinSameness = 0;
+  int32_t Jobs = 1;
+};
+
+struct TRecognised {
+  std::vector<TRecord> Rows;
+  long long Regions = 0, Known = 0, Unknown = 0;
+  std::string Problem;
+};
+
+std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments,
+                                             const TCliContext& cx) {
+  QCommandLineParser p;
+  p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
+  p.addOption(Option({"p", "picture"},
+                     "Writes the Recognition view (labels with sameness) as a BMP (PNG for a .png "
+                     "name); with several "
+                     "scenes, OUT-SCENE.bmp per scene.",
+                     "OUT.bmp"));
+  p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
+  p.addOption(Option({"s", "min-sameness"},
+                     "A region less alike than P percent to its nearest entry is reported as "
+                     "'unknown' (default 0).",
+                     "P"));
+  p.addOption(
+      Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  if (!ParseCommand(
+          p, arguments, cx,
+          "Labels every region of each scene with its nearest base entry, using the base's\n"
+          "admissible error and maximum tree level. Per region: bounds, pixels, centre, the\n"
+          "root ellipse (semi-axes a >= b and the angle of its first axis in degrees,\n"
+          "measured from the x axis towards y, which grows downwards: clockwise on\n"
+          "screen), the nearest entry, its shape and turn (the name before and after '@'),\n"
+          "the distance and the sameness (1 - distance) x 100 %.",
+          "Scene pictures."))
+    return std::nullopt;
+  TRecognizeCall call;
+  call.Files = p.positionalArguments();
+  if (call.Files.isEmpty()) throw EUsage("recognize needs at least one scene");
+  if (!p.isSet("base")) throw EUsage("recognize needs --base LIST.txt");
+  call.Base = p.value("base");
+  call.Format = FormatOption(p);
+  if (p.isSet("min-sameness")) {
+    bool ok = false;
+    call.MinSameness = p.value("min-sameness").toDouble(&ok);
+    if (!ok || !std::isfinite(call.MinSameness))
+      throw EUsage("--min-sameness takes a number of percent");
+  }
+  if (p.isSet("picture")) call.Picture = p.value("picture");
+  call.Jobs = JobsOption(p);
+  return call;
+}
+
+// The picture of scene i: OUT.bmp for one scene, OUT-SCENE.bmp for each of several.
+QString PictureName(const TRecognizeCall& call, int32_t i) {
+  if (call.Files.size() == 1) return call.Picture;
+  const QFileInfo info(call.Picture);
+  return info.path() + "/" + info.completeBaseName() + "-" +
+         QString::fromStdString(Stem(call.Files[i])) + "." + info.suffix();
+}
+
+TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known) {
+  return RegionRecord(scene, f)
+      .Add("center_x", static_cast<long long>(f.Centre.X))
+      .Add("center_y", static_cast<long long>(f.Centre.Y))
+      .Add("axis_a", f.AxisA)
+      .Add("axis_b", f.AxisB)
+      .Add("angle", f.AngleDegrees)
+      .Add("entry", f.EntryName)
+      .Add("shape", f.Shape)
+      .Add("turn", f.Turn)
+      .Add("distance", f.Distance)
+      .Add("sameness", f.Sameness)
+      .Add("label", known ? f.Shape : std::string("unknown"));
+}
+
+TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
+  TRecognised result;
+  TCliScene scene = LoadScene(call.Files[i]);
+  TAppState& s = *scene.State;
+  s.SharedBase = &base;
+  s.AdmissibleError = base.AdmissibleError;
+  s.MaxTreeLevel = base.MaxLevel;
+  s.Threads = ThreadsPerInput(call.Files, call.Jobs);
+  s.BuildSceneCodes();
+  s.BuildSceneNearestIndices();
+  for (int32_t r = 0; r < s.SceneCodes.Count(); ++r) {
+    const TRegionFigures f = RegionFigures(s, r);
+    const bool known = f.Sameness >= call.MinSameness;
+    ++result.Regions;
+    (known ? result.Known : result.Unknown)++;
+    result.Rows.push_back(RecognitionRecord(Str(call.Files[i]), f, known));
+  }
+  if (!call.Picture.isEmpty()) {
+    s.ShowSameness = true;
+    {
+      TQtCanvas canvas(scene.Picture);
+      DrawView(TView::Recognition, s, canvas);
+    }
+    WritePicture(scene.Picture, PictureName(call, i));
+  }
+  return result;
+}
+
+std::string Summary(const TRecognizeCall& call, const std::vector<TRecognised>& results,
+                    size_t i) {
+  const TRecognised& r = results[i];
+  return Str(call.Files[static_cast<int>(i)]) + ": " + std::to_string(r.Regions) + " regions, " +
+         std::to_string(r.Known) + " recognised, " + std::to_string(r.Unknown) + " unknown";
+}
+
+void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& results,
+               const TCliContext& cx) {
+  std::vector<std::string> scenes;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const TRecognised& r = results[i];
+    if (!r.Problem.empty()) continue;
+    std::vector<std::string> items;
+    for (const TRecord& row : r.Rows) items.push_back(JsonObject(row));
+    scenes.push_back("{\"scene\": " + JsonString(Str(call.Files[static_cast<int>(i)])) +
+                     ", \"regions\": " + std::to_string(r.Regions) +
+                     ", \"recognised\": " + std::to_string(r.Known) +
+                     ", \"unknown\": " + std::to_string(r.Unknown) +
+                     ",\n  \"items\": " + JsonArray(items, "   ", "  ") + "}");
+  }
+  cx.Out << JsonArray(scenes, " ", "") << "\n";
+}
+
+// A table per scene without the scene and entry columns, then the scene's summary.
+void WriteTables(const TRecognizeCall& call, const std::vector<TRecognised>& results,
+                 const TCliContext& cx) {
+  for (size_t i = 0; i < results.size(); ++i) {
+    if (!results[i].Problem.empty()) continue;
+    std::vector<TRecord> shown;
+    for (const TRecord& row : results[i].Rows) {
+      TRecord t;
+      for (const auto& [name, value] : row.Fields)
+        if (name != "scene" && name != "entry") t.Add(name, value);
+      shown.push_back(t);
+    }
+    cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
+    WriteTable(cx.Out, shown, 2);
+    cx.Out << Summary(call, results, i) << "\n\n";
+  }
+}
+
+}  // namespace
+
+int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
+  const std::optional<TRecognizeCall> call = ParseRecognize(arguments, cx);
+  if (!call) return 0;
+  TCodeBase base;
+  try {
+    if (base.LoadBaseList(Str(call->Base)) == 0)
+      throw std::runtime_error(Str(call->Base) + ": the base is empty");
+  } catch (const std::exception& e) {
+    cx.Err << "ormax-cli: " << e.what() << "\n";
+    return ExitInputFailed;
+  }
+
+  std::vector<TRecognised> results(static_cast<size_t>(call->Files.size()));
+  ForEachInput(call->Files, call->Jobs, cx, [&](int32_t i) {
+    try {
+      results[static_cast<size_t>(i)] = RecognizeScene(*call, base, i);
+    } catch (const std::exception& e) {
+      results[static_cast<size_t>(i)].Problem = e.what();
+    }
+  });
+
+  if (call->Format == "json") {
+    WriteJson(*call, results, cx);
+  } else if (call->Format == "csv") {
+    std::vector<TRecord> all;
+    for (const auto& r : results) all.insert(all.end(), r.Rows.begin(), r.Rows.end());
+    WriteCsv(cx.Out, all, true);
+    for (size_t i = 0; i < results.size(); ++i)
+      if (results[i].Problem.empty()) cx.Err << Summary(*call, results, i) << "\n";
+  } else {
+    WriteTables(*call, results, cx);
+  }
+  std::vector<std::string> problems;
+  for (const auto& r : results) problems.push_back(r.Problem);
+  return ReportProblems(cx, problems);
+}
+
+}  // namespace ormax

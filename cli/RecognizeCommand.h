@@ -1,0 +1,16 @@
+// RecognizeCommand: `ormax-cli recognize`, the nearest base entry of every region of
+// each scene, as a table, CSV or JSON, and if asked the Recognition view as a picture.
+//   RunRecognize
+// Regions less alike than --min-sameness are labelled "unknown". A base that does not
+// load fails the command; a scene that cannot be read is reported, the others printed.
+#pragma once
+
+#include <QStringList>
+
+#include "cli/Options.h"
+
+namespace ormax {
+
+int RunRecognize(const QStringList& arguments, const TCliContext& cx);
+
+}  // namespace ormax

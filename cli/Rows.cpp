@@ -1,0 +1,30 @@
+// Rows: one place for the columns every region row starts with.
+//   RegionRecord, WriteRecords
+#include "cli/Rows.h"
+
+namespace ormax {
+
+TRecord RegionRecord(const std::string& scene, const TRegionFigures& f) {
+  return TRecord()
+      .Add("scene", scene)
+      .Add("region", static_cast<long long>(f.Index))
+      .Add("left", static_cast<long long>(f.Bounds.Left))
+      .Add("top", static_cast<long long>(f.Bounds.Top))
+      .Add("right", static_cast<long long>(f.Bounds.Right))
+      .Add("bottom", static_cast<long long>(f.Bounds.Bottom))
+      .Add("pixels", static_cast<long long>(f.Pixels));
+}
+
+void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows) {
+  if (format == "csv") {
+    WriteCsv(out, rows, true);
+  } else if (format == "json") {
+    std::vector<std::string> objects;
+    for (const TRecord& row : rows) objects.push_back(JsonObject(row));
+    out << JsonArray(objects, " ", "") << "\n";
+  } else {
+    WriteTable(out, rows);
+  }
+}
+
+}  // namespace ormax

@@ -1,0 +1,104 @@
+// ViewCommand: the scene is analysed as far as the view needs, by the application
+// layer, and drawn by the same view code as the desktop program's.
+//   RunView
+#include "cli/ViewCommand.h"
+
+#include <map>
+
+#include "app/Views.h"
+#include "cli/Pictures.h"
+#include "platform/QtCanvas.h"
+
+namespace ormax {
+
+namespace {
+
+
+TView ViewOption(const QCommandLineParser& p) {
+  static const std::map<std::string, TView> views = {{"scene", TView::Scene},
+                                                     {"quadro", TView::Quadro},
+                                                     {"segmentation", TView::Segmentation},
+                                                     {"representation", TView::Representation},
+                                                     {"recognition", TView::Recognition}};
+  const auto view = views.find(Str(p.value("view")));
+  if (view == views.end())
+    throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
+  return view->second;
+}
+
+void AddViewOptions(QCommandLineParser& p) {
+  p.addOption(
+      Option({"v", "view"}, "scene, quadro, segmentation, representation or recognition.", "VIEW"));
+  p.addOption(Option({"l", "level"}, "Maximum tree level (default 0, or the base's).", "L"));
+  p.addOption(Option({"e", "error"}, "Admissible error (default 0, or the base's).", "E"));
+  p.addOption(
+      Option({"max-view-level"}, "Deepest level drawn (default: the maximum tree level).", "V"));
+  p.addOption(Option({"fill"}, "Filled ellipses (the default)."));
+  p.addOption(Option({"outline"}, "Outlined ellipses."));
+  p.addOption(Option({"sameness"}, "Recognition labels with their sameness."));
+  p.addOption(Option({"b", "base"}, "The base list file (recognition only).", "LIST.txt"));
+  p.addOption(Option({"o", "output"},
+                     "The picture to write: BMP, or PNG for a .png name (required).", "OUT.bmp"));
+}
+
+// The state's settings from the base and the options, in that order.
+void ApplySettings(const QCommandLineParser& p, TAppState& s) {
+  if (p.isSet("base")) {
+    if (s.CodeBase.LoadBaseList(Str(p.value("base"))) == 0)
+      throw std::runtime_error(Str(p.value("base")) + ": the base is empty");
+    s.AdmissibleError = s.CodeBase.AdmissibleError;
+    s.MaxTreeLevel = s.CodeBase.MaxLevel;
+  }
+  s.MaxTreeLevel = LevelOption(p, "level", s.MaxTreeLevel);
+  s.AdmissibleError = ErrorOption(p, s.AdmissibleError);
+  s.FillEllipses = !p.isSet("outline");
+  s.ShowSameness = p.isSet("sameness");
+}
+
+void DrawAndWrite(const QCommandLineParser& p, TView view) {
+  TCliScene scene = LoadScene(p.positionalArguments()[0]);
+  TAppState& s = *scene.State;
+  ApplySettings(p, s);
+  if (view != TView::Scene) s.BuildSceneCodes();
+  if (view == TView::Recognition) s.BuildSceneNearestIndices();
+  s.MaxViewLevel = s.MaxTreeLevel;
+  if (p.isSet("max-view-level")) {
+    bool ok = false;
+    s.MaxViewLevel = p.value("max-view-level").toInt(&ok);
+    if (!ok) throw EUsage("--max-view-level takes a whole number");
+  }
+  {
+    TQtCanvas canvas(scene.Picture);
+    DrawView(view, s, canvas);
+  }
+  WritePicture(scene.Picture, p.value("output"));
+}
+
+}  // namespace
+
+int RunView(const QStringList& arguments, const TCliContext& cx) {
+  QCommandLineParser p;
+  AddViewOptions(p);
+  if (!ParseCommand(p, arguments, cx,
+                    "Draws one view of the desktop program for a scene and writes it as a BMP.",
+                    "One scene picture."))
+    return 0;
+  if (p.positionalArguments().size() != 1) throw EUsage("view takes exactly one scene");
+  if (!p.isSet("output")) throw EUsage("view needs -o OUT.bmp");
+  const TView view = ViewOption(p);
+  if (view == TView::Recognition && !p.isSet("base"))
+    throw EUsage("the recognition view needs --base LIST.txt");
+  if (p.isSet("fill") && p.isSet("outline"))
+    throw EUsage("--fill and --outline exclude each other");
+  try {
+    DrawAndWrite(p, view);
+  } catch (const EUsage&) {
+    throw;
+  } catch (const std::exception& e) {
+    cx.Err << "ormax-cli: " << e.what() << "\n";
+    return ExitInputFailed;
+  }
+  return 0;
+}
+
+}  // namespace ormax

@@ -59,53 +59,6 @@ void BuildQuadTree(const TImg& image, TTree& node) {
 
 // ---- segmentation ----
 
-bool RectanglesAdjacent(const TRect& a, const TRect& b) {
-  // 64 bits: a bound of INT32_MAX + 1 must not wrap.
-  auto spansTouch = [](int64_t a1, int64_t b1, int64_t a2, int64_t b2) {
-    return a2 <= b1 + 1 && a1 <= b2 + 1;
-  };
-  const bool xTouch = spansTouch(a.Left, a.Right, b.Left, b.Right);
-  const bool yTouch = spansTouch(a.Top, a.Bottom, b.Top, b.Bottom);
-  return (b.Left == int64_t{a.Right} + 1 && yTouch) || (a.Left == int64_t{b.Right} + 1 && yTouch) ||
-         (b.Top == int64_t{a.Bottom} + 1 && xTouch) || (a.Top == int64_t{b.Bottom} + 1 && xTouch);
-}
-
-void AddInteger(TIntegerArray& group, int32_t value) {
-  group.push_back(value);
-}
-
-void AddIntegers(TIntegerArray& group, const TIntegerArray& more) {
-  group.insert(group.end(), more.begin(), more.end());
-}
-
-void DeleteGroup(TIntegerList& groups, int32_t position) {
-  groups.erase(groups.begin() + position);
-}
-
-TIntegerList GroupCells(const std::vector<TRect>& cells) {
-  TIntegerList groups;
-  for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
-    TIntegerArray hits;
-    for (int32_t g = 0; g < static_cast<int32_t>(groups.size()); ++g)
-      for (int32_t m : groups[static_cast<size_t>(g)])
-        if (RectanglesAdjacent(cells[static_cast<size_t>(c)], cells[static_cast<size_t>(m)])) {
-          AddInteger(hits, g);
-          break;
-        }
-    if (hits.empty()) {
-      groups.push_back(TIntegerArray{c});
-      continue;
-    }
-    TIntegerArray& target = groups[static_cast<size_t>(hits[0])];
-    AddInteger(target, c);
-    for (size_t k = hits.size() - 1; k >= 1; --k) {
-      AddIntegers(groups[static_cast<size_t>(hits[0])], groups[static_cast<size_t>(hits[k])]);
-      DeleteGroup(groups, hits[k]);
-    }
-  }
-  return groups;
-}
-
 void SegmentPattern(const TPattern& scene, TPatternList& list) {
   TTree quadTree;
   BuildQuadTree(scene, quadTree);
@@ -125,7 +78,7 @@ void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& 
   const int32_t n = static_cast<int32_t>(cells.size());
   if (n == 0) return;
 
-  // The groups of GroupCells, found with a union-find over the cells instead of
+  // The groups of the plain grouping (tests/Reference), found with a union-find instead of
   // comparing every cell with every grouped one. Two cells are adjacent exactly when
   // a pixel of one is an 8-neighbour of a pixel of the other, so each cell looks up,
   // in a grid of cell numbers, the column to its right and the row below it (both

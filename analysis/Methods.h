@@ -30,21 +30,6 @@ void BuildQuadTree(const TImg& image, TTree& node);
 
 // ---- segmentation ----
 
-using TIntegerArray = std::vector<int32_t>;
-using TIntegerList = std::vector<TIntegerArray>;
-
-// Side by side or one above the other with no gap, touching along the common line or
-// at a corner. Overlapping rectangles are not adjacent.
-bool RectanglesAdjacent(const TRect& a, const TRect& b);
-void AddInteger(TIntegerArray& group, int32_t value);
-void AddIntegers(TIntegerArray& group, const TIntegerArray& more);
-void DeleteGroup(TIntegerList& groups, int32_t position);
-
-// Groups cells into 8-connected groups: a new cell joins the groups it touches,
-// which merge into the lowest-numbered one. Groups come in the order of their first
-// cell; members in the order in which they joined.
-TIntegerList GroupCells(const std::vector<TRect>& cells);
-
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
 // to list, in the order of each region's first quadtree cell.
 void SegmentPattern(const TPattern& scene, TPatternList& list);

@@ -2,10 +2,10 @@
 // rectangles of a few colours, scattered over a white scene.
 #pragma once
 
-#include <numbers>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <random>
 
 #include "model/Patterns.h"

@@ -1,7 +1,6 @@
 // The fast routines of analysis/Methods and the recognition of TAppState against the
 // plain routines of tests/Reference, on generated scenes: quadtrees, regions pixel
 // for pixel, trees and codes byte for byte, errors and distances bit for bit.
-#include <numbers>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 
@@ -18,6 +18,47 @@
 
 namespace ormax {
 namespace {
+
+// ---- the plain grouping itself: the yardstick of the union-find segmentation ----
+
+TEST(PlainGrouping, RectanglesAdjacentSideBySideOrAtACorner) {
+  const TRect a{0, 0, 1, 1};
+  EXPECT_TRUE(reference::RectanglesAdjacent(a, TRect{2, 0, 3, 1}));      // right
+  EXPECT_TRUE(reference::RectanglesAdjacent(TRect{2, 0, 3, 1}, a));      // symmetric
+  EXPECT_TRUE(reference::RectanglesAdjacent(a, TRect{0, 2, 0, 2}));      // below
+  EXPECT_TRUE(reference::RectanglesAdjacent(a, TRect{2, 2, 2, 2}));      // diagonal corner
+  EXPECT_TRUE(reference::RectanglesAdjacent(a, TRect{-3, -1, -1, -1}));  // top-left corner
+  EXPECT_FALSE(reference::RectanglesAdjacent(a, TRect{3, 0, 3, 1}));     // a column of gap
+  EXPECT_FALSE(reference::RectanglesAdjacent(a, TRect{2, 3, 2, 3}));     // off the corner
+  EXPECT_FALSE(reference::RectanglesAdjacent(a, TRect{1, 1, 2, 2}));     // overlapping
+  EXPECT_FALSE(reference::RectanglesAdjacent(a, a));
+}
+
+TEST(PlainGrouping, GroupRoutines) {
+  reference::TIntegerArray g{1};
+  reference::AddInteger(g, 5);
+  reference::AddIntegers(g, {7, 3});
+  EXPECT_EQ(g, (reference::TIntegerArray{1, 5, 7, 3}));
+  reference::TIntegerList list{{0}, {1}, {2}};
+  reference::DeleteGroup(list, 1);
+  EXPECT_EQ(list, (reference::TIntegerList{{0}, {2}}));
+}
+
+TEST(PlainGrouping, AJoiningCellMergesGroupsIntoTheLowest) {
+  // Cells 0 and 1 apart, cell 2 touching both: members 0, 2, 1.
+  EXPECT_EQ(reference::GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
+            (reference::TIntegerList{{0, 2, 1}}));
+  // Three groups; cell 3 touches groups 0 and 2: group 1 keeps its place after.
+  EXPECT_EQ(
+      reference::GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
+      (reference::TIntegerList{{0, 3, 2}, {1}}));
+  // A cell touching three groups takes the higher ones in descending order.
+  EXPECT_EQ(
+      reference::GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2}, TRect{1, 1, 1, 1}}),
+      (reference::TIntegerList{{0, 3, 2, 1}}));
+  EXPECT_TRUE(reference::GroupCells({}).empty());
+}
+
 
 // ---- generated scenes ----
 

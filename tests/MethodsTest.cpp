@@ -149,44 +149,6 @@ using testing::PatternFromRows;
 
 // ---- segmentation ----
 
-TEST(Segmentation, RectanglesAdjacentSideBySideOrAtACorner) {
-  const TRect a{0, 0, 1, 1};
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 0, 3, 1}));      // right
-  EXPECT_TRUE(RectanglesAdjacent(TRect{2, 0, 3, 1}, a));      // symmetric
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{0, 2, 0, 2}));      // below
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{2, 2, 2, 2}));      // diagonal corner
-  EXPECT_TRUE(RectanglesAdjacent(a, TRect{-3, -1, -1, -1}));  // top-left corner
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{3, 0, 3, 1}));     // a column of gap
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{2, 3, 2, 3}));     // off the corner
-  EXPECT_FALSE(RectanglesAdjacent(a, TRect{1, 1, 2, 2}));     // overlapping
-  EXPECT_FALSE(RectanglesAdjacent(a, a));
-}
-
-TEST(Segmentation, GroupRoutines) {
-  TIntegerArray g{1};
-  AddInteger(g, 5);
-  AddIntegers(g, {7, 3});
-  EXPECT_EQ(g, (TIntegerArray{1, 5, 7, 3}));
-  TIntegerList list{{0}, {1}, {2}};
-  DeleteGroup(list, 1);
-  EXPECT_EQ(list, (TIntegerList{{0}, {2}}));
-}
-
-TEST(Segmentation, AJoiningCellMergesGroupsIntoTheLowest) {
-  // Cells 0 and 1 apart, cell 2 touching both: members 0, 2, 1.
-  EXPECT_EQ(GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
-            (TIntegerList{{0, 2, 1}}));
-  // Three groups; cell 3 touches groups 0 and 2: group 1 keeps its place after.
-  EXPECT_EQ(
-      GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
-      (TIntegerList{{0, 3, 2}, {1}}));
-  // A cell touching three groups takes the higher ones in descending order.
-  EXPECT_EQ(
-      GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2}, TRect{1, 1, 1, 1}}),
-      (TIntegerList{{0, 3, 2, 1}}));
-  EXPECT_TRUE(GroupCells({}).empty());
-}
-
 std::vector<std::vector<std::string>> RegionsAsRows(const TPatternList& list) {
   std::vector<std::vector<std::string>> out;
   for (const auto& region : list) {

@@ -1,10 +1,10 @@
 // The whole road: draw shapes, build codes, save one-shape codes as files, load them
 // through a base list, and recognise a scene of several shapes.
-#include <numbers>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <numbers>
 
 #include "app/AppState.h"
 #include "tests/TempDir.h"

@@ -69,9 +69,8 @@ void BuildQuadTree(const TImg& image, TTree& node) {
 
 // ---- segmentation ----
 
-namespace {
-
 bool RectanglesAdjacent(const TRect& a, const TRect& b) {
+  // 64 bits: a bound of INT32_MAX + 1 must not wrap.
   auto spansTouch = [](int64_t a1, int64_t b1, int64_t a2, int64_t b2) {
     return a2 <= b1 + 1 && a1 <= b2 + 1;
   };
@@ -81,28 +80,37 @@ bool RectanglesAdjacent(const TRect& a, const TRect& b) {
          (b.Top == int64_t{a.Bottom} + 1 && xTouch) || (a.Top == int64_t{b.Bottom} + 1 && xTouch);
 }
 
-}  // namespace
+void AddInteger(TIntegerArray& group, int32_t value) {
+  group.push_back(value);
+}
 
-std::vector<std::vector<int32_t>> GroupCells(const std::vector<TRect>& cells) {
-  std::vector<std::vector<int32_t>> groups;
+void AddIntegers(TIntegerArray& group, const TIntegerArray& more) {
+  group.insert(group.end(), more.begin(), more.end());
+}
+
+void DeleteGroup(TIntegerList& groups, int32_t position) {
+  groups.erase(groups.begin() + position);
+}
+
+TIntegerList GroupCells(const std::vector<TRect>& cells) {
+  TIntegerList groups;
   for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
-    std::vector<int32_t> hits;
+    TIntegerArray hits;
     for (int32_t g = 0; g < static_cast<int32_t>(groups.size()); ++g)
       for (int32_t m : groups[static_cast<size_t>(g)])
         if (RectanglesAdjacent(cells[static_cast<size_t>(c)], cells[static_cast<size_t>(m)])) {
-          hits.push_back(g);
+          AddInteger(hits, g);
           break;
         }
     if (hits.empty()) {
-      groups.push_back({c});
+      groups.push_back(TIntegerArray{c});
       continue;
     }
-    groups[static_cast<size_t>(hits[0])].push_back(c);
+    TIntegerArray& target = groups[static_cast<size_t>(hits[0])];
+    AddInteger(target, c);
     for (size_t k = hits.size() - 1; k >= 1; --k) {
-      auto& target = groups[static_cast<size_t>(hits[0])];
-      const auto& more = groups[static_cast<size_t>(hits[k])];
-      target.insert(target.end(), more.begin(), more.end());
-      groups.erase(groups.begin() + hits[k]);
+      AddIntegers(groups[static_cast<size_t>(hits[0])], groups[static_cast<size_t>(hits[k])]);
+      DeleteGroup(groups, hits[k]);
     }
   }
   return groups;

@@ -4,7 +4,8 @@
 // differential tests (FastPathsTest.cpp) check that on generated scenes.
 //   ToLocal, Contains            invert the rotation on every call
 //   BuildQuadTree                copies each quadrant's pixels into an image of its own
-//   GroupCells, SegmentPattern   quadratic grouping; each region painted into a
+//   RectanglesAdjacent, AddInteger, AddIntegers, DeleteGroup, GroupCells,
+//   SegmentPattern               quadratic grouping; each region painted into a
 //                                scene-sized pattern and then trimmed
 //   FitEllipse, EllipseError, BuildRepresentation, NormaliseTree, TreeToCode
 //   CompareEllipses, CodeDistance, FindNearest
@@ -27,7 +28,18 @@ bool Contains(const TEllipse& e, double x, double y);
 
 void BuildQuadTree(const TImg& image, TTree& node);
 
-std::vector<std::vector<int32_t>> GroupCells(const std::vector<TRect>& cells);
+// The cells' groups, found the plain way: a new cell joins every group it touches,
+// and those merge into the lowest-numbered one.
+using TIntegerArray = std::vector<int32_t>;
+using TIntegerList = std::vector<TIntegerArray>;
+// Side by side or one above the other with no gap, touching along the common line or
+// at a corner. Overlapping rectangles are not adjacent.
+bool RectanglesAdjacent(const TRect& a, const TRect& b);
+void AddInteger(TIntegerArray& group, int32_t value);
+void AddIntegers(TIntegerArray& group, const TIntegerArray& more);
+void DeleteGroup(TIntegerList& groups, int32_t position);
+// Groups come in the order of their first cell; members in the order they joined.
+TIntegerList GroupCells(const std::vector<TRect>& cells);
 void SegmentPattern(const TPattern& scene, TPatternList& list);
 
 void FitEllipse(const TPattern& region, TEllipse& ellipse);

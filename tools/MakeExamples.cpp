@@ -6,7 +6,6 @@
 //   scenes/   several shapes to a scene: moved, turned, scaled, in other colours
 //   limits/   what the method cannot do (kept apart from the scenes)
 // The output depends only on this file: running it again gives the same bytes.
-#include <numbers>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <numbers>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 // shapes (one of them multi-coloured) and saves a PNG of the whole window in each of
 // the five views. Usage: ormax_screenshots OUTPUT_FOLDER
 // The file dialogs and message boxes are answered by the tool itself.
-#include <numbers>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -14,6 +13,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <numbers>
 
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"

@@ -65,121 +65,155 @@ void SegmentPattern(const TPattern& scene, TPatternList& list) {
   SegmentPattern(scene, quadTree, list);
 }
 
-void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
-  std::vector<TRectangle> cells;
-  {
-    std::vector<const TByteArray*> leaves;
-    quadTree.CollectData(leaves);
-    for (const TByteArray* bytes : leaves) {
-      TRectangle cell = TRectangle::CreateFromBytes(*bytes);
-      if (cell.Color != scene.Background()) cells.push_back(cell);
-    }
-  }
-  const int32_t n = static_cast<int32_t>(cells.size());
-  if (n == 0) return;
+namespace {
 
-  // The groups of the plain grouping (tests/Reference), found with a union-find instead of
-  // comparing every cell with every grouped one. Two cells are adjacent exactly when
-  // a pixel of one is an 8-neighbour of a pixel of the other, so each cell looks up,
-  // in a grid of cell numbers, the column to its right and the row below it (both
-  // one pixel longer at each end); the contacts to its left and above are found from
-  // the other side. A set's root is its lowest cell number: its first cell.
-  std::vector<int32_t> parent(static_cast<size_t>(n));
-  for (int32_t c = 0; c < n; ++c) parent[static_cast<size_t>(c)] = c;
-  auto find = [&parent](int32_t a) {
-    while (parent[static_cast<size_t>(a)] != a) {
-      parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
-      a = parent[static_cast<size_t>(a)];
+// The leaf cells of a quadtree that are not background, in leaf order.
+std::vector<TRectangle> ForegroundCells(const TPattern& scene, const TTree& quadTree) {
+  std::vector<TRectangle> cells;
+  std::vector<const TByteArray*> leaves;
+  quadTree.CollectData(leaves);
+  for (const TByteArray* bytes : leaves) {
+    TRectangle cell = TRectangle::CreateFromBytes(*bytes);
+    if (cell.Color != scene.Background()) cells.push_back(cell);
+  }
+  return cells;
+}
+
+// Disjoint sets of cell numbers whose root is always the lowest member.
+class TCellSets {
+ public:
+  explicit TCellSets(int32_t n) : parent_(static_cast<size_t>(n)) {
+    for (int32_t c = 0; c < n; ++c) parent_[static_cast<size_t>(c)] = c;
+  }
+  int32_t Find(int32_t a) {
+    while (parent_[static_cast<size_t>(a)] != a) {
+      parent_[static_cast<size_t>(a)] =
+          parent_[static_cast<size_t>(parent_[static_cast<size_t>(a)])];
+      a = parent_[static_cast<size_t>(a)];
     }
     return a;
-  };
-  auto unite = [&](int32_t a, int32_t b) {
-    a = find(a);
-    b = find(b);
+  }
+  void Unite(int32_t a, int32_t b) {
+    a = Find(a);
+    b = Find(b);
     if (a < b)
-      parent[static_cast<size_t>(b)] = a;
+      parent_[static_cast<size_t>(b)] = a;
     else if (b < a)
-      parent[static_cast<size_t>(a)] = b;
-  };
-  {
-    const int64_t width = scene.Width(), height = scene.Height();
-    std::vector<int32_t> label(static_cast<size_t>(width * height), -1);
-    auto at = [&](int64_t x, int64_t y) { return static_cast<size_t>(y * width + x); };
-    for (int32_t c = 0; c < n; ++c) {
-      const TRectangle& r = cells[static_cast<size_t>(c)];
-      for (int64_t y = r.Top - scene.Top; y <= r.Bottom - scene.Top; ++y)
-        std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, c);
-    }
-    for (int32_t c = 0; c < n; ++c) {
-      const TRectangle& r = cells[static_cast<size_t>(c)];
-      const int64_t left = r.Left - scene.Left, right = r.Right - scene.Left;
-      const int64_t top = r.Top - scene.Top, bottom = r.Bottom - scene.Top;
-      int32_t last = -1;
-      if (right + 1 < width)
-        for (int64_t y = std::max<int64_t>(top - 1, 0); y <= std::min(bottom + 1, height - 1);
-             ++y) {
-          const int32_t other = label[at(right + 1, y)];
-          if (other >= 0 && other != last) unite(c, other);
-          last = other;
-        }
-      last = -1;
-      if (bottom + 1 < height)
-        for (int64_t x = std::max<int64_t>(left - 1, 0); x <= std::min(right + 1, width - 1); ++x) {
-          const int32_t other = label[at(x, bottom + 1)];
-          if (other >= 0 && other != last) unite(c, other);
-          last = other;
-        }
-    }
+      parent_[static_cast<size_t>(a)] = b;
   }
 
-  // Groups numbered in the order of their first cell; the members of a group in
-  // cell order. Cells never overlap, so the order in which a group's cells are
-  // painted does not change its pattern.
+ private:
+  std::vector<int32_t> parent_;
+};
+
+// Unites every two cells of which a pixel of one is an 8-neighbour of a pixel of the
+// other. Each cell looks up, in a grid of cell numbers, the column to its right and
+// the row below it (both one pixel longer at each end); the contacts to its left and
+// above are found from the other side.
+void UniteTouchingCells(const TPattern& scene, const std::vector<TRectangle>& cells,
+                        TCellSets& sets) {
+  const auto n = static_cast<int32_t>(cells.size());
+  const int64_t width = scene.Width(), height = scene.Height();
+  std::vector<int32_t> label(static_cast<size_t>(width * height), -1);
+  auto at = [&](int64_t x, int64_t y) { return static_cast<size_t>(y * width + x); };
+  for (int32_t c = 0; c < n; ++c) {
+    const TRectangle& r = cells[static_cast<size_t>(c)];
+    for (int64_t y = r.Top - scene.Top; y <= r.Bottom - scene.Top; ++y)
+      std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, c);
+  }
+  for (int32_t c = 0; c < n; ++c) {
+    const TRectangle& r = cells[static_cast<size_t>(c)];
+    const int64_t left = r.Left - scene.Left, right = r.Right - scene.Left;
+    const int64_t top = r.Top - scene.Top, bottom = r.Bottom - scene.Top;
+    int32_t last = -1;
+    if (right + 1 < width)
+      for (int64_t y = std::max<int64_t>(top - 1, 0); y <= std::min(bottom + 1, height - 1); ++y) {
+        const int32_t other = label[at(right + 1, y)];
+        if (other >= 0 && other != last) sets.Unite(c, other);
+        last = other;
+      }
+    last = -1;
+    if (bottom + 1 < height)
+      for (int64_t x = std::max<int64_t>(left - 1, 0); x <= std::min(right + 1, width - 1); ++x) {
+        const int32_t other = label[at(x, bottom + 1)];
+        if (other >= 0 && other != last) sets.Unite(c, other);
+        last = other;
+      }
+  }
+}
+
+// The groups of the cells: numbered in the order of their first cell, each with its
+// bounding box and its members in cell order (Members[First[g] .. First[g + 1])).
+struct TCellGroups {
+  std::vector<TRect> Boxes;
+  std::vector<int32_t> First;
+  std::vector<int32_t> Members;
+};
+
+TCellGroups GroupsOf(const std::vector<TRectangle>& cells, TCellSets& sets) {
+  const auto n = static_cast<int32_t>(cells.size());
+  TCellGroups groups;
   std::vector<int32_t> groupOf(static_cast<size_t>(n));
-  std::vector<TRect> boxes;
   std::vector<int32_t> sizes;
   for (int32_t c = 0; c < n; ++c) {
-    const int32_t root = find(c);
+    const int32_t root = sets.Find(c);
     const TRect r = cells[static_cast<size_t>(c)].GetBounds();
     if (root == c) {
-      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(boxes.size());
-      boxes.push_back(r);
+      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(groups.Boxes.size());
+      groups.Boxes.push_back(r);
       sizes.push_back(1);
       continue;
     }
     const int32_t g = groupOf[static_cast<size_t>(root)];  // root < c: already numbered
     groupOf[static_cast<size_t>(c)] = g;
-    TRect& box = boxes[static_cast<size_t>(g)];
+    TRect& box = groups.Boxes[static_cast<size_t>(g)];
     box.Left = std::min(box.Left, r.Left);
     box.Top = std::min(box.Top, r.Top);
     box.Right = std::max(box.Right, r.Right);
     box.Bottom = std::max(box.Bottom, r.Bottom);
     ++sizes[static_cast<size_t>(g)];
   }
-  const size_t groups = boxes.size();
-  std::vector<int32_t> first(groups + 1, 0);
-  for (size_t g = 0; g < groups; ++g) first[g + 1] = first[g] + sizes[g];
-  std::vector<int32_t> members(static_cast<size_t>(n));
-  {
-    std::vector<int32_t> next(first.begin(), first.end() - 1);
-    for (int32_t c = 0; c < n; ++c)
-      members[static_cast<size_t>(next[static_cast<size_t>(groupOf[static_cast<size_t>(c)])]++)] =
-          c;
-  }
+  const size_t count = groups.Boxes.size();
+  groups.First.assign(count + 1, 0);
+  for (size_t g = 0; g < count; ++g) groups.First[g + 1] = groups.First[g] + sizes[g];
+  groups.Members.resize(static_cast<size_t>(n));
+  std::vector<int32_t> next(groups.First.begin(), groups.First.end() - 1);
+  for (int32_t c = 0; c < n; ++c)
+    groups.Members[static_cast<size_t>(
+        next[static_cast<size_t>(groupOf[static_cast<size_t>(c)])]++)] = c;
+  return groups;
+}
 
-  // Each region painted straight into its own box. Every cell has a colour other
-  // than the background, so the box is already the tight box that Trim would give.
-  for (size_t g = 0; g < groups; ++g) {
-    const TRect& box = boxes[g];
+// Each region painted straight into its own box. Every cell has a colour other than
+// the background, so the box is already the tight box that Trim would give; cells
+// never overlap, so the order in which they are painted does not matter.
+void PaintRegions(const TPattern& scene, const std::vector<TRectangle>& cells,
+                  const TCellGroups& groups, TPatternList& list) {
+  for (size_t g = 0; g < groups.Boxes.size(); ++g) {
+    const TRect& box = groups.Boxes[g];
     auto region = std::make_unique<TPattern>(box, scene.Background());
     region->Clear();
-    for (int32_t k = first[g]; k < first[g + 1]; ++k) {
-      const TRectangle& r = cells[static_cast<size_t>(members[static_cast<size_t>(k)])];
+    for (int32_t k = groups.First[g]; k < groups.First[g + 1]; ++k) {
+      const TRectangle& r = cells[static_cast<size_t>(groups.Members[static_cast<size_t>(k)])];
       for (int32_t y = r.Top; y <= r.Bottom; ++y)
         std::fill_n(&region->Pixels[y - box.Top][r.Left - box.Left], r.Right - r.Left + 1, r.Color);
     }
     list.Add(std::move(region));
   }
+}
+
+}  // namespace
+
+// The groups of the plain grouping (tests/Reference), found with a union-find over the
+// cells instead of comparing every cell with every grouped one. A set's root is its
+// lowest cell number, its first cell, so the regions come in first-cell order.
+void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
+  const std::vector<TRectangle> cells = ForegroundCells(scene, quadTree);
+  if (cells.empty()) return;
+  TCellSets sets(static_cast<int32_t>(cells.size()));
+  UniteTouchingCells(scene, cells, sets);
+  const TCellGroups groups = GroupsOf(cells, sets);
+  PaintRegions(scene, cells, groups, list);
 }
 
 // ---- ellipses ----
@@ -212,11 +246,20 @@ class TFirstCoordinate {
 
 }  // namespace
 
-void FitEllipse(const TPattern& region, TEllipse& ellipse) {
-  int64_t n = 0;
-  Real sx = 0, sy = 0;
-  TMatrix m = ZeroMatrix;
-  TColor color = 0;
+namespace {
+
+// The sums of a region's pixels: count, coordinates, and the second moments of the
+// pixels as unit squares; the colour is the last pixel's in scan order.
+struct TMomentSums {
+  int64_t N = 0;
+  Real Sx = 0, Sy = 0;
+  TMatrix M = ZeroMatrix;
+  TColor Color = 0;
+};
+
+TMomentSums MomentSums(const TPattern& region) {
+  TMomentSums t;
+  TMatrix& m = t.M;
   const TColor background = region.Background();
   const bool empty = region.Width() <= 0 || region.Height() <= 0;
   const size_t stride = static_cast<size_t>(region.Width());
@@ -226,21 +269,25 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
     for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride) {
       if (*pixel == background) continue;
       const int64_t xx = int64_t{x} * x, xy = int64_t{x} * y, yy = int64_t{y} * y;
-      n = n + 1;
-      sx = sx + x;
-      sy = sy + y;
+      t.N = t.N + 1;
+      t.Sx = t.Sx + x;
+      t.Sy = t.Sy + y;
       m[0][0] = (m[0][0] + xx) + kPixelMoment;
       m[0][1] = m[0][1] + xy;  // the same sums as m[1][0]: copied below
       m[1][1] = (m[1][1] + yy) + kPixelMoment;
-      color = *pixel;
+      t.Color = *pixel;
     }
   }
   m[1][0] = m[0][1];
-  if (n == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
+  return t;
+}
 
-  const Real s[2] = {sx, sy};
+// The central second moments from the sums.
+TMatrix CentralMoments(const TMomentSums& t) {
+  TMatrix m = t.M;
+  const Real s[2] = {t.Sx, t.Sy};
   for (int r = 0; r < 2; ++r)
-    for (int c = 0; c < 2; ++c) m[r][c] = m[r][c] - s[r] * s[c] / n;
+    for (int c = 0; c < 2; ++c) m[r][c] = m[r][c] - s[r] * s[c] / t.N;
 
   // Nearly circular: make the diagonal exactly equal, so that a square or a disc
   // gets the identity rotation instead of one decided by rounding noise.
@@ -251,31 +298,46 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
     m[0][0] = mean;
     m[1][1] = mean;
   }
+  return m;
+}
 
-  ellipse.Center = DivideVector(MakeVector(sx, sy), n);
+// Whether fewer of the region's pixels lie on the positive side of the first axis than
+// on the negative side.
+bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) {
+  int64_t pos = 0, neg = 0;
+  const TColor background = region.Background();
+  const size_t stride = static_cast<size_t>(region.Width());
+  const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
+  for (int32_t x = region.Left; x <= region.Right; ++x) {
+    const Real column = local.Column(x);
+    const TColor* pixel = &region.Pixels[0][x - region.Left];
+    for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride)
+      if (*pixel != background) {
+        if (local.At(column, y) >= 0)
+          ++pos;
+        else
+          ++neg;
+      }
+  }
+  return pos < neg;
+}
+
+}  // namespace
+
+void FitEllipse(const TPattern& region, TEllipse& ellipse) {
+  const TMomentSums sums = MomentSums(region);
+  if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
+  const int64_t n = sums.N;
+  const TMatrix m = CentralMoments(sums);
+  ellipse.Center = DivideVector(MakeVector(sums.Sx, sums.Sy), n);
   const TEigen eigen = EigenVectors(m);
   ellipse.Rotation = eigen.Vectors;
   ellipse.Axes = MakeVector(2 * std::sqrt(eigen.Values[0] / n), 2 * std::sqrt(eigen.Values[1] / n));
   ellipse.Exponent = 2.0;
-  ellipse.Color = color;
-
+  ellipse.Color = sums.Color;
   // Point the first axis to the side that holds at least half of the pixels.
-  int64_t pos = 0, neg = 0;
-  {
-    const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
-    for (int32_t x = region.Left; x <= region.Right; ++x) {
-      const Real column = local.Column(x);
-      const TColor* pixel = &region.Pixels[0][x - region.Left];
-      for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride)
-        if (*pixel != background) {
-          if (local.At(column, y) >= 0)
-            ++pos;
-          else
-            ++neg;
-        }
-    }
-  }
-  if (pos < neg) ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
+  if (MorePixelsBehindFirstAxis(region, ellipse))
+    ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
 }
 
 double EllipseError(const TPattern& region, const TEllipse& ellipse) {

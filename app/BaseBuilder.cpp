@@ -23,8 +23,8 @@ std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string&
       const bool plain = options.Turns == 1 && m == 0;
       TAppState s;
       s.Threads = 1;
-      s.SceneImage = std::make_unique<TPattern>(plain ? picture
-                                                      : TurnPattern(picture, degrees, m == 1));
+      s.SceneImage =
+          std::make_unique<TPattern>(plain ? picture : TurnPattern(picture, degrees, m == 1));
       s.MaxTreeLevel = options.MaxTreeLevel;
       s.AdmissibleError = options.AdmissibleError;
       s.BuildSceneCodes();

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Canvas.h"
 #include "app/AppState.h"
+#include "platform/Canvas.h"
 
 namespace ormax {
 

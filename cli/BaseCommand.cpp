@@ -89,8 +89,8 @@ std::vector<TPictureEntries> MakeEntries(const TBaseCall& call,
 }
 
 // Admits the entries in order with the loader's test; says how to avoid each refusal.
-void AdmitEntries(std::vector<TPictureEntries>& made, const TBaseOptions& options,
-                  TCodeBase& base, std::vector<std::string>& problems) {
+void AdmitEntries(std::vector<TPictureEntries>& made, const TBaseOptions& options, TCodeBase& base,
+                  std::vector<std::string>& problems) {
   for (TPictureEntries& picture : made)
     for (TBaseEntry& entry : picture.Entries) {
       const int32_t depth = entry.Code->Depth();
@@ -137,8 +137,7 @@ int RunBase(const QStringList& arguments, const TCliContext& cx) {
     return ExitInputFailed;
   }
   WriteBase(base, *call);
-  cx.Out << base.Count() << " entries written to " << Str(QFileInfo(call->List).filePath())
-         << "\n";
+  cx.Out << base.Count() << " entries written to " << Str(QFileInfo(call->List).filePath()) << "\n";
   return 0;
 }
 

@@ -59,8 +59,8 @@ std::vector<TRecord> SceneCodes(const TCodesCall& call, int32_t i) {
   s.BuildSceneCodes();
   std::vector<TRecord> rows;
   for (int32_t r = 0; r < s.SceneCodes.Count(); ++r) {
-    const QString name =
-        call.Folder + "/" + QString::fromStdString(Stem(file)) + "-" + QString::number(r) + CodeFileExt;
+    const QString name = call.Folder + "/" + QString::fromStdString(Stem(file)) + "-" +
+                         QString::number(r) + CodeFileExt;
     s.SceneCodes.GetCode(r).SaveToFile(Str(name));
     const TRegionFigures f = RegionFigures(s, r);
     rows.push_back(RegionRecord(Str(file), f)

@@ -24,8 +24,8 @@ QCommandLineOption Option(const QStringList& names, const QString& help, const Q
   return value.isEmpty() ? QCommandLineOption(names, help) : QCommandLineOption(names, help, value);
 }
 
-bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments,
-                  const TCliContext& cx, const QString& description, const QString& files) {
+bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, const TCliContext& cx,
+                  const QString& description, const QString& files) {
   parser.setApplicationDescription(description);
   parser.addPositionalArgument("files", files);
   parser.addOption(Option({"h", "help"}, "Shows this help."));

@@ -34,13 +34,12 @@ std::string Str(const QString& s);
 // The picture's file name without folder and last extension.
 std::string Stem(const QString& file);
 
-QCommandLineOption Option(const QStringList& names, const QString& help,
-                          const QString& value = {});
+QCommandLineOption Option(const QStringList& names, const QString& help, const QString& value = {});
 
 // Parses one command's arguments (arguments[0] names the command) after adding -h;
 // returns false when --help was asked, the help then written to Out.
-bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments,
-                  const TCliContext& cx, const QString& description, const QString& files);
+bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, const TCliContext& cx,
+                  const QString& description, const QString& files);
 
 int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback);
 double ErrorOption(const QCommandLineParser& p, double fallback);

@@ -32,8 +32,7 @@ struct TRecognised {
   std::string Problem;
 };
 
-std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments,
-                                             const TCliContext& cx) {
+std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
   p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
   p.addOption(Option({"p", "picture"},
@@ -126,8 +125,7 @@ TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, in
   return result;
 }
 
-std::string Summary(const TRecognizeCall& call, const std::vector<TRecognised>& results,
-                    size_t i) {
+std::string Summary(const TRecognizeCall& call, const std::vector<TRecognised>& results, size_t i) {
   const TRecognised& r = results[i];
   return Str(call.Files[static_cast<int>(i)]) + ": " + std::to_string(r.Regions) + " regions, " +
          std::to_string(r.Known) + " recognised, " + std::to_string(r.Unknown) + " unknown";
@@ -142,9 +140,8 @@ void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& resul
     std::vector<std::string> items;
     for (const TRecord& row : r.Rows) items.push_back(JsonObject(row));
     scenes.push_back("{\"scene\": " + JsonString(Str(call.Files[static_cast<int>(i)])) +
-                     ", \"regions\": " + std::to_string(r.Regions) +
-                     ", \"recognised\": " + std::to_string(r.Known) +
-                     ", \"unknown\": " + std::to_string(r.Unknown) +
+                     ", \"regions\": " + std::to_string(r.Regions) + ", \"recognised\": " +
+                     std::to_string(r.Known) + ", \"unknown\": " + std::to_string(r.Unknown) +
                      ",\n  \"items\": " + JsonArray(items, "   ", "  ") + "}");
   }
   cx.Out << JsonArray(scenes, " ", "") << "\n";

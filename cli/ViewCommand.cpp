@@ -13,7 +13,6 @@ namespace ormax {
 
 namespace {
 
-
 TView ViewOption(const QCommandLineParser& p) {
   static const std::map<std::string, TView> views = {{"scene", TView::Scene},
                                                      {"quadro", TView::Quadro},

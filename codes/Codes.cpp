@@ -197,8 +197,7 @@ int32_t TCodeBase::LoadBaseList(const std::string& name) {
     const TBaseMismatch mismatch = loaded.Admit(line, code);
     if (mismatch != TBaseMismatch::None) {
       const std::string reason = loaded.MismatchText(mismatch, kept);
-      throw EReadError("Base " + name + " does not fit together: code file " + file + ": " +
-                           reason,
+      throw EReadError("Base " + name + " does not fit together: code file " + file + ": " + reason,
                        file, reason);
     }
   }

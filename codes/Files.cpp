@@ -41,9 +41,9 @@ TByteArray ReadWholeFile(const std::string& name, uint64_t maxBytes) {
   if (std::filesystem::is_directory(name, ec)) throw CannotOpen(name, "it is a folder");
   auto tooLarge = [&] {
     const std::string reason = "larger than " + std::to_string(maxBytes) + " bytes";
-    return EReadError("File " + name + " is too large (more than " + std::to_string(maxBytes) +
-                          " bytes)",
-                      name, reason);
+    return EReadError(
+        "File " + name + " is too large (more than " + std::to_string(maxBytes) + " bytes)", name,
+        reason);
   };
   if (std::filesystem::is_regular_file(name, ec)) {
     auto size = std::filesystem::file_size(name, ec);

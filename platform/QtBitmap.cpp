@@ -7,8 +7,8 @@
 #include <QSaveFile>
 #include <cstdlib>
 #include <optional>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 
 #include "codes/Files.h"
 #include "platform/QtCanvas.h"
@@ -137,8 +137,7 @@ bool CutShort(const TBmpHeader& h, int64_t fileSize) {
 
 }  // namespace
 
-QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide,
-                        const QString& source) {
+QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -163,8 +162,8 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide,
   if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
   if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
     RefuseSize(source, image.width(), image.height(), maxSide);
-  const bool eightBit = image.format() == QImage::Format_Indexed8 &&
-                        (!bmpOnly || (header && header->Bits == 8));
+  const bool eightBit =
+      image.format() == QImage::Format_Indexed8 && (!bmpOnly || (header && header->Bits == 8));
   const QImage reduced = eightBit ? image : ReduceTo256Colours(image);
   return reduced.convertToFormat(QImage::Format_RGB32);
 }
@@ -176,8 +175,7 @@ QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
     throw EFileError(name + ": cannot read the picture (" + why + ")", name, why);
   }
   if (file.size() > MaxPictureFileSize)
-    Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20),
-           true);
+    Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
   return LoadScenePicture(file.readAll(), bmpOnly, MaxSceneSide, fileName);
 }
 

@@ -345,7 +345,8 @@ TEST(CodeBase, MismatchedSettingsRejectTheWholeBaseAndSayWhy) {
   empty.MaxLevel = 2;
   empty.SaveToFile(dir.File("empty.c"));
   const std::pair<const char*, const char*> cases[] = {
-      {"lastbit", "it was built with admissible error 0.05000000000000001, the first code with 0.05"},
+      {"lastbit",
+       "it was built with admissible error 0.05000000000000001, the first code with 0.05"},
       {"shallow", "its tree reaches level 1, the first code's maximum level is 2"},
       {"claims", "its tree reaches level 1, the first code's maximum level is 2"},
       {"empty", "it holds no items"}};

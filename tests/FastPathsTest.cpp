@@ -49,16 +49,15 @@ TEST(PlainGrouping, AJoiningCellMergesGroupsIntoTheLowest) {
   EXPECT_EQ(reference::GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
             (reference::TIntegerList{{0, 2, 1}}));
   // Three groups; cell 3 touches groups 0 and 2: group 1 keeps its place after.
-  EXPECT_EQ(
-      reference::GroupCells({TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
-      (reference::TIntegerList{{0, 3, 2}, {1}}));
+  EXPECT_EQ(reference::GroupCells(
+                {TRect{0, 0, 0, 0}, TRect{0, 5, 0, 5}, TRect{2, 0, 2, 0}, TRect{1, 0, 1, 0}}),
+            (reference::TIntegerList{{0, 3, 2}, {1}}));
   // A cell touching three groups takes the higher ones in descending order.
-  EXPECT_EQ(
-      reference::GroupCells({TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2}, TRect{1, 1, 1, 1}}),
-      (reference::TIntegerList{{0, 3, 2, 1}}));
+  EXPECT_EQ(reference::GroupCells(
+                {TRect{0, 0, 0, 0}, TRect{2, 0, 2, 0}, TRect{1, 2, 1, 2}, TRect{1, 1, 1, 1}}),
+            (reference::TIntegerList{{0, 3, 2, 1}}));
   EXPECT_TRUE(reference::GroupCells({}).empty());
 }
-
 
 // ---- generated scenes ----
 
@@ -71,8 +70,8 @@ std::unique_ptr<TPattern> GenerateScene(std::mt19937& rng) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const int width = pick(1, 40), height = pick(1, 40);
   const int left = pick(-20, 20), top = pick(-20, 20);
-  auto scene = std::make_unique<TPattern>(TRect{left, top, left + width - 1, top + height - 1},
-                                          clWhite);
+  auto scene =
+      std::make_unique<TPattern>(TRect{left, top, left + width - 1, top + height - 1}, clWhite);
   scene->Clear();
   const int colours = pick(1, 3);
   auto colour = [&] { return kColors[pick(0, colours - 1)]; };
@@ -212,7 +211,9 @@ TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
 // quarter turns), turned and thin ones, and damaged ones (zero or negative axes,
 // a singular rotation, NaN, another exponent).
 TEllipse EllipseOf(std::mt19937& rng, int kind) {
-  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+  auto real = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(rng);
+  };
   auto whole = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   TEllipse e;
   e.Exponent = 2.0;
@@ -220,7 +221,8 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
   switch (kind) {
     case 0: {  // on the pixel grid: boundary points abound
       e.Center = MakeVector(whole(-5, 25), whole(-5, 25));
-      const Real quarter[4][2][2] = {{{1, 0}, {0, 1}}, {{0, -1}, {1, 0}}, {{-1, 0}, {0, -1}}, {{0, 1}, {-1, 0}}};
+      const Real quarter[4][2][2] = {
+          {{1, 0}, {0, 1}}, {{0, -1}, {1, 0}}, {{-1, 0}, {0, -1}}, {{0, 1}, {-1, 0}}};
       const int q = whole(0, 3);
       for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c) e.Rotation[r][c] = quarter[q][r][c];
@@ -268,7 +270,9 @@ TEST(FastPaths, EllipseErrorMatchesThePlainRoutineOnBoundaryAndDamagedEllipses) 
       for (int32_t y = scene->Top; y <= scene->Bottom; ++y) {
         ASSERT_EQ(e.Contains(x, y), reference::Contains(e, x, y)) << where;
         const TVector local = e.ToLocal(x, y);
-        if (local[0] * local[0] / (e.Axes[0] * e.Axes[0]) + local[1] * local[1] / (e.Axes[1] * e.Axes[1]) == 1)
+        if (local[0] * local[0] / (e.Axes[0] * e.Axes[0]) +
+                local[1] * local[1] / (e.Axes[1] * e.Axes[1]) ==
+            1)
           ++exact;
       }
   }

@@ -51,9 +51,10 @@ class FakeMessages : public IMessageBoxes {
     std::string Caption, Text, Details;
   };
   std::vector<Box> Shown;
-  void Error(const std::string& c, const std::string& t) override { Shown.push_back({true, c, t, {}}); }
-  void ErrorWithDetails(const std::string& c, const std::string& t,
-                        const std::string& d) override {
+  void Error(const std::string& c, const std::string& t) override {
+    Shown.push_back({true, c, t, {}});
+  }
+  void ErrorWithDetails(const std::string& c, const std::string& t, const std::string& d) override {
     Shown.push_back({true, c, t, d});
   }
   void Information(const std::string& c, const std::string& t) override {
@@ -511,8 +512,9 @@ TEST_F(MainWindow, KeepsWorkingAfterEveryFailure) {
   EXPECT_EQ(messages.Shown.back().Text, "Error in loading file");
   // The details say what the command line says: the file and why.
   EXPECT_EQ(messages.Shown.back().Details,
-            dir.File("damaged.bmp") + ": cannot read the picture (the file ends before the "
-                                      "picture does)");
+            dir.File("damaged.bmp") +
+                ": cannot read the picture (the file ends before the "
+                "picture does)");
   EXPECT_EQ(window.LeftForm->Picture, shown);
 
   // Bases: a truncated code file, a missing code file, mismatched settings.

@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
-#include "platform/Dialogs.h"
 #include "app/AppState.h"
 #include "app/Views.h"
+#include "platform/Dialogs.h"
 
 namespace ormax {
 

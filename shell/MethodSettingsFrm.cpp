@@ -5,6 +5,7 @@
 #include "app/FormatGeneral.h"
 #include "shell/LocaleNumbers.h"
 #include "shell/MainFrm.h"
+#include "shell/SettingsDialog.h"
 
 namespace ormax {
 
@@ -27,17 +28,16 @@ TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
   UpDown->Min = 0;
   UpDown->SetMax(255);
   UpDown->SetPosition(0);
-  Button1 = new QPushButton("OK", this);
-  Button1->setGeometry(7, 104, 111, 33);
-  Button2 = new QPushButton("Cancel", this);
-  Button2->setGeometry(137, 104, 111, 33);
+  const TOkCancel buttons = AddOkCancel(
+      *this, QRect(7, 104, 111, 33), QRect(137, 104, 111, 33),
+      [this](const std::function<void()>& f) { mainForm_->Guard(f); }, [this] { Button1Click(); },
+      [this] { Button2Click(); });
+  Button1 = buttons.Ok;
+  Button2 = buttons.Cancel;
   for (QPushButton* b : {Button1, Button2}) {
     b->setAutoDefault(false);
     b->setDefault(false);
   }
-  connect(Button1, &QPushButton::clicked, this,
-          [this] { mainForm_->Guard([this] { Button1Click(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
 void TMethodSettingsForm::showEvent(QShowEvent* event) {

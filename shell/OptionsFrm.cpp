@@ -4,6 +4,7 @@
 
 #include "shell/LocaleNumbers.h"
 #include "shell/MainFrm.h"
+#include "shell/SettingsDialog.h"
 
 namespace ormax {
 
@@ -26,15 +27,14 @@ TOptionsForm::TOptionsForm(TMainForm* mainForm) : QDialog(mainForm), mainForm_(m
   GroupBox2->setGeometry(8, 100, 241, 56);
   CheckBox2 = new QCheckBox("Show sameness mesure", GroupBox2);
   CheckBox2->setGeometry(32, 24, 169, 17);
-  Button1 = new QPushButton("OK", this);
-  Button1->setGeometry(8, 170, 112, 33);
+  const TOkCancel buttons = AddOkCancel(
+      *this, QRect(8, 170, 112, 33), QRect(137, 170, 112, 33),
+      [this](const std::function<void()>& f) { mainForm_->Guard(f); }, [this] { Button1Click(); },
+      [this] { Button2Click(); });
+  Button1 = buttons.Ok;
   Button1->setDefault(true);
-  Button2 = new QPushButton("Cancel", this);
-  Button2->setGeometry(137, 170, 112, 33);
+  Button2 = buttons.Cancel;
   Button2->setAutoDefault(false);
-  connect(Button1, &QPushButton::clicked, this,
-          [this] { mainForm_->Guard([this] { Button1Click(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
 void TOptionsForm::showEvent(QShowEvent* event) {

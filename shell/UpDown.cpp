@@ -41,14 +41,4 @@ void TUpDown::Step(int delta) {
   associate_->setText(QString::number(Position));
 }
 
-void SetUpSettingsDialog(QDialog& dialog, const char* caption, QSize client) {
-  dialog.setWindowTitle(caption);
-  dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  dialog.setFixedSize(client);
-  QFont small = dialog.font();
-  small.setPixelSize(10);
-  dialog.setFont(small);
-}
-
 }  // namespace ormax

@@ -1,8 +1,8 @@
-// UpDown: the small controls the settings dialogs share.
-//   TUpDown: up-down arrows attached to a line edit. The arrows step the number in
-//   the edit within Min .. Max; what a person types is left as typed, so the owner of
-//   the edit decides what a value outside the range, or a non-number, means.
-//   SetUpSettingsDialog: caption, border, fixed client size and font of a dialog.
+// UpDown: up-down arrows attached to a line edit, as the settings dialogs use them.
+//   TUpDown: SetMax, SetPosition, Step
+// The arrows step the number in the edit within Min .. Max; what a person types is
+// left as typed, so the owner of the edit decides what a value outside the range, or
+// a non-number, means.
 #pragma once
 
 #include <QDialog>
@@ -33,10 +33,5 @@ class TUpDown : public QWidget {
  private:
   QLineEdit* associate_;
 };
-
-// A dialog border with system menu and minimise icons, a fixed client area, and the
-// small font for which the controls' positions are laid out (so that captions fit
-// beside their edits whatever the desktop's default size).
-void SetUpSettingsDialog(QDialog& dialog, const char* caption, QSize client);
 
 }  // namespace ormax

@@ -12,9 +12,10 @@
 #include <map>
 #include <sstream>
 
+#include "app/AppState.h"
 #include "cli/Output.h"
 #include "platform/QtBitmap.h"
-#include "app/AppState.h"
+#include "tests/QtRasters.h"
 #include "tests/TempDir.h"
 
 namespace ormax {
@@ -38,18 +39,9 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-// '.' white, '#' black, 'r' red.
+// '.' white, '#' red, 'g' green.
 void WritePicture(const std::string& file, const std::vector<std::string>& rows) {
-  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), QImage::Format_RGB32);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) {
-      const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-      img.setPixel(x, y,
-                   c == '.'   ? qRgb(255, 255, 255)
-                   : c == 'r' ? qRgb(255, 0, 0)
-                              : qRgb(0, 0, 0));
-    }
-  img.save(Q(file));  // the format follows the name: .bmp or .png
+  testing::PictureFromRows(rows).save(Q(file));  // the format follows the name: .bmp or .png
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -60,7 +52,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 const std::vector<std::string> kBar = {"..........", ".########.", ".########.", ".........."};
-const std::vector<std::string> kTwo = {"..........", ".###...rr.", ".###...rr.", ".........."};
+const std::vector<std::string> kTwo = {"..........", ".###...gg.", ".###...gg.", ".........."};
 
 TEST(Cli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Cli({}).Status, 2);
@@ -227,7 +219,7 @@ TEST(Cli, ViewDrawsEveryView) {
     QImage img(Q(out));
     ASSERT_EQ(img.size(), QSize(10, 4)) << view;
   }
-  EXPECT_EQ(QImage(Q(dir.File("scene.bmp"))).pixel(7, 1), qRgb(255, 0, 0));
+  EXPECT_EQ(QImage(Q(dir.File("scene.bmp"))).pixel(7, 1), qRgb(0, 255, 0));
   EXPECT_EQ(QImage(Q(dir.File("segmentation.bmp"))).pixel(1, 1), qRgb(0, 0, 0));  // frame
   const CliRun missing =
       Cli({"view", Q(dir.File("nope.bmp")), "--view", "scene", "-o", Q(dir.File("x.bmp"))});

@@ -20,6 +20,7 @@
 #include "shell/LeftFrm.h"
 #include "shell/MethodSettingsFrm.h"
 #include "shell/OptionsFrm.h"
+#include "tests/QtRasters.h"
 #include "tests/TempDir.h"
 
 namespace ormax {
@@ -64,16 +65,7 @@ class FakeMessages : public IMessageBoxes {
 
 // Pictures: '.' white, '#' red, 'g' green, one character a pixel.
 QImage Picture(const std::vector<std::string>& rows) {
-  QImage img(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), QImage::Format_RGB32);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) {
-      const char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-      img.setPixel(x, y,
-                   c == '.'   ? qRgb(255, 255, 255)
-                   : c == 'g' ? qRgb(0, 255, 0)
-                              : qRgb(255, 0, 0));
-    }
-  return img;
+  return testing::PictureFromRows(rows);
 }
 
 class MainWindow : public ::testing::Test {

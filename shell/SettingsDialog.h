@@ -1,0 +1,30 @@
+// SettingsDialog: what the two settings dialogs share.
+//   SetUpSettingsDialog  caption, border, fixed client size and font of a dialog
+//   AddOkCancel          the OK and Cancel buttons, wired to the dialog's handlers
+// OK's handler runs inside the caller's guard, so a value that cannot be read is
+// reported and the dialog stays open; Cancel only closes.
+#pragma once
+
+#include <QDialog>
+#include <QPushButton>
+#include <QRect>
+#include <functional>
+
+namespace ormax {
+
+// A dialog border with system menu and minimise icons, a fixed client area, and the
+// small font for which the controls' positions are laid out (so that captions fit
+// beside their edits whatever the desktop's default size).
+void SetUpSettingsDialog(QDialog& dialog, const char* caption, QSize client);
+
+struct TOkCancel {
+  QPushButton* Ok = nullptr;
+  QPushButton* Cancel = nullptr;
+};
+
+using TGuard = std::function<void(const std::function<void()>&)>;
+
+TOkCancel AddOkCancel(QDialog& dialog, QRect ok, QRect cancel, const TGuard& guard,
+                      const std::function<void()>& onOk, const std::function<void()>& onCancel);
+
+}  // namespace ormax

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "codes/Bytes.h"
-#include "model/OwningList.h"
+#include "codes/OwningList.h"
 #include "numerics/TLinAlg.h"
 #include "platform/Canvas.h"
 

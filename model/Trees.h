@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "codes/Bytes.h"
-#include "model/OwningList.h"
+#include "codes/OwningList.h"
 
 namespace ormax {
 

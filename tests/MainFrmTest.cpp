@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -620,6 +624,169 @@ TEST_F(MainWindow, ALargeSceneCanBeScrolledThrough) {
   EXPECT_EQ(window.LeftForm->Panel->size(), QSize(2002, 1502));
   EXPECT_GT(window.Area->horizontalScrollBar()->maximum(), 0);
   EXPECT_GT(window.Area->verticalScrollBar()->maximum(), 0);
+}
+
+}  // namespace
+}  // namespace ormax
+
+// ---- faults a new user met: the picture window, the save dialogs, the status bar ----
+namespace ormax {
+namespace {
+
+// A scene with a one-pixel blue border and a green pixel inside: every pixel of it
+// must be on screen.
+QImage BorderedScene(int w, int h) {
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(qRgb(255, 255, 255));
+  for (int x = 0; x < w; ++x) img.setPixel(x, 0, qRgb(0, 0, 255)), img.setPixel(x, h - 1, qRgb(0, 0, 255));
+  for (int y = 0; y < h; ++y) img.setPixel(0, y, qRgb(0, 0, 255)), img.setPixel(w - 1, y, qRgb(0, 0, 255));
+  img.setPixel(w / 2, h / 2, qRgb(0, 255, 0));
+  return img;
+}
+
+// Where `part` appears pixel for pixel inside `whole`; (-1, -1) when nowhere.
+QPoint Find(const QImage& whole, const QImage& part) {
+  const QImage a = whole.convertToFormat(QImage::Format_RGB32);
+  const QImage b = part.convertToFormat(QImage::Format_RGB32);
+  for (int oy = 0; oy + b.height() <= a.height(); ++oy)
+    for (int ox = 0; ox + b.width() <= a.width(); ++ox) {
+      bool same = true;
+      for (int y = 0; y < b.height() && same; ++y)
+        for (int x = 0; x < b.width() && same; ++x)
+          same = a.pixel(ox + x, oy + y) == b.pixel(x, y);
+      if (same) return {ox, oy};
+    }
+  return {-1, -1};
+}
+
+TEST_F(MainWindow, AClosedPictureWindowComesBackWithTheNextView) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  window.LeftForm->close();
+  QApplication::processEvents();
+  ASSERT_FALSE(window.LeftForm->isVisible());
+  Choose(window.View, window.ViewScene);
+  EXPECT_TRUE(window.LeftForm->isVisible());
+
+  window.LeftForm->close();
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_TRUE(window.LeftForm->isVisible());
+
+  window.LeftForm->close();
+  OpenScene(Write("one.bmp", Picture(kOneShape)));
+  EXPECT_TRUE(window.LeftForm->isVisible());
+  QApplication::processEvents();
+  EXPECT_NE(Find(window.LeftForm->grab().toImage(), window.LeftForm->Picture), QPoint(-1, -1));
+}
+
+TEST_F(MainWindow, OpeningWhileMinimisedRestoresThePictureWindow) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  window.LeftForm->showMinimized();
+  QApplication::processEvents();
+  ASSERT_TRUE(window.LeftForm->isMinimized());
+  const QImage next = BorderedScene(30, 20);
+  OpenScene(Write("next.bmp", next));
+  QApplication::processEvents();
+  EXPECT_FALSE(window.LeftForm->isMinimized());
+  EXPECT_TRUE(window.LeftForm->isVisible());
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(32, 22));
+  EXPECT_NE(Find(window.LeftForm->grab().toImage(), next), QPoint(-1, -1));
+
+  // A view brings it back too.
+  window.LeftForm->showMinimized();
+  QApplication::processEvents();
+  Choose(window.View, window.ViewScene);
+  EXPECT_FALSE(window.LeftForm->isMinimized());
+}
+
+TEST_F(MainWindow, EveryPixelOfTheSceneIsOnScreen) {
+  for (const QSize size : {QSize(12, 8), QSize(480, 320)}) {
+    const QImage scene = BorderedScene(size.width(), size.height());
+    OpenScene(Write("bordered.bmp", scene));
+    QApplication::processEvents();
+    const QImage shown = window.LeftForm->grab().toImage();
+    const QPoint at = Find(shown, scene);
+    ASSERT_NE(at, QPoint(-1, -1)) << size.width() << " x " << size.height();
+    // The window fits the bitmap exactly: the bevel is right around it.
+    const QPoint panel = window.LeftForm->Panel->mapTo(window.LeftForm, QPoint(0, 0));
+    EXPECT_EQ(at, panel + QPoint(TLeftForm::BevelWidth, TLeftForm::BevelWidth));
+  }
+}
+
+TEST_F(MainWindow, StatusPanelsAreWideEnoughForTheirText) {
+  window.State.AdmissibleError = 1.0 / 3;
+  window.IndicateGenParameters();
+  window.StatusPanels[2]->setText("123456 trees in Base");
+  QApplication::processEvents();
+  EXPECT_EQ(Panel(0), "Admissible error: 0.3333;");
+  for (QLabel* p : window.StatusPanels) {
+    EXPECT_GE(p->width(), 150);
+    EXPECT_GE(p->width(), p->sizeHint().width()) << p->text().toStdString();
+  }
+}
+
+// The real file dialog, answered as a person would: a name is typed, and a question
+// about replacing a file is answered with No or Yes.
+class TypedSave {
+ public:
+  TypedSave(const std::string& typed, bool replace) : typed_(typed), replace_(replace) {
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Step(); });
+    timer_.start();
+  }
+  bool Asked = false;
+  std::string Question;
+
+ private:
+  void Step() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      Asked = true;
+      Question = box->text().toStdString();
+      box->button(replace_ ? QMessageBox::Yes : QMessageBox::No)->click();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      if (!typed) {
+        typed = true;
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed_));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      } else {
+        dialog->reject();  // after No the dialog stays: give up
+      }
+    }
+  }
+  bool typed = false;
+  std::string typed_;
+  bool replace_;
+  QTimer timer_;
+};
+
+TEST(SaveDialogs, ATypedNameWithoutTheExtensionAsksBeforeReplacing) {
+  TempDir dir;
+  FakeMessages messages;
+  TMainForm window(nullptr, &messages);  // Qt's own file dialogs
+  window.show();
+  window.LeftForm->Picture = Picture(kTwoShapes);
+  const TByteArray old = {'o', 'l', 'd'};
+  testing::WriteBytes(dir.File("rep1.bmp"), old);
+  testing::WriteBytes(dir.File("rep1.v2.bmp"), old);
+  for (const char* typed : {"rep1", "rep1.v2"}) {
+    TypedSave answer(dir.File(typed), false);
+    emit window.MenuFile->aboutToShow();
+    window.SavePicture->trigger();
+    EXPECT_TRUE(answer.Asked) << typed;
+    EXPECT_NE(answer.Question.find(std::string(typed) + ".bmp already exists"), std::string::npos)
+        << answer.Question;
+    EXPECT_EQ(testing::ReadBytes(dir.File(std::string(typed) + ".bmp")), old) << typed;
+  }
+  {
+    TypedSave answer(dir.File("rep1"), true);
+    emit window.MenuFile->aboutToShow();
+    window.SavePicture->trigger();
+    EXPECT_TRUE(answer.Asked);
+  }
+  QImage saved(QString::fromStdString(dir.File("rep1.bmp")), "bmp");
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), window.LeftForm->Picture);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("rep1.bmp.bmp")));
+  EXPECT_TRUE(messages.Shown.empty());
 }
 
 }  // namespace

@@ -174,7 +174,9 @@ bool TLeftForm::eventFilter(QObject* watched, QEvent* event) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton) {
       setFocus();
-      emit PixelClicked(ScenePixelAt(mouse->position().toPoint()));
+      const QPointF at = mouse->position();  // the pixel the point lies in, not the nearest corner
+      emit PixelClicked(ScenePixelAt(QPoint(static_cast<int>(std::floor(at.x())),
+                                            static_cast<int>(std::floor(at.y())))));
       return true;
     }
   }

@@ -521,11 +521,14 @@ void TMainForm::AnalysisViewsFollow() {
   if (shownGeneration_ == analysisGeneration_) return;
   shownGeneration_ = analysisGeneration_;
   SelectedRegion = -1;
-  LeftForm->Outline.clear();
   InspectorForm->Clear();
   ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
   if (State.Segments.Count() > 0) ShowDocks();
-  if (!LeftForm->Picture.isNull()) LeftForm->ShowPicture();
+  // The views drew over the picture already; only an outline left on screen must go.
+  if (!LeftForm->Outline.empty()) {
+    LeftForm->Outline.clear();
+    if (!LeftForm->Picture.isNull()) LeftForm->ShowPicture();
+  }
 }
 
 void TMainForm::SelectRegion(int32_t region) {

@@ -98,7 +98,7 @@ const TResultTable& TResultsForm::Rows() const {
 void TResultsForm::SelectRegion(int32_t region) {
   selecting_ = true;
   if (region < 0 || region >= model_->rowCount({})) {
-    Table->selectionModel()->clear();
+    Table->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
   } else {
     const QModelIndex index = sorted_->mapFromSource(model_->index(region, 0));
     Table->selectionModel()->setCurrentIndex(

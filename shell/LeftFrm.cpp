@@ -98,12 +98,18 @@ void TLeftForm::Reveal() {
 
 void TLeftForm::FitToPicture() {
   Reveal();
+  // A zoom chosen for a small scene may be far too large for the next one.
+  if (!ZoomFits(Zoom)) {
+    Zoom = {};
+    ApplyCaption();
+  }
   const QSize shown(Zoom.Scaled(Picture.width()), Zoom.Scaled(Picture.height()));
   SetClientSize(shown + QSize(2 * BevelWidth, 2 * BevelWidth));
 }
 
 void TLeftForm::ShowPicture() {
   Reveal();
+  if (!ZoomFits(Zoom)) FitToPicture();
   QImage shown = Scale(Picture, Zoom);
   if (!Outline.empty() && !shown.isNull()) {
     if (shown.constBits() == Picture.constBits()) shown.detach();  // the outline is display only

@@ -986,10 +986,14 @@ TEST_F(MainWindow, ZoomShowsWholePixelsAndSavesAtActualSize) {
   const QRect room = window.Area->viewport()->rect();
   EXPECT_TRUE(room.contains(QRect(QPoint(0, 0), window.LeftForm->size())));
 
-  // A scene larger than the room fits at a whole fraction.
+  // A scene larger than the room fits at a whole fraction; the zoom of the small scene
+  // would have made it too large to show, so it opens at 100 %.
   QImage big(1900, 1300, QImage::Format_RGB32);
   big.fill(Qt::white);
+  ASSERT_EQ(window.LeftForm->Zoom.Num, TZoom::MaxNum);
   OpenScene(Write("big.bmp", big));
+  EXPECT_EQ(window.LeftForm->Zoom, TZoom());
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("big.bmp"));
   Choose(window.View, window.Fit);
   EXPECT_LT(window.LeftForm->Zoom.Percent(), 100);
   EXPECT_EQ(window.LeftForm->Zoom.Num, 1);

@@ -136,7 +136,7 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
   InspectorForm = new TInspectorForm(this);
   ResultsForm = new TResultsForm(this);
   addDockWidget(Qt::RightDockWidgetArea, InspectorForm);
-  addDockWidget(Qt::RightDockWidgetArea, ResultsForm);
+  addDockWidget(Qt::BottomDockWidgetArea, ResultsForm);  // its columns need the width
   InspectorForm->hide();
   ResultsForm->hide();
   View->insertAction(N1, InspectorForm->toggleViewAction());
@@ -515,6 +515,8 @@ void TMainForm::ShowDocks() {
   docksShown_ = true;
   InspectorForm->show();
   ResultsForm->show();
+  resizeDocks({InspectorForm}, {std::max(240, InspectorForm->sizeHint().width())}, Qt::Horizontal);
+  resizeDocks({ResultsForm}, {std::max(160, height() / 4)}, Qt::Vertical);
 }
 
 void TMainForm::AnalysisViewsFollow() {

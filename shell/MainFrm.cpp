@@ -479,9 +479,7 @@ void TMainForm::ExportResultsClick() {
 void TMainForm::AboutClick() {
   messages_->Information(std::string("About ") + ApplicationTitle,
                          std::string(ApplicationTitle) + ", version " + ORMAX_VERSION +
-                             "\nRecognises shapes in pictures: it cuts a scene into regions, "
-                             "describes each by a tree of ellipses and names it after the "
-                             "nearest shape of a base.");
+                             "\nRecognises shapes in pictures by trees of moment-fitted ellipses.");
 }
 
 void TMainForm::OpenStartFiles(const TStartFiles& files) {

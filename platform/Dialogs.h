@@ -3,7 +3,8 @@
 // Qt's dialogs.
 //   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
 //   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only)
-// Filters are written "Description|*.EXT" (several pairs joined by '|').
+// Filters are written "Description|*.EXT" (several pairs joined by '|'). A save dialog
+// asks before it returns the name of a file that exists.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,9 @@ struct TFileRequest {
   std::string Title;
   std::string Filter;
   std::string ProposedName;  // file name offered in the dialog (save dialogs)
+  // Save dialogs: the extension (without '.') a chosen name gets when it does not end
+  // with it, before the dialog asks whether to replace an existing file.
+  std::string DefaultSuffix;
 };
 
 class IFileDialogs {

@@ -32,12 +32,30 @@ std::optional<std::string> TQtFileDialogs::Ask(const TFileRequest& request, bool
   if (!request.ProposedName.empty())
     start = (folder_.isEmpty() ? QString() : folder_ + "/") +
             QString::fromStdString(request.ProposedName);
-  const QString filter = QtFilter(request.Filter);
-  const QString chosen = save ? QFileDialog::getSaveFileName(parent_, title, start, filter)
-                              : QFileDialog::getOpenFileName(parent_, title, start, filter);
-  if (chosen.isEmpty()) return std::nullopt;
-  folder_ = QFileInfo(chosen).absolutePath();
-  return chosen.toStdString();
+  QFileDialog dialog(parent_, title, start, QtFilter(request.Filter));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  const QString suffix = QString::fromStdString(request.DefaultSuffix);
+  // The dialog adds the suffix to a name without any '.' and then asks about an
+  // existing file itself; a name with another extension gets it here, and the same
+  // question.
+  if (save) dialog.setDefaultSuffix(suffix);
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    QString chosen = dialog.selectedFiles().first();
+    if (save && !suffix.isEmpty() && !chosen.endsWith("." + suffix, Qt::CaseInsensitive)) {
+      chosen += "." + suffix;
+      if (QFileInfo::exists(chosen) &&
+          QMessageBox::warning(&dialog, title,
+                               QFileDialog::tr("%1 already exists.\nDo you want to replace it?")
+                                   .arg(QFileInfo(chosen).fileName()),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) != QMessageBox::Yes)
+        continue;
+    }
+    folder_ = QFileInfo(chosen).absolutePath();
+    return chosen.toStdString();
+  }
 }
 
 std::optional<std::string> TQtFileDialogs::OpenPicture(const TFileRequest& request) {

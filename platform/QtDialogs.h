@@ -1,5 +1,6 @@
 // QtDialogs: the file dialogs and message boxes of the desktop program on Qt's own
-// QFileDialog and QMessageBox.
+// QFileDialog and QMessageBox. Save dialogs add the request's default suffix and ask
+// before replacing a file, also when the suffix was added.
 //   TQtFileDialogs, TQtMessageBoxes, QtFilter ("Desc|*.EXT" -> "Desc (*.EXT *.ext)")
 #pragma once
 

@@ -1,15 +1,35 @@
 // LeftFrm: the picture window, a fixed-size child window of the main window. Its
 // bitmap (Picture) is both the loaded scene and the surface every view draws on;
-// Panel, a lowered one-pixel bevel, shows it centred.
-//   FormCreate (square start size), FitToPicture, ShowPicture
+// Panel, a lowered one-pixel bevel, shows it at the zoom, with the selection outline.
+//   FormCreate (square start size), FitToPicture, ShowPicture, SetCaption, Zoom
+// Closing the window only hides it, and ShowPicture brings it back (restored from
+// minimised too). The zoom and the outline are for display only: Picture stays 1:1.
 #pragma once
 
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPoint>
+#include <string>
+#include <vector>
 
 namespace ormax {
+
+// A display scale Num / Den: whole multiples (2, 3, ...) or whole fractions (1/2, 1/3, ...).
+struct TZoom {
+  int Num = 1;
+  int Den = 1;
+  friend bool operator==(const TZoom&, const TZoom&) = default;
+  // The next step up or down; at the ends of the range the zoom stays.
+  TZoom In() const;
+  TZoom Out() const;
+  int Percent() const { return 100 * Num / Den; }
+  // A picture side at this zoom, at least 1 pixel.
+  int Scaled(int side) const;
+  static constexpr int MaxNum = 16;
+  static constexpr int MaxDen = 16;
+};
 
 class TLeftForm : public QMdiSubWindow {
   Q_OBJECT
@@ -19,17 +39,49 @@ class TLeftForm : public QMdiSubWindow {
 
   // Starts square: Floor(0.8 x the smaller side of the main window's client area).
   void FormCreate(QSize mainClient);
-  // The client area becomes the picture plus the bevel on each side.
+  // The client area becomes the picture at the zoom plus the bevel on each side;
+  // a minimised or closed window is restored first.
   void FitToPicture();
-  // Shows the picture as it now is.
+  // Shows the picture as it now is (at the zoom, with the outline), bringing the
+  // window back when it was closed or minimised.
   void ShowPicture();
   void SetClientSize(QSize client);
+  // The caption of the view; the zoom is added when it is not 100 %.
+  void SetCaption(const std::string& caption);
+  // Sets the zoom, refits the window and shows the picture again.
+  void SetZoom(TZoom zoom);
+  // Whether the picture at `zoom` stays within the largest display (32 million pixels).
+  bool ZoomFits(TZoom zoom) const;
+  // The largest zoom at which the window fits into `room` (at most 100 % for a
+  // picture that is larger, and never beyond the steps).
+  TZoom FitZoom(QSize room) const;
+  // The scene pixel under a point of the Image label; (-1, -1) outside the picture.
+  QPoint ScenePixelAt(QPoint labelPoint) const;
 
   static constexpr int BevelWidth = 1;
 
   QFrame* Panel;
   QLabel* Image;
-  QImage Picture;  // Format_RGB32; null until a scene is opened
+  QImage Picture;              // Format_RGB32; null until a scene is opened
+  TZoom Zoom;                  // display only
+  std::vector<QPoint> Outline;  // scene pixels drawn over the picture (the selection)
+
+ signals:
+  // A click on the picture, at a scene pixel.
+  void PixelClicked(QPoint scenePixel);
+  // An arrow key: +1 the next region, -1 the previous one.
+  void StepRequested(int step);
+  // The picture has just been put on screen.
+  void PictureShown();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ApplyCaption();
+  void Reveal();
+  std::string caption_ = " ";
 };
 
 }  // namespace ormax

@@ -1,14 +1,29 @@
 // The desktop program: the application titled "Ormax 4" and its main window, which
 // creates the picture window and the two dialogs; the message loop runs until the
 // main window closes.
+//   ormax [SCENE.bmp] [--base LIST.txt]: the scene opens and the base loads as the
+//   menus would, once the window is shown; wrong arguments print the usage (status 2).
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
 
 #include "shell/MainFrm.h"
+#include "shell/StartFiles.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(ormax::ApplicationTitle);
+  // QApplication has taken its own options (-platform, ...) out of the arguments.
+  std::vector<std::string> arguments;
+  for (const QString& a : QApplication::arguments().mid(1)) arguments.push_back(a.toStdString());
+  const ormax::TStartFiles files = ormax::ParseStartArguments(arguments);
+  if (!files.Error.empty() || files.Help) {
+    if (!files.Error.empty()) std::fprintf(stderr, "ormax: %s\n", files.Error.c_str());
+    std::fputs(ormax::StartUsage().c_str(), files.Help ? stdout : stderr);
+    return files.Help ? 0 : 2;
+  }
   ormax::TMainForm mainForm;
   mainForm.show();
+  QTimer::singleShot(0, &mainForm, [&] { mainForm.OpenStartFiles(files); });
   return QApplication::exec();
 }

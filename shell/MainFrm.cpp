@@ -1,34 +1,87 @@
+// MainFrm: the main window (see MainFrm.h).
+//   construction and actions, Guard and RunCommand, status bar, enabling rules, views,
+//   commands, the selection, drops
+// Long commands show the hourglass and say what they do in the last status panel until
+// the picture is drawn.
 #include "shell/MainFrm.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <optional>
 
 #include "app/FormatGeneral.h"
+#include "codes/Files.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtDialogs.h"
+#include "shell/InspectorFrm.h"
 #include "shell/LeftFrm.h"
 #include "shell/LocaleNumbers.h"
 #include "shell/MethodSettingsFrm.h"
 #include "shell/OptionsFrm.h"
+#include "shell/ResultRows.h"
+#include "shell/ResultsFrm.h"
+
+// The icon (data/ormax.svg) lives in the library's resources: registered once here.
+static void InitResources() {
+  Q_INIT_RESOURCE(ormax);
+}
 
 namespace ormax {
 
 namespace {
 
-// The hourglass while a command works; restored however the command ends.
+// The hourglass and a word on what is being done while a command works; restored
+// however the command ends. Nested ones put back the outer one's words.
 class WaitCursor {
  public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(QLabel* panel, const QString& doing) : panel_(panel), before_(panel->text()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    panel_->setText(doing);
+    panel_->repaint();  // the window does not answer until the command ends
+  }
+  ~WaitCursor() {
+    panel_->setText(before_);
+    QApplication::restoreOverrideCursor();
+  }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  QLabel* panel_;
+  QString before_;
 };
+
+const char* ViewName(TView view) {
+  switch (view) {
+    case TView::Scene:
+      return "scene";
+    case TView::Quadro:
+      return "quadro";
+    case TView::Segmentation:
+      return "segmentation";
+    case TView::Representation:
+      return "representation";
+    case TView::Recognition:
+      return "recognition";
+  }
+  return "view";
+}
+
+bool HasSuffix(const QString& file, const char* suffix) {
+  return QFileInfo(file).suffix().compare(suffix, Qt::CaseInsensitive) == 0;
+}
 
 std::string BareName(const std::string& path) {
   return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
@@ -47,26 +100,49 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
     messages_ = ownMessages_.get();
   }
   setWindowTitle(ApplicationTitle);
+  InitResources();
+  setWindowIcon(QIcon(":/ormax.svg"));
+  setAcceptDrops(true);
   Area = new QMdiArea;
   Area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   Area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(Area);
   CreateActions();
+  // Panels are 150 pixels wide, wider when their text needs it.
   for (QLabel*& panel : StatusPanels) {
     panel = new QLabel;
-    panel->setFixedWidth(150);
+    panel->setMinimumWidth(150);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(panel);
   }
+  ActivityPanel = new QLabel;
+  statusBar()->addWidget(ActivityPanel, 1);
   FormCreate();
 
   // The picture window, then the two dialogs (hidden until asked for).
   LeftForm = new TLeftForm;
+  LeftForm->setWindowIcon(windowIcon());
   Area->addSubWindow(LeftForm);
   LeftForm->FormCreate(ClientSize());
   LeftForm->show();
   OptionsForm = new TOptionsForm(this);
   MethodSettingsForm = new TMethodSettingsForm(this);
+  connect(LeftForm, &TLeftForm::PixelClicked, this,
+          [this](QPoint p) { Guard([&] { SelectAt(p); }); });
+  connect(LeftForm, &TLeftForm::StepRequested, this,
+          [this](int step) { Guard([&] { StepRegion(step); }); });
+
+  // The docks beside the picture, hidden until the first Build Trees.
+  InspectorForm = new TInspectorForm(this);
+  ResultsForm = new TResultsForm(this);
+  addDockWidget(Qt::RightDockWidgetArea, InspectorForm);
+  addDockWidget(Qt::BottomDockWidgetArea, ResultsForm);  // its columns need the width
+  InspectorForm->hide();
+  ResultsForm->hide();
+  View->insertAction(N1, InspectorForm->toggleViewAction());
+  View->insertAction(N1, ResultsForm->toggleViewAction());
+  connect(ResultsForm, &TResultsForm::RegionChosen, this,
+          [this](int32_t region) { Guard([&] { SelectRegion(region); }); });
 }
 
 TMainForm::~TMainForm() = default;
@@ -81,20 +157,36 @@ void TMainForm::FormCreate() {
   IndicateGenParameters();
 }
 
-QAction* TMainForm::AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)()) {
+QAction* TMainForm::AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)(),
+                               const QKeySequence& shortcut) {
   QAction* action = menu->addAction(QString::fromUtf8(caption));
+  action->setShortcut(shortcut);
   connect(action, &QAction::triggered, this,
-          [this, handler] { Guard([&] { (this->*handler)(); }); });
+          [this, handler, action] { RunCommand([&] { (this->*handler)(); }, action); });
   return action;
 }
 
-void TMainForm::CreateActions() {
-  MenuFile = menuBar()->addMenu("File");
-  Open = AddCommand(MenuFile, "Open", &TMainForm::OpenClick);
-  SavePicture = AddCommand(MenuFile, "Save &Picture...", &TMainForm::SavePictureClick);
-  SaveCode = AddCommand(MenuFile, "Save &Code...", &TMainForm::SaveCodeClick);
+void TMainForm::RunCommand(const std::function<void()>& command, QAction* item) {
+  Guard([this] { RefreshEnabling(); });
+  if (item && !item->isEnabled()) return;
+  Guard(command);
+  Guard([this] {
+    RefreshEnabling();
+    AnalysisViewsFollow();
+  });
+}
 
-  View = menuBar()->addMenu("View");
+void TMainForm::CreateActions() {
+  MenuFile = menuBar()->addMenu("&File");
+  Open = AddCommand(MenuFile, "Open", &TMainForm::OpenClick, QKeySequence("Ctrl+O"));
+  SavePicture = AddCommand(MenuFile, "Save &Picture...", &TMainForm::SavePictureClick,
+                           QKeySequence("Ctrl+S"));
+  SaveCode = AddCommand(MenuFile, "Save &Code...", &TMainForm::SaveCodeClick);
+  ExportResults = AddCommand(MenuFile, "&Export Results...", &TMainForm::ExportResultsClick);
+  MenuFile->addSeparator();
+  Exit = AddCommand(MenuFile, "E&xit", &TMainForm::ExitClick, QKeySequence("Ctrl+Q"));
+
+  View = menuBar()->addMenu("&View");
   ViewScene = AddCommand(View, "Scene", &TMainForm::ViewSceneClick);
   ViewQuadro = AddCommand(View, "Quadro", &TMainForm::ViewQuadroClick);
   ViewSegmentation = AddCommand(View, "Segmentation", &TMainForm::ViewSegmentationClick);
@@ -102,21 +194,34 @@ void TMainForm::CreateActions() {
   ViewRecognition = AddCommand(View, "Recognition", &TMainForm::ViewRecognitionClick);
   N1 = View->addSeparator();
   Options = AddCommand(View, "Options...", &TMainForm::OptionsClick);
+  View->addSeparator();
+  ZoomIn = AddCommand(View, "Zoom &In", &TMainForm::ZoomInClick, QKeySequence::ZoomIn);
+  // Ctrl+= too: the same key as "+" without Shift on most keyboards.
+  ZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  ZoomOut = AddCommand(View, "Zoom &Out", &TMainForm::ZoomOutClick, QKeySequence::ZoomOut);
+  ActualSize = AddCommand(View, "&Actual Size", &TMainForm::ActualSizeClick, QKeySequence("Ctrl+0"));
+  Fit = AddCommand(View, "&Fit", &TMainForm::FitClick);
 
-  Recognition = menuBar()->addMenu("Recognition");
+  Recognition = menuBar()->addMenu("&Recognition");
   Settings = AddCommand(Recognition, "Settings...", &TMainForm::SettingsClick);
-  BuildTrees = AddCommand(Recognition, "Build Trees", &TMainForm::BuildTreesClick);
-  Recognize = AddCommand(Recognition, "Recognize", &TMainForm::RecognizeClick);
+  BuildTrees =
+      AddCommand(Recognition, "Build Trees", &TMainForm::BuildTreesClick, QKeySequence("Ctrl+B"));
+  Recognize =
+      AddCommand(Recognition, "Recognize", &TMainForm::RecognizeClick, QKeySequence("Ctrl+R"));
 
-  Base = menuBar()->addMenu("Base");
-  LoadBase = AddCommand(Base, "Load...", &TMainForm::LoadBaseClick);
+  Base = menuBar()->addMenu("&Base");
+  LoadBase = AddCommand(Base, "Load...", &TMainForm::LoadBaseClick, QKeySequence("Ctrl+L"));
+
+  Help = menuBar()->addMenu("&Help");
+  About = AddCommand(Help, "&About", &TMainForm::AboutClick);
 
   connect(MenuFile, &QMenu::aboutToShow, this, [this] { Guard([this] { MenuFileClick(); }); });
   connect(View, &QMenu::aboutToShow, this, [this] { Guard([this] { ViewClick(); }); });
   connect(Recognition, &QMenu::aboutToShow, this,
           [this] { Guard([this] { RecognitionClick(); }); });
 
-  for (QAction* a : {SavePicture, SaveCode, ViewSegmentation, ViewRepresentation, ViewRecognition})
+  for (QAction* a : {SavePicture, SaveCode, ViewSegmentation, ViewRepresentation, ViewRecognition,
+                     ExportResults, ZoomIn, ZoomOut, ActualSize, Fit})
     a->setEnabled(false);
 }
 
@@ -158,6 +263,7 @@ void TMainForm::IndicateGenParameters() {
 void TMainForm::MenuFileClick() {
   SavePicture->setEnabled(!LeftForm->Picture.isNull());
   SaveCode->setEnabled(State.SceneCodes.Count() == 1);
+  ExportResults->setEnabled(!State.NearestIndices.empty());
 }
 
 void TMainForm::ViewClick() {
@@ -168,6 +274,12 @@ void TMainForm::ViewClick() {
   ViewRepresentation->setEnabled(State.Trees.Count() > 0);
   ViewRecognition->setEnabled(!State.NearestIndices.empty());
   Options->setEnabled(scene);
+  const bool picture = !LeftForm->Picture.isNull();
+  ZoomIn->setEnabled(picture && LeftForm->Zoom.In() != LeftForm->Zoom &&
+                     LeftForm->ZoomFits(LeftForm->Zoom.In()));
+  ZoomOut->setEnabled(picture && LeftForm->Zoom.Out() != LeftForm->Zoom);
+  ActualSize->setEnabled(picture);
+  Fit->setEnabled(picture);
 }
 
 void TMainForm::RecognitionClick() {
@@ -177,11 +289,18 @@ void TMainForm::RecognitionClick() {
   Recognize->setEnabled(scene && State.CodeBase.Count() > 0);
 }
 
+void TMainForm::RefreshEnabling() {
+  MenuFileClick();
+  ViewClick();
+  RecognitionClick();
+}
+
 // ---- views ----
 
 void TMainForm::DrawAndShow(TView view) {
-  LeftForm->setWindowTitle(QString::fromStdString(ViewCaption(view, State.SceneFileName)));
+  LeftForm->SetCaption(ViewCaption(view, State.SceneFileName));
   if (LeftForm->Picture.isNull()) return;
+  WaitCursor wait(ActivityPanel, QString("Drawing the ") + ViewName(view) + "...");
   {
     TQtCanvas canvas(LeftForm->Picture);
     DrawView(view, State, canvas, DecimalSeparator());
@@ -203,10 +322,9 @@ void TMainForm::ShowScene() {
 }
 
 void TMainForm::ShowQuadro(const TTree& tree, int32_t level) {
-  if (level == 0)
-    LeftForm->setWindowTitle(
-        QString::fromStdString(ViewCaption(TView::Quadro, State.SceneFileName)));
+  if (level == 0) LeftForm->SetCaption(ViewCaption(TView::Quadro, State.SceneFileName));
   if (LeftForm->Picture.isNull()) return;
+  WaitCursor wait(ActivityPanel, "Drawing the quadro...");
   {
     TQtCanvas canvas(LeftForm->Picture);
     DrawQuadro(tree, canvas, level);
@@ -236,11 +354,18 @@ std::string TMainForm::TargetName(const std::string& chosen, const std::string& 
 
 void TMainForm::OpenClick() {
   const auto chosen =
-      fileDialogs_->OpenPicture({"Open Scene", "Bitmap Files (*.bmp)|*.bmp|All Files|*", ""});
+      fileDialogs_->OpenPicture({"Open Scene", "Bitmap Files (*.bmp)|*.bmp|All Files|*", "", ""});
   if (!chosen) return;
+  OpenSceneFile(*chosen);
+}
+
+void TMainForm::OpenSceneFile(const std::string& path) {
+  const std::optional<std::string> chosen = path;  // the body is the menu command's
+  ++analysisGeneration_;
   State.ResetAnalysis();
   QImage loaded;
   try {
+    WaitCursor wait(ActivityPanel, "Opening the scene...");
     loaded = LoadScenePicture(QString::fromStdString(*chosen), true);
   } catch (const EPictureTooLarge& e) {
     // A picture beyond the limits says which limit in the message itself.
@@ -264,7 +389,8 @@ void TMainForm::OpenClick() {
 }
 
 void TMainForm::SavePictureClick() {
-  const auto chosen = fileDialogs_->SavePicture({"Save Picture", "Bitmap Files (*.bmp)|*.BMP", ""});
+  const auto chosen =
+      fileDialogs_->SavePicture({"Save Picture", "Bitmap Files (*.bmp)|*.BMP", "", "bmp"});
   if (!chosen) return;
   ormax::SavePicture(LeftForm->Picture, QString::fromStdString(TargetName(*chosen, ".bmp")));
 }
@@ -276,7 +402,7 @@ void TMainForm::SaveCodeClick() {
   std::string upper = ext;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   const auto chosen =
-      fileDialogs_->Save({"Save Code", "Code Files (*" + ext + ") |*" + upper, proposed});
+      fileDialogs_->Save({"Save Code", "Code Files (*" + ext + ") |*" + upper, proposed, ext.substr(1)});
   if (!chosen) return;
   State.SceneCodes.GetCode(0).SaveToFile(TargetName(*chosen, ext));
 }
@@ -290,33 +416,38 @@ void TMainForm::SettingsClick() {
 }
 
 void TMainForm::BuildTreesClick() {
-  {
-    WaitCursor wait;
-    BuildSceneCodes();
-  }
+  ++analysisGeneration_;
+  WaitCursor wait(ActivityPanel, "Building trees...");
+  BuildSceneCodes();
   State.MaxViewLevel = State.MaxTreeLevel;
   ShowRepresentation();
 }
 
 void TMainForm::RecognizeClick() {
-  {
-    WaitCursor wait;
-    if (State.SceneCodes.Count() == 0) BuildSceneCodes();
-    BuildSceneNearestIndices();
-  }
+  ++analysisGeneration_;
+  WaitCursor wait(ActivityPanel, "Recognizing...");
+  if (State.SceneCodes.Count() == 0) BuildSceneCodes();
+  BuildSceneNearestIndices();
   State.MaxViewLevel = State.MaxTreeLevel;
   ShowRecognition();
 }
 
 void TMainForm::LoadBaseClick() {
-  const auto chosen = fileDialogs_->Open({"Load Base", "Base Lists (*.txt)|*.txt|All Files|*", ""});
+  const auto chosen = fileDialogs_->Open({"Load Base", "Base Lists (*.txt)|*.txt|All Files|*", "", ""});
   if (!chosen) return;
+  LoadBaseFile(*chosen);
+}
+
+void TMainForm::LoadBaseFile(const std::string& path) {
+  const std::optional<std::string> chosen = path;  // the body is the menu command's
+  ++analysisGeneration_;
   State.ResetAnalysis();
   State.CodeBase.Clear();
   State.BaseFileName = *chosen;
   int32_t n = 0;
   std::string why = State.BaseFileName + ": the list names no code file";
   try {
+    WaitCursor wait(ActivityPanel, "Loading the base...");
     n = State.CodeBase.LoadBaseList(State.BaseFileName);
   } catch (const std::exception& e) {
     State.CodeBase.Clear();
@@ -333,6 +464,147 @@ void TMainForm::LoadBaseClick() {
     StatusPanels[2]->setText("Base is Empty");
     messages_->ErrorWithDetails("Error", "Error in loading base or base is empty", why);
   }
+}
+
+void TMainForm::ExportResultsClick() {
+  std::string proposed = BareName(State.SceneFileName);
+  proposed = proposed.substr(0, proposed.find('.')) + ".csv";
+  const auto chosen =
+      fileDialogs_->Save({"Export Results", "CSV Files (*.csv)|*.csv", proposed, "csv"});
+  if (!chosen) return;
+  const std::string csv = ResultsCsv(RecognitionRows(State));
+  WriteFileAtomically(TargetName(*chosen, ".csv"), TByteArray(csv.begin(), csv.end()));
+}
+
+void TMainForm::AboutClick() {
+  messages_->Information(std::string("About ") + ApplicationTitle,
+                         std::string(ApplicationTitle) + ", version " + ORMAX_VERSION +
+                             "\nRecognises shapes in pictures by trees of moment-fitted ellipses.");
+}
+
+void TMainForm::OpenStartFiles(const TStartFiles& files) {
+  if (files.Scene) RunCommand([&] { OpenSceneFile(*files.Scene); });
+  if (files.Base) RunCommand([&] { LoadBaseFile(*files.Base); });
+}
+
+// ---- zoom (display only) ----
+
+void TMainForm::ZoomInClick() {
+  const TZoom next = LeftForm->Zoom.In();
+  if (LeftForm->ZoomFits(next)) LeftForm->SetZoom(next);
+}
+
+void TMainForm::ZoomOutClick() {
+  LeftForm->SetZoom(LeftForm->Zoom.Out());
+}
+
+void TMainForm::ActualSizeClick() {
+  LeftForm->SetZoom({});
+}
+
+void TMainForm::FitClick() {
+  LeftForm->SetZoom(LeftForm->FitZoom(Area->viewport()->size()));
+}
+
+// ---- the selection and the docks ----
+
+void TMainForm::ShowDocks() {
+  if (docksShown_) return;
+  docksShown_ = true;
+  InspectorForm->show();
+  ResultsForm->show();
+  resizeDocks({InspectorForm}, {std::max(240, InspectorForm->sizeHint().width())}, Qt::Horizontal);
+  resizeDocks({ResultsForm}, {std::max(160, height() / 4)}, Qt::Vertical);
+}
+
+void TMainForm::AnalysisViewsFollow() {
+  if (shownGeneration_ == analysisGeneration_) return;
+  shownGeneration_ = analysisGeneration_;
+  SelectedRegion = -1;
+  InspectorForm->Clear();
+  ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
+  if (State.Segments.Count() > 0) ShowDocks();
+  // The views drew over the picture already; only an outline left on screen must go.
+  if (!LeftForm->Outline.empty()) {
+    LeftForm->Outline.clear();
+    if (!LeftForm->Picture.isNull()) LeftForm->ShowPicture();
+  }
+}
+
+void TMainForm::SelectRegion(int32_t region) {
+  if (region < 0 || region >= State.Segments.Count() || region >= State.SceneCodes.Count())
+    region = -1;
+  SelectedRegion = region;
+  LeftForm->Outline.clear();
+  if (region < 0) {
+    InspectorForm->Clear();
+  } else {
+    // The ring of pixels around the region, within the picture.
+    const TPattern& p = State.Segments.Items(region);
+    const int w = LeftForm->Picture.width(), h = LeftForm->Picture.height();
+    auto inside = [&](int x, int y) { return p.InBounds(x, y) && p.IsInside(x, y); };
+    for (int y = std::max(0, p.Top - 1); y <= std::min(h - 1, p.Bottom + 1); ++y)
+      for (int x = std::max(0, p.Left - 1); x <= std::min(w - 1, p.Right + 1); ++x) {
+        if (inside(x, y)) continue;
+        bool touches = false;
+        for (int dy = -1; dy <= 1 && !touches; ++dy)
+          for (int dx = -1; dx <= 1 && !touches; ++dx) touches = inside(x + dx, y + dy);
+        if (touches) LeftForm->Outline.emplace_back(x, y);
+      }
+    InspectorForm->ShowRegion(InspectorFigures(State, region), DecimalSeparator());
+    ShowDocks();
+    InspectorForm->show();
+  }
+  ResultsForm->SelectRegion(region);
+  if (!LeftForm->Picture.isNull()) LeftForm->ShowPicture();
+}
+
+void TMainForm::SelectAt(QPoint pixel) {
+  if (State.SceneCodes.Count() == 0) return;
+  for (int32_t i = 0; i < State.Segments.Count(); ++i) {
+    const TPattern& p = State.Segments.Items(i);
+    if (p.InBounds(pixel.x(), pixel.y()) && p.IsInside(pixel.x(), pixel.y())) {
+      SelectRegion(i);
+      return;
+    }
+  }
+  SelectRegion(-1);
+}
+
+void TMainForm::StepRegion(int step) {
+  const int32_t n = std::min(State.Segments.Count(), State.SceneCodes.Count());
+  if (n == 0) return;
+  if (SelectedRegion < 0)
+    SelectRegion(step > 0 ? 0 : n - 1);
+  else
+    SelectRegion(((SelectedRegion + step) % n + n) % n);
+}
+
+// ---- drops: a BMP opens, a base list (.txt) loads ----
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile() &&
+        (HasSuffix(url.toLocalFile(), "bmp") || HasSuffix(url.toLocalFile(), "txt"))) {
+      event->acceptProposedAction();
+      return;
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  bool taken = false;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    const std::string file = url.toLocalFile().toStdString();
+    if (HasSuffix(url.toLocalFile(), "bmp")) {
+      RunCommand([&] { OpenSceneFile(file); });
+      taken = true;
+    } else if (HasSuffix(url.toLocalFile(), "txt")) {
+      RunCommand([&] { LoadBaseFile(file); });
+      taken = true;
+    }
+  }
+  if (taken) event->acceptProposedAction();
 }
 
 }  // namespace ormax

@@ -1,9 +1,12 @@
 // MainFrm: the main window "Ormax 4": menus, status bar, the picture window, the
-// application state, and one handler per command (Open, Save Picture, Save Code, the
-// five views, Options, Settings, Build Trees, Recognize, Load Base).
+// Region and Results docks, the application state, and one handler per command (Open,
+// Save Picture, Save Code, Export Results, Exit, the five views, Options, the zoom,
+// Settings, Build Trees, Recognize, Load Base, About); files from the command line or
+// dropped on the window open as the menus would (OpenSceneFile, LoadBaseFile).
 // Every command runs inside Guard: an error that no handler catches is shown in a
-// message box titled "Ormax 4" and the program goes on. File dialogs and message
-// boxes go through the platform interfaces, so tests can answer them.
+// message box titled "Ormax 4" and the program goes on; the enabling rules run again
+// after each command, so shortcuts follow them. File dialogs and message boxes go
+// through the platform interfaces, so tests can answer them.
 #pragma once
 
 #include <QAction>
@@ -17,12 +20,15 @@
 #include "app/AppState.h"
 #include "app/Views.h"
 #include "platform/Dialogs.h"
+#include "shell/StartFiles.h"
 
 namespace ormax {
 
 class TLeftForm;
 class TOptionsForm;
 class TMethodSettingsForm;
+class TInspectorForm;
+class TResultsForm;
 
 inline constexpr const char* ApplicationTitle = "Ormax 4";
 
@@ -48,10 +54,29 @@ class TMainForm : public QMainWindow {
   void BuildTreesClick();
   void RecognizeClick();
   void LoadBaseClick();
+  void ExportResultsClick();
+  void ExitClick() { close(); }
+  void AboutClick();
+  void ZoomInClick();
+  void ZoomOutClick();
+  void ActualSizeClick();
+  void FitClick();
+  // Open and Load Base without their dialogs: file arguments and drops.
+  void OpenSceneFile(const std::string& path);
+  void LoadBaseFile(const std::string& path);
+  // The scene, then the base, each as its command (errors shown as they are there).
+  void OpenStartFiles(const TStartFiles& files);
+  // The selection: a region of the last Build Trees (-1: none). Selecting outlines it
+  // on the picture (display only), shows its figures and selects its row.
+  void SelectRegion(int32_t region);
+  void SelectAt(QPoint scenePixel);  // the region under a pixel; white clears
+  void StepRegion(int step);         // the next (+1) or previous (-1) region, round
   // Menu drop-downs: the enabling rules.
   void MenuFileClick();
   void ViewClick();
   void RecognitionClick();
+  // All the rules at once (after every command).
+  void RefreshEnabling();
 
   // Operations used by the dialogs and the views.
   void BuildSceneCodes() { State.BuildSceneCodes(); }
@@ -78,15 +103,21 @@ class TMainForm : public QMainWindow {
   TLeftForm* LeftForm = nullptr;
   TOptionsForm* OptionsForm = nullptr;
   TMethodSettingsForm* MethodSettingsForm = nullptr;
+  TInspectorForm* InspectorForm = nullptr;
+  TResultsForm* ResultsForm = nullptr;
   QMdiArea* Area = nullptr;
+  int32_t SelectedRegion = -1;
 
   QMenu* MenuFile = nullptr;
   QMenu* View = nullptr;
   QMenu* Recognition = nullptr;
   QMenu* Base = nullptr;
+  QMenu* Help = nullptr;
   QAction* Open = nullptr;
   QAction* SavePicture = nullptr;
   QAction* SaveCode = nullptr;
+  QAction* ExportResults = nullptr;
+  QAction* Exit = nullptr;
   QAction* ViewScene = nullptr;
   QAction* ViewQuadro = nullptr;
   QAction* ViewSegmentation = nullptr;
@@ -94,16 +125,32 @@ class TMainForm : public QMainWindow {
   QAction* ViewRecognition = nullptr;
   QAction* N1 = nullptr;
   QAction* Options = nullptr;
+  QAction* ZoomIn = nullptr;
+  QAction* ZoomOut = nullptr;
+  QAction* ActualSize = nullptr;
+  QAction* Fit = nullptr;
   QAction* Settings = nullptr;
   QAction* BuildTrees = nullptr;
   QAction* Recognize = nullptr;
   QAction* LoadBase = nullptr;
+  QAction* About = nullptr;
   QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
+  QLabel* ActivityPanel = nullptr;  // what a long command is doing; empty otherwise
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  // A command as the menus run it: the rules first (a shortcut of a disabled item does
+  // nothing), Guard, the rules again, and the docks renewed when the analysis changed.
+  void RunCommand(const std::function<void()>& command, QAction* item = nullptr);
+  void AnalysisViewsFollow();
+  void ShowDocks();
   void FormCreate();
   void CreateActions();
-  QAction* AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)());
+  QAction* AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)(),
+                      const QKeySequence& shortcut = {});
   void DrawAndShow(TView view);
   // The folder and bare name of a chosen path, with `extension` added unless the name
   // already ends with it (in any letter case).
@@ -113,6 +160,10 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<IMessageBoxes> ownMessages_;
   IFileDialogs* fileDialogs_;
   IMessageBoxes* messages_;
+  // Bumped by every command that renews or drops the analysis; the docks follow.
+  uint64_t analysisGeneration_ = 0;
+  uint64_t shownGeneration_ = 0;
+  bool docksShown_ = false;
 };
 
 }  // namespace ormax

@@ -6,20 +6,40 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTableView>
+#include <QUrl>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <cctype>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 
+#include "analysis/Nearest.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
+#include "shell/InspectorFrm.h"
 #include "shell/LeftFrm.h"
 #include "shell/MethodSettingsFrm.h"
 #include "shell/OptionsFrm.h"
+#include "shell/ResultRows.h"
+#include "shell/ResultsFrm.h"
+#include "shell/StartFiles.h"
 #include "tests/QtRasters.h"
 #include "tests/TempDir.h"
 
@@ -612,6 +632,539 @@ TEST_F(MainWindow, ALargeSceneCanBeScrolledThrough) {
   EXPECT_EQ(window.LeftForm->Panel->size(), QSize(2002, 1502));
   EXPECT_GT(window.Area->horizontalScrollBar()->maximum(), 0);
   EXPECT_GT(window.Area->verticalScrollBar()->maximum(), 0);
+}
+
+}  // namespace
+}  // namespace ormax
+
+// ---- faults a new user met: the picture window, the save dialogs, the status bar ----
+namespace ormax {
+namespace {
+
+// A scene with a one-pixel blue border and a green pixel inside: every pixel of it
+// must be on screen.
+QImage BorderedScene(int w, int h) {
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(qRgb(255, 255, 255));
+  for (int x = 0; x < w; ++x) img.setPixel(x, 0, qRgb(0, 0, 255)), img.setPixel(x, h - 1, qRgb(0, 0, 255));
+  for (int y = 0; y < h; ++y) img.setPixel(0, y, qRgb(0, 0, 255)), img.setPixel(w - 1, y, qRgb(0, 0, 255));
+  img.setPixel(w / 2, h / 2, qRgb(0, 255, 0));
+  return img;
+}
+
+// Where `part` appears pixel for pixel inside `whole`; (-1, -1) when nowhere.
+QPoint Find(const QImage& whole, const QImage& part) {
+  const QImage a = whole.convertToFormat(QImage::Format_RGB32);
+  const QImage b = part.convertToFormat(QImage::Format_RGB32);
+  for (int oy = 0; oy + b.height() <= a.height(); ++oy)
+    for (int ox = 0; ox + b.width() <= a.width(); ++ox) {
+      bool same = true;
+      for (int y = 0; y < b.height() && same; ++y)
+        for (int x = 0; x < b.width() && same; ++x)
+          same = a.pixel(ox + x, oy + y) == b.pixel(x, y);
+      if (same) return {ox, oy};
+    }
+  return {-1, -1};
+}
+
+TEST_F(MainWindow, AClosedPictureWindowComesBackWithTheNextView) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  window.LeftForm->close();
+  QApplication::processEvents();
+  ASSERT_FALSE(window.LeftForm->isVisible());
+  Choose(window.View, window.ViewScene);
+  EXPECT_TRUE(window.LeftForm->isVisible());
+
+  window.LeftForm->close();
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_TRUE(window.LeftForm->isVisible());
+
+  window.LeftForm->close();
+  OpenScene(Write("one.bmp", Picture(kOneShape)));
+  EXPECT_TRUE(window.LeftForm->isVisible());
+  QApplication::processEvents();
+  EXPECT_NE(Find(window.LeftForm->grab().toImage(), window.LeftForm->Picture), QPoint(-1, -1));
+}
+
+TEST_F(MainWindow, OpeningWhileMinimisedRestoresThePictureWindow) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  window.LeftForm->showMinimized();
+  QApplication::processEvents();
+  ASSERT_TRUE(window.LeftForm->isMinimized());
+  const QImage next = BorderedScene(30, 20);
+  OpenScene(Write("next.bmp", next));
+  QApplication::processEvents();
+  EXPECT_FALSE(window.LeftForm->isMinimized());
+  EXPECT_TRUE(window.LeftForm->isVisible());
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(32, 22));
+  EXPECT_NE(Find(window.LeftForm->grab().toImage(), next), QPoint(-1, -1));
+
+  // A view brings it back too.
+  window.LeftForm->showMinimized();
+  QApplication::processEvents();
+  Choose(window.View, window.ViewScene);
+  EXPECT_FALSE(window.LeftForm->isMinimized());
+}
+
+TEST_F(MainWindow, EveryPixelOfTheSceneIsOnScreen) {
+  for (const QSize size : {QSize(12, 8), QSize(480, 320)}) {
+    const QImage scene = BorderedScene(size.width(), size.height());
+    OpenScene(Write("bordered.bmp", scene));
+    QApplication::processEvents();
+    const QImage shown = window.LeftForm->grab().toImage();
+    const QPoint at = Find(shown, scene);
+    ASSERT_NE(at, QPoint(-1, -1)) << size.width() << " x " << size.height();
+    // The window fits the bitmap exactly: the bevel is right around it.
+    const QPoint panel = window.LeftForm->Panel->mapTo(window.LeftForm, QPoint(0, 0));
+    EXPECT_EQ(at, panel + QPoint(TLeftForm::BevelWidth, TLeftForm::BevelWidth));
+  }
+}
+
+TEST_F(MainWindow, StatusPanelsAreWideEnoughForTheirText) {
+  window.State.AdmissibleError = 1.0 / 3;
+  window.IndicateGenParameters();
+  window.StatusPanels[2]->setText("123456 trees in Base");
+  QApplication::processEvents();
+  EXPECT_EQ(Panel(0), "Admissible error: 0.3333;");
+  for (QLabel* p : window.StatusPanels) {
+    EXPECT_GE(p->width(), 150);
+    EXPECT_GE(p->width(), p->sizeHint().width()) << p->text().toStdString();
+  }
+}
+
+// The real file dialog, answered as a person would: a name is typed, and a question
+// about replacing a file is answered with No or Yes.
+class TypedSave {
+ public:
+  TypedSave(const std::string& typed, bool replace) : typed_(typed), replace_(replace) {
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Step(); });
+    timer_.start();
+  }
+  bool Asked = false;
+  std::string Question;
+
+ private:
+  void Step() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      Asked = true;
+      Question = box->text().toStdString();
+      box->button(replace_ ? QMessageBox::Yes : QMessageBox::No)->click();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      if (!typed) {
+        typed = true;
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed_));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      } else {
+        dialog->reject();  // after No the dialog stays: give up
+      }
+    }
+  }
+  bool typed = false;
+  std::string typed_;
+  bool replace_;
+  QTimer timer_;
+};
+
+TEST(SaveDialogs, ATypedNameWithoutTheExtensionAsksBeforeReplacing) {
+  TempDir dir;
+  FakeMessages messages;
+  TMainForm window(nullptr, &messages);  // Qt's own file dialogs
+  window.show();
+  window.LeftForm->Picture = Picture(kTwoShapes);
+  const TByteArray old = {'o', 'l', 'd'};
+  testing::WriteBytes(dir.File("rep1.bmp"), old);
+  testing::WriteBytes(dir.File("rep1.v2.bmp"), old);
+  for (const char* typed : {"rep1", "rep1.v2"}) {
+    TypedSave answer(dir.File(typed), false);
+    emit window.MenuFile->aboutToShow();
+    window.SavePicture->trigger();
+    EXPECT_TRUE(answer.Asked) << typed;
+    EXPECT_NE(answer.Question.find(std::string(typed) + ".bmp already exists"), std::string::npos)
+        << answer.Question;
+    EXPECT_EQ(testing::ReadBytes(dir.File(std::string(typed) + ".bmp")), old) << typed;
+  }
+  {
+    TypedSave answer(dir.File("rep1"), true);
+    emit window.MenuFile->aboutToShow();
+    window.SavePicture->trigger();
+    EXPECT_TRUE(answer.Asked);
+  }
+  QImage saved(QString::fromStdString(dir.File("rep1.bmp")), "bmp");
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), window.LeftForm->Picture);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("rep1.bmp.bmp")));
+  EXPECT_TRUE(messages.Shown.empty());
+}
+
+}  // namespace
+}  // namespace ormax
+
+// ---- what a desktop program is expected to have ----
+namespace ormax {
+namespace {
+
+// A click on the picture at a scene pixel, where the picture window shows it.
+void ClickScenePixel(TMainForm& window, int x, int y) {
+  const TZoom z = window.LeftForm->Zoom;
+  const QPointF at(x * z.Num / z.Den + 0.5, y * z.Num / z.Den + 0.5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, window.LeftForm->Image->mapToGlobal(at),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.LeftForm->Image, &press);
+}
+
+void PressKey(QWidget* widget, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &press);
+}
+
+TEST_F(MainWindow, MenusHaveAccessKeysAndShortcutsFollowTheRules) {
+  EXPECT_EQ(window.MenuFile->title().toStdString(), "&File");
+  EXPECT_EQ(window.View->title().toStdString(), "&View");
+  EXPECT_EQ(window.Recognition->title().toStdString(), "&Recognition");
+  EXPECT_EQ(window.Base->title().toStdString(), "&Base");
+  EXPECT_EQ(window.Help->title().toStdString(), "&Help");
+  const std::vector<std::pair<QAction*, QKeySequence>> keys = {
+      {window.Open, QKeySequence("Ctrl+O")},      {window.SavePicture, QKeySequence("Ctrl+S")},
+      {window.LoadBase, QKeySequence("Ctrl+L")},  {window.BuildTrees, QKeySequence("Ctrl+B")},
+      {window.Recognize, QKeySequence("Ctrl+R")}, {window.Exit, QKeySequence("Ctrl+Q")},
+      {window.ZoomIn, QKeySequence::ZoomIn},      {window.ZoomOut, QKeySequence::ZoomOut},
+      {window.ActualSize, QKeySequence("Ctrl+0")}};
+  for (const auto& [action, key] : keys)
+    EXPECT_EQ(action->shortcut(), key) << action->text().toStdString();
+
+  // A shortcut needs no drop-down: Build Trees and Recognize without a scene do
+  // nothing, and after Open the picture can be saved at once.
+  window.BuildTrees->trigger();
+  window.Recognize->trigger();
+  EXPECT_TRUE(messages.Shown.empty());
+  EXPECT_EQ(window.State.SceneImage, nullptr);
+  dialogs.Answers = {Write("two.bmp", Picture(kTwoShapes))};
+  window.Open->trigger();
+  EXPECT_TRUE(window.SavePicture->isEnabled());
+  window.BuildTrees->trigger();
+  EXPECT_EQ(window.State.Segments.Count(), 2);
+  EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(MainWindow, AboutTellsTheVersionAndExitCloses) {
+  window.About->trigger();
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_FALSE(messages.Shown[0].IsError);
+  EXPECT_EQ(messages.Shown[0].Caption, "About Ormax 4");
+  const std::string& text = messages.Shown[0].Text;
+  EXPECT_EQ(text.rfind("Ormax 4, version ", 0), 0u) << text;
+  EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(text[17]))) << text;
+  EXPECT_NE(text.find("shapes in pictures"), std::string::npos) << text;
+  ASSERT_TRUE(window.isVisible());
+  window.Exit->trigger();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindow, BothWindowsCarryTheProgramsIcon) {
+  for (QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(window.LeftForm)}) {
+    const QImage icon = w->windowIcon().pixmap(64, 64).toImage();
+    ASSERT_FALSE(icon.isNull()) << "the SVG icon engine (libqt6svg6) is missing";
+    EXPECT_EQ(icon.pixel(32, 6), qRgb(0x1f, 0x5f, 0xa8));  // data/ormax.svg's background
+  }
+}
+
+TEST(StartFiles, ASceneAndABaseOrAUsageError) {
+  const TStartFiles none = ParseStartArguments({});
+  EXPECT_FALSE(none.Scene);
+  EXPECT_FALSE(none.Base);
+  EXPECT_TRUE(none.Error.empty());
+  const TStartFiles both = ParseStartArguments({"a.bmp", "--base", "b.txt"});
+  EXPECT_EQ(both.Scene, "a.bmp");
+  EXPECT_EQ(both.Base, "b.txt");
+  EXPECT_EQ(ParseStartArguments({"--base=b.txt"}).Base, "b.txt");
+  EXPECT_FALSE(ParseStartArguments({"--base=b.txt"}).Scene);
+  EXPECT_TRUE(ParseStartArguments({"--help"}).Help);
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"a.bmp", "b.bmp"}, {"--base"}, {"--base="}, {"-x"}}) {
+    const TStartFiles f = ParseStartArguments(bad);
+    EXPECT_FALSE(f.Error.empty()) << bad[0];
+    EXPECT_FALSE(f.Scene);
+    EXPECT_FALSE(f.Base);
+  }
+}
+
+TEST_F(MainWindow, StartFilesAndDropsOpenAsTheMenusWould) {
+  const std::string base = MakeBase({{"bar", Picture({"........", ".######.", "........"})}}, 1);
+  const std::string scene = Write("two.bmp", Picture(kTwoShapes));
+  window.OpenStartFiles({scene, base, false, ""});
+  EXPECT_EQ(window.State.SceneFileName, scene);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + scene);
+  EXPECT_EQ(window.State.CodeBase.Count(), 1);
+  EXPECT_EQ(window.State.MaxTreeLevel, 1);
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown[0].Text, "1 trees loaded");
+  EXPECT_TRUE(Enabled(window.Recognition, window.Recognize));
+  window.OpenStartFiles({dir.File("missing.bmp"), std::nullopt, false, ""});
+  EXPECT_EQ(messages.Shown.back().Text, "Error in loading file");
+
+  // Drops: a BMP opens, a base list loads, anything else is refused.
+  auto drop = [&](const std::string& file) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &dropped);
+    return true;
+  };
+  const std::string other = Write("other.bmp", Picture(kOneShape));
+  ASSERT_TRUE(drop(other));
+  EXPECT_EQ(window.State.SceneFileName, other);
+  EXPECT_EQ(window.LeftForm->Picture, Picture(kOneShape));
+  window.State.CodeBase.Clear();
+  ASSERT_TRUE(drop(base));
+  EXPECT_EQ(window.State.CodeBase.Count(), 1);
+  EXPECT_FALSE(drop(dir.File("bar.c")));
+}
+
+TEST(Zoom, WholeStepsBothWays) {
+  TZoom z;
+  EXPECT_EQ(z.In(), (TZoom{2, 1}));
+  EXPECT_EQ(z.Out(), (TZoom{1, 2}));
+  EXPECT_EQ(z.Out().In(), z);
+  EXPECT_EQ((TZoom{1, 3}).Percent(), 33);
+  EXPECT_EQ((TZoom{TZoom::MaxNum, 1}).In(), (TZoom{TZoom::MaxNum, 1}));
+  EXPECT_EQ((TZoom{1, TZoom::MaxDen}).Out(), (TZoom{1, TZoom::MaxDen}));
+  EXPECT_EQ((TZoom{1, 3}).Scaled(10), 3);
+  EXPECT_EQ((TZoom{1, 16}).Scaled(3), 1);  // never less than a pixel
+}
+
+TEST_F(MainWindow, ZoomShowsWholePixelsAndSavesAtActualSize) {
+  QImage scene(3, 2, QImage::Format_RGB32);
+  const QRgb colours[6] = {qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(0, 0, 255),
+                           qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 255, 255)};
+  for (int i = 0; i < 6; ++i) scene.setPixel(i % 3, i / 3, colours[i]);
+  const std::string path = Write("tiny.bmp", scene);
+  OpenScene(path);
+  for (int k = 0; k < 3; ++k) Choose(window.View, window.ZoomIn);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + path + " (400 %)");
+  QApplication::processEvents();
+  const QImage shown = window.LeftForm->grab().toImage();
+  const QPoint at = window.LeftForm->Image->mapTo(window.LeftForm, QPoint(0, 0));
+  ASSERT_EQ(window.LeftForm->Image->size(), QSize(12, 8));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 12; ++x)
+      ASSERT_EQ(shown.pixel(at.x() + x, at.y() + y), colours[y / 4 * 3 + x / 4]) << x << ", " << y;
+
+  dialogs.Answers = {dir.File("saved.bmp")};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
+                .convertToFormat(QImage::Format_RGB32),
+            window.LeftForm->Picture);
+  EXPECT_EQ(window.LeftForm->Picture.size(), QSize(3, 2));
+
+  // Regions are found under the click at any zoom; the caption follows every view.
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(),
+            "Representation of " + path + " (400 %)");
+  ClickScenePixel(window, 2, 1);  // white
+  EXPECT_EQ(window.SelectedRegion, -1);
+  ClickScenePixel(window, 1, 1);
+  EXPECT_EQ(window.SelectedRegion, 0);
+  Choose(window.View, window.ZoomOut);
+  EXPECT_EQ(window.LeftForm->Image->size(), QSize(9, 6));
+  Choose(window.View, window.ActualSize);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Representation of " + path);
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(5, 4));
+  Choose(window.View, window.Fit);
+  EXPECT_GT(window.LeftForm->Zoom.Percent(), 400);
+  const QRect room = window.Area->viewport()->rect();
+  EXPECT_TRUE(room.contains(QRect(QPoint(0, 0), window.LeftForm->size())));
+
+  // A scene larger than the room fits at a whole fraction; the zoom of the small scene
+  // would have made it too large to show, so it opens at 100 %.
+  QImage big(1900, 1300, QImage::Format_RGB32);
+  big.fill(Qt::white);
+  ASSERT_EQ(window.LeftForm->Zoom.Num, TZoom::MaxNum);
+  OpenScene(Write("big.bmp", big));
+  EXPECT_EQ(window.LeftForm->Zoom, TZoom());
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("big.bmp"));
+  Choose(window.View, window.Fit);
+  EXPECT_LT(window.LeftForm->Zoom.Percent(), 100);
+  EXPECT_EQ(window.LeftForm->Zoom.Num, 1);
+  EXPECT_LE(window.LeftForm->width(), room.width());
+  EXPECT_LE(window.LeftForm->height(), room.height());
+}
+
+TEST_F(MainWindow, SelectionIsAnOverlayThatSavePictureLeavesOut) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_TRUE(window.InspectorForm->isVisible());
+  EXPECT_TRUE(window.ResultsForm->isVisible());
+  const QImage drawn = window.LeftForm->Picture;
+  ClickScenePixel(window, 2, 2);  // the square
+  ASSERT_EQ(window.SelectedRegion, 0);
+  EXPECT_EQ(window.InspectorForm->Figures.Region, 0);
+  EXPECT_NE(window.InspectorForm->Text->text().toStdString().find("Region 0"), std::string::npos);
+  EXPECT_EQ(window.LeftForm->Picture, drawn);
+  QApplication::processEvents();
+  const QImage shown = window.LeftForm->grab().toImage();
+  const QPoint at = window.LeftForm->Image->mapTo(window.LeftForm, QPoint(0, 0));
+  // The ring around the 3 x 3 square, and nothing else, is outlined.
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const bool ring = x <= 4 && y <= 4 && !(x >= 1 && x <= 3 && y >= 1 && y <= 3);
+      EXPECT_EQ(shown.pixel(at.x() + x, at.y() + y) == qRgb(255, 0, 255), ring) << x << ", " << y;
+    }
+  dialogs.Answers = {dir.File("saved.bmp")};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
+                .convertToFormat(QImage::Format_RGB32),
+            drawn);
+
+  // Arrow keys step round; the table follows; a click on white clears.
+  PressKey(window.LeftForm, Qt::Key_Right);
+  EXPECT_EQ(window.SelectedRegion, 1);
+  EXPECT_EQ(window.ResultsForm->Table->currentIndex().data().toString().toStdString(), "1");
+  PressKey(window.LeftForm, Qt::Key_Right);
+  EXPECT_EQ(window.SelectedRegion, 0);
+  PressKey(window.LeftForm, Qt::Key_Left);
+  EXPECT_EQ(window.SelectedRegion, 1);
+  ClickScenePixel(window, 0, 0);
+  EXPECT_EQ(window.SelectedRegion, -1);
+  EXPECT_EQ(window.InspectorForm->Figures.Region, -1);
+  EXPECT_FALSE(window.ResultsForm->Table->selectionModel()->hasSelection());
+
+  // Sorted by pixels, largest first: the square (9 pixels) before the green one (5).
+  QTableView* table = window.ResultsForm->Table;
+  int pixels = -1;
+  for (int c = 0; c < table->model()->columnCount(); ++c)
+    if (table->model()->headerData(c, Qt::Horizontal).toString() == "pixels") pixels = c;
+  ASSERT_GE(pixels, 0);
+  table->sortByColumn(pixels, Qt::DescendingOrder);
+  EXPECT_EQ(table->model()->index(0, pixels).data().toString().toStdString(), "9");
+  table->selectRow(1);
+  EXPECT_EQ(window.SelectedRegion, 1);
+  // A new build drops the selection.
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.SelectedRegion, -1);
+  EXPECT_TRUE(window.LeftForm->Outline.empty());
+}
+
+TEST_F(MainWindow, LongCommandsKeepTheHourglassUntilThePictureIsDrawn) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  const std::string base = MakeBase({{"bar", Picture({"........", ".######.", "........"})}}, 1);
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  std::vector<std::string> seen;
+  QObject::connect(window.LeftForm, &TLeftForm::PictureShown, &window, [&] {
+    const QCursor* cursor = QApplication::overrideCursor();
+    seen.push_back((cursor && cursor->shape() == Qt::WaitCursor ? "wait: " : "none: ") +
+                   window.ActivityPanel->text().toStdString());
+  });
+  Choose(window.Recognition, window.BuildTrees);
+  Choose(window.Recognition, window.Recognize);
+  Choose(window.View, window.ViewSegmentation);
+  EXPECT_EQ(seen, (std::vector<std::string>{"wait: Drawing the representation...",
+                                            "wait: Drawing the recognition...",
+                                            "wait: Drawing the segmentation..."}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(), "");
+}
+
+// The figures of the inspector and the exported results against the command line on
+// a sample scene: the exported CSV is the same bytes as `ormax-cli recognize --format
+// csv`, the inspector's figures are those of its rows (and the code depth and items of
+// `ormax-cli codes`), and its runner-up list is FindNearestShapes'.
+std::string RunCli(const QStringList& arguments) {
+  QProcess cli;
+  cli.start(ORMAX_CLI, arguments);
+  EXPECT_TRUE(cli.waitForFinished(120000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  return cli.readAllStandardOutput().toStdString();
+}
+
+std::vector<std::map<std::string, std::string>> ReadCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    lines.push_back(cells);
+  }
+  std::vector<std::map<std::string, std::string>> rows;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::map<std::string, std::string> row;
+    for (size_t c = 0; c < lines[0].size() && c < lines[i].size(); ++c) row[lines[0][c]] = lines[i][c];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST_F(MainWindow, InspectorAndResultsAreTheCommandLinesFigures) {
+  const std::string scene = ORMAX_SOURCE_DIR "/examples/scenes/scene1.bmp";
+  const std::string base = ORMAX_SOURCE_DIR "/examples/base/base.txt";
+  OpenScene(scene);
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_FALSE(Enabled(window.MenuFile, window.ExportResults));
+  Choose(window.Recognition, window.Recognize);
+  ASSERT_TRUE(Enabled(window.MenuFile, window.ExportResults));
+  dialogs.Answers = {dir.File("results")};
+  Choose(window.MenuFile, window.ExportResults);
+  EXPECT_EQ(dialogs.Asked.back().Title, "Export Results");
+  EXPECT_EQ(dialogs.Asked.back().ProposedName, "scene1.csv");
+
+  const std::string recognised = RunCli(
+      {"recognize", QString::fromStdString(scene), "--base", QString::fromStdString(base),
+       "--format", "csv", "--jobs", "1"});
+  const TByteArray exported = testing::ReadBytes(dir.File("results.csv"));
+  EXPECT_EQ(std::string(exported.begin(), exported.end()), recognised);
+  const auto rows = ReadCsv(recognised);
+  const int32_t n = window.State.Segments.Count();
+  ASSERT_GT(n, 3);
+  ASSERT_EQ(rows.size(), static_cast<size_t>(n));
+  EXPECT_EQ(window.ResultsForm->Table->model()->rowCount(), n);
+  const auto codes = ReadCsv(RunCli(
+      {"codes", QString::fromStdString(scene), "--level",
+       QString::number(window.State.CodeBase.MaxLevel), "--error",
+       QString::fromStdString(ShortestDouble(window.State.CodeBase.AdmissibleError)), "--format",
+       "csv", "-o", QString::fromStdString(dir.File("codes"))}));
+  ASSERT_EQ(codes.size(), static_cast<size_t>(n));
+
+  auto number = [](const std::string& s) { return std::strtod(s.c_str(), nullptr); };
+  for (int32_t r = 0; r < n; ++r) {
+    window.SelectRegion(r);
+    const TInspectorFigures& f = window.InspectorForm->Figures;
+    const auto& row = rows[static_cast<size_t>(r)];
+    ASSERT_EQ(f.Region, r);
+    EXPECT_EQ(std::to_string(f.Bounds.Left), row.at("left"));
+    EXPECT_EQ(std::to_string(f.Bounds.Top), row.at("top"));
+    EXPECT_EQ(std::to_string(f.Bounds.Right), row.at("right"));
+    EXPECT_EQ(std::to_string(f.Bounds.Bottom), row.at("bottom"));
+    EXPECT_EQ(std::to_string(f.Pixels), row.at("pixels"));
+    EXPECT_EQ(std::to_string(f.Centre.X), row.at("center_x"));
+    EXPECT_EQ(std::to_string(f.Centre.Y), row.at("center_y"));
+    EXPECT_EQ(f.AxisA, number(row.at("axis_a")));
+    EXPECT_EQ(f.AxisB, number(row.at("axis_b")));
+    EXPECT_EQ(f.Angle, number(row.at("angle")));
+    EXPECT_EQ(std::to_string(f.Depth), codes[static_cast<size_t>(r)].at("depth"));
+    EXPECT_EQ(std::to_string(f.Items), codes[static_cast<size_t>(r)].at("items"));
+    // Five entries of five shapes, the first being the command line's nearest entry.
+    ASSERT_EQ(f.Nearest.size(), 5u);
+    EXPECT_EQ(f.Nearest[0].Entry, row.at("entry"));
+    EXPECT_EQ(f.Nearest[0].Distance, number(row.at("distance")));
+    EXPECT_EQ(f.Nearest[0].Sameness, number(row.at("sameness")));
+    const auto expected = FindNearestShapes(window.State.CodeBase, window.State.SceneCodes.GetCode(r), 5);
+    std::set<std::string> shapes;
+    for (size_t k = 0; k < 5; ++k) {
+      EXPECT_EQ(f.Nearest[k].Entry, window.State.CodeBase.Names(expected[k].Index));
+      EXPECT_EQ(f.Nearest[k].Distance, expected[k].Distance);
+      shapes.insert(ShapeOfEntry(f.Nearest[k].Entry));
+      if (k > 0) {
+        EXPECT_GE(f.Nearest[k].Distance, f.Nearest[k - 1].Distance);
+      }
+    }
+    EXPECT_EQ(shapes.size(), 5u);
+  }
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
-// Screenshots: drives the real main window through its actions on a scene of several
-// shapes (one of them multi-coloured) and saves a PNG of the whole window in each of
-// the five views. Usage: ormax_screenshots OUTPUT_FOLDER
+// Screenshots: drives the real main window through its actions on the sample scene
+// examples/scenes/scene1.bmp with the sample base examples/base/base.txt, and saves a
+// PNG of the whole window in each of the five views and of the region inspector.
+// Usage (from the source folder, so that captions show the sample's own path):
+//   ormax_screenshots OUTPUT_FOLDER
 // The file dialogs and message boxes are answered by the tool itself.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
-#include <QPainter>
-#include <QPolygonF>
+#include <QMouseEvent>
 #include <QTimer>
-#include <cmath>
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <functional>
-#include <numbers>
 
-#include "platform/QtBitmap.h"
-#include "platform/QtCanvas.h"
+#include "shell/LeftFrm.h"
 #include "shell/MainFrm.h"
 #include "shell/MethodSettingsFrm.h"
 #include "shell/OptionsFrm.h"
@@ -50,51 +48,6 @@ class PrintedMessages : public IMessageBoxes {
   }
 };
 
-QPolygonF Star(QPointF c, double outer, double inner, double turn) {
-  QPolygonF p;
-  for (int k = 0; k < 10; ++k) {
-    const double r = k % 2 ? inner : outer, a = turn + k * std::numbers::pi / 5;
-    p << c + QPointF(r * std::cos(a), r * std::sin(a));
-  }
-  return p;
-}
-
-// Draws one shape of kind `k` centred at c, turned and scaled, without anti-aliasing.
-void DrawShape(QPainter& p, int kind, QPointF c, double turn, double scale, QColor color) {
-  p.save();
-  p.translate(c);
-  p.rotate(turn);
-  p.scale(scale, scale);
-  p.setPen(Qt::NoPen);
-  p.setBrush(color);
-  switch (kind) {
-    case 0:
-      p.drawRect(QRectF(-40, -12, 80, 24));
-      break;
-    case 1:
-      p.drawEllipse(QPointF(0, 0), 30, 30);
-      break;
-    case 2:
-      p.drawPolygon(QPolygonF({{-30, 25}, {30, 25}, {-5, -30}}));
-      break;
-    case 3:
-      p.drawPolygon(Star({0, 0}, 34, 14, -std::numbers::pi / 2));
-      break;
-    case 4:
-      p.drawPolygon(QPolygonF({{-25, -30}, {-10, -30}, {-10, 15}, {25, 15}, {25, 30}, {-25, 30}}));
-      break;
-  }
-  p.restore();
-}
-
-QImage OneShape(int kind, QColor color) {
-  QImage img(160, 160, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  DrawShape(p, kind, {80, 80}, 0, 1, color);
-  return img;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,50 +58,18 @@ int main(int argc, char** argv) {
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
-  const QString work = QDir::tempPath() + "/ormax-screenshots";
-  QDir(work).removeRecursively();
-  QDir().mkpath(work);
-
-  // The scene: five shapes in other colours and places than in the base, the
-  // triangle larger, the star in three colours (one region, many quadtree cells).
-  const char* names[] = {"bar", "disc", "triangle", "star", "ell"};
-  QImage scene(620, 420, QImage::Format_RGB32);
-  scene.fill(Qt::white);
-  {
-    QPainter p(&scene);
-    DrawShape(p, 0, {100, 90}, 0, 1, QColor(200, 0, 0));
-    DrawShape(p, 1, {290, 100}, 0, 1, QColor(0, 0, 204));
-    DrawShape(p, 2, {450, 110}, 0, 1.4, QColor(0, 153, 0));
-    DrawShape(p, 4, {110, 300}, 0, 1, QColor(102, 51, 153));
-    DrawShape(p, 3, {330, 300}, 0, 1, QColor(255, 153, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(204, 0, 102));
-    p.drawRect(QRect(318, 288, 24, 24));
-    p.setBrush(QColor(0, 102, 102));
-    p.drawRect(QRect(326, 296, 8, 8));
-  }
-  SavePicture(scene, work + "/scene.bmp");
-
-  // A base of one code per shape, each from a picture of that shape alone.
-  {
-    std::ofstream list((work + "/base.txt").toStdString());
-    list << "% made by ormax_screenshots\n";
-    for (int k = 0; k < 5; ++k) {
-      const QString file = work + "/" + names[k] + ".bmp";
-      SavePicture(OneShape(k, Qt::black), file);
-      TAppState one;
-      one.MaxTreeLevel = 3;
-      one.SceneImage = ScenePattern(LoadScenePicture(file, true));
-      one.BuildSceneCodes();
-      one.SceneCodes.GetCode(0).SaveToFile((work + "/" + names[k] + ".c").toStdString());
-      list << names[k] << "\n";
-    }
+  const std::string scene = "examples/scenes/scene1.bmp";
+  const std::string base = "examples/base/base.txt";
+  if (!QFileInfo::exists(QString::fromStdString(scene))) {
+    std::fprintf(stderr, "ormax_screenshots: run it from the source folder (%s not found)\n",
+                 scene.c_str());
+    return 1;
   }
 
   ScriptedDialogs dialogs;
   PrintedMessages messages;
   TMainForm window(&dialogs, &messages);
-  window.resize(900, 640);
+  window.resize(1180, 700);
   window.show();
   QApplication::processEvents();
 
@@ -163,16 +84,15 @@ int main(int argc, char** argv) {
     emit menu->aboutToShow();
     item->trigger();
   };
-  dialogs.Answers = {(work + "/scene.bmp").toStdString()};
-  choose(window.MenuFile, window.Open);
-  shoot("scene");
   // Answers a modal dialog as soon as it is shown.
   auto answer = [&](std::function<void()> fill) { QTimer::singleShot(0, &window, fill); };
-  answer([&] {
-    window.MethodSettingsForm->Edit2->setText("3");
-    window.MethodSettingsForm->Button1->click();
-  });
-  choose(window.Recognition, window.Settings);
+
+  dialogs.Answers = {scene};
+  choose(window.MenuFile, window.Open);
+  shoot("scene");
+  // The base's settings (maximum tree level 3) are taken for the scene's trees too.
+  dialogs.Answers = {base};
+  choose(window.Base, window.LoadBase);
   choose(window.Recognition, window.BuildTrees);
   choose(window.View, window.ViewQuadro);
   shoot("quadro");
@@ -186,8 +106,6 @@ int main(int argc, char** argv) {
   choose(window.View, window.Options);
   choose(window.View, window.ViewRepresentation);
   shoot("representation");
-  dialogs.Answers = {(work + "/base.txt").toStdString()};
-  choose(window.Base, window.LoadBase);
   answer([&] {
     window.OptionsForm->CheckBox2->setChecked(true);
     window.OptionsForm->Button1->click();
@@ -195,6 +113,20 @@ int main(int argc, char** argv) {
   choose(window.View, window.Options);
   choose(window.Recognition, window.Recognize);
   shoot("recognition");
-  QDir(work).removeRecursively();
+
+  // A click on the region recognised as a star, at a pixel of it near its centre.
+  int32_t chosen = 0;
+  for (size_t i = 0; i < window.State.NearestIndices.size(); ++i)
+    if (window.State.CodeBase.Names(window.State.NearestIndices[i]).rfind("star@", 0) == 0)
+      chosen = static_cast<int32_t>(i);
+  const TPattern& star = window.State.Segments.Items(chosen);
+  int32_t x = star.Center().X;
+  const int32_t y = star.Center().Y;
+  for (int32_t c = star.Left; c <= star.Right && !star.IsInside(x, y); ++c) x = c;
+  const QPointF at(x + 0.5, y + 0.5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, window.LeftForm->Image->mapToGlobal(at),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.LeftForm->Image, &press);
+  shoot("inspector");
   return 0;
 }

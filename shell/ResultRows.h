@@ -1,0 +1,33 @@
+// ResultRows: the per-region rows of the Results table and of File, Export Results:
+// the columns and figures of the command line's recognize, and its CSV.
+//   RecognitionRows  the rows of a state (recognition columns empty before Recognize)
+//   ResultsCsv       the CSV text, numbers in the shortest form that reads back the same
+//   ShortestDouble   that form of one number
+// A state without regions gives no rows, and its CSV is empty (as the command line's).
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/AppState.h"
+
+namespace ormax {
+
+// A cell: text, a whole number, a real number, or nothing (before Recognize).
+using TResultCell = std::variant<std::monostate, std::string, long long, double>;
+
+struct TResultTable {
+  std::vector<std::string> Columns;
+  std::vector<std::vector<TResultCell>> Rows;  // one per region, in region order
+};
+
+// Columns: scene, region, left, top, right, bottom, pixels, center_x, center_y, axis_a,
+// axis_b, angle, entry, shape, turn, distance, sameness, label; `scene` is the scene's
+// file name as the state holds it.
+TResultTable RecognitionRows(const TAppState& state);
+
+std::string ResultsCsv(const TResultTable& table);
+std::string ShortestDouble(double v);
+
+}  // namespace ormax

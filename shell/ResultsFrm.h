@@ -1,0 +1,38 @@
+// ResultsFrm: the "Results" dock: a table of all regions with the columns of the
+// command line's recognize, sortable by any column; choosing a row chooses the region.
+//   TResultsForm: SetRows, SelectRegion, Rows; signal RegionChosen
+// Selecting a region from the program (SelectRegion) does not signal back.
+#pragma once
+
+#include <QDockWidget>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+
+#include "shell/ResultRows.h"
+
+namespace ormax {
+
+class TResultsModel;
+
+class TResultsForm : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  explicit TResultsForm(QWidget* parent = nullptr);
+  void SetRows(TResultTable rows, char decimalSeparator);
+  // -1 clears the selection.
+  void SelectRegion(int32_t region);
+  const TResultTable& Rows() const;
+
+  QTableView* Table;
+
+ signals:
+  void RegionChosen(int32_t region);
+
+ private:
+  TResultsModel* model_;
+  QSortFilterProxyModel* sorted_;
+  bool selecting_ = false;
+};
+
+}  // namespace ormax

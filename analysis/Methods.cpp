@@ -1,3 +1,8 @@
+// Methods: the analysis routines. The quadtree splits at each cell's centre; the
+// segmentation unites touching cells with a union-find and paints each region into its
+// own box; fits sum in scan order; comparisons use the double point tests of PointTests.
+//   BuildQuadTree, SegmentPattern, FitEllipse, EllipseError, BuildRepresentation,
+//   NormaliseTree, TreeToCode, DrawRepresentation, CompareEllipses, CodeDistance, FindNearest
 #include "analysis/Methods.h"
 
 #include <algorithm>

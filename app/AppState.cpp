@@ -1,3 +1,6 @@
+// AppState: the pipeline behind Build Trees and Recognize; regions and scene codes are
+// handed out to the worker pool and gathered in region order.
+//   TAppState::ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
 #include "app/AppState.h"
 
 #include <stdexcept>

@@ -1,3 +1,7 @@
+// Views: each view clears the surface and draws from the state; the colour ring walks
+// a circle around the grey axis of the RGB cube.
+//   HueToRGB, MakeRGB, RGBToColor, ViewCaption, ClearView, DrawScene, DrawQuadro,
+//   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
 
 #include <cmath>

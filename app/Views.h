@@ -1,8 +1,9 @@
 // Views: the five pictures of the analysis, drawn from the application state onto a
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
-//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentation (of the
-//   state), DrawRecognition; ViewCaption; HueToRGB, MakeRGB, RGBToColor
+//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
+//   DrawRecognition, DrawView (any of them after clearing); ViewCaption; HueToRGB,
+//   MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
 // pixels (the display colour replaces the scene colour in them).
 #pragma once

@@ -1,3 +1,7 @@
+// Output: tables padded to their widest cell, CSV quoted only where needed, JSON
+// escaped; doubles by std::to_chars, the shortest text that reads back the same.
+//   ShortestDouble, FixedDouble, JsonString, CsvField, WriteTable, WriteCsv,
+//   JsonObject, JsonArray
 #include "cli/Output.h"
 
 #include <algorithm>

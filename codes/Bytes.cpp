@@ -1,3 +1,5 @@
+// Bytes: numbers appended and extracted byte by byte, little-endian whatever the host.
+//   AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
 #include "codes/Bytes.h"
 
 #include <bit>

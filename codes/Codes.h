@@ -1,7 +1,8 @@
 // Codes: the flat, storable form of a representation tree, its file format, and the
 // base of known codes.
 //   TCodeItem, TCode (LevelOf, LastIndex, Depth, ClearItems, SaveToFile, LoadFromFile),
-//   TCodeList (owning), CodeFileExt, TCodeBase (LoadBaseList)
+//   TCodeList (owning), CodeFileExt, EllipseByteSize, TBaseMismatch,
+//   TCodeBase (LoadBaseList, MismatchOf, MismatchText, Admit), SplitBaseListLines
 // A code file: 20-byte header (items, Arity, AdmissibleError, MaxLevel) and then per
 // item a flag byte, Index, data length and data, all little-endian.
 // A code without items has LastIndex -1 and Depth -1. A damaged file fails to load

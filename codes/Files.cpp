@@ -1,3 +1,6 @@
+// Files: reads refuse folders and files over the limit before reading; writes go to a
+// fresh temporary beside the target and are renamed over it only when complete.
+//   ReadWholeFile, WriteFileAtomically
 #include "codes/Files.h"
 
 #include <cerrno>

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codes/Bytes.h"
+#include "codes/Codes.h"
 #include "codes/OwningList.h"
 #include "numerics/TLinAlg.h"
 #include "platform/Canvas.h"
@@ -101,7 +102,7 @@ class TPrimitive {};
 
 class TEllipse : public TPrimitive {
  public:
-  static constexpr size_t ByteSize = 76;
+  static constexpr size_t ByteSize = EllipseByteSize;  // the data of every code item
 
   TVector Center;
   TMatrix Rotation;  // columns: directions of the first and the second axis

@@ -1,3 +1,5 @@
+// Trees: nodes that own their children; copies are deep, and every walk visits a node
+// before its children, the children in order.
 #include "model/Trees.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// TLinAlg: the 2 x 2 routines in extended precision, each formula in the order written.
+//   MakeVector, VectorNorm, Determinant, InvertMatrix, AddVectors, SubtractVectors,
+//   ScaleMatrix, MultiplyMatrixVector, MultiplyMatrices, DivideVector, EigenValues,
+//   EigenVectors
 #include "numerics/TLinAlg.h"
 
 #include <cmath>

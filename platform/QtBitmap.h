@@ -1,9 +1,11 @@
 // QtBitmap: scene pictures in and out.
+//   FixedPalette, NearestPaletteIndex, ReduceTo256Colours  the 256-colour reduction
 //   LoadScenePicture  reads a picture and reduces it to 256 colours: an 8-bit picture
 //                     keeps its own palette, any other takes for each pixel the
 //                     nearest colour of FixedPalette (no dithering)
 //   ScenePattern      the scene (a TPattern with white background) of a picture
 //   SavePicture       writes a BMP through a temporary file and a rename
+//   EPictureTooLarge  the error of a picture beyond the limits
 // Loading throws for unreadable or damaged files, naming the file and the reason;
 // pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
 #pragma once

@@ -1,3 +1,5 @@
+// QtCanvas: the canvas operations on a 32-bit QImage through a QPainter; colours are
+// turned from $00BBGGRR to Qt's form here and nowhere else.
 #include "platform/QtCanvas.h"
 
 #include <QFont>

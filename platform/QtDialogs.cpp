@@ -1,3 +1,6 @@
+// QtDialogs: the program's "Desc|*.EXT" filters turned into Qt's, both spellings of
+// each extension offered; message boxes with an OK button only.
+//   QtFilter, TQtFileDialogs, TQtMessageBoxes
 #include "platform/QtDialogs.h"
 
 #include <QFileDialog>

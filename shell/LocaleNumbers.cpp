@@ -1,3 +1,5 @@
+// LocaleNumbers: numbers read from the dialogs' edits with the locale's separator;
+// what cannot be read raises EConvertError with the program's message.
 #include "shell/LocaleNumbers.h"
 
 #include <QLocale>

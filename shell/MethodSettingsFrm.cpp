@@ -1,3 +1,6 @@
+// MethodSettingsFrm: the Method Settings dialog; OK takes the admissible error and the
+// maximum tree level and shows them in the status bar.
+//   TMethodSettingsForm: FormShow, Button1Click, Button2Click
 #include "shell/MethodSettingsFrm.h"
 
 #include <QKeyEvent>

@@ -1,3 +1,6 @@
+// OptionsFrm: the Options dialog; OK takes the maximum level to view, the fill and
+// the sameness settings.
+//   TOptionsForm: FormShow, Button1Click, Button2Click
 #include "shell/OptionsFrm.h"
 
 #include <algorithm>

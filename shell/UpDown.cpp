@@ -1,3 +1,6 @@
+// UpDown: the arrows step the edit's number, clamped to the range; typed text is left
+// as it is.
+//   TUpDown: SetMax, SetPosition, Step
 #include "shell/UpDown.h"
 
 #include <QVBoxLayout>

@@ -2,7 +2,8 @@
 // segmentation unites touching cells with a union-find and paints each region into its
 // own box; fits sum in scan order; comparisons use the double point tests of PointTests.
 //   BuildQuadTree, SegmentPattern, FitEllipse, EllipseError, BuildRepresentation,
-//   NormaliseTree, TreeToCode, DrawRepresentation, CompareEllipses, CodeDistance, FindNearest
+//   NormaliseTree, TreeToCode, DrawRepresentation, CompareEllipses, CodeDistance,
+//   CodeDistanceUpTo, FindNearest
 #include "analysis/Methods.h"
 
 #include <algorithm>
@@ -577,6 +578,10 @@ std::vector<const TCodeItem*> IndexedItems(const TCode& code, int32_t last) {
 }  // namespace
 
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
+  return CodeDistanceUpTo(sceneCode, baseCode, std::numeric_limits<double>::infinity());
+}
+
+double CodeDistanceUpTo(const TCode& sceneCode, const TCode& baseCode, double bound) {
   const int32_t last = std::max(sceneCode.LastIndex(), baseCode.LastIndex());
   const int32_t depthScene = sceneCode.Depth();
   const int32_t depthBase = baseCode.Depth();
@@ -612,6 +617,7 @@ double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
     const double share =
         static_cast<double>((1.0L - CompareEllipses(e1, e2)) * std::ldexp(1.0L, -gap));
     d = static_cast<double>(d + std::ldexp(1.0L, -sceneCode.LevelOf(s.Index)) * (1.0L - share));
+    if (d > bound) return d;  // the rest only adds: this entry cannot come nearer
   }
   return d;
 }

@@ -65,6 +65,10 @@ void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t l
 
 double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
+// CodeDistance, summed only until the sum passes `bound`: then a value above bound (the
+// sum so far) comes back at once. Every share of the sum is at least 0, so a distance
+// that comes back at or below bound is CodeDistance's to the bit.
+double CodeDistanceUpTo(const TCode& sceneCode, const TCode& baseCode, double bound);
 
 using TCodeDistance = std::function<double(const TCode&, const TCode&)>;
 

@@ -1,6 +1,8 @@
 // Nearest: the nearest base entries of distinct shapes, for a runner-up list.
 //   ShapeOfEntry       the shape an entry name stands for (the text before its first '@')
 //   FindNearestShapes  the k nearest entries, one per shape, nearest first
+//   FindNearestCode    FindNearest by CodeDistance, leaving an entry as soon as its
+//                      sum passes the nearest so far: the same entry and distance
 // The first of the list is always FindNearest's entry. Equal distances keep the
 // lower position; a base with fewer shapes than k gives a shorter list.
 #pragma once
@@ -27,6 +29,11 @@ std::string ShapeOfEntry(const std::string& entryName);
 // distance and then position. k < 1 gives an empty list; an empty base throws
 // std::invalid_argument, like FindNearest.
 std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k,
-                                             const TCodeDistance& distance = CodeDistance);
+                                             const TCodeDistance& distance);
+// The same by CodeDistance, each entry left as soon as it passes its shape's nearest.
+std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k);
+
+// What FindNearest(base, code, CodeDistance, bestDistance) gives, to the bit.
+int32_t FindNearestCode(const TCodeBase& base, const TCode& code, double& bestDistance);
 
 }  // namespace ormax

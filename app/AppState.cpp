@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "analysis/Nearest.h"
 #include "app/WorkerPool.h"
 
 namespace ormax {
@@ -60,8 +61,8 @@ void TAppState::BuildSceneNearestIndices() {
   NearestMeasures.assign(static_cast<size_t>(count), 0.0);
   RunInParallel(count, Threads, [&](int32_t i) {
     const auto slot = static_cast<size_t>(i);
-    NearestIndices[slot] =
-        FindNearest(base, SceneCodes.GetCode(i), CodeDistance, NearestMeasures[slot]);
+    // FindNearest by CodeDistance, leaving each entry once it is farther than the best.
+    NearestIndices[slot] = FindNearestCode(base, SceneCodes.GetCode(i), NearestMeasures[slot]);
   });
 }
 

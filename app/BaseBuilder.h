@@ -18,6 +18,7 @@ namespace ormax {
 struct TBaseOptions {
   int32_t Turns = 12;  // 1: the picture itself, under the shape's plain name
   bool Mirror = false;
+  std::vector<double> Scales{1.0};  // every turn at each of these sizes
   int32_t MaxTreeLevel = 3;
   double AdmissibleError = 0.0;
 };
@@ -27,8 +28,8 @@ struct TBaseEntry {
   std::unique_ptr<TCode> Code;
 };
 
-// "shape@30", "shape@m37.5".
-std::string TurnName(const std::string& shape, double degrees, bool mirrored);
+// "shape@30", "shape@m37.5", and for a copy at another size "shape@30x0.7".
+std::string TurnName(const std::string& shape, double degrees, bool mirrored, double scale = 1);
 
 // The entries of one shape, in the order turn 0, 1, ... and then the mirrored turns.
 // On a copy without exactly one region: no entries, and problem says which.

@@ -33,6 +33,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
                      "30 degrees); 1 gives the plain base.",
                      "N"));
   p.addOption(Option({"m", "mirror"}, "Also add mirrored copies (entries SHAPE@mDEGREES)."));
+  p.addOption(Option({"scales"}, "Every turn also at these sizes (entries SHAPE@DEGREESxSIZE).", "LIST"));
   p.addOption(Option({"s", "skip-bad"},
                      "Leave out, with a warning, pictures that do not hold exactly one region "
                      "or whose trees would make the base fail to load."));
@@ -56,6 +57,17 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
       throw EUsage("--turns takes a whole number from 1 to 360");
   }
   call.Options.Mirror = p.isSet("mirror");
+  if (p.isSet("scales")) {
+    call.Options.Scales.clear();
+    for (const QString& v : p.value("scales").split(',')) {
+      bool ok = false;
+      const double scale = v.toDouble(&ok);
+      if (!ok || !(scale >= 0.1 && scale <= 10))
+        throw EUsage("--scales takes sizes from 0.1 to 10 separated by commas, not '" +
+                     Str(p.value("scales")) + "'");
+      call.Options.Scales.push_back(scale);
+    }
+  }
   call.SkipBad = p.isSet("skip-bad");
   return call;
 }

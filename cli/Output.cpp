@@ -1,6 +1,6 @@
 // Output: tables padded to their widest cell, CSV quoted only where needed, JSON
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
-//   ShortestDouble, FixedDouble, JsonString, CsvField, WriteTable, WriteCsv,
+//   FixedDouble, JsonString, WriteTable, WriteCsv,
 //   JsonObject, JsonArray
 #include "cli/Output.h"
 
@@ -10,14 +10,6 @@
 #include <cstdio>
 
 namespace ormax {
-
-std::string ShortestDouble(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return std::string(buffer, result.ptr);
-}
 
 std::string FixedDouble(double v, int decimals) {
   char buffer[64];
@@ -38,16 +30,6 @@ std::string JsonString(const std::string& s) {
     } else {
       out += static_cast<char>(c);
     }
-  }
-  return out + "\"";
-}
-
-std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
   }
   return out + "\"";
 }

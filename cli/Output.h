@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "app/TextFields.h"
+
 namespace ormax {
 
 using TValue = std::variant<std::string, long long, double>;
@@ -22,12 +24,9 @@ struct TRecord {
   }
 };
 
-// Shortest text that reads back to the same double ("0.1", "1e-05", "12").
-std::string ShortestDouble(double v);
 // For the table: a fixed number of decimals.
 std::string FixedDouble(double v, int decimals);
 std::string JsonString(const std::string& s);
-std::string CsvField(const std::string& s);
 
 // Columns padded to their widest entry; doubles with `decimals` decimals.
 void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals = 4);

@@ -1,5 +1,5 @@
 // ResultRows: the rows of the Results table and their CSV (see ResultRows.h).
-//   RecognitionRows, ResultsCsv, ShortestDouble
+//   RecognitionRows, ResultsCsv
 // The figures are the application layer's RegionFigures, the command line's own, so
 // the exported file matches its output.
 #include "shell/ResultRows.h"
@@ -9,16 +9,9 @@
 #include <cmath>
 
 #include "app/Results.h"
+#include "app/TextFields.h"
 
 namespace ormax {
-
-std::string ShortestDouble(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return std::string(buffer, result.ptr);
-}
 
 // The figures are the application layer's, the same as the command line prints.
 TResultTable RecognitionRows(const TAppState& state) {
@@ -58,16 +51,6 @@ TResultTable RecognitionRows(const TAppState& state) {
 }
 
 namespace {
-
-std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 std::string CellText(const TResultCell& cell) {
   if (const auto* s = std::get_if<std::string>(&cell)) return *s;

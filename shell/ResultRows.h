@@ -2,7 +2,6 @@
 // the columns and figures of the command line's recognize, and its CSV.
 //   RecognitionRows  the rows of a state (recognition columns empty before Recognize)
 //   ResultsCsv       the CSV text, numbers in the shortest form that reads back the same
-//   ShortestDouble   that form of one number
 // A state without regions gives no rows, and its CSV is empty (as the command line's).
 #pragma once
 
@@ -28,6 +27,5 @@ struct TResultTable {
 TResultTable RecognitionRows(const TAppState& state);
 
 std::string ResultsCsv(const TResultTable& table);
-std::string ShortestDouble(double v);
 
 }  // namespace ormax

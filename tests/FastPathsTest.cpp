@@ -13,6 +13,7 @@
 #include <string>
 
 #include "analysis/Methods.h"
+#include "analysis/Nearest.h"
 #include "app/AppState.h"
 #include "tests/Reference.h"
 
@@ -404,6 +405,42 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
         ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << threads;
         ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
                          std::to_string(threads) + " threads");
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// The runner-up list leaves an entry once it passes its shape's nearest; the list must
+// be the one that sums every entry in full, to the bit, ties included.
+TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
+  std::mt19937 rng(23);
+  for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
+    TCodeList codes;
+    CodesOf(rng, 30, setting, codes);
+    TCodeBase base;
+    for (int round = 0; round < 2; ++round)  // each code twice: ties within a shape
+      for (int32_t i = 0; i < codes.Count(); ++i)
+        base.Add("s" + std::to_string(i % 6) + "@" + std::to_string(round * 100 + i),
+                 std::make_unique<TCode>(codes.GetCode(i)));
+    TAppState app;
+    app.SceneImage = GenerateScene(rng);
+    app.MaxTreeLevel = setting.MaxLevel;
+    app.AdmissibleError = setting.Error;
+    app.BuildSceneCodes();
+    for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
+      const TCode& probe = app.SceneCodes.GetCode(i);
+      const auto full = FindNearestShapes(base, probe, 6, CodeDistance);
+      const auto fast = FindNearestShapes(base, probe, 6);
+      ASSERT_EQ(fast.size(), full.size());
+      for (size_t k = 0; k < full.size(); ++k) {
+        EXPECT_EQ(fast[k].Index, full[k].Index) << "region " << i << ", place " << k;
+        ExpectSameDouble(fast[k].Distance, full[k].Distance, "region " + std::to_string(i));
       }
     }
   }

@@ -37,6 +37,7 @@
 #include "shell/LeftFrm.h"
 #include "shell/MethodSettingsFrm.h"
 #include "shell/OptionsFrm.h"
+#include "app/TextFields.h"
 #include "shell/ResultRows.h"
 #include "shell/ResultsFrm.h"
 #include "shell/StartFiles.h"

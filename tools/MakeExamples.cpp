@@ -11,113 +11,18 @@
 #include <QImage>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <iostream>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "platform/QtBitmap.h"
+#include "tools/SampleShapes.h"
 
 namespace {
 
-using Inside = std::function<bool(double, double)>;  // in shape units, about -1 .. 1
-
-bool InPolygon(const std::vector<std::pair<double, double>>& poly, double x, double y) {
-  bool in = false;
-  for (size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
-    const auto [xi, yi] = poly[i];
-    const auto [xj, yj] = poly[j];
-    if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
-  }
-  return in;
-}
-
-Inside Polygon(std::vector<std::pair<double, double>> poly) {
-  return [poly](double x, double y) { return InPolygon(poly, x, y); };
-}
-
-std::vector<std::pair<double, double>> StarPoints() {
-  std::vector<std::pair<double, double>> p;
-  for (int k = 0; k < 10; ++k) {
-    const double r = k % 2 ? 0.42 : 1.0, a = -std::numbers::pi / 2 + k * std::numbers::pi / 5;
-    p.push_back({r * std::cos(a), r * std::sin(a)});
-  }
-  return p;
-}
-
-struct Shape {
-  const char* Name;
-  Inside Test;
-};
-
-const std::vector<Shape>& Shapes() {
-  static const std::vector<Shape> shapes = {
-      {"circle", [](double x, double y) { return x * x + y * y <= 1; }},
-      {"ellipse", [](double x, double y) { return x * x + (y / 0.5) * (y / 0.5) <= 1; }},
-      {"square", [](double x, double y) { return std::abs(x) <= 0.72 && std::abs(y) <= 0.72; }},
-      {"rectangle", [](double x, double y) { return std::abs(x) <= 1 && std::abs(y) <= 0.42; }},
-      {"triangle", Polygon({{-0.95, 0.75}, {0.95, 0.75}, {-0.3, -0.95}})},
-      {"star", Polygon(StarPoints())},
-      {"cross",  // a Latin cross: the long arm below
-       [](double x, double y) {
-         return (std::abs(x) <= 0.2 && std::abs(y) <= 1) ||
-                (std::abs(y + 0.35) <= 0.2 && std::abs(x) <= 0.65);
-       }},
-      {"ell",
-       Polygon({{-0.7, -1}, {-0.25, -1}, {-0.25, 0.55}, {0.75, 0.55}, {0.75, 1}, {-0.7, 1}})},
-      {"ring",
-       [](double x, double y) {
-         const double r = x * x + y * y;
-         return r <= 1 && r >= 0.36;
-       }},
-      {"arrow", Polygon({{-1, -0.18},
-                         {0.25, -0.18},
-                         {0.25, -0.5},
-                         {1, 0},
-                         {0.25, 0.5},
-                         {0.25, 0.18},
-                         {-1, 0.18}})},
-  };
-  return shapes;
-}
-
-int ShapeIndex(const std::string& name) {
-  for (size_t i = 0; i < Shapes().size(); ++i)
-    if (name == Shapes()[i].Name) return static_cast<int>(i);
-  std::fprintf(stderr, "unknown shape %s\n", name.c_str());
-  std::exit(2);
-}
-
-struct Placement {
-  std::string Shape;
-  double X, Y;     // centre in pixels
-  double Radius;   // pixels per shape unit
-  double Degrees;  // turned clockwise on screen
-  QRgb Color;
-};
-
-void Draw(QImage& img, const Placement& p) {
-  const Inside& test = Shapes()[static_cast<size_t>(ShapeIndex(p.Shape))].Test;
-  const double a = p.Degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
-  const int x0 = std::max(0, static_cast<int>(p.X - 1.5 * p.Radius));
-  const int x1 = std::min(img.width() - 1, static_cast<int>(p.X + 1.5 * p.Radius));
-  const int y0 = std::max(0, static_cast<int>(p.Y - 1.5 * p.Radius));
-  const int y1 = std::min(img.height() - 1, static_cast<int>(p.Y + 1.5 * p.Radius));
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) {
-      const double dx = (x - p.X) / p.Radius, dy = (y - p.Y) / p.Radius;
-      if (test(c * dx + s * dy, -s * dx + c * dy)) img.setPixel(x, y, p.Color);
-    }
-}
-
-QImage Picture(int w, int h, const std::vector<Placement>& placements) {
-  QImage img(w, h, QImage::Format_RGB32);
-  img.fill(qRgb(255, 255, 255));
-  for (const auto& p : placements) Draw(img, p);
-  return img;
-}
+using ormax::Picture;
+using Placement = ormax::TPlacement;
 
 // Every colour used is one of the fixed palette's, so the 8-bit (or 4-bit) file keeps
 // the picture exactly and takes a fraction of the space.
@@ -145,8 +50,8 @@ int main(int argc, char** argv) {
   }
 
   QStringList baseArgs = {"ormax-cli", "base", "-o", root + "/base/base.txt"};
-  for (const Shape& shape : Shapes()) {
-    const QString file = root + "/shapes/" + shape.Name + ".bmp";
+  for (const ormax::TSampleShape& shape : ormax::SampleShapes()) {
+    const QString file = root + "/shapes/" + QString::fromStdString(shape.Name) + ".bmp";
     Save(Picture(100, 100, {{shape.Name, 50, 50, 40, 0, kBlack}}), file);
     baseArgs << file;
   }

@@ -1,0 +1,320 @@
+// Accuracy: recognition of shapes drawn apart from the base, as a user meets them.
+// Draws the base pictures (the sample shapes as they are in examples/shapes, and a
+// mirror pair, b and d, at the same size), builds a base from them with `ormax-cli base`
+// and the options given, draws held-out pictures from the shapes' outlines (a seeded
+// random angle, scale, sub-pixel position and colour; one in three in two colours),
+// recognises them with `ormax-cli recognize` and reports what came out.
+// Usage: ormax_accuracy --cli ORMAX-CLI --shapes DIR --work DIR [--seed S] [--count N]
+//        [--scene SCENE.bmp] [--plot OUT.png] [--title T] [-- BASE OPTIONS...]
+// Nothing of the held-out drawing reaches the base: it is built before they are drawn.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/Evaluation.h"
+#include "platform/QtBitmap.h"
+#include "platform/SamenessPlot.h"
+#include "tools/SampleShapes.h"
+
+namespace {
+
+using namespace ormax;
+
+// A seeded generator of its own (splitmix64), so the pictures are the same everywhere.
+struct TRandom {
+  uint64_t State;
+  uint64_t Next() {
+    uint64_t z = (State += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  }
+  double Uniform(double lo, double hi) {  // [lo, hi)
+    return lo + (hi - lo) * static_cast<double>(Next() >> 11) * 0x1.0p-53;
+  }
+  size_t Index(size_t n) { return static_cast<size_t>(Next() % n); }
+};
+
+// Colours of the fixed palette, so the 8-bit file keeps them exactly.
+const QRgb Colours[] = {qRgb(204, 0, 0),   qRgb(0, 51, 204),   qRgb(0, 153, 51),
+                        qRgb(255, 153, 0), qRgb(102, 51, 153), qRgb(0, 128, 128),
+                        qRgb(102, 102, 102), qRgb(153, 102, 51), qRgb(0, 0, 0),
+                        qRgb(204, 0, 204), qRgb(51, 102, 0),   qRgb(0, 0, 102)};
+
+struct TArguments {
+  QString Cli, Shapes, Work, Scene, Plot, Title = "held-out shapes";
+  uint64_t Seed = 1;
+  int Count = 624;
+  QStringList BaseOptions;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "ormax_accuracy: %s\n", what.c_str());
+  std::exit(1);
+}
+
+TArguments Parse(const QStringList& args) {
+  TArguments a;
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& k = args[i];
+    if (k == "--") {
+      a.BaseOptions = args.mid(i + 1);
+      break;
+    }
+    if (i + 1 >= args.size()) Fail("missing value after " + k.toStdString());
+    const QString v = args[++i];
+    if (k == "--cli") a.Cli = v;
+    else if (k == "--shapes") a.Shapes = v;
+    else if (k == "--work") a.Work = v;
+    else if (k == "--scene") a.Scene = v;
+    else if (k == "--plot") a.Plot = v;
+    else if (k == "--title") a.Title = v;
+    else if (k == "--seed") a.Seed = v.toULongLong();
+    else if (k == "--count") a.Count = v.toInt();
+    else Fail("unknown option " + k.toStdString());
+  }
+  if (a.Cli.isEmpty() || a.Shapes.isEmpty() || a.Work.isEmpty())
+    Fail("usage: ormax_accuracy --cli ORMAX-CLI --shapes DIR --work DIR [--seed S] [--count N] "
+         "[--scene SCENE.bmp] [--plot OUT.png] [--title T] [-- BASE OPTIONS...]");
+  return a;
+}
+
+// Runs the command to its end; its standard output, and the wall time in ms.
+QByteArray Run(const QString& program, const QStringList& args, double* ms = nullptr) {
+  QProcess p;
+  p.setProcessChannelMode(QProcess::SeparateChannels);
+  QElapsedTimer timer;
+  timer.start();
+  p.start(program, args);
+  if (!p.waitForStarted(-1)) Fail("cannot start " + program.toStdString());
+  p.waitForFinished(-1);
+  if (ms) *ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+  if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    Fail(program.toStdString() + " " + args.join(' ').left(200).toStdString() + " failed:\n" +
+         p.readAllStandardError().toStdString());
+  return p.readAllStandardOutput();
+}
+
+void Save(const QImage& picture, const QString& file) {
+  SavePicture(ReduceTo256Colours(picture), file);
+}
+
+struct THeldOut {
+  QString File;
+  std::string Shape;
+};
+
+std::vector<std::string> AllShapes() {
+  std::vector<std::string> names;
+  for (const auto* list : {&SampleShapes(), &MirrorPair()})
+    for (const TSampleShape& s : *list) names.push_back(s.Name);
+  return names;
+}
+
+// Shape i % kinds, so every kind is drawn as often; all else at random.
+std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
+  const std::vector<std::string> shapes = AllShapes();
+  TRandom random{a.Seed};
+  std::vector<THeldOut> pictures;
+  for (int i = 0; i < a.Count; ++i) {
+    TPlacement p;
+    p.Shape = shapes[static_cast<size_t>(i) % shapes.size()];
+    p.Degrees = random.Uniform(0, 360);
+    p.Radius = 40 * random.Uniform(0.5, 2.0);  // the base pictures' radius is 40
+    const int side = static_cast<int>(std::ceil(3 * p.Radius)) + 6;
+    p.X = side / 2.0 + random.Uniform(-0.5, 0.5);
+    p.Y = side / 2.0 + random.Uniform(-0.5, 0.5);
+    p.Color = Colours[random.Index(std::size(Colours))];
+    p.Color2 = p.Color;
+    if (i % 3 == 0) {
+      while (p.Color2 == p.Color) p.Color2 = Colours[random.Index(std::size(Colours))];
+      p.SplitDegrees = random.Uniform(0, 360);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "%04d.bmp", i);
+    const QString file = folder + "/" + name;
+    Save(Picture(side, side, {p}), file);
+    pictures.push_back({file, p.Shape});
+  }
+  return pictures;
+}
+
+std::vector<std::string> SplitCsvLine(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') field += line[++i];
+      else if (c == '"') quoted = false;
+      else field += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  fields.push_back(field);
+  return fields;
+}
+
+// Per picture, the label and sameness of its largest region ("none" when it has none).
+std::vector<TAnswer> Answers(const std::vector<THeldOut>& pictures, const QByteArray& csv) {
+  std::map<std::string, std::pair<long long, TAnswer>> byScene;
+  const QList<QByteArray> lines = csv.split('\n');
+  if (lines.isEmpty()) Fail("recognize wrote nothing");
+  const std::vector<std::string> header = SplitCsvLine(lines[0].toStdString());
+  const auto column = [&](const std::string& name) {
+    const auto it = std::find(header.begin(), header.end(), name);
+    if (it == header.end()) Fail("recognize's CSV has no column " + name);
+    return static_cast<size_t>(it - header.begin());
+  };
+  const size_t scene = column("scene"), pixels = column("pixels"), shape = column("shape"),
+               sameness = column("sameness");
+  for (int i = 1; i < lines.size(); ++i) {
+    if (lines[i].trimmed().isEmpty()) continue;
+    const std::vector<std::string> f = SplitCsvLine(lines[i].toStdString());
+    if (f.size() < header.size()) Fail("a short CSV line: " + lines[i].toStdString());
+    const long long n = std::stoll(f[pixels]);
+    auto& slot = byScene[f[scene]];
+    if (n > slot.first) slot = {n, TAnswer{"", f[shape], std::stod(f[sameness])}};
+  }
+  std::vector<TAnswer> answers;
+  for (const THeldOut& p : pictures) {
+    const auto it = byScene.find(p.File.toStdString());
+    TAnswer a = it == byScene.end() ? TAnswer{"", "none", 0} : it->second.second;
+    a.Truth = p.Shape;
+    answers.push_back(a);
+  }
+  return answers;
+}
+
+void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes) {
+  std::printf("accuracy: %.2f %% (%lld of %lld right)\n", 100 * e.Accuracy(),
+              static_cast<long long>(e.Right), static_cast<long long>(e.Answers));
+  std::printf("\nper shape (right of drawn):\n");
+  for (const std::string& s : shapes) {
+    const auto it = e.PerShape.find(s);
+    if (it == e.PerShape.end()) continue;
+    std::printf("  %-10s %3lld of %3lld\n", s.c_str(), static_cast<long long>(it->second.Right),
+                static_cast<long long>(it->second.Total));
+  }
+  std::printf("\nconfusion matrix (rows: drawn, columns: label):\n%-10s", "");
+  for (const std::string& s : shapes) std::printf(" %5.5s", s.c_str());
+  std::printf("\n");
+  for (const std::string& truth : shapes) {
+    std::printf("%-10s", truth.c_str());
+    for (const std::string& label : shapes) {
+      long long n = 0;
+      if (truth == label) {
+        const auto it = e.PerShape.find(truth);
+        n = it == e.PerShape.end() ? 0 : it->second.Right;
+      } else {
+        const auto it = e.Confusions.find({truth, label});
+        n = it == e.Confusions.end() ? 0 : it->second;
+      }
+      std::printf(" %5lld", n);
+    }
+    std::printf("\n");
+  }
+  const auto spread = [](const char* what, const TSpread& s) {
+    if (s.Count)
+      std::printf("sameness of %s answers: min %.2f, median %.2f, max %.2f (%lld)\n", what, s.Min,
+                  s.Median, s.Max, static_cast<long long>(s.Count));
+    else
+      std::printf("sameness of %s answers: none\n", what);
+  };
+  std::printf("\n");
+  spread("right", e.RightSpread);
+  spread("wrong", e.WrongSpread);
+  std::printf("lowest --min-sameness leaving no wrong label: %.1f (turns %.2f %% of the right "
+              "answers into unknown)\n",
+              e.MinSameness, 100 * e.UnknownRightShare);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  const TArguments a = Parse(app.arguments());
+  QDir(a.Work).removeRecursively();
+  for (const char* sub : {"shapes", "base", "heldout"}) QDir().mkpath(a.Work + "/" + sub);
+
+  // The base: the sample pictures as they are, and the mirror pair at the same size.
+  QStringList baseArgs = {"base", "-o", a.Work + "/base/base.txt"};
+  for (const TSampleShape& s : SampleShapes()) {
+    const QString from = a.Shapes + "/" + QString::fromStdString(s.Name) + ".bmp";
+    const QString to = a.Work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
+    if (!QFile::copy(from, to)) Fail("cannot copy " + from.toStdString());
+    baseArgs << to;
+  }
+  for (const TSampleShape& s : MirrorPair()) {
+    const QString to = a.Work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
+    Save(Picture(100, 100, {{s.Name, 50, 50, 40, 0, qRgb(0, 0, 0)}}), to);
+    baseArgs << to;
+  }
+  double baseMs = 0;
+  const QByteArray made = Run(a.Cli, baseArgs + a.BaseOptions, &baseMs);
+
+  const std::vector<THeldOut> pictures = DrawHeldOut(a, a.Work + "/heldout");
+  QStringList recognizeArgs = {"recognize", "--base", a.Work + "/base/base.txt", "--format",
+                               "csv", "--min-sameness", "0", "--jobs", "1"};
+  for (const THeldOut& p : pictures) recognizeArgs << p.File;
+  double recognizeMs = 0;
+  const QByteArray csv = Run(a.Cli, recognizeArgs, &recognizeMs);
+  const std::vector<TAnswer> answers = Answers(pictures, csv);
+  const TEvaluation e = Evaluate(answers);
+  {
+    // Every answer, for a closer look: work/answers.csv.
+    QFile out(a.Work + "/answers.csv");
+    if (!out.open(QIODevice::WriteOnly)) Fail("cannot write answers.csv");
+    out.write("picture,drawn,label,sameness\n");
+    for (size_t i = 0; i < answers.size(); ++i)
+      out.write((pictures[i].File + "," + QString::fromStdString(answers[i].Truth) + "," +
+                 QString::fromStdString(answers[i].Label) + "," +
+                 QString::number(answers[i].Sameness, 'g', 17) + "\n")
+                    .toUtf8());
+  }
+
+  std::printf("== %s: base options '%s', %d held-out pictures, seed %llu ==\n",
+              a.Title.toStdString().c_str(), a.BaseOptions.join(' ').toStdString().c_str(),
+              a.Count, static_cast<unsigned long long>(a.Seed));
+  std::printf("base: %s", made.toStdString().c_str());
+  std::printf("base built in %.0f ms (the whole command)\n\n", baseMs);
+  PrintReport(e, AllShapes());
+  std::printf("time per scene: %.2f ms (recognize of all the pictures on one core, the whole "
+              "command, divided by their number)\n",
+              recognizeMs / pictures.size());
+  if (!a.Scene.isEmpty()) {
+    std::vector<double> times;
+    for (int k = 0; k < 5; ++k) {
+      double ms = 0;
+      Run(a.Cli, {"recognize", "--base", a.Work + "/base/base.txt", "--jobs", "1", a.Scene}, &ms);
+      times.push_back(ms);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%s against this base: %.1f ms (the whole command on one core, median of 5)\n",
+                a.Scene.toStdString().c_str(), times[2]);
+  }
+  if (!a.Plot.isEmpty()) {
+    SavePicture(SamenessPlot(e.RightSameness, e.WrongSameness, e.MinSameness, a.Title), a.Plot,
+                "png");
+    std::printf("plot: %s\n", a.Plot.toStdString().c_str());
+  }
+  return 0;
+}

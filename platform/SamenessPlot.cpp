@@ -1,0 +1,83 @@
+// SamenessPlot: bars of right answers (blue) and wrong ones (red, drawn over them, half
+// transparent) on a count axis scaled to the highest bin; a dashed line at the threshold.
+//   SamenessPlot
+#include "platform/SamenessPlot.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace ormax {
+
+namespace {
+
+constexpr int Bins = 50;
+
+std::array<int, Bins> Histogram(const std::vector<double>& values) {
+  std::array<int, Bins> bins{};
+  for (double v : values) {
+    const int b = std::isfinite(v) ? static_cast<int>(std::floor(v / (100.0 / Bins))) : 0;
+    ++bins[static_cast<size_t>(std::clamp(b, 0, Bins - 1))];
+  }
+  return bins;
+}
+
+}  // namespace
+
+QImage SamenessPlot(const std::vector<double>& right, const std::vector<double>& wrong,
+                    double threshold, const QString& title) {
+  const int width = 800, height = 420, left = 60, rightMargin = 20, top = 40, bottom = 50;
+  QImage picture(width, height, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const auto r = Histogram(right), w = Histogram(wrong);
+  const int highest = std::max({1, *std::max_element(r.begin(), r.end()),
+                                *std::max_element(w.begin(), w.end())});
+  const double plotW = width - left - rightMargin, plotH = height - top - bottom;
+  const auto xOf = [&](double percent) { return left + plotW * percent / 100.0; };
+  const auto yOf = [&](double count) { return top + plotH - plotH * count / highest; };
+  for (int pass = 0; pass < 2; ++pass) {
+    const auto& bins = pass == 0 ? r : w;
+    const QColor colour = pass == 0 ? QColor(40, 90, 200) : QColor(220, 30, 30, 170);
+    for (int b = 0; b < Bins; ++b) {
+      if (!bins[static_cast<size_t>(b)]) continue;
+      const double x0 = xOf(b * 100.0 / Bins), x1 = xOf((b + 1) * 100.0 / Bins);
+      const double y = yOf(bins[static_cast<size_t>(b)]);
+      p.fillRect(QRectF(x0 + 1, y, x1 - x0 - 2, top + plotH - y), colour);
+    }
+  }
+  p.setPen(Qt::black);
+  p.drawLine(QPointF(left, top + plotH), QPointF(left + plotW, top + plotH));
+  p.drawLine(QPointF(left, top), QPointF(left, top + plotH));
+  for (int t = 0; t <= 100; t += 10) {
+    const double x = xOf(t);
+    p.drawLine(QPointF(x, top + plotH), QPointF(x, top + plotH + 5));
+    p.drawText(QRectF(x - 20, top + plotH + 6, 40, 16), Qt::AlignCenter, QString::number(t));
+  }
+  p.drawText(QRectF(left, height - 24, plotW, 20), Qt::AlignCenter, "sameness (%)");
+  p.drawText(QRectF(4, top - 8, left - 8, 16), Qt::AlignRight, QString::number(highest));
+  p.drawText(QRectF(4, top + plotH - 8, left - 8, 16), Qt::AlignRight, "0");
+  p.drawText(QRectF(left, 8, plotW, 20), Qt::AlignCenter, title);
+  if (threshold > 0) {
+    QPen dashed(QColor(0, 140, 0));
+    dashed.setStyle(Qt::DashLine);
+    dashed.setWidth(2);
+    p.setPen(dashed);
+    p.drawLine(QPointF(xOf(threshold), top), QPointF(xOf(threshold), top + plotH));
+  }
+  const QString legend[3] = {QString("right (%1)").arg(right.size()),
+                             QString("wrong (%1)").arg(wrong.size()),
+                             QString("threshold %1 %").arg(threshold)};
+  const QColor keys[3] = {QColor(40, 90, 200), QColor(220, 30, 30), QColor(0, 140, 0)};
+  for (int k = 0; k < (threshold > 0 ? 3 : 2); ++k) {
+    const double y = top + 6 + 18 * k;
+    p.fillRect(QRectF(left + 12, y, 12, 12), keys[k]);
+    p.setPen(Qt::black);
+    p.drawText(QRectF(left + 30, y - 2, 200, 16), Qt::AlignLeft | Qt::AlignVCenter, legend[k]);
+  }
+  return picture;
+}
+
+}  // namespace ormax

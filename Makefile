@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize fuzz run bench screenshots examples clean format
+.PHONY: deps configure build test test-sanitize fuzz run bench accuracy screenshots examples clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -48,16 +48,31 @@ fuzz: deps
 # (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
 bench: build
 	@$(BUILD_DIR)/ormax_bench
+	@$(MAKE) --no-print-directory accuracy
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
 	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR)
+
+# Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
+# ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at
+# random angles, sizes, positions and colours; at the defaults (the plot goes to docs/)
+# and at the options that were the defaults before.
+ACCURACY_SEED ?= 1
+accuracy: build
+	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
+	  --work $(BUILD_DIR)/accuracy --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
+	  --title "the default base" --plot docs/accuracy.png
+	@echo
+	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
+	  --work $(BUILD_DIR)/accuracy-old --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
+	  --title "the former defaults" --plot docs/accuracy-former.png -- --turns 12 --level 3 --scales 1
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.
 run: build
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/ormax; \
 	else mkdir -p out && $(BUILD_DIR)/ormax-cli recognize examples/scenes/*.bmp \
-	  --base examples/base/base.txt --picture out/recognition.bmp --min-sameness 60 \
+	  --base examples/base/base.txt --picture out/recognition.bmp \
 	  2>/dev/null; \
 	  echo "Recognition pictures are in out/. No display here: on a desktop 'make run' starts the program; without one, 'xvfb-run $(BUILD_DIR)/ormax'."; fi
 

@@ -3,6 +3,8 @@
 //   Evaluate         accuracy overall and per shape, the confusions, the sameness of
 //                    right and of wrong answers, and the threshold that leaves no wrong label
 //   ThresholdAbove   the lowest --min-sameness (a multiple of 0.1 %) above a sameness
+//   TRandom, RandomMoves  seeded test moves: angle, size 0.5 .. 2, sub-pixel shift
+//   RecognisePicture the label of a picture of one shape: its largest region's nearest
 // No answers give zero counts and no spread; with no wrong answer the threshold is 0.
 #pragma once
 
@@ -11,6 +13,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "codes/Codes.h"
+#include "model/Patterns.h"
+#include "model/Resampling.h"
 
 namespace ormax {
 
@@ -47,5 +53,20 @@ TEvaluation Evaluate(const std::vector<TAnswer>& answers);
 // A region is labelled when its sameness is at least the threshold, so the threshold
 // must lie strictly above the highest wrong sameness: the next multiple of 0.1 above it.
 double ThresholdAbove(double sameness);
+
+// splitmix64: the same numbers from a seed on every machine.
+struct TRandom {
+  uint64_t State = 0;
+  uint64_t Next();
+  double Uniform(double lo, double hi);  // in [lo, hi)
+};
+
+// count moves: angle uniform in [0, 360), size uniform in [0.5, 2], shift uniform in
+// [-0.5, 0.5) pixels on each axis.
+std::vector<TResampling> RandomMoves(int32_t count, TRandom& random);
+
+// The picture analysed with the base's settings and recognised against it; the label
+// and sameness of its region with the most pixels ("none" and 0 without a region).
+TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base);
 
 }  // namespace ormax

@@ -18,10 +18,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/Evaluation.h"
+#include "cli/RecognizeCommand.h"
 #include "platform/QtBitmap.h"
 #include "platform/SamenessPlot.h"
 #include "tools/SampleShapes.h"
@@ -30,19 +32,14 @@ namespace {
 
 using namespace ormax;
 
-// A seeded generator of its own (splitmix64), so the pictures are the same everywhere.
-struct TRandom {
-  uint64_t State;
-  uint64_t Next() {
-    uint64_t z = (State += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
+// A seeded generator of its own, apart from the one evaluate uses: the standard's
+// mt19937_64, whose numbers are the same on every machine; the conversions are ours.
+struct TDrawingRandom {
+  std::mt19937_64 Engine;
   double Uniform(double lo, double hi) {  // [lo, hi)
-    return lo + (hi - lo) * static_cast<double>(Next() >> 11) * 0x1.0p-53;
+    return lo + (hi - lo) * (static_cast<double>(Engine() >> 11) * 0x1.0p-53);
   }
-  size_t Index(size_t n) { return static_cast<size_t>(Next() % n); }
+  size_t Index(size_t n) { return static_cast<size_t>(Engine() % n); }
 };
 
 // Colours of the fixed palette, so the 8-bit file keeps them exactly.
@@ -124,7 +121,7 @@ std::vector<std::string> AllShapes() {
 // Shape i % kinds, so every kind is drawn as often; all else at random.
 std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
   const std::vector<std::string> shapes = AllShapes();
-  TRandom random{a.Seed};
+  TDrawingRandom random{std::mt19937_64(a.Seed)};
   std::vector<THeldOut> pictures;
   for (int i = 0; i < a.Count; ++i) {
     TPlacement p;
@@ -244,6 +241,16 @@ void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes) {
   std::printf("lowest --min-sameness leaving no wrong label: %.1f (turns %.2f %% of the right "
               "answers into unknown)\n",
               e.MinSameness, 100 * e.UnknownRightShare);
+  const auto below = [](const std::vector<double>& v) {
+    return std::lower_bound(v.begin(), v.end(), DefaultMinSameness) - v.begin();
+  };
+  const long long rightBelow = below(e.RightSameness);
+  const long long wrongAbove =
+      static_cast<long long>(e.WrongSameness.size()) - below(e.WrongSameness);
+  std::printf("at recognize's default --min-sameness %.0f: %lld wrong labels left, %lld right "
+              "answers (%.2f %%) unknown\n",
+              DefaultMinSameness, wrongAbove, rightBelow,
+              e.RightSameness.empty() ? 0.0 : 100.0 * rightBelow / e.RightSameness.size());
 }
 
 }  // namespace
@@ -312,8 +319,9 @@ int main(int argc, char** argv) {
                 a.Scene.toStdString().c_str(), times[2]);
   }
   if (!a.Plot.isEmpty()) {
-    SavePicture(SamenessPlot(e.RightSameness, e.WrongSameness, e.MinSameness, a.Title), a.Plot,
-                "png");
+    SavePicture(SamenessPlot(e.RightSameness, e.WrongSameness, DefaultMinSameness,
+                             a.Title + " (threshold: recognize's default --min-sameness)"),
+                a.Plot, "png");
     std::printf("plot: %s\n", a.Plot.toStdString().c_str());
   }
   return 0;

@@ -26,14 +26,18 @@ struct TBaseCall {
 std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
   p.addOption(Option({"o", "output"}, "The base list file to write (required).", "LIST.txt"));
-  p.addOption(Option({"l", "level"}, "Maximum tree level (default 3).", "L"));
+  p.addOption(Option({"l", "level"}, "Maximum tree level (default 2).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
   p.addOption(Option({"t", "turns"},
-                     "Copies of each picture, turned by 360/N degrees each (default 12: every "
-                     "30 degrees); 1 gives the plain base.",
+                     "Copies of each picture, turned by 360/N degrees each (default 24: every "
+                     "15 degrees); 1 gives the plain base, the pictures as they are, unless "
+                     "--scales is given too.",
                      "N"));
   p.addOption(Option({"m", "mirror"}, "Also add mirrored copies (entries SHAPE@mDEGREES)."));
-  p.addOption(Option({"scales"}, "Every turn also at these sizes (entries SHAPE@DEGREESxSIZE).", "LIST"));
+  p.addOption(Option({"scales"},
+                     "Every turn at each of these sizes, separated by commas (default 1,0.7, "
+                     "or 1 with --turns 1; entries SHAPE@DEGREESxSIZE for a size other than 1).",
+                     "LIST"));
   p.addOption(Option({"s", "skip-bad"},
                      "Leave out, with a warning, pictures that do not hold exactly one region "
                      "or whose trees would make the base fail to load."));
@@ -48,7 +52,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
   if (call.Files.isEmpty()) throw EUsage("base needs at least one picture");
   if (!p.isSet("output")) throw EUsage("base needs -o LIST.txt");
   call.List = p.value("output");
-  call.Options.MaxTreeLevel = LevelOption(p, "level", 3);
+  call.Options.MaxTreeLevel = LevelOption(p, "level", call.Options.MaxTreeLevel);
   call.Options.AdmissibleError = ErrorOption(p, 0.0);
   if (p.isSet("turns")) {
     bool ok = false;
@@ -57,6 +61,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
       throw EUsage("--turns takes a whole number from 1 to 360");
   }
   call.Options.Mirror = p.isSet("mirror");
+  if (call.Options.Turns == 1) call.Options.Scales = {1.0};  // the plain base
   if (p.isSet("scales")) {
     call.Options.Scales.clear();
     for (const QString& v : p.value("scales").split(',')) {

@@ -8,6 +8,7 @@
 
 #include "cli/BaseCommand.h"
 #include "cli/CodesCommand.h"
+#include "cli/EvaluateCommand.h"
 #include "cli/RecognizeCommand.h"
 #include "cli/ViewCommand.h"
 
@@ -22,6 +23,7 @@ const char* const kOverview =
     "  codes      the code of every region of each scene, one code file per region\n"
     "  base       a base (list file and code files) from one-shape pictures\n"
     "  recognize  the nearest base entry of every region of each scene\n"
+    "  evaluate   how well a base recognises turned, scaled copies of known shapes\n"
     "  view       any view of the desktop program, written as a BMP picture\n\n"
     "'ormax-cli COMMAND --help' describes a command.\n";
 
@@ -38,7 +40,8 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err, b
   QStringList rest = arguments.mid(2);
   rest.prepend(arguments[0] + " " + command);
   static const std::map<QString, int (*)(const QStringList&, const TCliContext&)> commands = {
-      {"codes", RunCodes}, {"base", RunBase}, {"recognize", RunRecognize}, {"view", RunView}};
+      {"codes", RunCodes}, {"base", RunBase}, {"recognize", RunRecognize}, {"evaluate", RunEvaluate},
+      {"view", RunView}};
   const auto it = commands.find(command);
   if (it == commands.end()) {
     err << "ormax-cli: unknown command '" << Str(command) << "'\n\n" << kOverview;

@@ -1,6 +1,6 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   LoadScene, WritePicture, ForEachInput, ThreadsPerInput
+//   LoadScene, LoadBase, WritePicture, ForEachInput, ThreadsPerInput
 #include "cli/Pictures.h"
 
 #include <QFileInfo>
@@ -18,6 +18,10 @@ TCliScene LoadScene(const QString& file) {
   scene.State->SceneImage = ScenePattern(scene.Picture);
   scene.State->SceneFileName = Str(file);
   return scene;
+}
+
+void LoadBase(const QString& list, TCodeBase& base) {
+  if (base.LoadBaseList(Str(list)) == 0) throw std::runtime_error(Str(list) + ": the base is empty");
 }
 
 void WritePicture(const QImage& picture, const QString& file) {

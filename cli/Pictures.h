@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene, LoadScene, WritePicture, ForEachInput
+//   TCliScene, LoadScene, LoadBase, WritePicture, ForEachInput
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
 
@@ -20,6 +20,10 @@ struct TCliScene {
 };
 
 TCliScene LoadScene(const QString& file);
+
+// The base of a list file; throws what the loader throws, and "<list>: the base is
+// empty" for a list without entries.
+void LoadBase(const QString& list, TCodeBase& base);
 
 // BMP, or PNG when the name ends in ".png".
 void WritePicture(const QImage& picture, const QString& file);

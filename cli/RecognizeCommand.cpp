@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <cmath>
 
+#include "analysis/Nearest.h"
 #include "app/Results.h"
 #include "app/Views.h"
 #include "cli/Output.h"
@@ -22,12 +23,14 @@ struct TRecognizeCall {
   QString Base;
   QString Picture;  // empty: no picture
   std::string Format;
-  double MinSameness = 0;
+  double MinSameness = DefaultMinSameness;
+  int32_t Top = 1;
   int32_t Jobs = 1;
 };
 
 struct TRecognised {
   std::vector<TRecord> Rows;
+  std::vector<std::vector<TRecord>> Runners;  // per row, places 2 .. --top
   long long Regions = 0, Known = 0, Unknown = 0;
   std::string Problem;
 };
@@ -42,9 +45,16 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "OUT.bmp"));
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(Option({"s", "min-sameness"},
-                     "A region less alike than P percent to its nearest entry is reported as "
-                     "'unknown' (default 0).",
+                     QString("A region less alike than P percent to its nearest entry is reported "
+                             "as 'unknown' (default %1: on shapes drawn apart from the sample "
+                             "base, no wrong label and few right ones lie below it; 0 labels "
+                             "every region).")
+                         .arg(DefaultMinSameness),
                      "P"));
+  p.addOption(Option({"t", "top"},
+                     "Also lists the runners-up: the K nearest entries of distinct shapes, with "
+                     "distance and sameness (default 1: the nearest alone).",
+                     "K"));
   p.addOption(
       Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
   if (!ParseCommand(
@@ -68,6 +78,12 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
     call.MinSameness = p.value("min-sameness").toDouble(&ok);
     if (!ok || !std::isfinite(call.MinSameness))
       throw EUsage("--min-sameness takes a number of percent");
+  }
+  if (p.isSet("top")) {
+    bool ok = false;
+    call.Top = p.value("top").toInt(&ok);
+    if (!ok || call.Top < 1 || call.Top > 100)
+      throw EUsage("--top takes a whole number from 1 to 100");
   }
   if (p.isSet("picture")) call.Picture = p.value("picture");
   call.Jobs = JobsOption(p);
@@ -97,6 +113,37 @@ TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, boo
       .Add("label", known ? f.Shape : std::string("unknown"));
 }
 
+// Places 2 .. top of the nearest entries of distinct shapes.
+std::vector<TRecord> RunnersUp(const TCodeBase& base, const TCode& code, int32_t top) {
+  std::vector<TRecord> runners;
+  const std::vector<TNearestShape> nearest = FindNearestShapes(base, code, top);
+  for (size_t k = 1; k < nearest.size(); ++k) {
+    const std::string& entry = base.Names(nearest[k].Index);
+    runners.push_back(TRecord()
+                          .Add("shape", ShapeOfEntry(entry))
+                          .Add("entry", entry)
+                          .Add("distance", nearest[k].Distance)
+                          .Add("sameness", Sameness(nearest[k].Distance)));
+  }
+  return runners;
+}
+
+// The runners-up as columns top2_shape, top2_entry, ... (empty where the base has
+// fewer shapes), for CSV and the table.
+TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top) {
+  for (int32_t k = 2; k <= top; ++k) {
+    const size_t at = static_cast<size_t>(k - 2);
+    for (const char* field : {"shape", "entry", "distance", "sameness"}) {
+      TValue value = std::string();
+      if (at < runners.size())
+        for (const auto& [name, v] : runners[at].Fields)
+          if (name == field) value = v;
+      row.Add("top" + std::to_string(k) + "_" + field, value);
+    }
+  }
+  return row;
+}
+
 TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognised result;
   TCliScene scene = LoadScene(call.Files[i]);
@@ -113,6 +160,7 @@ TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, in
     ++result.Regions;
     (known ? result.Known : result.Unknown)++;
     result.Rows.push_back(RecognitionRecord(Str(call.Files[i]), f, known));
+    if (call.Top > 1) result.Runners.push_back(RunnersUp(base, s.SceneCodes.GetCode(r), call.Top));
   }
   if (!call.Picture.isEmpty()) {
     s.ShowSameness = true;
@@ -138,7 +186,26 @@ void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& resul
     const TRecognised& r = results[i];
     if (!r.Problem.empty()) continue;
     std::vector<std::string> items;
-    for (const TRecord& row : r.Rows) items.push_back(JsonObject(row));
+    for (size_t k = 0; k < r.Rows.size(); ++k) {
+      std::string item = JsonObject(r.Rows[k]);
+      if (call.Top > 1) {
+        // The nearest first, then the runners-up, each {shape, entry, distance, sameness}.
+        std::vector<std::string> top;
+        TRecord first;
+        for (const auto& [name, v] : r.Rows[k].Fields)
+          if (name == "shape" || name == "entry" || name == "distance" || name == "sameness")
+            first.Add(name, v);
+        top.push_back(JsonObject(first));
+        for (const TRecord& runner : r.Runners[k]) top.push_back(JsonObject(runner));
+        item.pop_back();
+        item += ", \"top\": [" + [&] {
+          std::string joined;
+          for (size_t t = 0; t < top.size(); ++t) joined += (t ? ", " : "") + top[t];
+          return joined;
+        }() + "]}";
+      }
+      items.push_back(item);
+    }
     scenes.push_back("{\"scene\": " + JsonString(Str(call.Files[static_cast<int>(i)])) +
                      ", \"regions\": " + std::to_string(r.Regions) + ", \"recognised\": " +
                      std::to_string(r.Known) + ", \"unknown\": " + std::to_string(r.Unknown) +
@@ -153,10 +220,18 @@ void WriteTables(const TRecognizeCall& call, const std::vector<TRecognised>& res
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].Problem.empty()) continue;
     std::vector<TRecord> shown;
-    for (const TRecord& row : results[i].Rows) {
+    for (size_t k = 0; k < results[i].Rows.size(); ++k) {
       TRecord t;
-      for (const auto& [name, value] : row.Fields)
+      for (const auto& [name, value] : results[i].Rows[k].Fields)
         if (name != "scene" && name != "entry") t.Add(name, value);
+      if (call.Top > 1) {
+        // The runners-up in short: "ring 74.6, circle 60.1".
+        std::string list;
+        for (const TRecord& runner : results[i].Runners[k])
+          list += (list.empty() ? "" : ", ") + std::get<std::string>(runner.Fields[0].second) +
+                  " " + FixedDouble(std::get<double>(runner.Fields[3].second), 1);
+        t.Add("runners_up", list);
+      }
       shown.push_back(t);
     }
     cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
@@ -172,8 +247,7 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   if (!call) return 0;
   TCodeBase base;
   try {
-    if (base.LoadBaseList(Str(call->Base)) == 0)
-      throw std::runtime_error(Str(call->Base) + ": the base is empty");
+    LoadBase(call->Base, base);
   } catch (const std::exception& e) {
     cx.Err << "ormax-cli: " << e.what() << "\n";
     return ExitInputFailed;
@@ -192,7 +266,10 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
     WriteJson(*call, results, cx);
   } else if (call->Format == "csv") {
     std::vector<TRecord> all;
-    for (const auto& r : results) all.insert(all.end(), r.Rows.begin(), r.Rows.end());
+    for (const auto& r : results)
+      for (size_t k = 0; k < r.Rows.size(); ++k)
+        all.push_back(call->Top > 1 ? WithRunnerColumns(r.Rows[k], r.Runners[k], call->Top)
+                                    : r.Rows[k]);
     WriteCsv(cx.Out, all, true);
     for (size_t i = 0; i < results.size(); ++i)
       if (results[i].Problem.empty()) cx.Err << Summary(*call, results, i) << "\n";

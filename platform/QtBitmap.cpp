@@ -1,7 +1,7 @@
 // QtBitmap: the BMP header is read by the program before Qt's reader sees the file
 // (declared size, rows cut short); the colours are reduced through a cache per colour.
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours, LoadScenePicture,
-//   ScenePattern, SavePicture
+//   ScenePattern, PatternPicture, SavePicture
 #include "platform/QtBitmap.h"
 
 #include <QBuffer>
@@ -187,6 +187,16 @@ std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {
   QImage copy = picture;
   TQtCanvas canvas(copy);
   return std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+}
+
+QImage PatternPicture(const TImg& pattern) {
+  QImage picture(pattern.Width(), pattern.Height(), QImage::Format_RGB32);
+  for (int32_t y = 0; y < pattern.Height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int32_t x = 0; x < pattern.Width(); ++x)
+      line[x] = ToQColor(pattern.GetPixel(pattern.Left + x, pattern.Top + y)).rgb();
+  }
+  return picture;
 }
 
 void SavePicture(const QImage& image, const QString& fileName, const char* format) {

@@ -4,6 +4,7 @@
 //                     keeps its own palette, any other takes for each pixel the
 //                     nearest colour of FixedPalette (no dithering)
 //   ScenePattern      the scene (a TPattern with white background) of a picture
+//   PatternPicture    and back: the picture of a pattern's pixels
 //   SavePicture       writes a BMP through a temporary file and a rename
 //   EPictureTooLarge  the error of a picture beyond the limits
 // Loading throws for unreadable or damaged files, naming the file and the reason;
@@ -56,6 +57,8 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = Max
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
+// Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
+QImage PatternPicture(const TImg& pattern);
 
 // Writes image as a BMP (or in another format Qt writes, such as "png"). Throws
 // EFileError ("Cannot create file %s" or "Stream write error", with the file and the

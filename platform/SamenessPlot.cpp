@@ -1,5 +1,5 @@
 // SamenessPlot: bars of right answers (blue) and wrong ones (red, drawn over them, half
-// transparent) on a count axis scaled to the highest bin; a dashed line at the threshold.
+// transparent) on a square-root count axis up to the highest bin; a dashed threshold line.
 //   SamenessPlot
 #include "platform/SamenessPlot.h"
 
@@ -37,7 +37,10 @@ QImage SamenessPlot(const std::vector<double>& right, const std::vector<double>&
                                 *std::max_element(w.begin(), w.end())});
   const double plotW = width - left - rightMargin, plotH = height - top - bottom;
   const auto xOf = [&](double percent) { return left + plotW * percent / 100.0; };
-  const auto yOf = [&](double count) { return top + plotH - plotH * count / highest; };
+  // A square-root count axis, so that a few answers far from the crowd still show.
+  const auto yOf = [&](double count) {
+    return top + plotH - plotH * std::sqrt(count) / std::sqrt(static_cast<double>(highest));
+  };
   for (int pass = 0; pass < 2; ++pass) {
     const auto& bins = pass == 0 ? r : w;
     const QColor colour = pass == 0 ? QColor(40, 90, 200) : QColor(220, 30, 30, 170);
@@ -57,7 +60,16 @@ QImage SamenessPlot(const std::vector<double>& right, const std::vector<double>&
     p.drawText(QRectF(x - 20, top + plotH + 6, 40, 16), Qt::AlignCenter, QString::number(t));
   }
   p.drawText(QRectF(left, height - 24, plotW, 20), Qt::AlignCenter, "sameness (%)");
-  p.drawText(QRectF(4, top - 8, left - 8, 16), Qt::AlignRight, QString::number(highest));
+  for (const int count : {1, highest / 4, highest}) {
+    if (count < 1 || (count == highest / 4 && count <= 1)) continue;
+    p.drawText(QRectF(4, yOf(count) - 8, left - 8, 16), Qt::AlignRight, QString::number(count));
+    p.drawLine(QPointF(left - 4, yOf(count)), QPointF(left, yOf(count)));
+  }
+  p.save();
+  p.translate(14, top + plotH / 2);
+  p.rotate(-90);
+  p.drawText(QRectF(-100, -8, 200, 16), Qt::AlignCenter, "answers (square-root scale)");
+  p.restore();
   p.drawText(QRectF(4, top + plotH - 8, left - 8, 16), Qt::AlignRight, "0");
   p.drawText(QRectF(left, 8, plotW, 20), Qt::AlignCenter, title);
   if (threshold > 0) {

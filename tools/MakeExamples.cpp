@@ -2,9 +2,9 @@
 // pixel centre against the shape) and builds the sample base with ormax-cli's own
 // base command. Usage: ormax_examples EXAMPLES_FOLDER
 //   shapes/   one picture per shape, black on white
-//   base/     base.txt and its code files (every shape turned by every 30 degrees)
+//   base/     base.txt and its code files (ormax-cli base at its defaults)
 //   scenes/   several shapes to a scene: moved, turned, scaled, in other colours
-//   limits/   what the method cannot do (kept apart from the scenes)
+//   limits/   the method's hard cases (kept apart from the scenes)
 // The output depends only on this file: running it again gives the same bytes.
 #include <QDir>
 #include <QGuiApplication>
@@ -88,10 +88,10 @@ int main(int argc, char** argv) {
     Save(picture, root + "/scenes/scene" + QString::number(k + 1) + ".bmp");
   }
 
-  // What the method cannot do, kept apart: a turned square and a round shape have
-  // second moments without a direction, so their axes follow pixel noise and the
-  // halves fall elsewhere; a rectangle turned between two turns of the base comes
-  // closer to a turned ellipse; and two shapes touching at a corner are one region.
+  // The hard cases, kept apart: a turned square and a round shape have second moments
+  // without a direction, so their axes follow pixel noise and the halves fall
+  // elsewhere; a rectangle turned between two turns of a base comes closer to a turned
+  // ellipse; and two shapes touching at a corner are one region.
   {
     QImage picture = Picture(640, 160,
                              {{"square", 80, 80, 40, 45, kRed},

@@ -2,7 +2,7 @@
 # The Debian package as a user gets it: built by CPack from the binaries already in
 # BUILD_DIR, unpacked into a temporary root with dpkg-deb -x, and tried there.
 #   test_package.sh BUILD_DIR SOURCE_DIR VERSION
-# Checks the control fields and version, the sample scenes recognised by the unpacked
+# Checks lintian, the control fields and version, the sample scenes recognised by the unpacked
 # ormax-cli with the unpacked base (each label, nothing on stderr), the manual pages
 # (render without warnings, name every command and option of --help), the desktop
 # entry, the icon, and the bash completion against every command's --help.
@@ -33,6 +33,13 @@ deb=${debs[0]}
 root=$work/root
 dpkg-deb -x "$deb" "$root" || { echo "FAULT: dpkg-deb -x failed"; exit 1; }
 echo "package: $(basename "$deb")"
+
+# lintian: no error or warning (the notes it may still give are listed in the README).
+if ! command -v lintian >/dev/null; then
+  fail "lintian is missing (scripts/install-deps.sh installs it)"
+elif ! lintian --fail-on error,warning "$deb" >"$work/lintian.txt" 2>/dev/null; then
+  fail "lintian: $(grep -E '^[EW]:' "$work/lintian.txt" | head -5)"
+fi
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = ormax ] || fail "Package is '$(field Package)'"

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""The manual pages' command section and the bash completion, both read from --help.
+"""The manual page's command section and the bash completion, both read from --help.
 
-  from_help.py commands CLI             the commands and options, one line each (checks)
-  from_help.py man-include CLI OUT      help2man include file: a COMMANDS section with
-                                        every command's usage, text and options
-  from_help.py completion CLI GUI DIR   bash completions DIR/ormax-cli and DIR/ormax
+  commands CLI | man-include CLI OUT.h2m | completion CLI GUI DIR (DIR/ormax-cli, DIR/ormax)
 The commands are those of the overview's "Commands:" list, so a new command or option
-turns up without a change here. A help text this reader cannot take apart is an error.
+turns up without a change here; a help line this reader cannot take apart is an error.
 """
 import os
 import re
@@ -181,7 +178,8 @@ def main(argv):
     elif len(argv) == 5 and argv[1] == "completion":
         completion(argv[2], argv[3], argv[4])
     else:
-        sys.exit(__doc__)
+        sys.exit("usage: from_help.py commands CLI | man-include CLI OUT.h2m | "
+                 "completion CLI GUI DIR")
 
 
 if __name__ == "__main__":

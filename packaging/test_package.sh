@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it: built by CPack from the binaries already in
-# BUILD_DIR, unpacked into a temporary root with dpkg-deb -x, and tried there.
-#   test_package.sh BUILD_DIR SOURCE_DIR VERSION
-# Checks lintian, the control fields and version, the sample scenes recognised by the unpacked
-# ormax-cli with the unpacked base (each label, nothing on stderr), the manual pages
-# (render without warnings, name every command and option of --help), the desktop
-# entry, the icon, and the bash completion against every command's --help.
+# The Debian package as a user gets it: built by CPack from the binaries in BUILD_DIR,
+# unpacked with dpkg-deb -x, and tried there: lintian, control fields and version, the
+# samples recognised quietly, the manual pages, desktop entry, icon and completion
+# against --help.   test_package.sh BUILD_DIR SOURCE_DIR VERSION
 # Exit 77 (skipped) only where dpkg-deb is absent.
 set -uo pipefail
 export LC_ALL=C  # one sort order, and plain ASCII from man

@@ -90,7 +90,8 @@ def man_include(cli, out):
         for name, words in arguments:
             lines += [".TP", f"\\fI{roff(name)}\\fR", roff(words)]
     lines += ["[EXIT STATUS]", "0 success, 2 a usage error, 1 an input that could not be "
-              "processed (one line per problem on standard error, naming the file)."]
+              "processed (one line per problem on standard error, naming the file).",
+              "[SEE ALSO]", ".BR ormax (1)"]
     with open(out, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
 

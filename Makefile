@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize fuzz run bench accuracy screenshots examples clean format
+.PHONY: deps configure build test test-sanitize fuzz run bench accuracy screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -43,6 +43,15 @@ fuzz: deps
 	    -artifact_prefix=$(FUZZ_DIR)/findings/$$t/ -print_final_stats=1 \
 	    $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E '^(stat::|#[0-9]+ *DONE|==[0-9]+==|SUMMARY|Done)' || exit 1; \
 	done
+
+# The Debian package ormax_VERSION_ARCH.deb, here, from the built binaries (CPack), and
+# lintian on it: any warning or error fails; the remaining notes are listed in the README.
+package: build
+	@rm -rf $(BUILD_DIR)/package && cd $(BUILD_DIR) && cpack -G DEB -B package >/dev/null
+	@cp $(BUILD_DIR)/package/ormax_*.deb .
+	@ls ormax_*.deb
+	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/ormax_*.deb 2>/dev/null; \
+	  s=$$?; [ $$s -eq 0 ] && echo "lintian: no errors or warnings"; exit $$s
 
 # The hot routines (Google Benchmark), then the scene benchmark against OpenCV
 # (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
@@ -88,4 +97,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) ormax_*.deb

@@ -45,7 +45,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
                     "Builds a base from pictures of one shape each: a code file per picture (and "
                     "per\nturned copy, named SHAPE@DEGREES) beside the list file, and the list "
                     "file.\nNothing is written when a picture would make the base fail to load.",
-                    "One-shape pictures; each entry is named after its picture."))
+                    "One-shape pictures; each entry is named after its picture.", "pictures…"))
     return std::nullopt;
   TBaseCall call;
   call.Files = p.positionalArguments();

@@ -35,7 +35,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   if (!ParseCommand(p, arguments, cx,
                     "Writes the code of every region of each scene, one code file per region\n"
                     "named SCENE-INDEX.c, and prints a table of the regions.",
-                    "Scene pictures."))
+                    "Scene pictures.", "scenes…"))
     return std::nullopt;
   TCodesCall call;
   call.Files = p.positionalArguments();

@@ -1,7 +1,7 @@
 // Commands: ormax-cli's entry: the overview, and each command handed to its own unit.
 //   RunCli
 // A usage error gives exit status 2 and a hint to the command's --help; any other
-// error that reaches here gives 1.
+// error that reaches here gives 1. --version prints "ormax-cli VERSION".
 #include "cli/Commands.h"
 
 #include <map>
@@ -25,6 +25,9 @@ const char* const kOverview =
     "  recognize  the nearest base entry of every region of each scene\n"
     "  evaluate   how well a base recognises turned, scaled copies of known shapes\n"
     "  view       any view of the desktop program, written as a BMP picture\n\n"
+    "Options:\n"
+    "  -h, --help  Shows this help.\n"
+    "  --version   Prints the version.\n\n"
     "'ormax-cli COMMAND --help' describes a command.\n";
 
 }  // namespace
@@ -36,9 +39,14 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err, b
     (arguments.size() < 2 ? err : out) << kOverview;
     return arguments.size() < 2 ? ExitUsage : 0;
   }
+  if (arguments[1] == "--version") {
+    out << "ormax-cli " << ORMAX_VERSION << "\n";
+    return 0;
+  }
   const QString command = arguments[1];
   QStringList rest = arguments.mid(2);
-  rest.prepend(arguments[0] + " " + command);
+  // The command's name as typed, not the binary's path: it heads the usage line.
+  rest.prepend("ormax-cli " + command);
   static const std::map<QString, int (*)(const QStringList&, const TCliContext&)> commands = {
       {"codes", RunCodes}, {"base", RunBase}, {"recognize", RunRecognize}, {"evaluate", RunEvaluate},
       {"view", RunView}};

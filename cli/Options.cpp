@@ -25,13 +25,19 @@ QCommandLineOption Option(const QStringList& names, const QString& help, const Q
 }
 
 bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, const TCliContext& cx,
-                  const QString& description, const QString& files) {
+                  const QString& description, const QString& files, const QString& filesName) {
   parser.setApplicationDescription(description);
-  parser.addPositionalArgument("files", files);
+  parser.addPositionalArgument(filesName, files);
   parser.addOption(Option({"h", "help"}, "Shows this help."));
   if (!parser.parse(arguments)) throw EUsage(Str(parser.errorText()));
   if (parser.isSet("help")) {
-    cx.Out << Str(parser.helpText());
+    // Qt's own usage line names the binary by its full path; the command's name is
+    // what a reader types.
+    QString help = parser.helpText();
+    const qsizetype end = help.indexOf('\n');
+    help.replace(0, end < 0 ? help.size() : end,
+                 "Usage: " + arguments.value(0) + " [options] " + filesName);
+    cx.Out << Str(help);
     return false;
   }
   return true;

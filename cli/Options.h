@@ -36,10 +36,12 @@ std::string Stem(const QString& file);
 
 QCommandLineOption Option(const QStringList& names, const QString& help, const QString& value = {});
 
-// Parses one command's arguments (arguments[0] names the command) after adding -h;
-// returns false when --help was asked, the help then written to Out.
+// Parses one command's arguments (arguments[0] names the command, "ormax-cli recognize")
+// after adding -h; returns false when --help was asked, the help then written to Out
+// with the usage line "Usage: ormax-cli recognize [options] scenes…" (filesName last).
 bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, const TCliContext& cx,
-                  const QString& description, const QString& files);
+                  const QString& description, const QString& files,
+                  const QString& filesName = QStringLiteral("files…"));
 
 int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback);
 double ErrorOption(const QCommandLineParser& p, double fallback);

@@ -65,7 +65,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
           "measured from the x axis towards y, which grows downwards: clockwise on\n"
           "screen), the nearest entry, its shape and turn (the name before and after '@'),\n"
           "the distance and the sameness (1 - distance) x 100 %.",
-          "Scene pictures."))
+          "Scene pictures.", "scenes…"))
     return std::nullopt;
   TRecognizeCall call;
   call.Files = p.positionalArguments();

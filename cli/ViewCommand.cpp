@@ -80,7 +80,7 @@ int RunView(const QStringList& arguments, const TCliContext& cx) {
   AddViewOptions(p);
   if (!ParseCommand(p, arguments, cx,
                     "Draws one view of the desktop program for a scene and writes it as a BMP.",
-                    "One scene picture."))
+                    "One scene picture.", "scene"))
     return 0;
   if (p.positionalArguments().size() != 1) throw EUsage("view takes exactly one scene");
   if (!p.isSet("output")) throw EUsage("view needs -o OUT.bmp");

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, the Debian 12 packages that building, testing and
+# Installs, with apt-get, the Debian 12 packages that building, testing, packaging and
 # running Ormax 4 need, and only those that are missing. Quiet when all are present.
 set -euo pipefail
 
@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth
   clang libclang-rt-14-dev
+  help2man man-db gzip dpkg-dev file desktop-file-utils lintian
 )
 
 missing=()

@@ -1,12 +1,21 @@
 // StartFiles: the desktop program's arguments (see StartFiles.h).
-//   ParseStartArguments, StartUsage
+//   ParseStartArguments, StartUsage, StartVersion
 #include "shell/StartFiles.h"
 
 namespace ormax {
 
 std::string StartUsage() {
-  return "usage: ormax [SCENE.bmp] [--base LIST.txt]\n"
-         "Opens the scene and loads the base as File, Open and Base, Load... would.\n";
+  return "Usage: ormax [options] [SCENE.bmp]\n"
+         "Recognises shapes in pictures: the desktop program. Opens the scene and loads\n"
+         "the base as File, Open and Base, Load... would.\n\n"
+         "Options:\n"
+         "  -b, --base <LIST.txt>  Loads the base list file.\n"
+         "  -h, --help             Shows this help.\n"
+         "  --version              Prints the version.\n";
+}
+
+std::string StartVersion() {
+  return std::string("ormax ") + ORMAX_VERSION + "\n";
 }
 
 TStartFiles ParseStartArguments(const std::vector<std::string>& arguments) {
@@ -20,6 +29,8 @@ TStartFiles ParseStartArguments(const std::vector<std::string>& arguments) {
     const std::string& a = arguments[i];
     if (a == "--help" || a == "-h") {
       files.Help = true;
+    } else if (a == "--version") {
+      files.Version = true;
     } else if (a == "--base" || a == "-b") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty())
         return fail("--base needs a base list file");

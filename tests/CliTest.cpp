@@ -86,6 +86,23 @@ TEST(Cli, HelpForEveryCommand) {
   EXPECT_NE(Cli({"recognize", "--help"}).Out.find("clockwise"), std::string::npos);
 }
 
+// The usage line names the command as typed, whatever path the binary was started by.
+TEST(Cli, UsageLinesNameTheCommandAndVersionIsTheProjects) {
+  const std::map<std::string, std::string> files = {
+      {"codes", "scenes…"}, {"base", "pictures…"}, {"recognize", "scenes…"}, {"view", "scene"}};
+  for (const auto& [command, what] : files) {
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"/usr/local/bin/ormax-cli", Q(command), "--help"}, out, err), 0) << command;
+    EXPECT_EQ(Lines(out.str()).at(0), "Usage: ormax-cli " + command + " [options] " + what);
+    EXPECT_EQ(out.str().find("/usr/local"), std::string::npos) << command;
+  }
+  const CliRun version = Cli({"--version"});
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out, std::string("ormax-cli ") + ORMAX_VERSION + "\n");
+  EXPECT_TRUE(version.Err.empty());
+  EXPECT_NE(Cli({"--help"}).Out.find("--version"), std::string::npos);
+}
+
 TEST(Cli, CodesWritesTheDesktopProgramsCodes) {
   TempDir dir;
   WritePicture(dir.File("two.bmp"), kTwo);

@@ -56,7 +56,8 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(Option({"j", "jobs"}, "Copies worked on at once (default: the number of cores).",
                      "N"));
-  if (!ParseCommand(p, arguments, cx, kHelp, "Pictures of one shape each.")) return std::nullopt;
+  if (!ParseCommand(p, arguments, cx, kHelp, "Pictures of one shape each.", "pictures…"))
+    return std::nullopt;
   TEvaluateCall call;
   call.Files = p.positionalArguments();
   if (call.Files.isEmpty()) throw EUsage("evaluate needs at least one picture");

@@ -199,6 +199,78 @@ void WriteJsonReport(const TEvaluation& e, const TCliContext& cx) {
          << ",\n \"confusions\": " << JsonArray(confusions, "  ", " ") << "}\n";
 }
 
+// The pictures read and their copies' moves, from one sequence in input order, whatever
+// can be read; a picture that cannot be used becomes a problem.
+struct TCopies {
+  std::vector<std::unique_ptr<TPattern>> Sources;
+  std::vector<TCopy> Copies;
+};
+
+TCopies PlanCopies(const TEvaluateCall& call, const std::map<QString, std::string>& truth,
+                   std::vector<std::string>& problems) {
+  TCopies plan;
+  TRandom random{call.Seed};
+  for (const QString& file : call.Files) {
+    const std::vector<TResampling> moves = RandomMoves(call.Samples, random);
+    try {
+      const std::string shape = ShapeOf(call, truth, file);
+      plan.Sources.push_back(std::move(LoadScene(file).State->SceneImage));
+      for (const TResampling& move : moves)
+        plan.Copies.push_back({shape, plan.Sources.back().get(), move});
+    } catch (const std::exception& e) {
+      problems.push_back(e.what());
+    }
+  }
+  return plan;
+}
+
+// Every copy made and recognised on the worker pool (and written, with --copies); the
+// answers of the copies that could be made, in order.
+std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& plan,
+                                     const TCodeBase& base, std::vector<std::string>& problems) {
+  const std::vector<TCopy>& copies = plan.Copies;
+  std::vector<TAnswer> answers(copies.size());
+  std::vector<std::string> copyProblems(copies.size());
+  RunInParallel(static_cast<int32_t>(copies.size()), call.Jobs, [&](int32_t i) {
+    const TCopy& c = copies[static_cast<size_t>(i)];
+    try {
+      const TPattern copy = ResamplePattern(*c.Source, c.Move);
+      answers[static_cast<size_t>(i)] = RecognisePicture(copy, base);
+      answers[static_cast<size_t>(i)].Truth = c.Shape;
+      if (!call.Copies.isEmpty()) {
+        const QString name = QString("%1/%2_%3.bmp")
+                                 .arg(call.Copies, QString::fromStdString(c.Shape))
+                                 .arg(i, 4, 10, QChar('0'));
+        SavePicture(ReduceTo256Colours(PatternPicture(copy)), name);
+      }
+    } catch (const std::exception& e) {
+      copyProblems[static_cast<size_t>(i)] = e.what();
+    }
+  });
+  std::vector<TAnswer> counted;
+  for (size_t i = 0; i < copies.size(); ++i)
+    if (copyProblems[i].empty()) counted.push_back(answers[i]);
+    else problems.push_back(copyProblems[i]);
+  return counted;
+}
+
+void WriteCsvReport(const TEvaluation& e, const TCliContext& cx) {
+  std::vector<TRecord> rows;
+  for (const auto& [shape, score] : e.PerShape)
+    rows.push_back(TRecord()
+                       .Add("shape", shape)
+                       .Add("copies", static_cast<long long>(score.Total))
+                       .Add("right", static_cast<long long>(score.Right))
+                       .Add("accuracy", 100.0 * static_cast<double>(score.Right) /
+                                            static_cast<double>(score.Total)));
+  rows.push_back(TRecord()
+                     .Add("shape", std::string("all"))
+                     .Add("copies", static_cast<long long>(e.Answers))
+                     .Add("right", static_cast<long long>(e.Right))
+                     .Add("accuracy", 100 * e.Accuracy()));
+  WriteCsv(cx.Out, rows, true);
+}
+
 }  // namespace
 
 int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
@@ -217,66 +289,13 @@ int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
     cx.Err << "ormax-cli: " << Str(call->Copies) << ": cannot create the folder\n";
     return ExitInputFailed;
   }
-
-  // The moves come from one sequence in input order, whatever can be read.
   std::vector<std::string> problems;
-  std::vector<std::unique_ptr<TPattern>> sources;
-  std::vector<TCopy> copies;
-  TRandom random{call->Seed};
-  for (const QString& file : call->Files) {
-    const std::vector<TResampling> moves = RandomMoves(call->Samples, random);
-    try {
-      const std::string shape = ShapeOf(*call, truth, file);
-      sources.push_back(std::move(LoadScene(file).State->SceneImage));
-      for (const TResampling& move : moves) copies.push_back({shape, sources.back().get(), move});
-    } catch (const std::exception& e) {
-      problems.push_back(e.what());
-    }
-  }
-
-  std::vector<TAnswer> answers(copies.size());
-  std::vector<std::string> copyProblems(copies.size());
-  RunInParallel(static_cast<int32_t>(copies.size()), call->Jobs, [&](int32_t i) {
-    const TCopy& c = copies[static_cast<size_t>(i)];
-    try {
-      const TPattern copy = ResamplePattern(*c.Source, c.Move);
-      answers[static_cast<size_t>(i)] = RecognisePicture(copy, base);
-      answers[static_cast<size_t>(i)].Truth = c.Shape;
-      if (!call->Copies.isEmpty()) {
-        const QString name = QString("%1/%2_%3.bmp")
-                                 .arg(call->Copies, QString::fromStdString(c.Shape))
-                                 .arg(i, 4, 10, QChar('0'));
-        SavePicture(ReduceTo256Colours(PatternPicture(copy)), name);
-      }
-    } catch (const std::exception& e) {
-      copyProblems[static_cast<size_t>(i)] = e.what();
-    }
-  });
-  std::vector<TAnswer> counted;
-  for (size_t i = 0; i < copies.size(); ++i)
-    if (copyProblems[i].empty()) counted.push_back(answers[i]);
-  problems.insert(problems.end(), copyProblems.begin(), copyProblems.end());
-  const TEvaluation e = Evaluate(counted);
-
+  const TCopies plan = PlanCopies(*call, truth, problems);
+  const TEvaluation e = Evaluate(RecogniseCopies(*call, plan, base, problems));
   if (call->Format == "json")
     WriteJsonReport(e, cx);
   else if (call->Format == "csv")
-    WriteCsv(cx.Out, [&] {
-      std::vector<TRecord> rows;
-      for (const auto& [shape, score] : e.PerShape)
-        rows.push_back(TRecord()
-                           .Add("shape", shape)
-                           .Add("copies", static_cast<long long>(score.Total))
-                           .Add("right", static_cast<long long>(score.Right))
-                           .Add("accuracy", 100.0 * static_cast<double>(score.Right) /
-                                                static_cast<double>(score.Total)));
-      rows.push_back(TRecord()
-                         .Add("shape", std::string("all"))
-                         .Add("copies", static_cast<long long>(e.Answers))
-                         .Add("right", static_cast<long long>(e.Right))
-                         .Add("accuracy", 100 * e.Accuracy()));
-      return rows;
-    }(), true);
+    WriteCsvReport(e, cx);
   else
     WriteTableReport(e, *call, base, cx);
   if (!call->Plot.isEmpty()) {

@@ -213,13 +213,28 @@ void PaintRegions(const TPattern& scene, const std::vector<TRectangle>& cells,
 // The groups of the plain grouping (tests/Reference), found with a union-find over the
 // cells instead of comparing every cell with every grouped one. A set's root is its
 // lowest cell number, its first cell, so the regions come in first-cell order.
-void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
-  const std::vector<TRectangle> cells = ForegroundCells(scene, quadTree);
+namespace {
+
+void SegmentCells(const TPattern& scene, const std::vector<TRectangle>& cells, TPatternList& list) {
   if (cells.empty()) return;
   TCellSets sets(static_cast<int32_t>(cells.size()));
   UniteTouchingCells(scene, cells, sets);
   const TCellGroups groups = GroupsOf(cells, sets);
   PaintRegions(scene, cells, groups, list);
+}
+
+}  // namespace
+
+void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
+  SegmentCells(scene, ForegroundCells(scene, quadTree), list);
+}
+
+void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternList& list) {
+  std::vector<TRectangle> cells;
+  quadTree.ForEachLeaf(scene, [&](const TRectangle& cell) {
+    if (cell.Color != scene.Background()) cells.push_back(cell);
+  });
+  SegmentCells(scene, cells, list);
 }
 
 // ---- ellipses ----

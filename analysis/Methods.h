@@ -18,6 +18,7 @@
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"
+#include "analysis/QuadTree.h"
 
 namespace ormax {
 
@@ -36,6 +37,8 @@ void SegmentPattern(const TPattern& scene, TPatternList& list);
 // The same, on quadTree, which BuildQuadTree(scene, quadTree) has built: one quadtree
 // serves the Quadro view and the segmentation.
 void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list);
+// The same on the compact quadtree (TQuadTree::Build(scene)): the same regions.
+void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternList& list);
 
 // ---- ellipses ----
 

@@ -23,7 +23,7 @@ void TAppState::ResetAnalysis() {
 void TAppState::BuildSceneCodes() {
   ResetAnalysis();
   if (!SceneImage) throw std::logic_error("No scene is open");
-  BuildQuadTree(*SceneImage, QuadTree);
+  QuadTree.Build(*SceneImage);
   SegmentPattern(*SceneImage, QuadTree, Segments);  // the Quadro view's tree serves too
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code in its own slot, and the lists take them in region order.

@@ -22,7 +22,7 @@ namespace ormax {
 class TAppState {
  public:
   std::unique_ptr<TPattern> SceneImage;  // none until a scene is opened
-  TTree QuadTree;
+  TQuadTree QuadTree;  // compact: one bit a cell, the leaves read from SceneImage
   TPatternList Segments;
   TTreeList Trees;
   TTreeList NormalTrees;

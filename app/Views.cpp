@@ -76,6 +76,14 @@ void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level) {
   cell.DrawFrame(cell.Color == clWhite ? clBlack : clWhite, canvas);
 }
 
+void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas) {
+  ClearView(canvas);
+  tree.ForEachLeaf(scene, [&](const TRectangle& cell) {
+    cell.Fill(canvas);
+    cell.DrawFrame(cell.Color == clWhite ? clBlack : clWhite, canvas);
+  });
+}
+
 void DrawSegmentation(TAppState& state, ICanvas& canvas) {
   const int32_t n = state.Segments.Count();
   for (int32_t i = 0; i < n; ++i) {
@@ -121,7 +129,7 @@ void DrawView(TView view, TAppState& state, ICanvas& canvas, char decimalSeparat
       DrawScene(state, canvas);
       break;
     case TView::Quadro:
-      DrawQuadro(state.QuadTree, canvas, 0);
+      if (state.SceneImage) DrawQuadro(state.QuadTree, *state.SceneImage, canvas);
       break;
     case TView::Segmentation:
       DrawSegmentation(state, canvas);

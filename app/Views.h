@@ -41,6 +41,8 @@ void DrawScene(const TAppState& state, ICanvas& canvas);
 // The leaf cells of a quadtree, each in its colour and framed in white (black for a
 // white cell). Clears first when level is 0.
 void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level = 0);
+// The same for the compact quadtree of scene: the same cells in the same order.
+void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas);
 void DrawSegmentation(TAppState& state, ICanvas& canvas);
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
 // The segmentation, then each region's label at its centre: the nearest entry's

@@ -89,7 +89,7 @@ std::vector<TPictureEntries> MakeEntries(const TBaseCall& call,
   for (const QString& file : call.Files) {
     TCliScene scene;
     try {
-      scene = LoadScene(file);
+      scene = LoadScene(file, false);
     } catch (const std::exception& e) {
       problems.push_back(e.what());
       continue;

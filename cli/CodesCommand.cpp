@@ -51,7 +51,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
 // Writes the codes of one scene and gives its rows.
 std::vector<TRecord> SceneCodes(const TCodesCall& call, int32_t i) {
   const QString& file = call.Files[i];
-  TCliScene scene = LoadScene(file);
+  TCliScene scene = LoadScene(file, false);
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;

@@ -214,7 +214,7 @@ TCopies PlanCopies(const TEvaluateCall& call, const std::map<QString, std::strin
     const std::vector<TResampling> moves = RandomMoves(call.Samples, random);
     try {
       const std::string shape = ShapeOf(call, truth, file);
-      plan.Sources.push_back(std::move(LoadScene(file).State->SceneImage));
+      plan.Sources.push_back(std::move(LoadScene(file, false).State->SceneImage));
       for (const TResampling& move : moves)
         plan.Copies.push_back({shape, plan.Sources.back().get(), move});
     } catch (const std::exception& e) {

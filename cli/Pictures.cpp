@@ -12,10 +12,14 @@
 
 namespace ormax {
 
-TCliScene LoadScene(const QString& file) {
+TCliScene LoadScene(const QString& file, bool keepPicture) {
   TCliScene scene;
-  scene.Picture = LoadScenePicture(file, false);
-  scene.State->SceneImage = ScenePattern(scene.Picture);
+  if (keepPicture) {
+    scene.Picture = LoadScenePicture(file, false);
+    scene.State->SceneImage = ScenePattern(scene.Picture);
+  } else {
+    scene.State->SceneImage = LoadScenePattern(file, false);
+  }
   scene.State->SceneFileName = Str(file);
   return scene;
 }

@@ -16,10 +16,12 @@ namespace ormax {
 
 struct TCliScene {
   std::unique_ptr<TAppState> State = std::make_unique<TAppState>();
-  QImage Picture;  // the picture as read, which the views draw on
+  QImage Picture;  // the picture as read, which the views draw on; null when not kept
 };
 
-TCliScene LoadScene(const QString& file);
+// keepPicture: false for a command that draws no view, so that only the scene's own
+// pixel matrix stays in memory.
+TCliScene LoadScene(const QString& file, bool keepPicture = true);
 
 // The base of a list file; throws what the loader throws, and "<list>: the base is
 // empty" for a list without entries.

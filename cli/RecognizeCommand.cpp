@@ -146,7 +146,7 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
 
 TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognised result;
-  TCliScene scene = LoadScene(call.Files[i]);
+  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty());
   TAppState& s = *scene.State;
   s.SharedBase = &base;
   s.AdmissibleError = base.AdmissibleError;

@@ -61,16 +61,31 @@ QImage ReduceTo256Colours(const QImage& image) {
   QImage out(source.size(), QImage::Format_Indexed8);
   const auto& palette = FixedPalette();
   out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
-  std::unordered_map<QRgb, uint8_t> cache;  // pictures repeat their colours
-  for (int y = 0; y < source.height(); ++y) {
+  // Pictures repeat their colours: a small table of recent colours, indexed by a hash,
+  // answers most pixels; the full map remembers every colour met.
+  std::unordered_map<QRgb, uint8_t> cache;
+  constexpr int RecentSize = 1024;
+  std::vector<QRgb> recentColour(RecentSize, 0);  // 0 never is a colour: alpha is set
+  std::vector<uint8_t> recentIndex(RecentSize, 0);
+  const int width = source.width(), height = source.height();
+  for (int y = 0; y < height; ++y) {
     const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* line = out.scanLine(y);
-    for (int x = 0; x < source.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const QRgb c = in[x] | 0xFF000000u;
-      auto it = cache.find(c);
-      if (it == cache.end())
-        it = cache.emplace(c, static_cast<uint8_t>(NearestPaletteIndex(c))).first;
-      line[x] = it->second;
+      if (x > 0 && (in[x - 1] | 0xFF000000u) == c) {  // a run of one colour
+        line[x] = line[x - 1];
+        continue;
+      }
+      const size_t slot = ((c * 0x9E3779B1u) >> 22) & (RecentSize - 1);
+      if (recentColour[slot] != c) {
+        auto it = cache.find(c);
+        if (it == cache.end())
+          it = cache.emplace(c, static_cast<uint8_t>(NearestPaletteIndex(c))).first;
+        recentColour[slot] = c;
+        recentIndex[slot] = it->second;
+      }
+      line[x] = recentIndex[slot];
     }
   }
   return out;
@@ -141,7 +156,11 @@ bool CutShort(const TBmpHeader& h, int64_t fileSize) {
 
 }  // namespace
 
-QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source) {
+namespace {
+
+// The reader's work; bytes is taken by value so that the file's bytes go as soon as
+// the picture is decoded when the caller hands over the only copy.
+QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -164,15 +183,30 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, cons
     Refuse(source, "the file ends before the picture does");
   QImage image;
   if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
+  buffer.close();
+  buffer.setData(QByteArray());
+  bytes = QByteArray();
   if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
     RefuseSize(source, image.width(), image.height(), maxSide);
   const bool eightBit =
       image.format() == QImage::Format_Indexed8 && (!bmpOnly || (header && header->Bits == 8));
-  const QImage reduced = eightBit ? image : ReduceTo256Colours(image);
-  return reduced.convertToFormat(QImage::Format_RGB32);
+  if (!eightBit) image = ReduceTo256Colours(image);  // the decoded picture goes at once
+  return image;
 }
 
-QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
+// The RGB value of every index of an 8-bit picture, as Qt's own conversion gives it
+// (also for indices beyond a short colour table).
+std::array<QRgb, 256> IndexColours(const QImage& eightBit) {
+  QImage indices(256, 1, QImage::Format_Indexed8);
+  indices.setColorTable(eightBit.colorTable());
+  for (int i = 0; i < 256; ++i) indices.scanLine(0)[i] = static_cast<uchar>(i);
+  const QImage rgb = indices.convertToFormat(QImage::Format_RGB32);
+  std::array<QRgb, 256> colours{};
+  for (int i = 0; i < 256; ++i) colours[static_cast<size_t>(i)] = rgb.pixel(i, 0);
+  return colours;
+}
+
+QImage ReadFile(const QString& fileName, bool bmpOnly) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
     const std::string name = fileName.toStdString(), why = file.errorString().toStdString();
@@ -180,13 +214,49 @@ QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
   }
   if (file.size() > MaxPictureFileSize)
     Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
-  return LoadScenePicture(file.readAll(), bmpOnly, MaxSceneSide, fileName);
+  QByteArray bytes = file.readAll();
+  file.close();
+  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName);
+}
+
+}  // namespace
+
+QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source) {
+  return DecodeScenePicture(bytes, bmpOnly, maxSide, source).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
+  return ReadFile(fileName, bmpOnly).convertToFormat(QImage::Format_RGB32);
+}
+
+std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly) {
+  const QImage eightBit = ReadFile(fileName, bmpOnly);
+  const std::array<QRgb, 256> colours = IndexColours(eightBit);
+  std::array<TColor, 256> values{};
+  for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);
+  const int32_t w = eightBit.width(), h = eightBit.height();
+  auto pattern = std::make_unique<TPattern>(TRect{0, 0, w - 1, h - 1}, clWhite);
+  for (int32_t y = 0; y < h; ++y) {
+    const uchar* line = eightBit.constScanLine(y);
+    TColor* row = pattern->Pixels[y];
+    for (int32_t x = 0; x < w; ++x) row[x] = values[line[x]];
+  }
+  return pattern;
 }
 
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture) {
-  QImage copy = picture;
-  TQtCanvas canvas(copy);
-  return std::make_unique<TPattern>(TPattern::CreateFromCanvas(canvas, clWhite));
+  // Straight from the scan lines: the values a canvas on the picture would give.
+  const QImage rgb = picture.format() == QImage::Format_RGB32
+                         ? picture
+                         : picture.convertToFormat(QImage::Format_RGB32);
+  const int32_t w = rgb.isNull() ? 0 : rgb.width(), h = rgb.isNull() ? 0 : rgb.height();
+  auto pattern = std::make_unique<TPattern>(TRect{0, 0, w - 1, h - 1}, clWhite);
+  for (int32_t y = 0; y < h; ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    TColor* row = pattern->Pixels[y];
+    for (int32_t x = 0; x < w; ++x) row[x] = FromQRgb(line[x]);
+  }
+  return pattern;
 }
 
 QImage PatternPicture(const TImg& pattern) {

@@ -4,6 +4,8 @@
 //                     keeps its own palette, any other takes for each pixel the
 //                     nearest colour of FixedPalette (no dithering)
 //   ScenePattern      the scene (a TPattern with white background) of a picture
+//   LoadScenePattern  the scene of a file straight from its 8-bit reduction, for a
+//                     front end that shows no picture: no 32-bit copy is made
 //   PatternPicture    and back: the picture of a pattern's pixels
 //   SavePicture       writes a BMP through a temporary file and a rename
 //   EPictureTooLarge  the error of a picture beyond the limits
@@ -57,6 +59,8 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = Max
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
+// ScenePattern(LoadScenePicture(fileName, bmpOnly)), with the same errors.
+std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly);
 // Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
 QImage PatternPicture(const TImg& pattern);
 

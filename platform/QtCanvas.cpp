@@ -12,11 +12,6 @@ QColor ToQColor(TColor color) {
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
-TColor FromQRgb(QRgb rgb) {
-  return static_cast<TColor>(qRed(rgb)) | (static_cast<TColor>(qGreen(rgb)) << 8) |
-         (static_cast<TColor>(qBlue(rgb)) << 16);
-}
-
 TQtCanvas::TQtCanvas(QImage& image) : image_(image) {
   if (image_.format() != QImage::Format_RGB32 && !image_.isNull())
     image_ = image_.convertToFormat(QImage::Format_RGB32);

@@ -14,7 +14,10 @@
 namespace ormax {
 
 QColor ToQColor(TColor color);
-TColor FromQRgb(QRgb rgb);
+inline TColor FromQRgb(QRgb rgb) {
+  return static_cast<TColor>(qRed(rgb)) | (static_cast<TColor>(qGreen(rgb)) << 8) |
+         (static_cast<TColor>(qBlue(rgb)) << 16);
+}
 
 class TQtCanvas : public ICanvas {
  public:

@@ -321,13 +321,13 @@ void TMainForm::ShowScene() {
   DrawAndShow(TView::Scene);
 }
 
-void TMainForm::ShowQuadro(const TTree& tree, int32_t level) {
-  if (level == 0) LeftForm->SetCaption(ViewCaption(TView::Quadro, State.SceneFileName));
-  if (LeftForm->Picture.isNull()) return;
+void TMainForm::ShowQuadro() {
+  LeftForm->SetCaption(ViewCaption(TView::Quadro, State.SceneFileName));
+  if (LeftForm->Picture.isNull() || !State.SceneImage) return;
   WaitCursor wait(ActivityPanel, "Drawing the quadro...");
   {
     TQtCanvas canvas(LeftForm->Picture);
-    DrawQuadro(tree, canvas, level);
+    DrawQuadro(State.QuadTree, *State.SceneImage, canvas);
   }
   LeftForm->ShowPicture();
 }

@@ -45,7 +45,7 @@ class TMainForm : public QMainWindow {
   void SavePictureClick();
   void SaveCodeClick();
   void ViewSceneClick() { ShowScene(); }
-  void ViewQuadroClick() { ShowQuadro(State.QuadTree, 0); }
+  void ViewQuadroClick() { ShowQuadro(); }
   void ViewSegmentationClick() { ShowSegmentation(); }
   void ViewRepresentationClick() { ShowRepresentation(); }
   void ViewRecognitionClick() { ShowRecognition(); }
@@ -84,7 +84,7 @@ class TMainForm : public QMainWindow {
   void IndicateGenParameters();
   void Clear();
   void ShowScene();
-  void ShowQuadro(const TTree& tree, int32_t level);
+  void ShowQuadro();
   void ShowSegmentation();
   void ShowRepresentation();
   void ShowRecognition();

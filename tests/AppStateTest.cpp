@@ -12,8 +12,7 @@ using testing::PatternFromRows;
 TEST(AppState, StartsEmptyWithTheDefaults) {
   TAppState s;
   EXPECT_EQ(s.SceneImage, nullptr);
-  EXPECT_TRUE(s.QuadTree.Data.empty());
-  EXPECT_TRUE(s.QuadTree.Children.empty());
+  EXPECT_TRUE(s.QuadTree.Empty());
   EXPECT_EQ(s.Segments.Count(), 0);
   EXPECT_EQ(s.Trees.Count(), 0);
   EXPECT_EQ(s.NormalTrees.Count(), 0);
@@ -42,7 +41,7 @@ TEST(AppState, BuildFillsOneTreeAndCodePerRegionAndResetEmptiesThem) {
   ASSERT_EQ(s.SceneCodes.Count(), 2);
   EXPECT_EQ(s.SceneCodes.GetCode(1).AdmissibleError, 0.25);
   EXPECT_EQ(s.SceneCodes.GetCode(1).MaxLevel, 2);
-  EXPECT_FALSE(s.QuadTree.Children.empty());
+  EXPECT_GT(s.QuadTree.Leaves(), 1);
   // The code is made from the normalised copy, not from the scene-coordinate tree.
   EXPECT_EQ(s.SceneCodes.GetCode(0).Items[0].Data, s.NormalTrees.Items(0).Data);
   EXPECT_NE(s.Trees.Items(0).Data, s.NormalTrees.Items(0).Data);
@@ -51,8 +50,7 @@ TEST(AppState, BuildFillsOneTreeAndCodePerRegionAndResetEmptiesThem) {
   EXPECT_EQ(s.NearestIndices, (std::vector<int32_t>{0, 0}));
 
   s.ResetAnalysis();
-  EXPECT_TRUE(s.QuadTree.Children.empty());
-  EXPECT_TRUE(s.QuadTree.Data.empty());
+  EXPECT_TRUE(s.QuadTree.Empty());
   EXPECT_EQ(s.Segments.Count(), 0);
   EXPECT_EQ(s.SceneCodes.Count(), 0);
   EXPECT_TRUE(s.NearestIndices.empty());
@@ -71,7 +69,8 @@ TEST(AppState, AWhiteSceneHasAQuadtreeButNoRegions) {
   s.BuildSceneCodes();
   EXPECT_EQ(s.Segments.Count(), 0);
   EXPECT_EQ(s.SceneCodes.Count(), 0);
-  EXPECT_EQ(s.QuadTree.Data.size(), 20u);
+  EXPECT_EQ(s.QuadTree.Cells(), 1);  // one white leaf
+  EXPECT_EQ(s.QuadTree.Leaves(), 1);
 }
 
 }  // namespace

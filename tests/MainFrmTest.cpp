@@ -246,7 +246,7 @@ TEST_F(MainWindow, SavedPictureIsTheViewOnScreen) {
 TEST_F(MainWindow, AWhiteSceneHasNoRegionsToShow) {
   OpenScene(Write("white.bmp", Picture({"....", "...."})));
   Choose(window.Recognition, window.BuildTrees);
-  EXPECT_FALSE(window.State.QuadTree.Data.empty());
+  EXPECT_FALSE(window.State.QuadTree.Empty());
   EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
   EXPECT_FALSE(Enabled(window.View, window.ViewSegmentation));
   EXPECT_FALSE(Enabled(window.View, window.ViewRepresentation));

@@ -1,0 +1,134 @@
+// The scene reader: every kind of BMP the program reads comes out of the scan lines with
+// the values a canvas on the picture gives, and the colour reduction's table of recent
+// colours gives every pixel its nearest palette colour.
+#include "platform/QtBitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QTemporaryFile>
+#include <cstdint>
+#include <vector>
+
+#include "platform/QtCanvas.h"
+
+namespace ormax {
+namespace {
+
+void Put16(QByteArray& b, uint32_t v) {
+  b.append(static_cast<char>(v & 0xFF));
+  b.append(static_cast<char>((v >> 8) & 0xFF));
+}
+void Put32(QByteArray& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+// An uncompressed BMP of bits 1, 4, 8 (with a palette), 16 (5-5-5), 24 or 32 per pixel;
+// pixel(x, y) gives a palette index or the colour. topDown stores the rows top first.
+template <typename TPixel>
+QByteArray Bmp(int w, int h, int bits, const std::vector<QRgb>& palette, TPixel pixel,
+               bool topDown = false) {
+  const int stride = (w * bits + 31) / 32 * 4;
+  QByteArray rows;
+  for (int r = 0; r < h; ++r) {
+    const int y = topDown ? r : h - 1 - r;
+    QByteArray line(stride, '\0');
+    for (int x = 0; x < w; ++x) {
+      const uint32_t v = pixel(x, y);
+      if (bits < 8) {
+        const int per = 8 / bits, shift = 8 - bits * (x % per + 1);
+        line[x / per] = static_cast<char>(static_cast<uchar>(line[x / per]) | (v << shift));
+      } else {
+        for (int k = 0; k < bits / 8; ++k) line[x * bits / 8 + k] = static_cast<char>(v >> (8 * k));
+      }
+    }
+    rows += line;
+  }
+  QByteArray b("BM");
+  const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
+  Put32(b, offset + static_cast<uint32_t>(rows.size()));
+  Put32(b, 0);
+  Put32(b, offset);
+  Put32(b, 40);
+  Put32(b, static_cast<uint32_t>(w));
+  Put32(b, static_cast<uint32_t>(topDown ? -h : h));
+  Put16(b, 1);
+  Put16(b, static_cast<uint32_t>(bits));
+  Put32(b, 0);  // no compression
+  Put32(b, static_cast<uint32_t>(rows.size()));
+  Put32(b, 2835);
+  Put32(b, 2835);
+  Put32(b, static_cast<uint32_t>(palette.size()));
+  Put32(b, 0);
+  for (QRgb c : palette) {
+    b.append(static_cast<char>(qBlue(c)));
+    b.append(static_cast<char>(qGreen(c)));
+    b.append(static_cast<char>(qRed(c)));
+    b.append('\0');
+  }
+  return b + rows;
+}
+
+void ExpectSameAsTheCanvas(const QByteArray& bmp, const char* kind) {
+  const QImage picture = LoadScenePicture(bmp, true, MaxSceneSide, kind);
+  const std::unique_ptr<TPattern> fast = ScenePattern(picture);
+  QImage copy = picture;
+  TQtCanvas canvas(copy);
+  const TPattern slow = TPattern::CreateFromCanvas(canvas, clWhite);
+  ASSERT_EQ(fast->GetBounds(), slow.GetBounds()) << kind;
+  EXPECT_EQ(fast->Pixels, slow.Pixels) << kind;
+  EXPECT_EQ(fast->Background(), clWhite);
+  // Straight from the file's 8-bit reduction, without the 32-bit picture: the same.
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  file.write(bmp);
+  file.close();
+  const std::unique_ptr<TPattern> direct = LoadScenePattern(file.fileName(), true);
+  ASSERT_EQ(direct->GetBounds(), slow.GetBounds()) << kind;
+  EXPECT_EQ(direct->Pixels, slow.Pixels) << kind;
+}
+
+TEST(QtBitmap, EveryKindOfBmpReadsAsTheCanvasReadsIt) {
+  const int w = 13, h = 7;  // odd sizes: every row has padding
+  std::vector<QRgb> sixteen;
+  for (int i = 0; i < 16; ++i) sixteen.push_back(qRgb(i * 17, 255 - i * 13, (i * 71) % 256));
+  std::vector<QRgb> many;
+  for (int i = 0; i < 256; ++i) many.push_back(qRgb(i, (i * 7) % 256, 255 - i));
+  const auto index = [&](int n) { return [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y * 5) % n); }; };
+  const auto colour = [](int x, int y) {
+    return static_cast<uint32_t>(((x * 37 + y * 11) % 256) | (((x * 5) % 256) << 8) |
+                                 (((y * 29) % 256) << 16));
+  };
+  ExpectSameAsTheCanvas(Bmp(w, h, 1, {qRgb(255, 255, 255), qRgb(10, 20, 30)}, index(2)), "1-bit");
+  ExpectSameAsTheCanvas(Bmp(w, h, 4, sixteen, index(16)), "4-bit");
+  ExpectSameAsTheCanvas(Bmp(w, h, 8, many, index(256)), "8-bit");
+  ExpectSameAsTheCanvas(Bmp(w, h, 8, many, index(256), true), "8-bit top-down");
+  ExpectSameAsTheCanvas(Bmp(w, h, 16, {}, [](int x, int y) { return static_cast<uint32_t>((x * 1000 + y * 77) & 0x7FFF); }), "16-bit");
+  ExpectSameAsTheCanvas(Bmp(w, h, 24, {}, colour), "24-bit");
+  ExpectSameAsTheCanvas(Bmp(w, h, 24, {}, colour, true), "24-bit top-down");
+  ExpectSameAsTheCanvas(Bmp(w, h, 32, {}, colour), "32-bit");
+  // An 8-bit picture keeps its own palette; the others take the fixed palette's colours.
+  const QImage eight = LoadScenePicture(Bmp(w, h, 8, many, index(256)), true);
+  EXPECT_EQ(eight.pixel(1, 0), many[3] | 0xFF000000u);
+}
+
+TEST(QtBitmap, TheReductionGivesEveryPixelItsNearestPaletteColour) {
+  // Many colours, repeated in runs and scattered, so that the table of recent colours
+  // both hits and misses (and two colours may share a slot).
+  QImage picture(300, 200, QImage::Format_RGB32);
+  uint32_t state = 12345;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      if (x % 7 == 0) state = state * 1664525u + 1013904223u;
+      picture.setPixel(x, y, 0xFF000000u | ((state >> 8) & (y % 3 ? 0xFFFFFFu : 0x0F0F0Fu)));
+    }
+  const QImage reduced = ReduceTo256Colours(picture);
+  ASSERT_EQ(reduced.format(), QImage::Format_Indexed8);
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      ASSERT_EQ(reduced.pixelIndex(x, y), NearestPaletteIndex(picture.pixel(x, y))) << x << ", " << y;
+}
+
+}  // namespace
+}  // namespace ormax

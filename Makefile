@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize fuzz run bench accuracy screenshots examples package clean format
+.PHONY: deps configure build test test-sanitize test-threads fuzz run bench accuracy screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,6 +16,7 @@ build: configure
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
 	@$(MAKE) --no-print-directory test-sanitize
+	@$(MAKE) --no-print-directory test-threads
 
 # The core and command-line tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the desktop program and benchmarks are left out).
@@ -26,6 +27,16 @@ test-sanitize: deps
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
+
+# The tests of the threaded paths (the worker pool: recognition, Build Trees, the
+# command line's --jobs, evaluate's copies) built with ThreadSanitizer; any report fails.
+TSAN_DIR ?= build-tsan
+THREADED_TESTS = FastPaths.RecognitionOnSeveralThreads|FastPaths.BuildTreesOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
+test-threads: deps
+	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests
+	@cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j2 -R '$(THREADED_TESTS)'
 
 # Fuzzing with clang's libFuzzer: every target for FUZZ_SECONDS, starting from the
 # committed corpus in tests/fuzz/corpus; new inputs collect in build-fuzz/corpus.

@@ -1,12 +1,14 @@
 // The scene benchmark: the pipeline stage by stage on generated scenes, run by
 // bench/scene_bench.py next to the OpenCV peer. One scene per process, so that the
 // peak memory printed belongs to that scene alone.
-//   ormax_scenebench SCENE [--factor K] [--runs N] [--bmp FILE] [--peak] [--total]
+//   ormax_scenebench SCENE [--factor K] [--runs N] [--bmp FILE [--write-only]] [--peak] [--total]
 // SCENE: small (1024 x 1024, 60 shapes), large (4096 x 4096, 800 shapes, about 10 %
-// non-white) or noise (4096 x 4096, every pixel noise with probability 1/2). K
+// non-white), noise (4096 x 4096, every pixel noise with probability 1/2), noise8k (the
+// same at 8192 x 8192) or sparse (3000 x 2000, noise with probability 5 %). K
 // multiplies the number of shapes. --bmp writes the scene as a 24-bit BMP (for the
 // peer) and times reading it back. --peak builds the trees at level 0 once and prints
-// the peak memory; --total times only Build Trees at level 0.
+// the peak memory; --total times only Build Trees at level 0; --write-only only writes
+// the BMP.
 // Output: one "name value" line per measure, times in seconds (median of the runs).
 #include <sys/resource.h>
 
@@ -53,6 +55,8 @@ std::unique_ptr<TPattern> MakeScene(const std::string& name, int factor) {
   if (name == "small") return GenerateScene(1024, 1024, 60 * factor, 7, 0.3);
   if (name == "large") return GenerateScene(4096, 4096, 800 * factor, 8, 0.3);
   if (name == "noise") return GenerateNoiseScene(4096, 4096, 9);
+  if (name == "noise8k") return GenerateNoiseScene(8192, 8192, 9);
+  if (name == "sparse") return GenerateSparseNoiseScene(3000, 2000, 10, 50);
   std::fprintf(stderr, "unknown scene %s\n", name.c_str());
   std::exit(2);
 }
@@ -119,7 +123,7 @@ int Main(int argc, char** argv) {
   const std::string name = argv[1];
   int factor = 1, runs = 3;
   std::string bmp;
-  bool peak = false, total = false;
+  bool peak = false, total = false, writeOnly = false;
   for (int k = 2; k < argc; ++k) {
     const std::string a = argv[k];
     if (a == "--factor" && k + 1 < argc) factor = std::atoi(argv[++k]);
@@ -127,6 +131,7 @@ int Main(int argc, char** argv) {
     else if (a == "--bmp" && k + 1 < argc) bmp = argv[++k];
     else if (a == "--peak") peak = true;
     else if (a == "--total") total = true;
+    else if (a == "--write-only") writeOnly = true;
   }
 
   std::unique_ptr<TPattern> scene = MakeScene(name, factor);
@@ -145,6 +150,7 @@ int Main(int argc, char** argv) {
   }
   if (!bmp.empty()) {
     WriteBmp(*scene, bmp);
+    if (writeOnly) return 0;
     Print("scene_read", Median(runs, [] {}, [&] { scene = ReadBmp(bmp); }));
   }
   long nonWhite = 0;

@@ -59,4 +59,20 @@ inline std::unique_ptr<TPattern> GenerateNoiseScene(int32_t width, int32_t heigh
   return scene;
 }
 
+// Every pixel, independently, one of three colours with probability density (in
+// thousandths), else white.
+inline std::unique_ptr<TPattern> GenerateSparseNoiseScene(int32_t width, int32_t height,
+                                                         uint32_t seed, int32_t perMille) {
+  auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
+  scene->Clear();
+  std::mt19937 rng(seed);
+  const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000};
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t r = rng();
+      if (static_cast<int32_t>(r % 1000) < perMille) scene->SetPixel(x, y, palette[(r >> 10) % 3]);
+    }
+  return scene;
+}
+
 }  // namespace ormax::bench

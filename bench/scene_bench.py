@@ -1,18 +1,25 @@
 #!/usr/bin/python3
-"""The scene benchmark of `make bench`: ormax_scenebench against the OpenCV peer.
+"""The scene benchmark of `make bench`: the whole commands, then the stages.
+
+First the whole process as a user runs it: `ormax-cli codes SCENE --level 0 --error 0
+-o DIR` (reading, analysis, writing every code file, exit) against the whole peer
+process (bench/opencv_peer.py: Python, OpenCV, reading, labelling, moments), median of
+the runs, with each process's peak memory. Then, per scene, the stages in-process.
 
 For each generated scene it runs our pipeline stage by stage (one process per scene,
 so each peak memory is the scene's own) and the peer (bench/opencv_peer.py) on the
 same BMP, and prints a table of the median times with our time over theirs. Then the
 large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only.
 
-    scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise]
+    scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k]
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -27,15 +34,67 @@ def fmt(seconds):
     return "-" if seconds is None else ("%.1f ms" % (seconds * 1000) if seconds < 10 else "%.1f s" % seconds)
 
 
+def run_whole(command):
+    """Seconds and peak resident kilobytes of one whole process."""
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    start = time.perf_counter()
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.perf_counter() - start
+    if status != 0:
+        raise SystemExit("failed: %s\n%s" % (" ".join(command), child.stderr.read().decode()))
+    child.stderr.close()
+    return seconds, usage.ru_maxrss
+
+
+def median_whole(command, runs, before=None):
+    results = []
+    for _ in range(runs):
+        if before:
+            before()
+        results.append(run_whole(command))
+    results.sort()
+    return results[len(results) // 2][0], max(r[1] for r in results)
+
+
+def whole_commands(args, ours_bin, cli, peer, tmp):
+    print("Whole commands (median of %d; peak resident memory of the process):" % args.runs)
+    print("| scene | command | ours | peer | ours / peer | our peak | / pixel matrix | peer peak |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    out = os.path.join(tmp, "codes")
+    clean = lambda: shutil.rmtree(out, ignore_errors=True)
+    for scene, side in (("large", 4096), ("noise", 4096), ("noise8k", 8192)):
+        if scene not in args.whole.split(","):
+            continue
+        bmp = os.path.join(tmp, scene + ".bmp")
+        subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
+        matrix_kb = 4 * side * side / 1024
+        theirs, their_peak = median_whole(peer + [bmp, "1"], args.runs)
+        settings = [("level 0", ["--level", "0", "--error", "0"])]
+        if scene == "large":
+            settings.append(("level 5, error 0.05", ["--level", "5", "--error", "0.05"]))
+        for title, options in settings:
+            ours, peak = median_whole([cli, "codes", bmp, "-o", out] + options, args.runs, clean)
+            print("| %s | codes, %s | %s | %s | %.2f | %.0f MB | %.2f | %.0f MB |"
+                  % (scene, title, fmt(ours), fmt(theirs), ours / theirs, peak / 1024,
+                     peak / matrix_kb, their_peak / 1024))
+        os.remove(bmp)
+    clean()
+    print()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
+    parser.add_argument("--whole", default="large,noise,noise8k")
     args = parser.parse_args()
     ours_bin = os.path.join(args.build, "ormax_scenebench")
+    cli = os.path.join(args.build, "ormax-cli")
     peer = [sys.executable, os.path.join(HERE, "opencv_peer.py")]
     tmp = tempfile.mkdtemp(prefix="ormax-bench-")
+    whole_commands(args, ours_bin, cli, peer, tmp)
     stages = [
         ("scene read", "scene_read", "scene_read"),
         ("quadtree", "quadtree", None),
@@ -48,7 +107,7 @@ def main():
         ("recognition, 1 thread", "recognition_1", None),
         ("recognition, all threads", "recognition_all", None),
     ]
-    for scene in args.scenes.split(","):
+    for scene in (args.scenes.split(",") if args.scenes != "none" else []):
         bmp = os.path.join(tmp, scene + ".bmp")
         ours = measures([ours_bin, scene, "--runs", str(args.runs), "--bmp", bmp])
         peak = measures([ours_bin, scene, "--peak"])
@@ -70,6 +129,9 @@ def main():
             print("recognition speed-up on all threads: %.2f x"
                   % (ours["recognition_1"] / ours["recognition_all"]))
 
+    if args.scenes == "none":
+        os.rmdir(tmp)
+        return
     print("\nGrowth, large scene, Build Trees at level 0:")
     print("| shapes | regions | ours | OpenCV | ours / OpenCV | ours / 1x |\n|---|---:|---:|---:|---:|---:|")
     base = None

@@ -465,3 +465,39 @@ TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
 
 }  // namespace
 }  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// Build Trees spreads the regions over the worker pool; every number of threads must
+// give the regions, trees and codes of one thread, in region order.
+TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
+  std::mt19937 rng(31);
+  size_t regions = 0;
+  for (int n = 0; n < 12; ++n) {
+    const TSetting& setting = kSettings[n % 2];
+    const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+    std::vector<TByteArray> expected;
+    for (int threads : {1, 2, 3, 8}) {
+      TAppState app;
+      app.SceneImage = std::make_unique<TPattern>(*scene);
+      app.MaxTreeLevel = setting.MaxLevel;
+      app.AdmissibleError = setting.Error;
+      app.Threads = threads;
+      app.BuildSceneCodes();
+      std::vector<TByteArray> codes;
+      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
+        codes.push_back(app.SceneCodes.GetCode(i).SaveToBytes());
+      if (threads == 1) {
+        expected = codes;
+        regions += codes.size();
+      } else {
+        EXPECT_EQ(codes, expected) << threads << " threads, scene " << n;
+      }
+    }
+  }
+  EXPECT_GT(regions, 24u);  // enough regions for the threads to share
+}
+
+}  // namespace
+}  // namespace ormax

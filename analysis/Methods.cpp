@@ -269,6 +269,36 @@ class TFirstCoordinate {
 
 namespace {
 
+// A region's inside flags column by column (x outer, y inner), read from its rows one
+// tile at a time: the sums below go down the columns, and walking a large region's
+// pixels that way would touch a new cache line (and page) at every step.
+class TInsideColumns {
+ public:
+  explicit TInsideColumns(const TPattern& region)
+      : left_(region.Left), height_(std::max(region.Height(), 0)) {
+    const int32_t width = std::max(region.Width(), 0);
+    flags_.resize(static_cast<size_t>(width) * static_cast<size_t>(height_));
+    const TColor background = region.Background();
+    constexpr int32_t Tile = 64;
+    for (int32_t ty = 0; ty < height_; ty += Tile)
+      for (int32_t tx = 0; tx < width; tx += Tile)
+        for (int32_t y = ty; y < std::min(ty + Tile, height_); ++y) {
+          const TColor* row = region.Pixels[y];
+          for (int32_t x = tx; x < std::min(tx + Tile, width); ++x)
+            flags_[static_cast<size_t>(x) * static_cast<size_t>(height_) + static_cast<size_t>(y)] =
+                row[x] != background;
+        }
+  }
+  // The flags of column x, from the top row down.
+  const uint8_t* Column(int32_t x) const {
+    return flags_.data() + static_cast<size_t>(x - left_) * static_cast<size_t>(height_);
+  }
+
+ private:
+  int32_t left_, height_;
+  std::vector<uint8_t> flags_;
+};
+
 // The sums of a region's pixels: count, coordinates, and the second moments of the
 // pixels as unit squares; the colour is the last pixel's in scan order.
 struct TMomentSums {
@@ -278,17 +308,16 @@ struct TMomentSums {
   TColor Color = 0;
 };
 
-TMomentSums MomentSums(const TPattern& region) {
+TMomentSums MomentSums(const TPattern& region, const TInsideColumns& inside) {
   TMomentSums t;
   TMatrix& m = t.M;
-  const TColor background = region.Background();
   const bool empty = region.Width() <= 0 || region.Height() <= 0;
-  const size_t stride = static_cast<size_t>(region.Width());
+  int32_t lastX = 0, lastY = 0;
   // Columns outside, rows inside: the order of the sums is part of the result.
   for (int32_t x = region.Left; x <= region.Right && !empty; ++x) {
-    const TColor* pixel = &region.Pixels[0][x - region.Left];
-    for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride) {
-      if (*pixel == background) continue;
+    const uint8_t* flag = inside.Column(x);
+    for (int32_t y = region.Top; y <= region.Bottom; ++y, ++flag) {
+      if (!*flag) continue;
       const int64_t xx = int64_t{x} * x, xy = int64_t{x} * y, yy = int64_t{y} * y;
       t.N = t.N + 1;
       t.Sx = t.Sx + x;
@@ -296,9 +325,11 @@ TMomentSums MomentSums(const TPattern& region) {
       m[0][0] = (m[0][0] + xx) + kPixelMoment;
       m[0][1] = m[0][1] + xy;  // the same sums as m[1][0]: copied below
       m[1][1] = (m[1][1] + yy) + kPixelMoment;
-      t.Color = *pixel;
+      lastX = x;
+      lastY = y;
     }
   }
+  if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
   m[1][0] = m[0][1];
   return t;
 }
@@ -324,16 +355,15 @@ TMatrix CentralMoments(const TMomentSums& t) {
 
 // Whether fewer of the region's pixels lie on the positive side of the first axis than
 // on the negative side.
-bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) {
+bool MorePixelsBehindFirstAxis(const TPattern& region, const TInsideColumns& inside,
+                               const TEllipse& ellipse) {
   int64_t pos = 0, neg = 0;
-  const TColor background = region.Background();
-  const size_t stride = static_cast<size_t>(region.Width());
   const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
   for (int32_t x = region.Left; x <= region.Right; ++x) {
     const Real column = local.Column(x);
-    const TColor* pixel = &region.Pixels[0][x - region.Left];
-    for (int32_t y = region.Top; y <= region.Bottom; ++y, pixel += stride)
-      if (*pixel != background) {
+    const uint8_t* flag = inside.Column(x);
+    for (int32_t y = region.Top; y <= region.Bottom; ++y, ++flag)
+      if (*flag) {
         if (local.At(column, y) >= 0)
           ++pos;
         else
@@ -346,7 +376,8 @@ bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) 
 }  // namespace
 
 void FitEllipse(const TPattern& region, TEllipse& ellipse) {
-  const TMomentSums sums = MomentSums(region);
+  const TInsideColumns inside(region);
+  const TMomentSums sums = MomentSums(region, inside);
   if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
   const int64_t n = sums.N;
   const TMatrix m = CentralMoments(sums);
@@ -357,7 +388,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   ellipse.Exponent = 2.0;
   ellipse.Color = sums.Color;
   // Point the first axis to the side that holds at least half of the pixels.
-  if (MorePixelsBehindFirstAxis(region, ellipse))
+  if (MorePixelsBehindFirstAxis(region, inside, ellipse))
     ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
 }
 
@@ -369,14 +400,13 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
     for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = region.Top + k;
     const TGridContainment contains(ellipse, ys.data(), height);
     std::vector<uint8_t> inside(static_cast<size_t>(height));
-    const TColor background = region.Background();
-    const size_t stride = static_cast<size_t>(region.Width());
+    const TInsideColumns pixels(region);
     for (int32_t x = region.Left; x <= region.Right; ++x) {
       contains.Column(x, inside.data());
-      const TColor* pixel = &region.Pixels[0][x - region.Left];
+      const uint8_t* flag = pixels.Column(x);
       int64_t both = 0, either = 0;
-      for (int32_t k = 0; k < height; ++k, pixel += stride) {
-        const int f = *pixel != background;
+      for (int32_t k = 0; k < height; ++k) {
+        const int f = flag[k];
         both += f & inside[static_cast<size_t>(k)];
         either += f | inside[static_cast<size_t>(k)];
       }

@@ -235,22 +235,49 @@ void TEllipse::Fill(ICanvas& canvas) const {
         canvas.SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), Color);
 }
 
+namespace {
+
+// The angle terms of an outline's points: for each t, Sign(cos t), |cos t| to the shape
+// power, and the same of sin t. They depend only on the steps and the exponent, so a
+// view of many ellipses works them out once (per thread) instead of once per point.
+struct TOutlineTerms {
+  Real SignC, PowerC, SignS, PowerS;
+};
+
+const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
+  thread_local int32_t cachedSteps = 0;
+  thread_local double cachedExponent = 0;
+  thread_local std::vector<TOutlineTerms> terms;
+  if (cachedSteps == steps && cachedExponent == exponent && !terms.empty()) return terms;
+  terms.clear();
+  const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
+  const Real shapePower = 2.0L / static_cast<Real>(exponent);
+  double t = 0.0;
+  while (static_cast<Real>(t) <= kTwoPi) {
+    t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
+    const Real c = std::cos(static_cast<Real>(t));
+    const Real s = std::sin(static_cast<Real>(t));
+    terms.push_back({Sign(c), Power(std::fabs(c), shapePower), Sign(s),
+                     Power(std::fabs(s), shapePower)});
+  }
+  cachedSteps = steps;
+  cachedExponent = exponent;
+  return terms;
+}
+
+}  // namespace
+
 void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const {
   if (steps < 2) return;  // no quarter turn can be divided: nothing to draw
   canvas.SetPenColor(Color);
   canvas.SetPenWidth(penWidth);
-  const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
   const Real a = Axes[0], b = Axes[1];
-  const Real shapePower = 2.0L / static_cast<Real>(Exponent);
   TVector q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(a, 0)), Center);
   canvas.MoveTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
-  double t = 0.0;
-  while (static_cast<Real>(t) <= kTwoPi) {
-    t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
-    Real c = std::cos(static_cast<Real>(t));
-    Real s = std::sin(static_cast<Real>(t));
-    Real u = Sign(c) * a * Power(std::fabs(c), shapePower);
-    Real v = Sign(s) * b * Power(std::fabs(s), shapePower);
+  // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike.
+  for (const TOutlineTerms& k : OutlineTerms(steps, Exponent)) {
+    const Real u = k.SignC * a * k.PowerC;
+    const Real v = k.SignS * b * k.PowerS;
     q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(u, v)), Center);
     canvas.LineTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
   }

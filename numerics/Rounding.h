@@ -26,6 +26,8 @@ inline long double RoundHalfEvenReal(long double v) {
   long double d = v - f;  // exact: 0 <= d < 1
   if (d > 0.5L) return f + 1.0L;
   if (d < 0.5L) return f;
+  // A tie: f or f + 1, whichever is even (a whole number below 2^62 by its low bit).
+  if (std::fabs(f) < 0x1p62L) return (static_cast<int64_t>(f) & 1) == 0 ? f : f + 1.0L;
   return std::fmod(f, 2.0L) == 0.0L ? f : f + 1.0L;
 }
 

@@ -32,6 +32,7 @@ QPainter& TQtCanvas::Painter() {
   if (!painter_) {
     painter_ = std::make_unique<QPainter>(&image_);
     painter_->setRenderHint(QPainter::Antialiasing, false);
+    painterPenSet_ = false;
   }
   return *painter_;
 }
@@ -80,11 +81,19 @@ void TQtCanvas::MoveTo(int32_t x, int32_t y) {
 }
 
 void TQtCanvas::LineTo(int32_t x, int32_t y) {
+  // A line of no length with flat caps covers no pixel: the outline of a small
+  // ellipse is mostly such steps, so they skip the painter.
+  if (x == penX_ && y == penY_) return;
   QPainter& p = Painter();
-  QPen pen(ToQColor(pen_));
-  pen.setWidth(penWidth_ < 1 ? 1 : penWidth_);
-  pen.setCapStyle(Qt::FlatCap);
-  p.setPen(pen);
+  if (!painterPenSet_ || painterPen_ != pen_ || painterPenWidth_ != penWidth_) {
+    QPen pen(ToQColor(pen_));
+    pen.setWidth(penWidth_ < 1 ? 1 : penWidth_);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    painterPenSet_ = true;
+    painterPen_ = pen_;
+    painterPenWidth_ = penWidth_;
+  }
   p.drawLine(QPoint(penX_, penY_), QPoint(x, y));
   penX_ = x;
   penY_ = y;
@@ -100,6 +109,7 @@ void TQtCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {
   QRect box(x, y, metrics.horizontalAdvance(s), metrics.height());
   p.fillRect(box, ToQColor(brush_));
   p.setPen(ToQColor(fontColor_));
+  painterPenSet_ = false;  // the text's pen is not the lines'
   p.drawText(x, y + metrics.ascent(), s);
 }
 

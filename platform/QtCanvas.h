@@ -54,6 +54,10 @@ class TQtCanvas : public ICanvas {
   int32_t fontSize_ = 8;
   int32_t penX_ = 0;
   int32_t penY_ = 0;
+  // The pen the painter holds, so that a run of lines sets it once.
+  bool painterPenSet_ = false;
+  TColor painterPen_ = 0;
+  int32_t painterPenWidth_ = 0;
 };
 
 }  // namespace ormax

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "numerics/Rounding.h"
+
 #include <cmath>
 
 namespace ormax {
@@ -143,6 +145,27 @@ TEST(TLinAlg, RoundingNoiseNeverMakesEigenvaluesNaN) {
 TEST(TLinAlg, EigenVectorsOfZeroMatrixAreIdentity) {
   TEigen e = EigenVectors(Mat(0, 0, 0, 0));
   ExpectColumns(e.Vectors, 1, 0, 0, 1, 0);
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// Halves go to the even neighbour, on both sides of zero and near the largest whole
+// numbers, where the low-bit test gives way to fmod.
+TEST(Rounding, HalvesGoToTheEvenNeighbour) {
+  const struct {
+    long double In;
+    long double Out;
+  } cases[] = {{0.5L, 0}, {1.5L, 2}, {2.5L, 2}, {-0.5L, 0}, {-1.5L, -2}, {-2.5L, -2},
+               {3.4999L, 3}, {3.5001L, 4}, {-3.5001L, -4}, {1e6L + 0.5L, 1e6L},
+               {0x1p62L - 1.5L, 0x1p62L - 2}, {0x1p62L + 0.5L, 0x1p62L},
+               {0x1p62L + 1.5L, 0x1p62L + 2}, {-0x1p62L - 0.5L, -0x1p62L}};
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEvenReal(c.In), c.Out) << static_cast<double>(c.In);
+  EXPECT_EQ(RoundHalfEven(7.5L), 8);
+  EXPECT_EQ(RoundHalfEven(-7.5L), -8);
 }
 
 }  // namespace

@@ -78,9 +78,23 @@ void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level) {
 
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas) {
   ClearView(canvas);
+  // A cell at most two pixels wide or high is all frame: its pixels are set one by one
+  // after the larger cells are painted (leaves never overlap, so the order is free),
+  // instead of a fill and four frame bands each.
+  const auto frameOf = [](const TRectangle& cell) { return cell.Color == clWhite ? clBlack : clWhite; };
+  const auto small = [](const TRectangle& cell) {
+    return cell.Right - cell.Left < 2 || cell.Bottom - cell.Top < 2;
+  };
   tree.ForEachLeaf(scene, [&](const TRectangle& cell) {
+    if (small(cell)) return;
     cell.Fill(canvas);
-    cell.DrawFrame(cell.Color == clWhite ? clBlack : clWhite, canvas);
+    cell.DrawFrame(frameOf(cell), canvas);
+  });
+  tree.ForEachLeaf(scene, [&](const TRectangle& cell) {
+    if (!small(cell)) return;
+    const TColor frame = frameOf(cell);
+    for (int32_t y = cell.Top; y <= cell.Bottom; ++y)
+      for (int32_t x = cell.Left; x <= cell.Right; ++x) canvas.SetPixel(x, y, frame);
   });
 }
 

@@ -49,6 +49,50 @@ void BM_CompareEllipses(benchmark::State& state) {
 }
 BENCHMARK(BM_CompareEllipses);
 
+// Up to count codes at a level (error 0.05) of a generated scene of 1300 shapes.
+void CodesOf(uint32_t seed, int32_t level, int32_t count, TCodeList& codes) {
+  TAppState source;
+  source.SceneImage = GenerateScene(2048, 2048, 1300, seed);
+  source.MaxTreeLevel = level;
+  source.AdmissibleError = 0.05;
+  source.BuildSceneCodes();
+  for (int32_t i = 0; i < source.SceneCodes.Count() && codes.Count() < count; ++i)
+    codes.Add(std::make_unique<TCode>(source.SceneCodes.GetCode(i)));
+}
+
+// One code comparison, over pairs of codes of two scenes at a level.
+void BM_CodeDistance(benchmark::State& state) {
+  const auto level = static_cast<int32_t>(state.range(0));
+  TCodeList a, b;
+  CodesOf(3, level, 200, a);
+  CodesOf(4, level, 200, b);
+  int32_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(CodeDistance(a.GetCode(i % a.Count()), b.GetCode((i * 7) % b.Count())));
+    ++i;
+  }
+}
+BENCHMARK(BM_CodeDistance)->Arg(3)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+// Recognition of a 1000-region scene against a 1000-entry base at level 5, on 1 and 2
+// threads (the nearest entry of every region, as Recognize finds it).
+void BM_Recognition1000(benchmark::State& state) {
+  TAppState app;
+  CodesOf(5, 5, 1000, app.SceneCodes);
+  TCodeList base;
+  CodesOf(6, 5, 1000, base);
+  for (int32_t i = 0; i < base.Count(); ++i)
+    app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
+  app.Threads = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    app.BuildSceneNearestIndices();
+    benchmark::DoNotOptimize(app.NearestIndices.data());
+  }
+  state.counters["regions"] = app.SceneCodes.Count();
+  state.counters["entries"] = app.CodeBase.Count();
+}
+BENCHMARK(BM_Recognition1000)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 }  // namespace ormax::bench
 

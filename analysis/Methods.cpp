@@ -112,23 +112,33 @@ class TCellSets {
   std::vector<int32_t> parent_;
 };
 
-// Unites every two cells of which a pixel of one is an 8-neighbour of a pixel of the
-// other. Each cell looks up, in a grid of cell numbers, the column to its right and
-// the row below it (both one pixel longer at each end); the contacts to its left and
-// above are found from the other side.
-void UniteTouchingCells(const TPattern& scene, const std::vector<TRectangle>& cells,
-                        TCellSets& sets) {
-  const auto n = static_cast<int32_t>(cells.size());
+// The segmentation walks the foreground cells (walk(visit) calls visit(cell) for each,
+// in leaf order) four times instead of keeping them: a scene of noise has millions.
+// 1. Each cell's number is painted into a grid of the scene.
+// 2. Every two cells of which a pixel of one is an 8-neighbour of a pixel of the other
+//    are united: each cell looks up the column to its right and the row below it (both
+//    one pixel longer at each end); the contacts to its left and above are found from
+//    the other side. The grid is then released.
+// 3. The groups are numbered in the order of their first cell, with their boxes.
+// 4. Each region is painted straight into its own box. Every cell has a colour other
+//    than the background, so the box is already the tight box that Trim would give;
+//    cells never overlap, so the order in which they are painted does not matter.
+template <typename TWalk>
+void SegmentCells(const TPattern& scene, const TWalk& walk, TPatternList& list) {
   const int64_t width = scene.Width(), height = scene.Height();
-  std::vector<int32_t> label(static_cast<size_t>(width * height), -1);
   auto at = [&](int64_t x, int64_t y) { return static_cast<size_t>(y * width + x); };
-  for (int32_t c = 0; c < n; ++c) {
-    const TRectangle& r = cells[static_cast<size_t>(c)];
+  std::vector<int32_t> label(static_cast<size_t>(std::max<int64_t>(width * height, 0)), -1);
+  int32_t n = 0;
+  walk([&](const TRectangle& r) {
     for (int64_t y = r.Top - scene.Top; y <= r.Bottom - scene.Top; ++y)
-      std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, c);
-  }
-  for (int32_t c = 0; c < n; ++c) {
-    const TRectangle& r = cells[static_cast<size_t>(c)];
+      std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, n);
+    ++n;
+  });
+  if (n == 0) return;
+
+  TCellSets sets(n);
+  int32_t c = 0;
+  walk([&](const TRectangle& r) {
     const int64_t left = r.Left - scene.Left, right = r.Right - scene.Left;
     const int64_t top = r.Top - scene.Top, bottom = r.Bottom - scene.Top;
     int32_t last = -1;
@@ -145,96 +155,65 @@ void UniteTouchingCells(const TPattern& scene, const std::vector<TRectangle>& ce
         if (other >= 0 && other != last) sets.Unite(c, other);
         last = other;
       }
-  }
-}
+    ++c;
+  });
+  std::vector<int32_t>().swap(label);
 
-// The groups of the cells: numbered in the order of their first cell, each with its
-// bounding box and its members in cell order (Members[First[g] .. First[g + 1])).
-struct TCellGroups {
-  std::vector<TRect> Boxes;
-  std::vector<int32_t> First;
-  std::vector<int32_t> Members;
-};
-
-TCellGroups GroupsOf(const std::vector<TRectangle>& cells, TCellSets& sets) {
-  const auto n = static_cast<int32_t>(cells.size());
-  TCellGroups groups;
+  // A set's root is its lowest cell number, its first cell: numbered before its others.
   std::vector<int32_t> groupOf(static_cast<size_t>(n));
-  std::vector<int32_t> sizes;
-  for (int32_t c = 0; c < n; ++c) {
+  std::vector<TRect> boxes;
+  c = 0;
+  walk([&](const TRectangle& cell) {
     const int32_t root = sets.Find(c);
-    const TRect r = cells[static_cast<size_t>(c)].GetBounds();
+    const TRect r = cell.GetBounds();
     if (root == c) {
-      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(groups.Boxes.size());
-      groups.Boxes.push_back(r);
-      sizes.push_back(1);
-      continue;
+      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(boxes.size());
+      boxes.push_back(r);
+    } else {
+      const int32_t g = groupOf[static_cast<size_t>(root)];
+      groupOf[static_cast<size_t>(c)] = g;
+      TRect& box = boxes[static_cast<size_t>(g)];
+      box.Left = std::min(box.Left, r.Left);
+      box.Top = std::min(box.Top, r.Top);
+      box.Right = std::max(box.Right, r.Right);
+      box.Bottom = std::max(box.Bottom, r.Bottom);
     }
-    const int32_t g = groupOf[static_cast<size_t>(root)];  // root < c: already numbered
-    groupOf[static_cast<size_t>(c)] = g;
-    TRect& box = groups.Boxes[static_cast<size_t>(g)];
-    box.Left = std::min(box.Left, r.Left);
-    box.Top = std::min(box.Top, r.Top);
-    box.Right = std::max(box.Right, r.Right);
-    box.Bottom = std::max(box.Bottom, r.Bottom);
-    ++sizes[static_cast<size_t>(g)];
-  }
-  const size_t count = groups.Boxes.size();
-  groups.First.assign(count + 1, 0);
-  for (size_t g = 0; g < count; ++g) groups.First[g + 1] = groups.First[g] + sizes[g];
-  groups.Members.resize(static_cast<size_t>(n));
-  std::vector<int32_t> next(groups.First.begin(), groups.First.end() - 1);
-  for (int32_t c = 0; c < n; ++c)
-    groups.Members[static_cast<size_t>(
-        next[static_cast<size_t>(groupOf[static_cast<size_t>(c)])]++)] = c;
-  return groups;
-}
+    ++c;
+  });
 
-// Each region painted straight into its own box. Every cell has a colour other than
-// the background, so the box is already the tight box that Trim would give; cells
-// never overlap, so the order in which they are painted does not matter.
-void PaintRegions(const TPattern& scene, const std::vector<TRectangle>& cells,
-                  const TCellGroups& groups, TPatternList& list) {
-  for (size_t g = 0; g < groups.Boxes.size(); ++g) {
-    const TRect& box = groups.Boxes[g];
-    auto region = std::make_unique<TPattern>(box, scene.Background());
-    region->Clear();
-    for (int32_t k = groups.First[g]; k < groups.First[g + 1]; ++k) {
-      const TRectangle& r = cells[static_cast<size_t>(groups.Members[static_cast<size_t>(k)])];
-      for (int32_t y = r.Top; y <= r.Bottom; ++y)
-        std::fill_n(&region->Pixels[y - box.Top][r.Left - box.Left], r.Right - r.Left + 1, r.Color);
-    }
-    list.Add(std::move(region));
+  std::vector<std::unique_ptr<TPattern>> regions;
+  regions.reserve(boxes.size());
+  for (const TRect& box : boxes) {
+    regions.push_back(std::make_unique<TPattern>(box, scene.Background()));
+    regions.back()->Clear();
   }
+  c = 0;
+  walk([&](const TRectangle& r) {
+    TPattern& region = *regions[static_cast<size_t>(groupOf[static_cast<size_t>(c++)])];
+    for (int32_t y = r.Top; y <= r.Bottom; ++y)
+      std::fill_n(&region.Pixels[y - region.Top][r.Left - region.Left], r.Right - r.Left + 1,
+                  r.Color);
+  });
+  for (auto& region : regions) list.Add(std::move(region));
 }
 
 }  // namespace
 
 // The groups of the plain grouping (tests/Reference), found with a union-find over the
-// cells instead of comparing every cell with every grouped one. A set's root is its
-// lowest cell number, its first cell, so the regions come in first-cell order.
-namespace {
-
-void SegmentCells(const TPattern& scene, const std::vector<TRectangle>& cells, TPatternList& list) {
-  if (cells.empty()) return;
-  TCellSets sets(static_cast<int32_t>(cells.size()));
-  UniteTouchingCells(scene, cells, sets);
-  const TCellGroups groups = GroupsOf(cells, sets);
-  PaintRegions(scene, cells, groups, list);
-}
-
-}  // namespace
-
+// cells instead of comparing every cell with every grouped one.
 void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
-  SegmentCells(scene, ForegroundCells(scene, quadTree), list);
+  const std::vector<TRectangle> cells = ForegroundCells(scene, quadTree);
+  SegmentCells(scene, [&](const auto& visit) {
+    for (const TRectangle& cell : cells) visit(cell);
+  }, list);
 }
 
 void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternList& list) {
-  std::vector<TRectangle> cells;
-  quadTree.ForEachLeaf(scene, [&](const TRectangle& cell) {
-    if (cell.Color != scene.Background()) cells.push_back(cell);
-  });
-  SegmentCells(scene, cells, list);
+  SegmentCells(scene, [&](const auto& visit) {
+    quadTree.ForEachLeaf(scene, [&](const TRectangle& cell) {
+      if (cell.Color != scene.Background()) visit(cell);
+    });
+  }, list);
 }
 
 // ---- ellipses ----

@@ -13,11 +13,11 @@ namespace ormax {
 
 namespace {
 
-constexpr Real kHalfPi = Pi / 2;
-constexpr Real kTwoPi = Pi * 2;
+const Real kHalfPi = Pi / 2;
+const Real kTwoPi = Pi * 2;
 
 Real Sign(Real v) {
-  return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L);
+  return v > 0 ? Real(1) : (v < 0 ? Real(-1) : Real(0));
 }
 
 int32_t RoundCoordinate(Real v) {
@@ -143,13 +143,13 @@ void TPattern::Draw(ICanvas& canvas) const {
 // ---- Power ----
 
 Real Power(Real base, Real exponent) {
-  if (exponent == 0) return 1.0L;
-  if (base == 0 && exponent > 0) return 0.0L;
-  if (exponent == std::trunc(exponent) && std::fabs(exponent) <= 2147483647.0L) {
+  if (exponent == 0) return 1;
+  if (base == 0 && exponent > 0) return 0;
+  if (exponent == Trunc(exponent) && Fabs(exponent) <= Real(2147483647.0)) {
     int64_t n = static_cast<int64_t>(exponent);
     uint64_t y = static_cast<uint64_t>(n < 0 ? -n : n);
     Real b = base;
-    Real result = 1.0L;
+    Real result = 1;
     while (y > 0) {
       while ((y & 1) == 0) {
         y >>= 1;
@@ -158,9 +158,9 @@ Real Power(Real base, Real exponent) {
       --y;
       result = result * b;
     }
-    return n < 0 ? 1.0L / result : result;
+    return n < 0 ? 1 / result : result;
   }
-  return std::exp(exponent * std::log(base));
+  return Exp(exponent * Log(base));
 }
 
 // ---- TEllipse ----
@@ -212,15 +212,15 @@ bool TEllipse::Contains(TVector p) const {
 bool TEllipse::Contains(TVector p, const TMatrix& inverse) const {
   TVector uv = ToLocal(p, inverse);
   Real p2 = Exponent;
-  Real s = Power(std::fabs(uv[0] / Axes[0]), p2) + Power(std::fabs(uv[1] / Axes[1]), p2);
-  return s <= 1.0L;
+  Real s = Power(Fabs(uv[0] / Axes[0]), p2) + Power(Fabs(uv[1] / Axes[1]), p2);
+  return s <= 1;
 }
 
 void TEllipse::Fill(ICanvas& canvas) const {
   double r = static_cast<double>(VectorNorm(Axes));
-  Real x0 = std::floor(Center[0] - r), x1 = std::ceil(Center[0] + r);
-  Real y0 = std::floor(Center[1] - r), y1 = std::ceil(Center[1] + r);
-  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) return;
+  Real x0 = Floor(Center[0] - r), x1 = Ceil(Center[0] + r);
+  Real y0 = Floor(Center[1] - r), y1 = Ceil(Center[1] + r);
+  if (!IsFinite(x0) || !IsFinite(x1) || !IsFinite(y0) || !IsFinite(y1)) return;
   // Pixels outside the surface would be dropped anyway: scan only the part of the
   // square that the canvas has.
   TRect clip = canvas.ClipRect();
@@ -241,16 +241,16 @@ void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) con
   canvas.SetPenWidth(penWidth);
   const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
   const Real a = Axes[0], b = Axes[1];
-  const Real shapePower = 2.0L / static_cast<Real>(Exponent);
+  const Real shapePower = 2 / static_cast<Real>(Exponent);
   TVector q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(a, 0)), Center);
   canvas.MoveTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
   double t = 0.0;
   while (static_cast<Real>(t) <= kTwoPi) {
     t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
-    Real c = std::cos(static_cast<Real>(t));
-    Real s = std::sin(static_cast<Real>(t));
-    Real u = Sign(c) * a * Power(std::fabs(c), shapePower);
-    Real v = Sign(s) * b * Power(std::fabs(s), shapePower);
+    Real c = Cos(static_cast<Real>(t));
+    Real s = Sin(static_cast<Real>(t));
+    Real u = Sign(c) * a * Power(Fabs(c), shapePower);
+    Real v = Sign(s) * b * Power(Fabs(s), shapePower);
     q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(u, v)), Center);
     canvas.LineTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
   }

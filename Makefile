@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize fuzz run bench screenshots examples clean format
+.PHONY: deps configure build test test-sanitize test-soft fuzz run bench screenshots examples clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,6 +16,7 @@ build: configure
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
 	@$(MAKE) --no-print-directory test-sanitize
+	@$(MAKE) --no-print-directory test-soft
 
 # The core and command-line tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the desktop program and benchmarks are left out).
@@ -26,6 +27,15 @@ test-sanitize: deps
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
+
+# Every test again with the extended type in software (as on processors whose long double
+# is not the x87 format); the sample base must still regenerate byte for byte
+# (Samples.TheToolReproducesTheCommittedFiles).
+SOFT_DIR ?= build-soft
+test-soft: deps
+	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
+	@cmake --build $(SOFT_DIR)
+	@cd $(SOFT_DIR) && ctest --output-on-failure -j2
 
 # Fuzzing with clang's libFuzzer: every target for FUZZ_SECONDS, starting from the
 # committed corpus in tests/fuzz/corpus; new inputs collect in build-fuzz/corpus.
@@ -73,4 +83,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(SOFT_DIR) $(FUZZ_DIR)

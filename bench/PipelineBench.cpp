@@ -40,11 +40,11 @@ void BM_CompareEllipses(benchmark::State& state) {
   TEllipse a, b;
   a.Center = MakeVector(0, 0);
   a.Rotation = IdentityMatrix;
-  a.Axes = MakeVector(0.8L, 0.6L);
+  a.Axes = MakeVector(Real(8) / 10, Real(6) / 10);
   a.Exponent = 2;
   b = a;
-  b.Center = MakeVector(0.1L, -0.05L);
-  b.Axes = MakeVector(0.7L, 0.65L);
+  b.Center = MakeVector(Real(1) / 10, Real(-5) / 100);
+  b.Axes = MakeVector(Real(7) / 10, Real(65) / 100);
   for (auto _ : state) benchmark::DoNotOptimize(CompareEllipses(a, b));
 }
 BENCHMARK(BM_CompareEllipses);

@@ -14,6 +14,7 @@
 
 #include "analysis/Methods.h"
 #include "app/AppState.h"
+#include "tests/ExtendedValues.h"
 #include "tests/Reference.h"
 
 namespace ormax {
@@ -227,16 +228,16 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
       for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c) e.Rotation[r][c] = quarter[q][r][c];
       e.Axes = MakeVector(whole(0, 12), whole(0, 8));
-      if (whole(0, 3) == 0) e.Axes = MakeVector(whole(1, 6) * 0.5L, whole(1, 6) * 0.25L);
+      if (whole(0, 3) == 0) e.Axes = MakeVector(whole(1, 6) * Real(0.5), whole(1, 6) * Real(0.25));
       break;
     }
-    case 1: {  // turned, with long double parameters as a fit leaves them
+    case 1: {  // turned, with extended parameters as a fit leaves them
       const Real t = real(0, 6.3);
-      e.Center = MakeVector(real(-5, 25) + 1e-19L * whole(-3, 3), real(-5, 25));
-      e.Rotation[0][0] = std::cos(t);
-      e.Rotation[1][0] = std::sin(t);
-      e.Rotation[0][1] = -std::sin(t);
-      e.Rotation[1][1] = std::cos(t);
+      e.Center = MakeVector(real(-5, 25) + Real(1) / Real(1e19) * whole(-3, 3), real(-5, 25));
+      e.Rotation[0][0] = Cos(t);
+      e.Rotation[1][0] = Sin(t);
+      e.Rotation[0][1] = -Sin(t);
+      e.Rotation[1][1] = Cos(t);
       e.Axes = MakeVector(real(0.01, 20), real(0.001, 10));
       break;
     }
@@ -246,10 +247,10 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
       e.Axes = MakeVector(whole(-3, 5), whole(-3, 5));
       const int damage = whole(0, 4);
       if (damage == 0) e.Rotation = ZeroMatrix;
-      if (damage == 1) e.Center[0] = std::numeric_limits<Real>::quiet_NaN();
+      if (damage == 1) e.Center[0] = Real(std::numeric_limits<double>::quiet_NaN());
       if (damage == 2) e.Exponent = whole(0, 1) ? 1.0 : 3.5;
-      if (damage == 3) e.Axes[1] = std::numeric_limits<Real>::infinity();
-      if (damage == 4) e.Rotation[0][1] = 1e300L;
+      if (damage == 3) e.Axes[1] = Real(std::numeric_limits<double>::infinity());
+      if (damage == 4) e.Rotation[0][1] = Real(1e300);
       break;
     }
   }
@@ -293,7 +294,7 @@ TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
       fast.SaveToBytes(a);
       plain.SaveToBytes(b);
       ASSERT_EQ(a, b) << "scene " << n;
-      // The long double fields, not only their stored doubles.
+      // The extended fields, not only their stored doubles.
       for (int r = 0; r < 2; ++r)
         ASSERT_TRUE(fast.Center[r] == plain.Center[r] && fast.Axes[r] == plain.Axes[r] &&
                     fast.Rotation[r][0] == plain.Rotation[r][0] &&

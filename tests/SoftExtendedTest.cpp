@@ -3,7 +3,8 @@
 // payload and sign included). The pairs are aimed at the hard cases: halfway results,
 // far-apart exponents, cancellation, subnormal and overflowing results, signed zeros,
 // infinities and NaN. ORMAX_SOFT_EXTENDED_CASES (environment) sets the pairs per
-// operation (default ten million). Elsewhere only the platform-free checks run.
+// operation (default ten million). The elementary functions, one series for both
+// types, must give the same bits on both. Elsewhere only the platform-free checks run.
 #include "numerics/SoftExtended.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <random>
 #include <string>
 
+#include "numerics/Elementary.h"
 #include "numerics/Extended.h"
 
 namespace ormax {
@@ -456,7 +458,7 @@ TEST(SoftExtended, ElementaryFunctionsAreCloseToTheLibrary) {
     const long double unit = std::ldexp(1.0L, std::max(std::ilogb(want), -16382) - 63);
     return std::fabs(want - h) / unit;
   };
-  long double worst[4] = {0, 0, 0, 0};
+  long double worst[5] = {0, 0, 0, 0, 0};
   for (int64_t i = 0; i < 50000; ++i) {
     const long double t =
         std::ldexp(static_cast<long double>(g.Next() >> 1), -61 + static_cast<int>(g.Next() % 8));
@@ -467,14 +469,51 @@ TEST(SoftExtended, ElementaryFunctionsAreCloseToTheLibrary) {
     worst[2] = std::max(worst[2], ulps(std::log(std::fabs(y)), Log(Soft(BitsOf(std::fabs(y))))));
     const long double z = std::ldexp(x, 5);
     worst[3] = std::max(worst[3], ulps(std::exp(z), Exp(Soft(BitsOf(z)))));
+    // Every quadrant, and components of very different sizes.
+    const long double u = std::ldexp(x, -static_cast<int>(g.Next() % 40));
+    worst[4] = std::max(worst[4], ulps(std::atan2(u, x * y), Atan2(Soft(BitsOf(u)), Soft(BitsOf(x * y)))));
   }
   EXPECT_LE(worst[0], 4) << "sin";
   EXPECT_LE(worst[1], 4) << "cos";
   EXPECT_LE(worst[2], 4) << "log";
   EXPECT_LE(worst[3], 4) << "exp";
+  EXPECT_LE(worst[4], 4) << "atan2";
+  // The signs of zero and the infinities give the library's angles exactly.
+  const long double inf = HUGE_VALL;
+  for (long double py : {0.0L, -0.0L, 1.0L, -1.0L, inf, -inf})
+    for (long double px : {0.0L, -0.0L, 1.0L, -1.0L, inf, -inf}) {
+      const TBits want = BitsOf(std::atan2(py, px));
+      const TBits got = BitsOf(Atan2(Soft(BitsOf(py)), Soft(BitsOf(px))));
+      EXPECT_LE(ulps(std::atan2(py, px), Soft(got)), 1) << Hex(want) << " " << Hex(got);
+      EXPECT_EQ(std::signbit(std::atan2(py, px)), SignBit(Soft(got)));
+    }
   EXPECT_TRUE(IsNaN(Log(TSoftExtended(-1.0))));
   EXPECT_TRUE(IsNaN(Sin(Soft({0x7FFF, 0x8000000000000000ull}))));
   EXPECT_EQ(BitsOf(Log(TSoftExtended(0.0))), BitsOf(-HUGE_VALL));
+}
+
+// The elementary functions are the program's own: the one series over either type must
+// give the very same bits, whatever the argument (so a processor without x87 computes
+// what this one does).
+TEST(SoftExtended, ElementaryFunctionsAreTheSameOnBothTypes) {
+  TOperands g(11);
+  TMismatches mismatches("elementary functions");
+  const int64_t cases = std::max<int64_t>(CasesPerOperation() / 100, 1000);
+  for (int64_t i = 0; i < cases; ++i) {
+    TBits a = i % 3 == 0 ? g.Near(static_cast<int64_t>(g.Next() % 40) - 30) : Single(g, i);
+    TBits b = i % 5 == 0 ? g.Special() : g.Near(static_cast<int64_t>(g.Next() % 80) - 40);
+    if (i % 7 == 0) a = g.Near(static_cast<int64_t>(g.Next() % 30000) - 15000);
+    const long double x = Hard(a), y = Hard(b);
+    const TSoftExtended p = Soft(a), q = Soft(b);
+    const bool same = BitsOf(SineOf(x)) == BitsOf(Sin(p)) &&
+                      BitsOf(CosineOf(x)) == BitsOf(Cos(p)) &&
+                      BitsOf(ExponentialOf(x)) == BitsOf(Exp(p)) &&
+                      BitsOf(ExponentialOf(std::ldexp(x, -20))) == BitsOf(Exp(Ldexp(p, -20))) &&
+                      BitsOf(LogarithmOf(x)) == BitsOf(Log(p)) &&
+                      BitsOf(ArcTangentOf(x, y)) == BitsOf(Atan2(p, q)) &&
+                      BitsOf(ArcTangentOf(y, x)) == BitsOf(Atan2(q, p));
+    mismatches.Check(same, [&] { return "functions of " + Hex(a) + ", " + Hex(b); });
+  }
 }
 
 TEST(SoftExtended, ExtendedTypeIsChosenAsBuilt) {

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth
   clang libclang-rt-14-dev
+  g++-aarch64-linux-gnu qemu-user googletest
 )
 
 missing=()

@@ -1,8 +1,8 @@
 // The codes of the sample pictures and the extended arithmetic against what an x86-64
-// build wrote (ormax_sample_codes, folder in ORMAX_SAMPLE_CODES): this build, on any
-// processor and with either extended type, must compute the very same bytes. Without
-// the variable there is nothing to compare with and the tests say so (they are only
-// registered with it by make test-aarch64).
+// build wrote (ormax_sample_codes; the folder from the environment's ORMAX_SAMPLE_CODES
+// or as built with -DORMAX_SAMPLE_CODES): this build, on any processor and with either
+// extended type, must compute the very same bytes. Without a folder there is nothing to
+// compare with and the tests are skipped (make test-soft and make test-aarch64 give one).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -21,8 +21,12 @@ namespace {
 using namespace samples;
 
 std::string SampleFolder() {
-  const char* folder = std::getenv("ORMAX_SAMPLE_CODES");
-  return folder != nullptr ? folder : "";
+  if (const char* folder = std::getenv("ORMAX_SAMPLE_CODES")) return folder;
+#ifdef ORMAX_SAMPLE_CODES_FOLDER
+  return ORMAX_SAMPLE_CODES_FOLDER;
+#else
+  return "";
+#endif
 }
 
 std::vector<uint8_t> Bytes(const TCode& code) {

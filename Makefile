@@ -75,12 +75,15 @@ fuzz: deps
 	done
 
 # The hot routines (Google Benchmark), then the scene benchmark against OpenCV
-# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
+# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing), and
+# the scene benchmark built with the software extended type beside the long double one.
 bench: build
 	@$(BUILD_DIR)/ormax_bench
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
-	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR)
+	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
+	@cmake --build $(SOFT_DIR) --target ormax_scenebench
+	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --soft $(SOFT_DIR)
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.

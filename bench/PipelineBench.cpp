@@ -1,8 +1,10 @@
-// Benchmarks of the analysis pipeline on generated scenes.
+// Benchmarks of the analysis pipeline on generated scenes, and of single extended
+// operations on long double and on the software type.
 #include <benchmark/benchmark.h>
 
 #include "bench/SceneGenerator.h"
 #include "app/AppState.h"
+#include "numerics/Extended.h"
 
 namespace ormax::bench {
 namespace {
@@ -48,6 +50,31 @@ void BM_CompareEllipses(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(CompareEllipses(a, b));
 }
 BENCHMARK(BM_CompareEllipses);
+
+// One extended operation of each kind, on long double (x87) and on the software type:
+// a chain of dependent operations, so that the time is each one's latency.
+template <typename T>
+void BM_ExtendedOperation(benchmark::State& state) {
+  const int op = static_cast<int>(state.range(0));
+  T x = T(1.0000001), y = T(0.9999999);
+  for (auto _ : state) {
+    for (int i = 0; i < 64; ++i) {
+      switch (op) {
+        case 0: x = x + y; x = x - y; break;
+        case 1: x = x * y; x = x * y; break;
+        case 2: x = x / y; x = x / y; break;
+        default: x = Sqrt(x); x = Sqrt(x); break;
+      }
+    }
+    benchmark::DoNotOptimize(x);
+  }
+  state.SetItemsProcessed(state.iterations() * 128);
+  state.SetLabel(op == 0 ? "+ -" : op == 1 ? "*" : op == 2 ? "/" : "sqrt");
+}
+#if ORMAX_LONG_DOUBLE_IS_X87
+BENCHMARK(BM_ExtendedOperation<long double>)->DenseRange(0, 3);
+#endif
+BENCHMARK(BM_ExtendedOperation<TSoftExtended>)->DenseRange(0, 3);
 
 }  // namespace
 }  // namespace ormax::bench

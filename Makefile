@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize test-threads fuzz run bench accuracy screenshots examples package clean format
+.PHONY: deps configure build test test-sanitize test-threads test-soft test-aarch64 sample-codes fuzz run bench accuracy screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -17,6 +17,8 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
 	@$(MAKE) --no-print-directory test-sanitize
 	@$(MAKE) --no-print-directory test-threads
+	@$(MAKE) --no-print-directory test-soft
+	@$(MAKE) --no-print-directory test-aarch64
 
 # The core and command-line tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the desktop program and benchmarks are left out).
@@ -37,6 +39,33 @@ test-threads: deps
 	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests
 	@cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j2 -R '$(THREADED_TESTS)'
+# The sample pictures as pixel matrices with their codes, and extended operations with
+# x87's results, as this build computes them: what the other builds compare with.
+SAMPLE_CODES = $(abspath $(BUILD_DIR))/sample-codes
+sample-codes: build
+	@$(BUILD_DIR)/ormax_sample_codes examples $(SAMPLE_CODES)
+
+# Every test again with the extended type in software (as on processors whose long double
+# is not the x87 format); the sample base must still regenerate byte for byte
+# (Samples.TheToolReproducesTheCommittedFiles) and every sample code must be the long
+# double build's (SampleCodes.*).
+SOFT_DIR ?= build-soft
+test-soft: sample-codes
+	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON \
+	  -DORMAX_SAMPLE_CODES=$(SAMPLE_CODES) >/dev/null
+	@cmake --build $(SOFT_DIR)
+	@cd $(SOFT_DIR) && ctest --output-on-failure -j2
+
+# The core and its tests cross-built for 64-bit ARM (Debian's g++-aarch64-linux-gnu,
+# GoogleTest from Debian's sources) and run under qemu-user: the sample codes and the
+# recorded x87 results must come out byte for byte as on x86-64.
+AARCH64_DIR ?= build-aarch64
+test-aarch64: sample-codes
+	@cmake -S . -B $(AARCH64_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake -DORMAX_CORE_ONLY=ON \
+	  -DORMAX_GTEST_SOURCE=/usr/src/googletest -DORMAX_SAMPLE_CODES=$(SAMPLE_CODES) >/dev/null
+	@cmake --build $(AARCH64_DIR)
+	@cd $(AARCH64_DIR) && ctest --output-on-failure -j2
 
 # Fuzzing with clang's libFuzzer: every target for FUZZ_SECONDS, starting from the
 # committed corpus in tests/fuzz/corpus; new inputs collect in build-fuzz/corpus.
@@ -65,13 +94,16 @@ package: build
 	  s=$$?; [ $$s -eq 0 ] && echo "lintian: no errors or warnings"; exit $$s
 
 # The hot routines (Google Benchmark), then the scene benchmark against OpenCV
-# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
+# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing), and
+# the scene benchmark built with the software extended type beside the long double one.
 bench: build
 	@$(BUILD_DIR)/ormax_bench
 	@$(MAKE) --no-print-directory accuracy
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
-	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR)
+	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
+	@cmake --build $(SOFT_DIR) --target ormax_scenebench
+	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --soft $(SOFT_DIR)
 
 # Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
 # ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at
@@ -108,4 +140,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) ormax_*.deb
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(SOFT_DIR) $(AARCH64_DIR) $(FUZZ_DIR) ormax_*.deb

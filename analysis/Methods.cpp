@@ -220,7 +220,7 @@ void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternLi
 
 namespace {
 
-constexpr Real kPixelMoment = 1.0L / 12;  // second moment of a unit square
+const Real kPixelMoment = Real(1) / 12;  // second moment of a unit square
 
 // The first local coordinate ToLocal(x, y)[0] of whole-pixel points, with the inverse
 // rotation and the per-row products made once: u = (0 + A00 (x - c0)) + A01 (y - c1),
@@ -233,7 +233,7 @@ class TFirstCoordinate {
       rows_.push_back(inverse_[0][1] * (static_cast<Real>(static_cast<double>(y)) - e.Center[1]));
   }
   Real Column(int32_t x) const {
-    return 0.0L + inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e_.Center[0]);
+    return Real(0) + inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e_.Center[0]);
   }
   Real At(Real column, int32_t y) const { return column + rows_[static_cast<size_t>(y - top_)]; }
 
@@ -322,7 +322,7 @@ TMatrix CentralMoments(const TMomentSums& t) {
 
   // Nearly circular: make the diagonal exactly equal, so that a square or a disc
   // gets the identity rotation instead of one decided by rounding noise.
-  if (std::fabs(m[0][0] - m[1][1]) < kPixelMoment) {
+  if (Fabs(m[0][0] - m[1][1]) < kPixelMoment) {
     const double mean = static_cast<double>((static_cast<Real>(static_cast<double>(m[0][0])) +
                                              static_cast<Real>(static_cast<double>(m[1][1]))) /
                                             2);
@@ -363,7 +363,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   ellipse.Center = DivideVector(MakeVector(sums.Sx, sums.Sy), n);
   const TEigen eigen = EigenVectors(m);
   ellipse.Rotation = eigen.Vectors;
-  ellipse.Axes = MakeVector(2 * std::sqrt(eigen.Values[0] / n), 2 * std::sqrt(eigen.Values[1] / n));
+  ellipse.Axes = MakeVector(2 * Sqrt(eigen.Values[0] / n), 2 * Sqrt(eigen.Values[1] / n));
   ellipse.Exponent = 2.0;
   ellipse.Color = sums.Color;
   // Point the first axis to the side that holds at least half of the pixels.
@@ -394,7 +394,7 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
     }
   }
   if (covered == 0) return 1.0;  // an empty region: nothing is covered well
-  return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
+  return static_cast<double>(1 - static_cast<Real>(common) / covered);
 }
 
 // ---- representation trees ----
@@ -569,7 +569,7 @@ double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
     }
   }
   if (covered == 0) return 1.0;  // no grid point in either: nothing in common
-  return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
+  return static_cast<double>(1 - static_cast<Real>(common) / covered);
 }
 
 namespace {
@@ -639,8 +639,8 @@ double CodeDistanceUpTo(const TCode& sceneCode, const TCode& baseCode, double bo
     // could, and 2^-gap would then overflow.
     if (gap < 0) gap = 0;
     const double share =
-        static_cast<double>((1.0L - CompareEllipses(e1, e2)) * std::ldexp(1.0L, -gap));
-    d = static_cast<double>(d + std::ldexp(1.0L, -sceneCode.LevelOf(s.Index)) * (1.0L - share));
+        static_cast<double>((1 - Real(CompareEllipses(e1, e2))) * Ldexp(Real(1), -gap));
+    d = static_cast<double>(d + Ldexp(Real(1), -sceneCode.LevelOf(s.Index)) * (1 - Real(share)));
     if (d > bound) return d;  // the rest only adds: this entry cannot come nearer
   }
   return d;

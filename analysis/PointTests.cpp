@@ -9,7 +9,8 @@ namespace ormax {
 
 // Why the double answer can be trusted away from the boundary.
 //
-// TEllipse::Contains(x, y) computes, in long double, d = (x, y) - c, (u, v) = A d with
+// TEllipse::Contains(x, y) computes, in extended precision (64-bit significand, long
+// double or the same format in software), d = (x, y) - c, (u, v) = A d with
 // A the inverse rotation, and s = (u / a0)^2 + (v / a1)^2 (Power with exponent 2 is an
 // exact square), and answers s <= 1. Take c, A, a as exact numbers; the true value of s
 // for them is S. With D0 = |x| + |c0|, D1 = |y| + |c1| and T0 = |A00 / a0| D0 +
@@ -18,11 +19,11 @@ namespace ormax {
 // The double path rounds c, A and a to double (relative error u = 2^-53 each), forms
 // k = A / a, the products k * d and their sums; the first-order error analysis gives
 // |t - u / a0| <= 7.05 u T0 for each scaled coordinate t and then |s_double - S| <=
-// 16.2 u (T0^2 + T1^2). The long double path has the same form with 2^-64, below
+// 16.2 u (T0^2 + T1^2). The extended path has the same form with 2^-64, below
 // 0.01 u (T0^2 + T1^2). So with margin M = 32 u (T0^2 + T1^2) + 2^-600 (the last term
-// covers products that underflow), s_double < 1 - M proves s_longdouble < 1 (inside),
-// and s_double > 1 + M proves s_longdouble > 1 (outside). In between the long double
-// test decides. The double path is used only for exponent 2 and finite values of a
+// covers products that underflow), s_double < 1 - M proves s_extended < 1 (inside),
+// and s_double > 1 + M proves s_extended > 1 (outside). In between the extended test
+// decides. The double path is used only for exponent 2 and finite values of a
 // moderate size (at most 2^400, and semi-axes of at least 2^-400), so that no square
 // overflows and no quotient loses its relative accuracy.
 
@@ -105,8 +106,8 @@ void TGridContainment::ExactColumn(double x, uint8_t* inside, const TGridContain
   }
   const Real d0 = static_cast<Real>(x) - e_.Center[0];
   // MultiplyMatrixVector sums onto a zero start: 0 + (-0) gives +0.
-  const Real colU = 0.0L + inverse_[0][0] * d0;
-  const Real colV = 0.0L + inverse_[1][0] * d0;
+  const Real colU = Real(0) + inverse_[0][0] * d0;
+  const Real colV = Real(0) + inverse_[1][0] * d0;
   for (int32_t j = 0; j < count_; ++j) {
     if (near) {  // only the points whose double value lies within the margin
       const double u = k00_ * (x - c0_) + rowUdp_[j];
@@ -123,8 +124,8 @@ bool TGridContainment::Exact(Real colU, Real colV, int32_t j) const {
   const Real u = colU + rowUp_[j];
   const Real v = colV + rowVp_[j];
   const Real p2 = e_.Exponent;
-  const Real s = Power(std::fabs(u / e_.Axes[0]), p2) + Power(std::fabs(v / e_.Axes[1]), p2);
-  return s <= 1.0L;
+  const Real s = Power(Fabs(u / e_.Axes[0]), p2) + Power(Fabs(v / e_.Axes[1]), p2);
+  return s <= 1;
 }
 
 void TGridContainment::Column(double x, uint8_t* inside) const {

@@ -3,24 +3,21 @@
 //   FormatGeneral
 #include "app/FormatGeneral.h"
 
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace ormax {
 
-std::string FormatGeneral(long double value, int precision, char decimalSeparator) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+std::string FormatGeneral(TExtended value, int precision, char decimalSeparator) {
+  if (IsNaN(value)) return "NAN";
+  if (IsInf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
   if (precision < 1) precision = 1;
   if (precision > 18) precision = 18;
 
   // Enough digits of the exact value to round half up at the precision'th digit.
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%.*Le", precision + 40, std::fabs(value));
+  const std::string scientific = FormatScientific(Fabs(value), precision + 40);
   std::string digits;
-  const char* p = buffer;
+  const char* p = scientific.c_str();
   for (; *p != 'e'; ++p)
     if (*p >= '0' && *p <= '9') digits += *p;
   int exponent = std::atoi(p + 1) + 1;  // value = 0.d1d2... x 10^exponent

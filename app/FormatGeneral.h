@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "numerics/Extended.h"
+
 namespace ormax {
 
 // value with `precision` significant digits, half up, trailing zeros dropped; fixed
 // notation for decimal exponents -3 .. precision, else d.dddE<exp>. Zero gives "0".
-std::string FormatGeneral(long double value, int precision, char decimalSeparator = '.');
+std::string FormatGeneral(TExtended value, int precision, char decimalSeparator = '.');
 
 }  // namespace ormax

@@ -3,8 +3,6 @@
 //   Sameness, RegionFigures
 #include "app/Results.h"
 
-#include <cmath>
-
 #include "analysis/Nearest.h"
 
 namespace ormax {
@@ -21,7 +19,7 @@ int64_t InsidePixels(const TPattern& region) {
 }  // namespace
 
 double Sameness(double distance) {
-  return static_cast<double>((1.0L - distance) * 100);
+  return static_cast<double>((1 - Real(distance)) * 100);
 }
 
 TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
@@ -36,7 +34,7 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
   f.AxisA = static_cast<double>(root.Axes[0]);
   f.AxisB = static_cast<double>(root.Axes[1]);
   f.AngleDegrees =
-      static_cast<double>(std::atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
+      static_cast<double>(Atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
   f.Depth = code.Depth();
   f.Items = static_cast<int64_t>(code.Items.size());
   const auto slot = static_cast<size_t>(index);

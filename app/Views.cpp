@@ -4,8 +4,6 @@
 //   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
 
-#include <cmath>
-
 #include "app/FormatGeneral.h"
 #include "numerics/Rounding.h"
 
@@ -20,14 +18,14 @@ TColor RGBToColor(TRGB v) {
 }
 
 TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation) {
-  const Real sqrt3 = std::sqrt(3.0L), sqrt2 = std::sqrt(2.0L);
+  const Real sqrt3 = Sqrt(Real(3)), sqrt2 = Sqrt(Real(2));
   const Real pi = Pi;
   const Real r = saturation * sqrt3 / 2;
   const Real theta = static_cast<Real>(hue) / maxValue * 5 * pi / 4 + pi / 2;
-  const double x = static_cast<double>(std::sin(theta) * r);
-  const double z = static_cast<double>(std::cos(theta) * r);
+  const double x = static_cast<double>(Sin(theta) * r);
+  const double z = static_cast<double>(Cos(theta) * r);
   const double y = static_cast<double>(intensity * sqrt3);
-  const Real m = (x / 2.0L - y) / sqrt3;
+  const Real m = (Real(x) / 2 - y) / sqrt3;
   const Real red = z / sqrt2 - m;
   const Real green = -z / sqrt2 - m;
   const Real blue = (x + static_cast<Real>(y)) / sqrt3;
@@ -131,7 +129,7 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
     if (state.ShowSameness)
       text +=
-          ": " + FormatGeneral((1.0L - state.NearestMeasures[i]) * 100, 3, decimalSeparator) + "%";
+          ": " + FormatGeneral((1 - Real(state.NearestMeasures[i])) * 100, 3, decimalSeparator) + "%";
     canvas.TextOut(at.X, at.Y, text);
   }
 }

@@ -9,9 +9,12 @@ the runs, with each process's peak memory. Then, per scene, the stages in-proces
 For each generated scene it runs our pipeline stage by stage (one process per scene,
 so each peak memory is the scene's own) and the peer (bench/opencv_peer.py) on the
 same BMP, and prints a table of the median times with our time over theirs. Then the
-large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only.
+large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only. With
+--soft, the same program built with the extended type in software (-DORMAX_SOFT_EXTENDED=ON)
+beside the long double one, on the small and large scenes.
 
     scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k]
+                   [--soft SOFT_BUILD_DIR]
 """
 import argparse
 import os
@@ -89,6 +92,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
     parser.add_argument("--whole", default="large,noise,noise8k")
+    parser.add_argument("--soft")
     args = parser.parse_args()
     ours_bin = os.path.join(args.build, "ormax_scenebench")
     cli = os.path.join(args.build, "ormax-cli")
@@ -147,6 +151,21 @@ def main():
                                                   ours["build_trees_0"] / theirs["build_trees_0"],
                                                   ours["build_trees_0"] / base))
     os.rmdir(tmp)
+    if args.soft:
+        soft_table(ours_bin, os.path.join(args.soft, "ormax_scenebench"), args.runs)
+
+
+def soft_table(long_double_bin, soft_bin, runs):
+    print("\nThe extended type in software beside long double (x87):")
+    print("| scene | stage | long double | software | software / long double |\n|---|---|---:|---:|---:|")
+    for scene in ("small", "large"):
+        hard = measures([long_double_bin, scene, "--runs", str(runs)])
+        soft = measures([soft_bin, scene, "--runs", str(runs)])
+        for title, key in (("Build Trees, level 0", "build_trees_0"),
+                           ("Build Trees, level 5, error 0.05", "build_trees_5"),
+                           ("recognition, 1 thread", "recognition_1")):
+            print("| %s | %s | %s | %s | %.2f |" % (scene, title, fmt(hard[key]), fmt(soft[key]),
+                                                    soft[key] / hard[key]))
 
 
 if __name__ == "__main__":

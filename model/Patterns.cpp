@@ -13,11 +13,11 @@ namespace ormax {
 
 namespace {
 
-constexpr Real kHalfPi = Pi / 2;
-constexpr Real kTwoPi = Pi * 2;
+const Real kHalfPi = Pi / 2;
+const Real kTwoPi = Pi * 2;
 
 Real Sign(Real v) {
-  return v > 0 ? 1.0L : (v < 0 ? -1.0L : 0.0L);
+  return v > 0 ? Real(1) : (v < 0 ? Real(-1) : Real(0));
 }
 
 int32_t RoundCoordinate(Real v) {
@@ -143,13 +143,13 @@ void TPattern::Draw(ICanvas& canvas) const {
 // ---- Power ----
 
 Real Power(Real base, Real exponent) {
-  if (exponent == 0) return 1.0L;
-  if (base == 0 && exponent > 0) return 0.0L;
-  if (exponent == std::trunc(exponent) && std::fabs(exponent) <= 2147483647.0L) {
+  if (exponent == 0) return 1;
+  if (base == 0 && exponent > 0) return 0;
+  if (exponent == Trunc(exponent) && Fabs(exponent) <= Real(2147483647.0)) {
     int64_t n = static_cast<int64_t>(exponent);
     uint64_t y = static_cast<uint64_t>(n < 0 ? -n : n);
     Real b = base;
-    Real result = 1.0L;
+    Real result = 1;
     while (y > 0) {
       while ((y & 1) == 0) {
         y >>= 1;
@@ -158,9 +158,9 @@ Real Power(Real base, Real exponent) {
       --y;
       result = result * b;
     }
-    return n < 0 ? 1.0L / result : result;
+    return n < 0 ? 1 / result : result;
   }
-  return std::exp(exponent * std::log(base));
+  return Exp(exponent * Log(base));
 }
 
 // ---- TEllipse ----
@@ -212,15 +212,15 @@ bool TEllipse::Contains(TVector p) const {
 bool TEllipse::Contains(TVector p, const TMatrix& inverse) const {
   TVector uv = ToLocal(p, inverse);
   Real p2 = Exponent;
-  Real s = Power(std::fabs(uv[0] / Axes[0]), p2) + Power(std::fabs(uv[1] / Axes[1]), p2);
-  return s <= 1.0L;
+  Real s = Power(Fabs(uv[0] / Axes[0]), p2) + Power(Fabs(uv[1] / Axes[1]), p2);
+  return s <= 1;
 }
 
 void TEllipse::Fill(ICanvas& canvas) const {
   double r = static_cast<double>(VectorNorm(Axes));
-  Real x0 = std::floor(Center[0] - r), x1 = std::ceil(Center[0] + r);
-  Real y0 = std::floor(Center[1] - r), y1 = std::ceil(Center[1] + r);
-  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) return;
+  Real x0 = Floor(Center[0] - r), x1 = Ceil(Center[0] + r);
+  Real y0 = Floor(Center[1] - r), y1 = Ceil(Center[1] + r);
+  if (!IsFinite(x0) || !IsFinite(x1) || !IsFinite(y0) || !IsFinite(y1)) return;
   // Pixels outside the surface would be dropped anyway: scan only the part of the
   // square that the canvas has.
   TRect clip = canvas.ClipRect();
@@ -251,14 +251,13 @@ const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
   if (cachedSteps == steps && cachedExponent == exponent && !terms.empty()) return terms;
   terms.clear();
   const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
-  const Real shapePower = 2.0L / static_cast<Real>(exponent);
+  const Real shapePower = 2 / static_cast<Real>(exponent);
   double t = 0.0;
   while (static_cast<Real>(t) <= kTwoPi) {
     t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
-    const Real c = std::cos(static_cast<Real>(t));
-    const Real s = std::sin(static_cast<Real>(t));
-    terms.push_back({Sign(c), Power(std::fabs(c), shapePower), Sign(s),
-                     Power(std::fabs(s), shapePower)});
+    const Real c = Cos(static_cast<Real>(t));
+    const Real s = Sin(static_cast<Real>(t));
+    terms.push_back({Sign(c), Power(Fabs(c), shapePower), Sign(s), Power(Fabs(s), shapePower)});
   }
   cachedSteps = steps;
   cachedExponent = exponent;

@@ -1,23 +1,24 @@
 // Extended: the one extended-precision type of the core, chosen at compile time.
 //   TExtended  long double where that is the x87 80-bit format (and ORMAX_SOFT_EXTENDED
 //              is not defined), TSoftExtended, the same format in software, otherwise
-//   Sqrt Fabs Floor Ceil Trunc Fmod Ldexp IsNaN IsInf IsFinite Exp Log Sin Cos
-//   ExtendedFromBits  a value from its sign/exponent word and 64-bit significand
-//   FormatScientific  printf's "%.*Le" of a finite value
-// Both types give the same bits for the exact operations; Exp, Log, Sin and Cos of the
-// software type may differ from the C library's in the last bits.
+//   Sqrt Fabs Floor Ceil Trunc Fmod Ldexp IsNaN IsInf IsFinite SignBit Ilogb  exact
+//   Sin Cos Exp Log Atan2  the program's own series (numerics/Elementary.h)
+//   Pi  ExtendedFromBits  FormatScientific (printf's "%.*Le" of a finite value)
+// Both types give the same bits for every one of these; write formulas with them and
+// with integer or double constants, never with long double literals.
 #pragma once
 
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <string>
 
+#include "numerics/Elementary.h"
+#include "numerics/NativeExtended.h"
 #include "numerics/SoftExtended.h"
 
-#if LDBL_MANT_DIG == 64 && !defined(ORMAX_SOFT_EXTENDED)
+#if ORMAX_LONG_DOUBLE_IS_X87 && !defined(ORMAX_SOFT_EXTENDED)
 #define ORMAX_EXTENDED_IS_LONG_DOUBLE 1
 #else
 #define ORMAX_EXTENDED_IS_LONG_DOUBLE 0
@@ -29,48 +30,24 @@ namespace ormax {
 
 using TExtended = long double;
 
-inline TExtended Sqrt(TExtended v) {
-  return std::sqrt(v);
-}
-inline TExtended Fabs(TExtended v) {
-  return std::fabs(v);
-}
-inline TExtended Floor(TExtended v) {
-  return std::floor(v);
-}
-inline TExtended Ceil(TExtended v) {
-  return std::ceil(v);
-}
-inline TExtended Trunc(TExtended v) {
-  return std::trunc(v);
-}
-inline TExtended Fmod(TExtended x, TExtended y) {
-  return std::fmod(x, y);
-}
-inline TExtended Ldexp(TExtended v, int exponent) {
-  return std::ldexp(v, exponent);
-}
-inline bool IsNaN(TExtended v) {
-  return std::isnan(v);
-}
-inline bool IsInf(TExtended v) {
-  return std::isinf(v);
-}
-inline bool IsFinite(TExtended v) {
-  return std::isfinite(v);
-}
 inline TExtended Exp(TExtended v) {
-  return std::exp(v);
+  return ExponentialOf(v);
 }
 inline TExtended Log(TExtended v) {
-  return std::log(v);
+  return LogarithmOf(v);
 }
 inline TExtended Sin(TExtended v) {
-  return std::sin(v);
+  return SineOf(v);
 }
 inline TExtended Cos(TExtended v) {
-  return std::cos(v);
+  return CosineOf(v);
 }
+inline TExtended Atan2(TExtended y, TExtended x) {
+  return ArcTangentOf(y, x);
+}
+
+// The extended value nearest pi.
+inline constexpr TExtended Pi = std::numbers::pi_v<long double>;
 
 inline TExtended ExtendedFromBits(uint16_t signExponent, uint64_t significand) {
   TExtended v = 0;
@@ -88,6 +65,8 @@ inline std::string FormatScientific(TExtended v, int precision) {
 #else
 
 using TExtended = TSoftExtended;
+
+inline constexpr TExtended Pi = TSoftExtended::FromBits(0x4000, 0xC90FDAA22168C235ull);
 
 inline TExtended ExtendedFromBits(uint16_t signExponent, uint64_t significand) {
   return TSoftExtended::FromBits(signExponent, significand);

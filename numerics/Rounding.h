@@ -6,41 +6,43 @@
 // care about non-finite input test it first.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "numerics/Extended.h"
+
 namespace ormax {
 
-// Saturating conversion of an integral-valued long double to int64.
-inline int64_t SaturateToInt64(long double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 9223372036854775807.0L) return std::numeric_limits<int64_t>::max();
-  if (v <= -9223372036854775808.0L) return std::numeric_limits<int64_t>::min();
+// Saturating conversion of an integral-valued extended value to int64 (2^63 is exact
+// in the format, so the two bounds are too).
+inline int64_t SaturateToInt64(TExtended v) {
+  if (IsNaN(v)) return 0;
+  if (v >= TExtended(9223372036854775807.0)) return std::numeric_limits<int64_t>::max();
+  if (v <= TExtended(-9223372036854775808.0)) return std::numeric_limits<int64_t>::min();
   return static_cast<int64_t>(v);
 }
 
-inline long double RoundHalfEvenReal(long double v) {
-  if (!std::isfinite(v)) return v;
-  long double f = std::floor(v);
-  long double d = v - f;  // exact: 0 <= d < 1
-  if (d > 0.5L) return f + 1.0L;
-  if (d < 0.5L) return f;
+inline TExtended RoundHalfEvenReal(TExtended v) {
+  if (!IsFinite(v)) return v;
+  TExtended f = Floor(v);
+  TExtended d = v - f;  // exact: 0 <= d < 1
+  if (d > TExtended(0.5)) return f + 1;
+  if (d < TExtended(0.5)) return f;
   // A tie: f or f + 1, whichever is even (a whole number below 2^62 by its low bit).
-  if (std::fabs(f) < 0x1p62L) return (static_cast<int64_t>(f) & 1) == 0 ? f : f + 1.0L;
-  return std::fmod(f, 2.0L) == 0.0L ? f : f + 1.0L;
+  if (Fabs(f) < TExtended(0x1p62)) return (static_cast<int64_t>(f) & 1) == 0 ? f : f + 1;
+  return Fmod(f, TExtended(2)) == 0 ? f : f + 1;
 }
 
-inline int64_t RoundHalfEven(long double v) {
+inline int64_t RoundHalfEven(TExtended v) {
   return SaturateToInt64(RoundHalfEvenReal(v));
 }
 
-inline int64_t FloorToInt(long double v) {
-  return SaturateToInt64(std::floor(v));
+inline int64_t FloorToInt(TExtended v) {
+  return SaturateToInt64(Floor(v));
 }
 
-inline int64_t CeilToInt(long double v) {
-  return SaturateToInt64(std::ceil(v));
+inline int64_t CeilToInt(TExtended v) {
+  return SaturateToInt64(Ceil(v));
 }
 
 // C++ integer division already truncates toward zero; the name says that it is meant.

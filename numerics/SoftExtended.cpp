@@ -2,10 +2,12 @@
 //   Unpack / RoundPack  between the stored form and a sign, an unbounded exponent and a
 //                       128-bit significand; RoundPack rounds once, to nearest even
 //   PropagateNaN        which NaN an operation with NaN operands returns (x87's choice)
-//   operators, Sqrt ... exact operations; Exp Log Sin Cos are series in extended
+//   operators, Sqrt ... exact operations; Exp Log Sin Cos Atan2 come from Elementary.h
 // Unnormals, pseudo-NaNs and pseudo-infinities (exponent not zero, integer bit clear)
 // are invalid operands, as for x87: they give the invalid-operation NaN.
 #include "numerics/SoftExtended.h"
+
+#include "numerics/Elementary.h"
 
 #include <bit>
 #include <cstring>
@@ -211,38 +213,6 @@ std::string DecimalDigits(const TBigDecimal& n) {
 }
 
 }  // namespace
-
-TSoftExtended::TSoftExtended(double v) {
-  const uint64_t bits = std::bit_cast<uint64_t>(v);
-  const bool negative = (bits >> 63) != 0;
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  const uint64_t fraction = bits & 0xFFFFFFFFFFFFFull;
-  if (biased == 0x7FF) {
-    *this = fraction == 0 ? Infinity(negative)
-                          : Pack(negative, kMaxBiased, kIntegerBit | kQuietBit | (fraction << 11));
-  } else if (biased == 0) {
-    if (fraction == 0) {
-      *this = Zero(negative);
-    } else {
-      const int shift = std::countl_zero(fraction);  // at least 12
-      *this = Pack(negative, kBias - 1022 - (shift - 11), fraction << shift);
-    }
-  } else {
-    *this = Pack(negative, biased - 1023 + kBias, kIntegerBit | (fraction << 11));
-  }
-}
-
-TSoftExtended TSoftExtended::FromUInt64(uint64_t v) {
-  if (v == 0) return Zero(false);
-  const int shift = std::countl_zero(v);
-  return Pack(false, kBias + 63 - shift, v << shift);
-}
-
-TSoftExtended TSoftExtended::FromInt64(int64_t v) {
-  const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-  TSoftExtended r = FromUInt64(magnitude);
-  return v < 0 ? -r : r;
-}
 
 TSoftExtended::operator double() const {
   const TUnpacked u = Unpack(*this);
@@ -534,130 +504,25 @@ bool SignBit(TSoftExtended v) {
   return (v.SignExponent() & 0x8000u) != 0;
 }
 
-// ---- the elementary functions: argument reduction, then a series ----
-
-namespace {
-
-// ln 2 and pi / 2 split in two parts: the first with 32 significant bits, so that
-// products with small integers are exact.
-const TSoftExtended kLn2Hi = TSoftExtended::FromBits(0x3FFE, 0xB17217F700000000ull);
-const TSoftExtended kLn2Lo = TSoftExtended::FromBits(0x3FDE, 0xD1CF79ABC9E3B398ull);
-const TSoftExtended kHalfPiHi = TSoftExtended::FromBits(0x3FFF, 0xC90FDAA200000000ull);
-const TSoftExtended kHalfPiLo = TSoftExtended::FromBits(0x3FDD, 0x85A308D313198A2Eull);
-const TSoftExtended kSqrtHalf = TSoftExtended::FromBits(0x3FFE, 0xB504F333F9DE6484ull);
-
-TSoftExtended Quotient(int64_t n) {
-  return TSoftExtended::FromInt64(n);
+int Ilogb(TSoftExtended v) {
+  return static_cast<int>(Unpack(v).Exponent);
 }
 
-// sin r and cos r for |r| <= pi / 4 (Taylor series, enough terms for 64 bits).
-TSoftExtended SinSeries(TSoftExtended r) {
-  const TSoftExtended r2 = r * r;
-  TSoftExtended term = r, sum = r;
-  for (int k = 1; k <= 14; ++k) {
-    term = -term * r2 / Quotient((2 * k) * (2 * k + 1));
-    sum = sum + term;
-  }
-  return sum;
-}
-
-TSoftExtended CosSeries(TSoftExtended r) {
-  const TSoftExtended r2 = r * r;
-  TSoftExtended term = 1, sum = 0;
-  for (int k = 1; k <= 14; ++k) {
-    term = -term * r2 / Quotient((2 * k - 1) * (2 * k));
-    sum = sum + term;
-  }
-  return TSoftExtended(1) + sum;
-}
-
-// r = v - n pi/2 with n the nearest integer; the quadrant n mod 4.
-TSoftExtended ReduceHalfPi(TSoftExtended v, int& quadrant) {
-  const TSoftExtended n = Floor(v / (kHalfPiHi + kHalfPiLo) + TSoftExtended(0.5));
-  quadrant = static_cast<int>(static_cast<int64_t>(Fmod(n, 4)));
-  if (quadrant < 0) quadrant += 4;
-  return (v - n * kHalfPiHi) - n * kHalfPiLo;
-}
-
-}  // namespace
-
+// The elementary functions: the one series for both extended types.
 TSoftExtended Sin(TSoftExtended v) {
-  if (!IsFinite(v)) return IsNaN(v) ? Quiet(v) : kDefaultNaN;
-  if (Unpack(v).Kind == TKind::Zero) return v;
-  int quadrant = 0;
-  const TSoftExtended r = ReduceHalfPi(v, quadrant);
-  switch (quadrant) {
-    case 0:
-      return SinSeries(r);
-    case 1:
-      return CosSeries(r);
-    case 2:
-      return -SinSeries(r);
-    default:
-      return -CosSeries(r);
-  }
+  return SineOf(v);
 }
-
 TSoftExtended Cos(TSoftExtended v) {
-  if (!IsFinite(v)) return IsNaN(v) ? Quiet(v) : kDefaultNaN;
-  int quadrant = 0;
-  const TSoftExtended r = ReduceHalfPi(v, quadrant);
-  switch (quadrant) {
-    case 0:
-      return CosSeries(r);
-    case 1:
-      return -SinSeries(r);
-    case 2:
-      return -CosSeries(r);
-    default:
-      return SinSeries(r);
-  }
+  return CosineOf(v);
 }
-
 TSoftExtended Exp(TSoftExtended v) {
-  const TUnpacked u = Unpack(v);
-  if (u.Kind == TKind::NaN || u.Kind == TKind::Invalid) return IsNaN(v) ? Quiet(v) : kDefaultNaN;
-  if (u.Kind == TKind::Infinity) return u.Negative ? Zero(false) : v;
-  if (v > TSoftExtended(11357.3)) return Infinity(false);
-  if (v < TSoftExtended(-11400.0)) return Zero(false);
-  // v = n ln 2 + r, |r| <= ln 2 / 2; exp r by its series.
-  const TSoftExtended n = Floor(v / (kLn2Hi + kLn2Lo) + TSoftExtended(0.5));
-  const TSoftExtended r = (v - n * kLn2Hi) - n * kLn2Lo;
-  TSoftExtended term = 1, sum = 0;
-  for (int k = 1; k <= 24; ++k) {
-    term = term * r / Quotient(k);
-    sum = sum + term;
-  }
-  // Scaled in two steps so that a result near the subnormal range is rounded once.
-  const int64_t k = static_cast<int64_t>(n);
-  const TSoftExtended e = TSoftExtended(1) + sum;
-  if (k < -16000) return Ldexp(Ldexp(e, static_cast<int>(k + 128)), -128);
-  return Ldexp(e, static_cast<int>(k));
+  return ExponentialOf(v);
 }
-
 TSoftExtended Log(TSoftExtended v) {
-  const TUnpacked u = Unpack(v);
-  if (u.Kind == TKind::NaN) return Quiet(v);
-  if (u.Kind == TKind::Invalid) return kDefaultNaN;
-  if (u.Kind == TKind::Zero) return Infinity(true);
-  if (u.Negative) return kDefaultNaN;
-  if (u.Kind == TKind::Infinity) return v;
-  // v = 2^e m with m in [sqrt(1/2), sqrt 2); log m = 2 atanh((m - 1) / (m + 1)).
-  int64_t e = u.Exponent;
-  TSoftExtended m = Pack(false, kBias, u.Significand);
-  if (!(m < kSqrtHalf * 2)) {
-    m = Pack(false, kBias - 1, u.Significand);
-    ++e;
-  }
-  const TSoftExtended z = (m - 1) / (m + 1);
-  const TSoftExtended z2 = z * z;
-  TSoftExtended power = z, sum = 0;
-  for (int k = 1; k <= 41; k += 2) {
-    sum = sum + power / Quotient(k);
-    power = power * z2;
-  }
-  const TSoftExtended ne = Quotient(e);
-  return (ne * kLn2Hi + (ne * kLn2Lo + sum * 2));
+  return LogarithmOf(v);
+}
+TSoftExtended Atan2(TSoftExtended y, TSoftExtended x) {
+  return ArcTangentOf(y, x);
 }
 
 std::string ToScientific(TSoftExtended v, int precision) {

@@ -3,7 +3,9 @@
 //   TSoftExtended  the value type: + - * / and comparisons, conversions from integers and
 //                  double, explicit ones to double, int32 and int64 (truncating)
 //   Sqrt Fabs Floor Ceil Trunc Fmod Ldexp IsNaN IsInf IsFinite SignBit  exact, as x87
-//   Exp Log Sin Cos  within a few units in the last place (not bit for bit with libm)
+//   Ilogb          the binary exponent of a finite nonzero value
+//   Exp Log Sin Cos Atan2  the series of numerics/Elementary.h: bit for bit what they
+//                  give on long double, within a few units in the last place of libm
 //   ToScientific   the text printf("%.*Le") gives for a finite value
 // Results are those of x87 with 64-bit precision and rounding to nearest even:
 // subnormals, signed zeros, infinities; an invalid operation gives the negative quiet
@@ -12,6 +14,7 @@
 // out-of-range values to integers give the smallest integer.
 #pragma once
 
+#include <bit>
 #include <concepts>
 #include <cstdint>
 #include <string>
@@ -21,10 +24,12 @@ namespace ormax {
 class TSoftExtended {
  public:
   constexpr TSoftExtended() = default;  // +0
-  TSoftExtended(double v);              // exact
-  TSoftExtended(float v) : TSoftExtended(static_cast<double>(v)) {}
+  constexpr TSoftExtended(double v) : TSoftExtended(FromDouble(v)) {}  // exact
+  constexpr TSoftExtended(float v) : TSoftExtended(static_cast<double>(v)) {}
+  // No silent conversion from long double: on most processors it is not this format.
+  TSoftExtended(long double) = delete;
   template <std::integral T>
-  TSoftExtended(T v) {  // exact
+  constexpr TSoftExtended(T v) {  // exact
     if constexpr (std::is_signed_v<T>)
       *this = FromInt64(static_cast<int64_t>(v));
     else
@@ -38,8 +43,32 @@ class TSoftExtended {
     r.signExponent_ = signExponent;
     return r;
   }
-  static TSoftExtended FromInt64(int64_t v);
-  static TSoftExtended FromUInt64(uint64_t v);
+  static constexpr TSoftExtended FromUInt64(uint64_t v) {
+    if (v == 0) return TSoftExtended();
+    const int shift = std::countl_zero(v);
+    return FromBits(static_cast<uint16_t>(16383 + 63 - shift), v << shift);
+  }
+  static constexpr TSoftExtended FromInt64(int64_t v) {
+    const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    const TSoftExtended r = FromUInt64(magnitude);
+    return v < 0 ? FromBits(static_cast<uint16_t>(r.signExponent_ | 0x8000u), r.significand_) : r;
+  }
+  static constexpr TSoftExtended FromDouble(double v) {
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    const uint16_t sign = (bits >> 63) != 0 ? 0x8000 : 0;
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const uint64_t fraction = bits & 0xFFFFFFFFFFFFFull;
+    constexpr uint64_t integerBit = 0x8000000000000000ull;
+    if (biased == 0x7FF)  // infinity, or NaN made quiet with its payload kept
+      return FromBits(sign | 0x7FFF,
+                      fraction == 0 ? integerBit : integerBit | (1ull << 62) | (fraction << 11));
+    if (biased == 0) {
+      if (fraction == 0) return FromBits(sign, 0);
+      const int shift = std::countl_zero(fraction);  // at least 12
+      return FromBits(static_cast<uint16_t>(sign | (16383 - 1022 - (shift - 11))), fraction << shift);
+    }
+    return FromBits(static_cast<uint16_t>(sign | (biased - 1023 + 16383)), integerBit | (fraction << 11));
+  }
   constexpr uint16_t SignExponent() const { return signExponent_; }
   constexpr uint64_t Significand() const { return significand_; }
 
@@ -84,10 +113,13 @@ bool IsNaN(TSoftExtended v);
 bool IsInf(TSoftExtended v);
 bool IsFinite(TSoftExtended v);
 bool SignBit(TSoftExtended v);
+// The exponent of a finite nonzero value (2^e <= |v| < 2^(e+1), subnormals included).
+int Ilogb(TSoftExtended v);
 TSoftExtended Exp(TSoftExtended v);
 TSoftExtended Log(TSoftExtended v);
 TSoftExtended Sin(TSoftExtended v);
 TSoftExtended Cos(TSoftExtended v);
+TSoftExtended Atan2(TSoftExtended y, TSoftExtended x);
 // Finite values only: "d.ddde+XX" with `precision` digits after the point, the exact
 // value rounded to nearest even.
 std::string ToScientific(TSoftExtended v, int precision);

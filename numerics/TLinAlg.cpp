@@ -4,8 +4,6 @@
 //   EigenVectors
 #include "numerics/TLinAlg.h"
 
-#include <cmath>
-
 namespace ormax {
 
 TVector MakeVector(Real x, Real y) {
@@ -18,7 +16,7 @@ TVector MakeVector(Real x, Real y) {
 Real VectorNorm(TVector v) {
   Real x = static_cast<double>(v[0]);
   Real y = static_cast<double>(v[1]);
-  return std::sqrt(x * x + y * y);
+  return Sqrt(x * x + y * y);
 }
 
 Real Determinant(const TMatrix& m) {
@@ -76,7 +74,7 @@ TVector EigenValues(const TMatrix& m) {
   // For a symmetric matrix the discriminant is a sum of squares; a negative value is
   // rounding noise of large, nearly equal terms, so the two eigenvalues are equal.
   if (discriminant < 0 && m[0][1] == m[1][0]) discriminant = 0;
-  Real s = std::sqrt(discriminant);
+  Real s = Sqrt(discriminant);
   return MakeVector((t + s) / 2, (t - s) / 2);
 }
 
@@ -90,21 +88,21 @@ TEigen EigenVectors(const TMatrix& m) {
     Real b = m[0][1];
     Real c = m[1][0];
     Real e = m[1][1] - lambda;
-    Real x = std::fabs(a);
-    if (std::fabs(b) > x) x = std::fabs(b);
-    if (std::fabs(c) > x) x = std::fabs(c);
-    if (std::fabs(e) > x) x = std::fabs(e);
-    if (x == 0.0L) {
+    Real x = Fabs(a);
+    if (Fabs(b) > x) x = Fabs(b);
+    if (Fabs(c) > x) x = Fabs(c);
+    if (Fabs(e) > x) x = Fabs(e);
+    if (x == 0) {
       // m is lambda times the identity: every vector is an eigenvector.
       q = IdentityMatrix;
       return result;
     }
-    if (std::fabs(a) == x || std::fabs(b) == x) {
-      Real n = std::sqrt(a * a + b * b);
+    if (Fabs(a) == x || Fabs(b) == x) {
+      Real n = Sqrt(a * a + b * b);
       q[0][k] = b / n;
       q[1][k] = -a / n;
     } else {
-      Real n = std::sqrt(e * e + c * c);
+      Real n = Sqrt(e * e + c * c);
       q[0][k] = e / n;
       q[1][k] = -c / n;
     }

@@ -1,4 +1,5 @@
-// TLinAlg: plane vectors and 2 x 2 matrices in extended precision (long double).
+// TLinAlg: plane vectors and 2 x 2 matrices in extended precision (Real, the TExtended
+// of numerics/Extended.h).
 //   MakeVector, VectorNorm, Determinant, InvertMatrix, AddVectors, SubtractVectors,
 //   ScaleMatrix, MultiplyMatrixVector, MultiplyMatrices, DivideVector,
 //   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first); Pi.
@@ -9,25 +10,24 @@
 // nearly equal diagonal terms) gets two equal eigenvalues instead of NaN.
 #pragma once
 
-#include <numbers>
+#include "numerics/Extended.h"
 
 namespace ormax {
 
-using Real = long double;
+using Real = TExtended;
 
-// The one spelling of pi: the extended value nearest pi. Rounded to double it is the
+// Pi (numerics/Extended.h) is the extended value nearest pi. Rounded to double it is the
 // double nearest pi (std::numbers::pi), so double formulas use static_cast<double>(Pi).
-inline constexpr Real Pi = std::numbers::pi_v<Real>;
 
 struct TVector {
-  Real V[2] = {0.0L, 0.0L};
+  Real V[2] = {};
   Real& operator[](int i) { return V[i]; }
   const Real& operator[](int i) const { return V[i]; }
 };
 
 // Row-major: M[i][j] is row i, column j. Eigenvector matrices hold vectors as columns.
 struct TMatrix {
-  Real M[2][2] = {{0.0L, 0.0L}, {0.0L, 0.0L}};
+  Real M[2][2] = {};
   Real* operator[](int i) { return M[i]; }
   const Real* operator[](int i) const { return M[i]; }
 };
@@ -39,7 +39,7 @@ struct TEigen {
 
 inline constexpr TVector ZeroVector{};
 inline constexpr TMatrix ZeroMatrix{};
-inline constexpr TMatrix IdentityMatrix{{{1.0L, 0.0L}, {0.0L, 1.0L}}};
+inline constexpr TMatrix IdentityMatrix{{{Real(1), Real(0)}, {Real(0), Real(1)}}};
 
 TVector MakeVector(Real x, Real y);
 // Rounds both components to double first; the squares and the root are extended.

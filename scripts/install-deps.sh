@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core xvfb xauth
   clang libclang-rt-14-dev
   help2man man-db gzip dpkg-dev file desktop-file-utils lintian
+  g++-aarch64-linux-gnu qemu-user googletest
 )
 
 missing=()

@@ -22,7 +22,7 @@ TInspectorFigures InspectorFigures(const TAppState& state, int32_t region) {
     const TEllipse root = TEllipse::CreateFromBytes(state.Trees.Items(region).Data);
     f.AxisA = static_cast<double>(root.Axes[0]);
     f.AxisB = static_cast<double>(root.Axes[1]);
-    f.Angle = static_cast<double>(std::atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
+    f.Angle = static_cast<double>(Atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
   }
   if (region < state.SceneCodes.Count()) {
     const TCode& code = state.SceneCodes.GetCode(region);
@@ -31,7 +31,7 @@ TInspectorFigures InspectorFigures(const TAppState& state, int32_t region) {
     if (!state.NearestIndices.empty() && state.CodeBase.Count() > 0)
       for (const TNearestShape& n : FindNearestShapes(state.CodeBase, code, 5))
         f.Nearest.push_back({state.CodeBase.Names(n.Index), n.Distance,
-                             static_cast<double>((1.0L - n.Distance) * 100)});
+                             static_cast<double>((Real(1.0) - n.Distance) * 100)});
   }
   return f;
 }

@@ -1,10 +1,13 @@
 // The fast routines of analysis/Methods and the recognition of TAppState against the
 // plain routines of tests/Reference, on generated scenes: quadtrees, regions pixel
 // for pixel, trees and codes byte for byte, errors and distances bit for bit.
+// ORMAX_FAST_PATHS_DIVISOR (environment, or as built for emulation) divides the number
+// of generated cases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -15,10 +18,22 @@
 #include "analysis/Methods.h"
 #include "analysis/Nearest.h"
 #include "app/AppState.h"
+#include "tests/ExtendedValues.h"
 #include "tests/Reference.h"
 
 namespace ormax {
 namespace {
+
+// n generated cases, or fewer as ORMAX_FAST_PATHS_DIVISOR asks (at least one).
+int Cases(int n) {
+#ifdef ORMAX_FAST_PATHS_DEFAULT_DIVISOR
+  int divisor = ORMAX_FAST_PATHS_DEFAULT_DIVISOR;
+#else
+  int divisor = 1;
+#endif
+  if (const char* text = std::getenv("ORMAX_FAST_PATHS_DIVISOR")) divisor = std::atoi(text);
+  return divisor > 1 ? std::max(1, n / divisor) : n;
+}
 
 // ---- the plain grouping itself: the yardstick of the union-find segmentation ----
 
@@ -169,7 +184,7 @@ const TSetting kSettings[] = {{0, 0.0}, {5, 0.05}, {5, 0.0}, {2, 0.3}, {30, 0.05
 TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
   std::mt19937 rng(11);
   int regions = 0;
-  for (int n = 0; n < 1500; ++n) {
+  for (int n = 0; n < Cases(1500); ++n) {
     const auto scene = GenerateScene(rng);
     const std::string where = "scene " + std::to_string(n);
     TTree fast, plain;
@@ -190,13 +205,13 @@ TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
     regions += plainRegions.Count();
     if (::testing::Test::HasFatalFailure()) return;
   }
-  EXPECT_GT(regions, 3000);  // the generator makes real work
+  EXPECT_GT(regions, Cases(3000));  // the generator makes real work
 }
 
 TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
   std::mt19937 rng(12);
   int splits = 0;
-  for (int n = 0; n < 1200; ++n) {
+  for (int n = 0; n < Cases(1200); ++n) {
     TAppState app;
     app.SceneImage = GenerateScene(rng);
     const TSetting setting = kSettings[n % std::size(kSettings)];
@@ -220,7 +235,7 @@ TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
     ExpectSameLeaves(app.QuadTree, *app.SceneImage, quad, where + " quadtree");
     if (::testing::Test::HasFatalFailure()) return;
   }
-  EXPECT_GT(splits, 500);
+  EXPECT_GT(splits, Cases(500));
 }
 
 // ---- ellipses on pixel grids ----
@@ -245,16 +260,16 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
       for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c) e.Rotation[r][c] = quarter[q][r][c];
       e.Axes = MakeVector(whole(0, 12), whole(0, 8));
-      if (whole(0, 3) == 0) e.Axes = MakeVector(whole(1, 6) * 0.5L, whole(1, 6) * 0.25L);
+      if (whole(0, 3) == 0) e.Axes = MakeVector(whole(1, 6) * Real(0.5), whole(1, 6) * Real(0.25));
       break;
     }
-    case 1: {  // turned, with long double parameters as a fit leaves them
+    case 1: {  // turned, with extended parameters as a fit leaves them
       const Real t = real(0, 6.3);
-      e.Center = MakeVector(real(-5, 25) + 1e-19L * whole(-3, 3), real(-5, 25));
-      e.Rotation[0][0] = std::cos(t);
-      e.Rotation[1][0] = std::sin(t);
-      e.Rotation[0][1] = -std::sin(t);
-      e.Rotation[1][1] = std::cos(t);
+      e.Center = MakeVector(real(-5, 25) + Real(1) / Real(1e19) * whole(-3, 3), real(-5, 25));
+      e.Rotation[0][0] = Cos(t);
+      e.Rotation[1][0] = Sin(t);
+      e.Rotation[0][1] = -Sin(t);
+      e.Rotation[1][1] = Cos(t);
       e.Axes = MakeVector(real(0.01, 20), real(0.001, 10));
       break;
     }
@@ -264,10 +279,10 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
       e.Axes = MakeVector(whole(-3, 5), whole(-3, 5));
       const int damage = whole(0, 4);
       if (damage == 0) e.Rotation = ZeroMatrix;
-      if (damage == 1) e.Center[0] = std::numeric_limits<Real>::quiet_NaN();
+      if (damage == 1) e.Center[0] = Real(std::numeric_limits<double>::quiet_NaN());
       if (damage == 2) e.Exponent = whole(0, 1) ? 1.0 : 3.5;
-      if (damage == 3) e.Axes[1] = std::numeric_limits<Real>::infinity();
-      if (damage == 4) e.Rotation[0][1] = 1e300L;
+      if (damage == 3) e.Axes[1] = Real(std::numeric_limits<double>::infinity());
+      if (damage == 4) e.Rotation[0][1] = Real(1e300);
       break;
     }
   }
@@ -277,7 +292,7 @@ TEllipse EllipseOf(std::mt19937& rng, int kind) {
 TEST(FastPaths, EllipseErrorMatchesThePlainRoutineOnBoundaryAndDamagedEllipses) {
   std::mt19937 rng(13);
   int exact = 0;
-  for (int n = 0; n < 3000; ++n) {
+  for (int n = 0; n < Cases(3000); ++n) {
     const auto scene = GenerateScene(rng);
     const TEllipse e = EllipseOf(rng, n % 3);
     const std::string where = "case " + std::to_string(n);
@@ -294,12 +309,12 @@ TEST(FastPaths, EllipseErrorMatchesThePlainRoutineOnBoundaryAndDamagedEllipses) 
           ++exact;
       }
   }
-  EXPECT_GT(exact, 1000);  // the boundary cases really came up
+  EXPECT_GT(exact, Cases(1000));  // the boundary cases really came up
 }
 
 TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
   std::mt19937 rng(14);
-  for (int n = 0; n < 2000; ++n) {
+  for (int n = 0; n < Cases(2000); ++n) {
     const auto scene = GenerateScene(rng);
     TPatternList regions;
     reference::SegmentPattern(*scene, regions);
@@ -311,7 +326,7 @@ TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
       fast.SaveToBytes(a);
       plain.SaveToBytes(b);
       ASSERT_EQ(a, b) << "scene " << n;
-      // The long double fields, not only their stored doubles.
+      // The extended fields, not only their stored doubles.
       for (int r = 0; r < 2; ++r)
         ASSERT_TRUE(fast.Center[r] == plain.Center[r] && fast.Axes[r] == plain.Axes[r] &&
                     fast.Rotation[r][0] == plain.Rotation[r][0] &&
@@ -320,7 +335,7 @@ TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
     }
   }
   // A region of the whole scene, with its pixels in random places, fitted in one go.
-  for (int n = 0; n < 300; ++n) {
+  for (int n = 0; n < Cases(300); ++n) {
     const auto scene = GenerateScene(rng);
     bool any = false;
     for (int32_t x = scene->Left; x <= scene->Right; ++x)
@@ -341,7 +356,7 @@ TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
 TEST(FastPaths, EllipseComparisonMatchesThePlainRoutine) {
   std::mt19937 rng(15);
   int sampled = 0;
-  for (int n = 0; n < 20000; ++n) {
+  for (int n = 0; n < Cases(20000); ++n) {
     TEllipse a = EllipseOf(rng, n % 3), b = EllipseOf(rng, (n / 3) % 3);
     if (n % 5 == 0) b = a;  // the same ellipse twice: grid points on both boundaries
     if (n % 7 == 0) {       // normalised-looking: small, near the origin
@@ -353,7 +368,7 @@ TEST(FastPaths, EllipseComparisonMatchesThePlainRoutine) {
     if (::testing::Test::HasFatalFailure()) return;
     if (plain > 0 && plain < 1) ++sampled;
   }
-  EXPECT_GT(sampled, 1200);
+  EXPECT_GT(sampled, Cases(1200));
 }
 
 // Codes of generated scenes: a base and scene codes, at one setting.
@@ -382,7 +397,7 @@ TEST(FastPaths, CodeDistancesMatchThePlainRoutineAlsoForDamagedCodes) {
       if (k % 3 == 2) copy->Arity = 3;
       codes.Add(std::move(copy));
     }
-    const int32_t count = std::min<int32_t>(codes.Count(), 60);
+    const int32_t count = std::min<int32_t>(codes.Count(), std::max(Cases(60), 8));
     for (int32_t i = 0; i < count; ++i)
       for (int32_t j = 0; j < count; ++j) {
         const TCode& a = codes.GetCode(i);

@@ -11,15 +11,15 @@ TEST(FormatGeneral, ExamplesOfTheShell) {
   EXPECT_EQ(FormatGeneral(0, 4), "0");
   EXPECT_EQ(FormatGeneral(87.5, 3), "87.5");
   EXPECT_EQ(FormatGeneral(99.96, 3), "100");
-  EXPECT_EQ(FormatGeneral(1.0L / 3, 7), "0.3333333");
+  EXPECT_EQ(FormatGeneral(TExtended(1.0) / 3, 7), "0.3333333");
   EXPECT_EQ(FormatGeneral(0.00001, 4), "1E-5");
   EXPECT_EQ(FormatGeneral(12345, 4), "1.235E4");
   EXPECT_EQ(FormatGeneral(0.05, 4), "0.05");
   EXPECT_EQ(FormatGeneral(12.5, 4), "12.5");
   EXPECT_EQ(FormatGeneral(123.456, 4), "123.5");
   EXPECT_EQ(FormatGeneral(0.000123, 4), "0.000123");
-  EXPECT_EQ(FormatGeneral((1 - 0.0004L) * 100, 3), "100");
-  EXPECT_EQ(FormatGeneral((1 - 0.125L) * 100, 3), "87.5");
+  EXPECT_EQ(FormatGeneral((1 - TExtended(4) / 10000) * 100, 3), "100");
+  EXPECT_EQ(FormatGeneral((1 - TExtended(0.125)) * 100, 3), "87.5");
 }
 
 TEST(FormatGeneral, NotationBoundariesSignsAndSeparators) {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "tests/ExtendedValues.h"
 #include "tests/Rasters.h"
 #include "tests/TestCanvas.h"
 
@@ -255,19 +256,19 @@ TEST(Segmentation, MatchesAFloodFillOnRandomScenes) {
 
 // ---- ellipse fitting ----
 
-constexpr long double kInvSqrt3 = 0.577350269189625764509L;
+const Real kInvSqrt3 = 1 / Sqrt(Real(3));
 
 TEST(Ellipses, SinglePixel) {
   TPattern p = PatternFromRows({"#"}, 7, 9);
   TEllipse e;
   FitEllipse(p, e);
-  EXPECT_EQ(e.Center[0], 7.0L);
-  EXPECT_EQ(e.Center[1], 9.0L);
-  EXPECT_EQ(e.Rotation[0][0], 1.0L);
-  EXPECT_EQ(e.Rotation[0][1], 0.0L);
-  EXPECT_EQ(e.Rotation[1][0], 0.0L);
-  EXPECT_EQ(e.Rotation[1][1], 1.0L);
-  EXPECT_NEAR(e.Axes[0], kInvSqrt3, 1e-15L);
+  EXPECT_EQ(e.Center[0], Real(7.0));
+  EXPECT_EQ(e.Center[1], Real(9.0));
+  EXPECT_EQ(e.Rotation[0][0], Real(1.0));
+  EXPECT_EQ(e.Rotation[0][1], Real(0.0));
+  EXPECT_EQ(e.Rotation[1][0], Real(0.0));
+  EXPECT_EQ(e.Rotation[1][1], Real(1.0));
+  EXPECT_NEAR(AsDouble(e.Axes[0]), AsDouble(kInvSqrt3), 1e-15);
   EXPECT_EQ(e.Axes[0], e.Axes[1]);
   EXPECT_EQ(e.Exponent, 2.0);
   EXPECT_EQ(e.Color, ColorOf('#'));
@@ -277,13 +278,13 @@ TEST(Ellipses, SinglePixel) {
 TEST(Ellipses, TwoPixels) {
   TEllipse e;
   FitEllipse(PatternFromRows({"ab"}), e);
-  EXPECT_EQ(e.Center[0], 0.5L);
-  EXPECT_EQ(e.Center[1], 0.0L);
-  EXPECT_EQ(e.Rotation[0][0], 1.0L);
-  EXPECT_EQ(e.Rotation[1][1], 1.0L);
-  EXPECT_EQ(e.Rotation[0][1], 0.0L);
-  EXPECT_NEAR(e.Axes[0], 2 * std::sqrt(1.0L / 3), 1e-15L);
-  EXPECT_NEAR(e.Axes[1], kInvSqrt3, 1e-15L);
+  EXPECT_EQ(e.Center[0], Real(0.5));
+  EXPECT_EQ(e.Center[1], Real(0.0));
+  EXPECT_EQ(e.Rotation[0][0], Real(1.0));
+  EXPECT_EQ(e.Rotation[1][1], Real(1.0));
+  EXPECT_EQ(e.Rotation[0][1], Real(0.0));
+  EXPECT_NEAR(AsDouble(e.Axes[0]), AsDouble(2 * Sqrt(Real(1.0) / 3)), 1e-15);
+  EXPECT_NEAR(AsDouble(e.Axes[1]), AsDouble(kInvSqrt3), 1e-15);
   EXPECT_EQ(e.Color, ColorOf('b'));  // the last inside pixel of the scan
 }
 
@@ -291,20 +292,20 @@ TEST(Ellipses, BarsLieAlongTheirFirstAxis) {
   for (int w : {2, 5, 30}) {
     TEllipse e;
     FitEllipse(PatternFromRows({std::string(static_cast<size_t>(w), '#')}, 3, 4), e);
-    EXPECT_NEAR(e.Axes[0], w * kInvSqrt3, 1e-14L) << w;
-    EXPECT_NEAR(e.Axes[1], kInvSqrt3, 1e-15L) << w;
-    EXPECT_EQ(e.Rotation[0][0], 1.0L);
-    EXPECT_EQ(e.Rotation[1][0], 0.0L);
+    EXPECT_NEAR(AsDouble(e.Axes[0]), AsDouble(w * kInvSqrt3), 1e-14) << w;
+    EXPECT_NEAR(AsDouble(e.Axes[1]), AsDouble(kInvSqrt3), 1e-15) << w;
+    EXPECT_EQ(e.Rotation[0][0], Real(1.0));
+    EXPECT_EQ(e.Rotation[1][0], Real(0.0));
     // Stored as -0: a formula -c/n of the eigenvectors, kept as written.
-    EXPECT_TRUE(std::signbit(e.Rotation[1][0])) << w;
+    EXPECT_TRUE(SignBit(e.Rotation[1][0])) << w;
   }
   TEllipse v;
   FitEllipse(PatternFromRows({"#", "#", "#", "#"}), v);
-  EXPECT_EQ(v.Rotation[0][0], 0.0L);
-  EXPECT_EQ(v.Rotation[1][0], 1.0L);   // first axis down the column
-  EXPECT_EQ(v.Rotation[0][1], -1.0L);  // second axis towards negative x
-  EXPECT_EQ(v.Rotation[1][1], 0.0L);
-  EXPECT_NEAR(v.Axes[0], 4 * kInvSqrt3, 1e-14L);
+  EXPECT_EQ(v.Rotation[0][0], Real(0.0));
+  EXPECT_EQ(v.Rotation[1][0], Real(1.0));   // first axis down the column
+  EXPECT_EQ(v.Rotation[0][1], -Real(1.0));  // second axis towards negative x
+  EXPECT_EQ(v.Rotation[1][1], Real(0.0));
+  EXPECT_NEAR(AsDouble(v.Axes[0]), AsDouble(4 * kInvSqrt3), 1e-14);
 }
 
 TEST(Ellipses, SquaresGetTheIdentity) {
@@ -312,11 +313,11 @@ TEST(Ellipses, SquaresGetTheIdentity) {
     std::vector<std::string> rows(static_cast<size_t>(s), std::string(static_cast<size_t>(s), '#'));
     TEllipse e;
     FitEllipse(PatternFromRows(rows), e);
-    EXPECT_EQ(e.Rotation[0][0], 1.0L);
-    EXPECT_EQ(e.Rotation[0][1], 0.0L);
-    EXPECT_EQ(e.Rotation[1][0], 0.0L);
-    EXPECT_EQ(e.Rotation[1][1], 1.0L);
-    EXPECT_NEAR(e.Axes[0], s * kInvSqrt3, 1e-14L);
+    EXPECT_EQ(e.Rotation[0][0], Real(1.0));
+    EXPECT_EQ(e.Rotation[0][1], Real(0.0));
+    EXPECT_EQ(e.Rotation[1][0], Real(0.0));
+    EXPECT_EQ(e.Rotation[1][1], Real(1.0));
+    EXPECT_NEAR(AsDouble(e.Axes[0]), AsDouble(s * kInvSqrt3), 1e-14);
     EXPECT_EQ(e.Axes[0], e.Axes[1]);
   }
 }
@@ -357,7 +358,7 @@ TEST(Ellipses, ErrorMeasuresTheMismatch) {
   TEllipse r;
   FitEllipse(ring, r);
   EXPECT_EQ(EllipseError(ring, r),
-            static_cast<double>(1.0L - 8.0L / 9));  // the hole is covered, not inside
+            static_cast<double>(Real(1.0) - Real(8.0) / 9));  // the hole is covered, not inside
   TPattern empty(TRect{0, 0, 1, 1}, clWhite);
   empty.Clear();
   EXPECT_THROW(FitEllipse(empty, e), std::invalid_argument);
@@ -490,13 +491,13 @@ TEST(Representation, NormalisedRootIsTheUnitFrame) {
   auto n = TTree::CreateCopy(t);
   NormaliseTree(blob, *n);
   const TEllipse root = TEllipse::CreateFromBytes(n->Data);
-  EXPECT_NEAR(root.Center[0], 0, 1e-15L);
-  EXPECT_NEAR(root.Center[1], 0, 1e-15L);
-  EXPECT_NEAR(root.Rotation[0][0], 1, 1e-15L);
-  EXPECT_NEAR(root.Rotation[0][1], 0, 1e-15L);
-  EXPECT_NEAR(root.Rotation[1][0], 0, 1e-15L);
-  EXPECT_NEAR(root.Rotation[1][1], 1, 1e-15L);
-  EXPECT_NEAR(std::hypot(root.Axes[0], root.Axes[1]), 1, 1e-15L);
+  EXPECT_NEAR(AsDouble(root.Center[0]), AsDouble(0), 1e-15);
+  EXPECT_NEAR(AsDouble(root.Center[1]), AsDouble(0), 1e-15);
+  EXPECT_NEAR(AsDouble(root.Rotation[0][0]), AsDouble(1), 1e-15);
+  EXPECT_NEAR(AsDouble(root.Rotation[0][1]), AsDouble(0), 1e-15);
+  EXPECT_NEAR(AsDouble(root.Rotation[1][0]), AsDouble(0), 1e-15);
+  EXPECT_NEAR(AsDouble(root.Rotation[1][1]), AsDouble(1), 1e-15);
+  EXPECT_NEAR(std::hypot(AsDouble(root.Axes[0]), AsDouble(root.Axes[1])), AsDouble(1), 1e-15);
   EXPECT_EQ(root.Color, TEllipse::CreateFromBytes(t.Data).Color);
   EXPECT_NE(n->Children[0]->Data, t.Children[0]->Data);  // the source is untouched
 
@@ -515,10 +516,10 @@ TEST(Representation, NormalisedRootIsTheUnitFrame) {
   ASSERT_EQ(a.size(), b.size());
   for (size_t i = 0; i < a.size(); ++i) {
     const TEllipse ea = TEllipse::CreateFromBytes(*a[i]), eb = TEllipse::CreateFromBytes(*b[i]);
-    EXPECT_NEAR(ea.Center[0], eb.Center[0], 1e-12L);
-    EXPECT_NEAR(ea.Center[1], eb.Center[1], 1e-12L);
-    EXPECT_NEAR(ea.Axes[0], eb.Axes[0], 1e-12L);
-    EXPECT_NEAR(ea.Rotation[1][0], eb.Rotation[1][0], 1e-12L);
+    EXPECT_NEAR(AsDouble(ea.Center[0]), AsDouble(eb.Center[0]), 1e-12);
+    EXPECT_NEAR(AsDouble(ea.Center[1]), AsDouble(eb.Center[1]), 1e-12);
+    EXPECT_NEAR(AsDouble(ea.Axes[0]), AsDouble(eb.Axes[0]), 1e-12);
+    EXPECT_NEAR(AsDouble(ea.Rotation[1][0]), AsDouble(eb.Rotation[1][0]), 1e-12);
   }
 }
 
@@ -562,7 +563,7 @@ TEllipse Circle(Real cx, Real cy, Real r) {
 }
 
 TEST(Recognition, CompareEllipses) {
-  const TEllipse a = Circle(0, 0, 1), b = Circle(0.3L, 0, 1);
+  const TEllipse a = Circle(0, 0, 1), b = Circle(Real(3) / 10, 0, 1);
   EXPECT_EQ(CompareEllipses(a, a), 0.0);
   EXPECT_EQ(CompareEllipses(a, Circle(10, 0, 1)), 1.0);
   const double ab = CompareEllipses(a, b);
@@ -571,12 +572,12 @@ TEST(Recognition, CompareEllipses) {
   EXPECT_EQ(ab, CompareEllipses(b, a));
   // Too thin for the grid: no point falls inside either.
   TEllipse thin = Circle(0, 0, 1);
-  thin.Axes = MakeVector(1, 1e-9L);
-  thin.Center = MakeVector(0, 0.01L);
+  thin.Axes = MakeVector(1, Real(1) / Real(1e9));
+  thin.Center = MakeVector(0, Real(1) / 100);
   EXPECT_EQ(CompareEllipses(thin, thin), 1.0);
   // Degenerate extents end and answer 1.
-  const Real inf = std::numeric_limits<Real>::infinity();
-  const Real nan = std::numeric_limits<Real>::quiet_NaN();
+  const Real inf = Real(std::numeric_limits<double>::infinity());
+  const Real nan = Real(std::numeric_limits<double>::quiet_NaN());
   EXPECT_EQ(CompareEllipses(Circle(0, 0, 0), Circle(0, 0, 0)), 1.0);
   EXPECT_EQ(CompareEllipses(Circle(0, 0, inf), Circle(0, 0, 1)), 1.0);
   EXPECT_EQ(CompareEllipses(Circle(nan, 0, 1), Circle(0, 0, 1)), 1.0);
@@ -598,9 +599,9 @@ TCode CodeOf(std::vector<TCodeItem> items) {
 }
 
 TEST(Recognition, CodeDistanceWeighsSharedLeavesByLevel) {
-  const TEllipse r1 = Circle(0, 0, 1), r2 = Circle(0.2L, 0, 1);
-  const TEllipse c1 = Circle(-0.5L, 0, 0.5L), c2 = Circle(0.5L, 0, 0.5L);
-  const TEllipse d1 = Circle(-0.4L, 0.1L, 0.5L), d2 = Circle(0.5L, 0, 0.6L);
+  const TEllipse r1 = Circle(0, 0, 1), r2 = Circle(Real(2) / 10, 0, 1);
+  const TEllipse c1 = Circle(-Real(0.5), 0, Real(0.5)), c2 = Circle(Real(0.5), 0, Real(0.5));
+  const TEllipse d1 = Circle(Real(-4) / 10, Real(1) / 10, Real(0.5)), d2 = Circle(Real(0.5), 0, Real(6) / 10);
 
   const TCode single1 = CodeOf({Item(0, false, r1)});
   const TCode single2 = CodeOf({Item(0, false, r2)});
@@ -624,7 +625,7 @@ TEST(Recognition, CodeDistanceWeighsSharedLeavesByLevel) {
 }
 
 TEST(Recognition, CodeDistanceOfDamagedCodesStaysSmall) {
-  const TEllipse r = Circle(0, 0, 1), other = Circle(0.5L, 0, 1);
+  const TEllipse r = Circle(0, 0, 1), other = Circle(Real(0.5), 0, 1);
   // A last position of 2^31 - 2 must not cost a table of that size.
   TCode far = CodeOf({Item(0, false, r), Item(std::numeric_limits<int32_t>::max() - 1, false, r)});
   TCode plain = CodeOf({Item(0, false, r)});

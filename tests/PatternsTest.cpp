@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/ExtendedValues.h"
 #include "tests/Rasters.h"
 #include "tests/TestCanvas.h"
 
@@ -163,8 +164,8 @@ TEllipse Ellipse(Real cx, Real cy, Real a, Real b, TColor color = kRed) {
 }
 
 TEST(Primitives, EllipseBytesRoundTrip) {
-  TEllipse e = Ellipse(1.0L / 3, -2, 0.1L, 5);
-  e.Rotation[1][0] = -0.0L;
+  TEllipse e = Ellipse(Real(1.0) / 3, -2, Real(1) / 10, 5);
+  e.Rotation[1][0] = -Real(0.0);
   e.Color = 0x00ABCDEF;
   TByteArray b;
   e.SaveToBytes(b);
@@ -175,7 +176,7 @@ TEST(Primitives, EllipseBytesRoundTrip) {
   EXPECT_EQ(ExtractDouble(b, pos), 1.0);
   EXPECT_EQ(ExtractDouble(b, pos), 0.0);
   double r10 = ExtractDouble(b, pos);
-  EXPECT_TRUE(std::signbit(r10));
+  EXPECT_TRUE(SignBit(r10));
   EXPECT_EQ(ExtractDouble(b, pos), 1.0);
   EXPECT_EQ(ExtractDouble(b, pos), 0.1);
   EXPECT_EQ(ExtractDouble(b, pos), 5.0);
@@ -199,8 +200,8 @@ TEST(Primitives, ContainsIncludesTheBoundary) {
   EXPECT_FALSE(e.Contains(13.01, 20));
   EXPECT_FALSE(e.Contains(11, 22));
   TVector local = e.ToLocal(12, 19);
-  EXPECT_EQ(local[0], 2.0L);
-  EXPECT_EQ(local[1], -1.0L);
+  EXPECT_EQ(local[0], Real(2.0));
+  EXPECT_EQ(local[1], -Real(1.0));
 
   // A quarter turn: the first axis points along y.
   e.Rotation[0][0] = 0;
@@ -227,7 +228,7 @@ TEST(Primitives, ContainsFollowsTheExponent) {
 TEST(Primitives, DamagedEllipsesContainNothing) {
   TEllipse zeroAxis = Ellipse(0, 0, 0, 1);
   EXPECT_FALSE(zeroAxis.Contains(1, 0));
-  TEllipse nan = Ellipse(std::numeric_limits<Real>::quiet_NaN(), 0, 1, 1);
+  TEllipse nan = Ellipse(Real(std::numeric_limits<double>::quiet_NaN()), 0, 1, 1);
   EXPECT_FALSE(nan.Contains(0, 0));
   TEllipse singular = Ellipse(0, 0, 1, 1);
   singular.Rotation = ZeroMatrix;
@@ -239,13 +240,14 @@ TEST(Primitives, DamagedEllipsesContainNothing) {
 }
 
 TEST(Primitives, PowerRule) {
-  EXPECT_EQ(Power(2, 10), 1024.0L);
-  EXPECT_EQ(Power(2, -2), 0.25L);
-  EXPECT_EQ(Power(0, 3), 0.0L);
-  EXPECT_EQ(Power(0, 0), 1.0L);
-  EXPECT_EQ(Power(-3, 3), -27.0L);
-  EXPECT_EQ(Power(0.1L, 2), 0.1L * 0.1L);
-  EXPECT_NEAR(Power(2, 0.5L), std::sqrt(2.0L), 1e-18L);
+  EXPECT_EQ(Power(2, 10), Real(1024.0));
+  EXPECT_EQ(Power(2, -2), Real(0.25));
+  EXPECT_EQ(Power(0, 3), Real(0.0));
+  EXPECT_EQ(Power(0, 0), Real(1.0));
+  EXPECT_EQ(Power(-3, 3), -Real(27.0));
+  const Real tenth = Real(1) / 10;
+  EXPECT_EQ(Power(tenth, 2), tenth * tenth);
+  EXPECT_NEAR(AsDouble(Power(2, Real(0.5))), AsDouble(Sqrt(Real(2.0))), 1e-18);
 }
 
 TEST(Primitives, FillColoursExactlyTheContainedLatticePoints) {
@@ -303,13 +305,13 @@ TEST(Primitives, OutlineWithHundredStepsDraws396Segments) {
 TEST(Primitives, OutlineRoundsHalvesToEven) {
   // The start point is Center + (a, 0): 4.5 rounds down to 4, 5.5 up to 6.
   TestCanvas canvas(10, 10);
-  Ellipse(2.5L, 0.5L, 2, 1).DrawOutline(canvas, 2, 1);
+  Ellipse(Real(2.5), Real(0.5), 2, 1).DrawOutline(canvas, 2, 1);
   EXPECT_EQ(canvas.path[0].Point, (TPoint{4, 0}));
   canvas.path.clear();
-  Ellipse(3.5L, 1.5L, 2, 1).DrawOutline(canvas, 2, 1);
+  Ellipse(Real(3.5), Real(1.5), 2, 1).DrawOutline(canvas, 2, 1);
   EXPECT_EQ(canvas.path[0].Point, (TPoint{6, 2}));
   canvas.path.clear();
-  Ellipse(-2.5L, -1.5L, 1, 1).DrawOutline(canvas, 2, 1);
+  Ellipse(-Real(2.5), -Real(1.5), 1, 1).DrawOutline(canvas, 2, 1);
   EXPECT_EQ(canvas.path[0].Point, (TPoint{-2, -2}));
 }
 

@@ -20,8 +20,8 @@ TVector ToLocal(const TEllipse& e, TVector p) {
 bool Contains(const TEllipse& e, TVector p) {
   TVector uv = ToLocal(e, p);
   Real p2 = e.Exponent;
-  Real s = Power(std::fabs(uv[0] / e.Axes[0]), p2) + Power(std::fabs(uv[1] / e.Axes[1]), p2);
-  return s <= 1.0L;
+  Real s = Power(Fabs(uv[0] / e.Axes[0]), p2) + Power(Fabs(uv[1] / e.Axes[1]), p2);
+  return s <= Real(1.0);
 }
 
 bool Contains(const TEllipse& e, double x, double y) {
@@ -141,7 +141,7 @@ void SegmentPattern(const TPattern& scene, TPatternList& list) {
 
 namespace {
 
-constexpr Real kPixelMoment = 1.0L / 12;
+const Real kPixelMoment = Real(1.0) / 12;
 
 }  // namespace
 
@@ -169,7 +169,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < 2; ++c) m[r][c] = m[r][c] - s[r] * s[c] / n;
 
-  if (std::fabs(m[0][0] - m[1][1]) < kPixelMoment) {
+  if (Fabs(m[0][0] - m[1][1]) < kPixelMoment) {
     const double mean = static_cast<double>((static_cast<Real>(static_cast<double>(m[0][0])) +
                                              static_cast<Real>(static_cast<double>(m[1][1]))) /
                                             2);
@@ -180,7 +180,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   ellipse.Center = DivideVector(MakeVector(sx, sy), n);
   const TEigen eigen = EigenVectors(m);
   ellipse.Rotation = eigen.Vectors;
-  ellipse.Axes = MakeVector(2 * std::sqrt(eigen.Values[0] / n), 2 * std::sqrt(eigen.Values[1] / n));
+  ellipse.Axes = MakeVector(2 * Sqrt(eigen.Values[0] / n), 2 * Sqrt(eigen.Values[1] / n));
   ellipse.Exponent = 2.0;
   ellipse.Color = color;
 
@@ -206,7 +206,7 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
       if (f || e) ++covered;
     }
   if (covered == 0) return 1.0;
-  return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
+  return static_cast<double>(Real(1.0) - static_cast<Real>(common) / covered);
 }
 
 // ---- representation trees ----
@@ -318,7 +318,7 @@ double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
     x = static_cast<double>(static_cast<Real>(x) + dx);
   }
   if (covered == 0) return 1.0;
-  return static_cast<double>(1.0L - static_cast<Real>(common) / covered);
+  return static_cast<double>(Real(1.0) - static_cast<Real>(common) / covered);
 }
 
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
@@ -348,8 +348,8 @@ double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
       gap = depthScene - baseCode.LevelOf(i);
     if (gap < 0) gap = 0;
     const double share =
-        static_cast<double>((1.0L - CompareEllipses(e1, e2)) * std::ldexp(1.0L, -gap));
-    d = static_cast<double>(d + std::ldexp(1.0L, -sceneCode.LevelOf(i)) * (1.0L - share));
+        static_cast<double>((Real(1.0) - CompareEllipses(e1, e2)) * Ldexp(Real(1.0), -gap));
+    d = static_cast<double>(d + Ldexp(Real(1.0), -sceneCode.LevelOf(i)) * (Real(1.0) - share));
   }
   return d;
 }

@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core xvfb xauth
   clang libclang-rt-14-dev
   help2man man-db gzip dpkg-dev file desktop-file-utils lintian
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 
 missing=()

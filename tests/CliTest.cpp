@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "app/AppState.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 #include "platform/QtBitmap.h"
 #include "tests/QtRasters.h"
 #include "tests/TempDir.h"

@@ -1,6 +1,6 @@
 // BaseBuilder: each copy is analysed by its own application state with the base's
 // settings, exactly as a scene of one shape would be.
-//   TurnName, ShapeEntries, BuildBase, LoadBase
+//   DefaultScales, TurnName, ShapeEntries, BuildBase, LoadBase
 #include "app/BaseBuilder.h"
 
 #include "app/AppState.h"
@@ -9,6 +9,10 @@
 #include "model/Resampling.h"
 
 namespace ormax {
+
+std::vector<double> DefaultScales(int32_t turns) {
+  return turns == 1 ? std::vector<double>{1.0} : TBaseOptions{}.Scales;
+}
 
 std::string TurnName(const std::string& shape, double degrees, bool mirrored, double scale) {
   return shape + "@" + (mirrored ? "m" : "") + FormatGeneral(degrees, 6) +

@@ -1,7 +1,7 @@
 // BaseBuilder: the entries a base gets from a picture of one shape: its code, or the
 // codes of copies turned every 360/Turns degrees at each of the sizes (and mirrored,
 // if asked).
-//   TBaseOptions, TBaseEntry, ShapeEntries, TurnName; BuildBase (every picture's
+//   TBaseOptions, DefaultScales, TBaseEntry, ShapeEntries, TurnName; BuildBase (every picture's
 //   entries admitted with the loader's test); LoadBase (a list that must not be empty)
 // A picture or copy that does not hold exactly one region gives no entries and a
 // problem naming the copy; whether the entries fit together is TCodeBase::Admit's test.
@@ -28,6 +28,10 @@ struct TBaseOptions {
   int32_t MaxTreeLevel = 2;
   double AdmissibleError = 0.0;
 };
+
+// The sizes when none are asked for: the defaults', or the picture's own size alone for
+// one turn (the plain base).
+std::vector<double> DefaultScales(int32_t turns);
 
 struct TBaseEntry {
   std::string Name;  // "shape", or "shape@degrees" / "shape@mdegrees" for a copy

@@ -61,7 +61,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
       throw EUsage("--turns takes a whole number from 1 to 360");
   }
   call.Options.Mirror = p.isSet("mirror");
-  if (call.Options.Turns == 1) call.Options.Scales = {1.0};  // the plain base
+  call.Options.Scales = DefaultScales(call.Options.Turns);
   if (p.isSet("scales")) {
     call.Options.Scales.clear();
     for (const QString& v : p.value("scales").split(',')) {

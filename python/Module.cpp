@@ -9,6 +9,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <optional>
 #include <sstream>
 
 #include "app/BaseBuilder.h"
@@ -182,12 +183,12 @@ std::shared_ptr<TCodeBase> LoadedBase(const std::string& list) {
 }
 
 std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, int32_t turns,
-                                     bool mirror, std::vector<double> scales, int32_t level,
-                                     double error, bool skipBad) {
+                                     bool mirror, std::optional<std::vector<double>> scales,
+                                     int32_t level, double error, bool skipBad) {
   TBaseOptions options;
   options.Turns = turns;
   options.Mirror = mirror;
-  options.Scales = std::move(scales);
+  options.Scales = scales ? *scales : DefaultScales(turns);
   options.MaxTreeLevel = level;
   options.AdmissibleError = error;
   if (turns < 1 || turns > 360) throw std::invalid_argument("turns is a whole number from 1 to 360");
@@ -312,13 +313,14 @@ PYBIND11_MODULE(ormax, m) {
                   "programs' own load test; raises ormax.Error naming the file and the reason.")
       .def_static("build", &BuiltBase, py::arg("pictures"),
                   py::arg("turns") = TBaseOptions{}.Turns, py::arg("mirror") = TBaseOptions{}.Mirror,
-                  py::arg("scales") = TBaseOptions{}.Scales,
+                  py::arg("scales") = py::none(),
                   py::arg("level") = TBaseOptions{}.MaxTreeLevel,
                   py::arg("error") = TBaseOptions{}.AdmissibleError,
                   py::arg("skip_bad") = false,
                   "Builds a base from pictures of one shape each, as `ormax-cli base` does with\n"
                   "the same defaults: every picture turned `turns` times by 360/turns degrees\n"
-                  "at each of `scales` (entries SHAPE@DEGREES, SHAPE@DEGREESxSIZE, and\n"
+                  "at each of `scales` (by default 1 and 0.7, or 1 alone for turns=1; entries\n"
+                  "SHAPE@DEGREES, SHAPE@DEGREESxSIZE, and "
                   "SHAPE@mDEGREES when mirrored), trees of `level` levels at admissible\n"
                   "`error`. A picture without exactly one region, or whose trees would make\n"
                   "the base fail to load, raises ormax.Error unless skip_bad leaves it out.")

@@ -319,10 +319,10 @@ PYBIND11_MODULE(ormax, m) {
                   py::arg("skip_bad") = false,
                   "Builds a base from pictures of one shape each, as `ormax-cli base` does with\n"
                   "the same defaults: every picture turned `turns` times by 360/turns degrees\n"
-                  "at each of `scales` (by default 1 and 0.7, or 1 alone for turns=1; entries\n"
-                  "SHAPE@DEGREES, SHAPE@DEGREESxSIZE, and "
-                  "SHAPE@mDEGREES when mirrored), trees of `level` levels at admissible\n"
-                  "`error`. A picture without exactly one region, or whose trees would make\n"
+                  "at each of `scales` (by default the command line's sizes, or the picture's\n"
+                  "own alone for turns=1): entries SHAPE@DEGREES, SHAPE@DEGREESxSIZE and, when\n"
+                  "mirrored, SHAPE@mDEGREES; trees of `level` levels at admissible `error`.\n"
+                  "A picture without exactly one region, or whose trees would make\n"
                   "the base fail to load, raises ormax.Error unless skip_bad leaves it out.")
       .def("__len__", &TCodeBase::Count, "Number of entries.")
       .def_property_readonly("names", [](const TCodeBase& b) {

@@ -44,13 +44,14 @@ fuzz: deps
 	    $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E '^(stat::|#[0-9]+ *DONE|==[0-9]+==|SUMMARY|Done)' || exit 1; \
 	done
 
-# The Debian package ormax_VERSION_ARCH.deb, here, from the built binaries (CPack), and
-# lintian on it: any warning or error fails; the remaining notes are listed in the README.
+# The Debian packages ormax_VERSION_ARCH.deb (and python3-ormax_VERSION_ARCH.deb, the
+# Python module), here, from the built binaries (CPack), and
+# lintian on them: any warning or error fails; the remaining notes are listed in the README.
 package: build
 	@rm -rf $(BUILD_DIR)/package && cd $(BUILD_DIR) && cpack -G DEB -B package >/dev/null
-	@cp $(BUILD_DIR)/package/ormax_*.deb .
-	@ls ormax_*.deb
-	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/ormax_*.deb 2>/dev/null; \
+	@cp $(BUILD_DIR)/package/*ormax_*.deb .
+	@ls *ormax_*.deb
+	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/*ormax_*.deb 2>/dev/null; \
 	  s=$$?; [ $$s -eq 0 ] && echo "lintian: no errors or warnings"; exit $$s
 
 # The hot routines (Google Benchmark), then the scene benchmark against OpenCV
@@ -97,4 +98,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) ormax_*.deb
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) *ormax_*.deb

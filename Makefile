@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize fuzz run bench accuracy screenshots examples package clean format
+.PHONY: deps configure build test test-sanitize fuzz run bench bench-dask accuracy screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -58,10 +58,17 @@ package: build
 # (Debian's python3-opencv, a tool of the benchmark only: installed here if missing).
 bench: build
 	@$(BUILD_DIR)/ormax_bench
+	@if ls $(BUILD_DIR)/python/ormax.*.so >/dev/null 2>&1; then \
+	  /usr/bin/python3 bench/python_threads.py $(BUILD_DIR); fi
 	@$(MAKE) --no-print-directory accuracy
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
 	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR)
+
+# examples/dask_recognize.py on local clusters of 1 and 2 workers, DASK_COPIES x 3 scenes.
+DASK_COPIES ?= 100
+bench-dask: build
+	@/usr/bin/python3 bench/dask_bench.py $(BUILD_DIR) $(DASK_COPIES)
 
 # Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
 # ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at

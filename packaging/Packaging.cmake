@@ -109,10 +109,10 @@ if(TARGET ormax_python)
       "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${ORMAX_PYTHON_NEXT_MINOR}), python3-numpy")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-dask, python3-distributed, ormax")
   set(CPACK_COMPONENT_PYTHON_DESCRIPTION
-      "The Python module ormax gives Python the pipeline of Ormax 4: scenes from picture
-files or numpy arrays, their regions and codes (the same bytes as the code
-files of ormax-cli), bases, recognition by the nearest code, and the views
-as numpy arrays.")
+      "The Python module ormax gives Python the pipeline of Ormax 4: scenes
+from picture files or numpy arrays, their regions and codes (the same bytes
+as the code files of ormax-cli), bases, recognition by the nearest code,
+and the views as numpy arrays.")
 endif()
 
 # ---- the Debian package ----

@@ -12,6 +12,7 @@
 #include "codes/Errors.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
+#include "platform/ToolkitNotices.h"
 
 namespace ormax {
 
@@ -102,6 +103,7 @@ std::vector<uint8_t> ReduceColours(const uint8_t* rgb, int32_t height, int32_t w
 void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  DropRuntimeDirNotice();
   static int argc = 1;
   static char name[] = "ormax";
   static char* argv[] = {name, nullptr};

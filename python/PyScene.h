@@ -61,7 +61,8 @@ class TPyScene {
 std::vector<uint8_t> ReduceColours(const uint8_t* rgb, int32_t height, int32_t width);
 
 // The toolkit's application object that drawing text needs, made once (on Qt's
-// offscreen platform unless one is chosen) when the process has none.
+// offscreen platform unless one is chosen, without the notice of an unset
+// XDG_RUNTIME_DIR) when the process has none.
 void EnsureGuiApplication();
 
 template <typename TAt>

@@ -256,3 +256,16 @@ def test_help_describes_every_class_and_function():
                        (ormax.Base, ["load", "build"])):
         for n in names:
             assert getattr(cls, n).__doc__.count("\n") >= 1, n
+
+
+def test_views_keep_stderr_quiet_without_a_runtime_folder():
+    import os
+    import subprocess
+    import sys
+    env = {k: v for k, v in os.environ.items() if k not in ("XDG_RUNTIME_DIR", "QT_QPA_PLATFORM")}
+    done = subprocess.run([sys.executable, "-c", (
+        "import ormax, sys; s = ormax.Scene.from_file(sys.argv[1]); s.regions(level=1);"
+        "print(s.view('representation').shape)"), str(SCENES[0])],
+        capture_output=True, text=True, env=env)
+    assert done.returncode == 0 and done.stdout.strip() == "(320, 480, 3)"
+    assert done.stderr == ""

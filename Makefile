@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize test-threads test-soft test-aarch64 sample-codes fuzz run bench accuracy screenshots examples package clean format
+.PHONY: deps configure build test test-sanitize test-threads test-soft test-aarch64 sample-codes fuzz run bench bench-dask accuracy screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -84,13 +84,14 @@ fuzz: deps
 	    $(FUZZ_DIR)/corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E '^(stat::|#[0-9]+ *DONE|==[0-9]+==|SUMMARY|Done)' || exit 1; \
 	done
 
-# The Debian package ormax_VERSION_ARCH.deb, here, from the built binaries (CPack), and
-# lintian on it: any warning or error fails; the remaining notes are listed in the README.
+# The Debian packages ormax_VERSION_ARCH.deb (and python3-ormax_VERSION_ARCH.deb, the
+# Python module), here, from the built binaries (CPack), and
+# lintian on them: any warning or error fails; the remaining notes are listed in the README.
 package: build
 	@rm -rf $(BUILD_DIR)/package && cd $(BUILD_DIR) && cpack -G DEB -B package >/dev/null
-	@cp $(BUILD_DIR)/package/ormax_*.deb .
-	@ls ormax_*.deb
-	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/ormax_*.deb 2>/dev/null; \
+	@cp $(BUILD_DIR)/package/*ormax_*.deb .
+	@ls *ormax_*.deb
+	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/*ormax_*.deb 2>/dev/null; \
 	  s=$$?; [ $$s -eq 0 ] && echo "lintian: no errors or warnings"; exit $$s
 
 # The hot routines (Google Benchmark), then the scene benchmark against OpenCV
@@ -98,12 +99,19 @@ package: build
 # the scene benchmark built with the software extended type beside the long double one.
 bench: build
 	@$(BUILD_DIR)/ormax_bench
+	@if ls $(BUILD_DIR)/python/ormax.*.so >/dev/null 2>&1; then \
+	  /usr/bin/python3 bench/python_threads.py $(BUILD_DIR); fi
 	@$(MAKE) --no-print-directory accuracy
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
 	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
 	@cmake --build $(SOFT_DIR) --target ormax_scenebench
 	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --soft $(SOFT_DIR)
+
+# examples/dask_recognize.py on local clusters of 1 and 2 workers, DASK_COPIES x 3 scenes.
+DASK_COPIES ?= 100
+bench-dask: build
+	@/usr/bin/python3 bench/dask_bench.py $(BUILD_DIR) $(DASK_COPIES)
 
 # Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
 # ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at
@@ -140,4 +148,4 @@ format:
 	@clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(SOFT_DIR) $(AARCH64_DIR) $(FUZZ_DIR) ormax_*.deb
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(SOFT_DIR) $(AARCH64_DIR) $(FUZZ_DIR) *ormax_*.deb

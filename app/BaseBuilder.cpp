@@ -1,13 +1,18 @@
 // BaseBuilder: each copy is analysed by its own application state with the base's
 // settings, exactly as a scene of one shape would be.
-//   TurnName, ShapeEntries
+//   DefaultScales, TurnName, ShapeEntries, BuildBase, LoadBase
 #include "app/BaseBuilder.h"
 
 #include "app/AppState.h"
 #include "app/FormatGeneral.h"
+#include "codes/Errors.h"
 #include "model/Resampling.h"
 
 namespace ormax {
+
+std::vector<double> DefaultScales(int32_t turns) {
+  return turns == 1 ? std::vector<double>{1.0} : TBaseOptions{}.Scales;
+}
 
 std::string TurnName(const std::string& shape, double degrees, bool mirrored, double scale) {
   return shape + "@" + (mirrored ? "m" : "") + FormatGeneral(degrees, 6) +
@@ -43,6 +48,48 @@ std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string&
           TBaseEntry{name, std::make_unique<TCode>(std::move(s.SceneCodes.GetCode(0)))});
     }
   return entries;
+}
+
+void BuildBase(const std::vector<TBasePicture>& pictures,
+               const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
+               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems) {
+  struct TMade {
+    const TBasePicture* Picture;
+    std::vector<TBaseEntry> Entries;
+  };
+  std::vector<TMade> made;
+  for (const TBasePicture& picture : pictures) {
+    std::unique_ptr<TPattern> pattern;
+    try {
+      pattern = load(picture);
+    } catch (const std::exception& e) {
+      problems.push_back(e.what());
+      continue;
+    }
+    std::string problem;
+    auto entries = ShapeEntries(*pattern, picture.Shape, options, problem);
+    if (!problem.empty()) {
+      problems.push_back(picture.File + ": " + problem);
+      continue;
+    }
+    made.push_back(TMade{&picture, std::move(entries)});
+  }
+  for (TMade& picture : made)
+    for (TBaseEntry& entry : picture.Entries) {
+      const int32_t depth = entry.Code->Depth();
+      if (base.Admit(entry.Name, entry.Code) == TBaseMismatch::None) continue;
+      const int32_t level = options.MaxTreeLevel;
+      problems.push_back(picture.Picture->File + ": the tree of " + entry.Name + " reaches level " +
+                         std::to_string(depth) + ", not " + std::to_string(level) +
+                         ", so the base would not load; --error 0 " +
+                         "lets every tree reach the maximum level" +
+                         (depth < level ? ", and a smaller --level suits a small shape" : ""));
+    }
+}
+
+void LoadBase(const std::string& list, TCodeBase& base) {
+  if (base.LoadBaseList(list) == 0)
+    throw EReadError(list + ": the base is empty", list, "the base is empty");
 }
 
 }  // namespace ormax

@@ -1,12 +1,14 @@
 // BaseBuilder: the entries a base gets from a picture of one shape: its code, or the
 // codes of copies turned every 360/Turns degrees at each of the sizes (and mirrored,
 // if asked).
-//   TBaseOptions, TBaseEntry, ShapeEntries, TurnName
+//   TBaseOptions, DefaultScales, TBaseEntry, ShapeEntries, TurnName; BuildBase (every picture's
+//   entries admitted with the loader's test); LoadBase (a list that must not be empty)
 // A picture or copy that does not hold exactly one region gives no entries and a
 // problem naming the copy; whether the entries fit together is TCodeBase::Admit's test.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,10 @@ struct TBaseOptions {
   double AdmissibleError = 0.0;
 };
 
+// The sizes when none are asked for: the defaults', or the picture's own size alone for
+// one turn (the plain base).
+std::vector<double> DefaultScales(int32_t turns);
+
 struct TBaseEntry {
   std::string Name;  // "shape", or "shape@degrees" / "shape@mdegrees" for a copy
   std::unique_ptr<TCode> Code;
@@ -39,5 +45,23 @@ std::string TurnName(const std::string& shape, double degrees, bool mirrored, do
 // On a copy without exactly one region: no entries, and problem says which.
 std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string& shape,
                                      const TBaseOptions& options, std::string& problem);
+
+// A picture of a base to be: its file (named in the problems) and its shape's name.
+struct TBasePicture {
+  std::string File;
+  std::string Shape;
+};
+
+// The entries of every picture, made first, then admitted to base in order with the
+// loader's test. load(picture) reads a picture and throws what its reader throws; a
+// picture that cannot be read, does not hold one region throughout, or whose entries
+// the base refuses, adds a problem (with a hint how to avoid a refusal) and no entry.
+void BuildBase(const std::vector<TBasePicture>& pictures,
+               const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
+               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems);
+
+// The base of a list file; throws what the loader throws, and EReadError "<list>: the
+// base is empty" for a list without entries.
+void LoadBase(const std::string& list, TCodeBase& base);
 
 }  // namespace ormax

@@ -1,5 +1,5 @@
-// BaseCommand: the entries of every picture are made first, then admitted to the base
-// one by one with the loader's own test, and only a whole base is written.
+// BaseCommand: the base is built by the application layer from the pictures as the
+// command line reads them, and only a whole base is written.
 //   RunBase
 #include "cli/BaseCommand.h"
 
@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "app/BaseBuilder.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 #include "cli/Pictures.h"
 #include "codes/Files.h"
 
@@ -61,7 +61,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
       throw EUsage("--turns takes a whole number from 1 to 360");
   }
   call.Options.Mirror = p.isSet("mirror");
-  if (call.Options.Turns == 1) call.Options.Scales = {1.0};  // the plain base
+  call.Options.Scales = DefaultScales(call.Options.Turns);
   if (p.isSet("scales")) {
     call.Options.Scales.clear();
     for (const QString& v : p.value("scales").split(',')) {
@@ -75,50 +75,6 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
   }
   call.SkipBad = p.isSet("skip-bad");
   return call;
-}
-
-struct TPictureEntries {
-  std::string Picture;
-  std::vector<TBaseEntry> Entries;
-};
-
-// The entries of every picture that can be read and holds one region throughout.
-std::vector<TPictureEntries> MakeEntries(const TBaseCall& call,
-                                         std::vector<std::string>& problems) {
-  std::vector<TPictureEntries> made;
-  for (const QString& file : call.Files) {
-    TCliScene scene;
-    try {
-      scene = LoadScene(file, false);
-    } catch (const std::exception& e) {
-      problems.push_back(e.what());
-      continue;
-    }
-    std::string problem;
-    auto entries = ShapeEntries(*scene.State->SceneImage, Stem(file), call.Options, problem);
-    if (!problem.empty()) {
-      problems.push_back(Str(file) + ": " + problem);
-      continue;
-    }
-    made.push_back(TPictureEntries{Str(file), std::move(entries)});
-  }
-  return made;
-}
-
-// Admits the entries in order with the loader's test; says how to avoid each refusal.
-void AdmitEntries(std::vector<TPictureEntries>& made, const TBaseOptions& options, TCodeBase& base,
-                  std::vector<std::string>& problems) {
-  for (TPictureEntries& picture : made)
-    for (TBaseEntry& entry : picture.Entries) {
-      const int32_t depth = entry.Code->Depth();
-      if (base.Admit(entry.Name, entry.Code) == TBaseMismatch::None) continue;
-      const int32_t level = options.MaxTreeLevel;
-      problems.push_back(picture.Picture + ": the tree of " + entry.Name + " reaches level " +
-                         std::to_string(depth) + ", not " + std::to_string(level) +
-                         ", so the base would not load; --error 0 " +
-                         "lets every tree reach the maximum level" +
-                         (depth < level ? ", and a smaller --level suits a small shape" : ""));
-    }
 }
 
 void WriteBase(const TCodeBase& base, const TBaseCall& call) {
@@ -140,10 +96,16 @@ void WriteBase(const TCodeBase& base, const TBaseCall& call) {
 int RunBase(const QStringList& arguments, const TCliContext& cx) {
   const std::optional<TBaseCall> call = ParseBase(arguments, cx);
   if (!call) return 0;
+  std::vector<TBasePicture> pictures;
+  for (const QString& file : call->Files) pictures.push_back(TBasePicture{Str(file), Stem(file)});
   std::vector<std::string> problems;
-  std::vector<TPictureEntries> made = MakeEntries(*call, problems);
   TCodeBase base;
-  AdmitEntries(made, call->Options, base, problems);
+  BuildBase(
+      pictures,
+      [](const TBasePicture& picture) {
+        return std::move(LoadScene(QString::fromStdString(picture.File), false).State->SceneImage);
+      },
+      call->Options, base, problems);
   ReportProblems(cx, problems);
   if (!problems.empty() && !call->SkipBad) {
     cx.Err << "ormax-cli: nothing written (--skip-bad leaves the pictures above out)\n";

@@ -6,9 +6,9 @@
 #include <QDir>
 
 #include "app/Results.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 #include "cli/Pictures.h"
-#include "cli/Rows.h"
+#include "app/Rows.h"
 
 namespace ormax {
 

@@ -10,7 +10,7 @@
 
 #include "app/Evaluation.h"
 #include "app/WorkerPool.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 #include "cli/Pictures.h"
 #include "platform/QtBitmap.h"
 #include "platform/SamenessPlot.h"

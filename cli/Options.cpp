@@ -9,6 +9,7 @@
 
 #include "analysis/Methods.h"
 #include "app/WorkerPool.h"
+#include "platform/QtBitmap.h"
 
 namespace ormax {
 
@@ -17,7 +18,7 @@ std::string Str(const QString& s) {
 }
 
 std::string Stem(const QString& file) {
-  return Str(QFileInfo(file).completeBaseName());
+  return PictureStem(file);
 }
 
 QCommandLineOption Option(const QStringList& names, const QString& help, const QString& value) {

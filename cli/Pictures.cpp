@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "app/BaseBuilder.h"
 #include "app/WorkerPool.h"
 #include "platform/QtBitmap.h"
 
@@ -25,7 +26,7 @@ TCliScene LoadScene(const QString& file, bool keepPicture) {
 }
 
 void LoadBase(const QString& list, TCodeBase& base) {
-  if (base.LoadBaseList(Str(list)) == 0) throw std::runtime_error(Str(list) + ": the base is empty");
+  LoadBase(Str(list), base);
 }
 
 void WritePicture(const QImage& picture, const QString& file) {

@@ -6,12 +6,11 @@
 #include <QFileInfo>
 #include <cmath>
 
-#include "analysis/Nearest.h"
+#include "app/RecognitionRows.h"
 #include "app/Results.h"
 #include "app/Views.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 #include "cli/Pictures.h"
-#include "cli/Rows.h"
 #include "platform/QtCanvas.h"
 
 namespace ormax {
@@ -28,10 +27,7 @@ struct TRecognizeCall {
   int32_t Jobs = 1;
 };
 
-struct TRecognised {
-  std::vector<TRecord> Rows;
-  std::vector<std::vector<TRecord>> Runners;  // per row, places 2 .. --top
-  long long Regions = 0, Known = 0, Unknown = 0;
+struct TRecognised : TSceneRows {
   std::string Problem;
 };
 
@@ -98,70 +94,14 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
          QString::fromStdString(Stem(call.Files[i])) + "." + info.suffix();
 }
 
-TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known) {
-  return RegionRecord(scene, f)
-      .Add("center_x", static_cast<long long>(f.Centre.X))
-      .Add("center_y", static_cast<long long>(f.Centre.Y))
-      .Add("axis_a", f.AxisA)
-      .Add("axis_b", f.AxisB)
-      .Add("angle", f.AngleDegrees)
-      .Add("entry", f.EntryName)
-      .Add("shape", f.Shape)
-      .Add("turn", f.Turn)
-      .Add("distance", f.Distance)
-      .Add("sameness", f.Sameness)
-      .Add("label", known ? f.Shape : std::string("unknown"));
-}
-
-// Places 2 .. top of the nearest entries of distinct shapes.
-std::vector<TRecord> RunnersUp(const TCodeBase& base, const TCode& code, int32_t top) {
-  std::vector<TRecord> runners;
-  const std::vector<TNearestShape> nearest = FindNearestShapes(base, code, top);
-  for (size_t k = 1; k < nearest.size(); ++k) {
-    const std::string& entry = base.Names(nearest[k].Index);
-    runners.push_back(TRecord()
-                          .Add("shape", ShapeOfEntry(entry))
-                          .Add("entry", entry)
-                          .Add("distance", nearest[k].Distance)
-                          .Add("sameness", Sameness(nearest[k].Distance)));
-  }
-  return runners;
-}
-
-// The runners-up as columns top2_shape, top2_entry, ... (empty where the base has
-// fewer shapes), for CSV and the table.
-TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top) {
-  for (int32_t k = 2; k <= top; ++k) {
-    const size_t at = static_cast<size_t>(k - 2);
-    for (const char* field : {"shape", "entry", "distance", "sameness"}) {
-      TValue value = std::string();
-      if (at < runners.size())
-        for (const auto& [name, v] : runners[at].Fields)
-          if (name == field) value = v;
-      row.Add("top" + std::to_string(k) + "_" + field, value);
-    }
-  }
-  return row;
-}
-
 TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognised result;
   TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty());
   TAppState& s = *scene.State;
-  s.SharedBase = &base;
-  s.AdmissibleError = base.AdmissibleError;
-  s.MaxTreeLevel = base.MaxLevel;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
-  s.BuildSceneCodes();
-  s.BuildSceneNearestIndices();
-  for (int32_t r = 0; r < s.SceneCodes.Count(); ++r) {
-    const TRegionFigures f = RegionFigures(s, r);
-    const bool known = f.Sameness >= call.MinSameness;
-    ++result.Regions;
-    (known ? result.Known : result.Unknown)++;
-    result.Rows.push_back(RecognitionRecord(Str(call.Files[i]), f, known));
-    if (call.Top > 1) result.Runners.push_back(RunnersUp(base, s.SceneCodes.GetCode(r), call.Top));
-  }
+  RecogniseScene(s, base);
+  static_cast<TSceneRows&>(result) =
+      RecognitionRows(s, Str(call.Files[i]), call.MinSameness, call.Top);
   if (!call.Picture.isEmpty()) {
     s.ShowSameness = true;
     {
@@ -265,12 +205,8 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   if (call->Format == "json") {
     WriteJson(*call, results, cx);
   } else if (call->Format == "csv") {
-    std::vector<TRecord> all;
-    for (const auto& r : results)
-      for (size_t k = 0; k < r.Rows.size(); ++k)
-        all.push_back(call->Top > 1 ? WithRunnerColumns(r.Rows[k], r.Runners[k], call->Top)
-                                    : r.Rows[k]);
-    WriteCsv(cx.Out, all, true);
+    WriteRecognitionCsv(cx.Out, std::vector<TSceneRows>(results.begin(), results.end()),
+                        call->Top);
     for (size_t i = 0; i < results.size(); ++i)
       if (results[i].Problem.empty()) cx.Err << Summary(*call, results, i) << "\n";
   } else {

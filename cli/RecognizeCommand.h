@@ -8,13 +8,10 @@
 
 #include <QStringList>
 
+#include "app/RecognitionRows.h"
 #include "cli/Options.h"
 
 namespace ormax {
-
-// On shapes drawn apart from the sample base (make accuracy), no wrong label and few
-// right ones lie below this sameness, in percent.
-inline constexpr double DefaultMinSameness = 75;
 
 int RunRecognize(const QStringList& arguments, const TCliContext& cx);
 

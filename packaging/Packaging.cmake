@@ -1,5 +1,6 @@
 # Packaging: what `cmake --install` puts where, the manual pages and bash completion
-# made at build time from the programs' own --help, and the Debian package (CPack).
+# made at build time from the programs' own --help, and the Debian packages (CPack):
+# ormax, and python3-ormax where the Python module is built.
 #   targets: manpages, completion (both in ALL); package (make package)
 #   test: Package.InstallsAndRecognisesTheSamples (skipped where dpkg-deb is absent)
 # Needs help2man and gzip at configure time (scripts/install-deps.sh installs them).
@@ -89,6 +90,30 @@ install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/examples/
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md ${ORMAX_PACKAGING}/copyright
               ${ORMAX_STAGE}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ormax)
+
+# ---- the Python module: a package of its own, python3-ormax, as Debian names the
+# packages of Python modules; installed where Debian's python3 finds it ----
+if(TARGET ormax_python)
+  install(TARGETS ormax_python LIBRARY DESTINATION lib/python3/dist-packages
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ COMPONENT python)
+  install(FILES ${ORMAX_PACKAGING}/copyright ${ORMAX_STAGE}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/python3-ormax COMPONENT python)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified python)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME ormax)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-ormax)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # The interpreter the module is built for, and numpy for its arrays; the libraries
+  # it links come from dpkg-shlibdeps.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${ORMAX_PYTHON_NEXT_MINOR}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-dask, python3-distributed, ormax")
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+      "The Python module ormax gives Python the pipeline of Ormax 4: scenes
+from picture files or numpy arrays, their regions and codes (the same bytes
+as the code files of ormax-cli), bases, recognition by the nearest code,
+and the views as numpy arrays.")
+endif()
 
 # ---- the Debian package ----
 set(CPACK_GENERATOR DEB)

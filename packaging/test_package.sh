@@ -84,6 +84,34 @@ commands=$(run "$bin/ormax-cli" --help | sed -n '/^Commands:/,/^$/p' | awk 'NF >
 options_of() { run "$bin/ormax-cli" "$1" --help | sed -n '/^Options:/,/^$/p' |
   grep -oE '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,' | sort -u; }
 
+# ---- the Python module's package, where the module is built: unpacked beside the
+# programs, imported from the unpacked tree, the samples recognised as ormax-cli does ----
+pydebs=("$work"/out/python3-ormax_*.deb)
+if [ -f "${pydebs[0]}" ]; then
+  pydeb=${pydebs[0]}
+  echo "package: $(basename "$pydeb")"
+  dpkg-deb -x "$pydeb" "$root" || fail "dpkg-deb -x of the module's package failed"
+  if command -v lintian >/dev/null &&
+     ! lintian --fail-on error,warning "$pydeb" >"$work/lintian-py.txt" 2>/dev/null; then
+    fail "lintian: $(grep -E '^[EW]:' "$work/lintian-py.txt" | head -5)"
+  fi
+  for dep in python3 python3-numpy libqt6gui6; do
+    dpkg-deb -f "$pydeb" Depends | grep -q "\b$dep\b" || fail "python3-ormax's Depends lacks $dep"
+  done
+  [ -s "$root/usr/share/doc/python3-ormax/copyright" ] || fail "no python3-ormax copyright file"
+  got=$(cd "$work" && run env PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c '
+import sys, ormax
+print(ormax.__version__, ormax.__file__.startswith(sys.argv[1]))
+base = ormax.Base.load(sys.argv[2] + "/base/base.txt")
+for s in ("scene1", "scene2", "scene3"):
+    scene = ormax.Scene.from_file(f"{sys.argv[2]}/scenes/{s}.bmp")
+    print(" ".join(r.label for r in scene.recognize(base)))
+' "$root" "$examples" 2>&1)
+  want=$(printf '%s True\n%s\n%s\n%s' "$version" "${expected[scene1]}" "${expected[scene2]}" \
+    "${expected[scene3]}")
+  [ "$got" = "$want" ] || fail "the unpacked module gives '$got', expected '$want'"
+fi
+
 # ---- manual pages: render without warnings, and name everything --help names ----
 man1=$root/usr/share/man/man1
 for page in ormax ormax-cli; do

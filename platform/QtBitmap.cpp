@@ -1,11 +1,12 @@
 // QtBitmap: the BMP header is read by the program before Qt's reader sees the file
 // (declared size, rows cut short); the colours are reduced through a cache per colour.
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours, LoadScenePicture,
-//   ScenePattern, PatternPicture, SavePicture
+//   ScenePattern, PatternPicture, PictureStem, SavePicture
 #include "platform/QtBitmap.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -267,6 +268,10 @@ QImage PatternPicture(const TImg& pattern) {
       line[x] = ToQColor(pattern.GetPixel(pattern.Left + x, pattern.Top + y)).rgb();
   }
   return picture;
+}
+
+std::string PictureStem(const QString& file) {
+  return QFileInfo(file).completeBaseName().toStdString();
 }
 
 void SavePicture(const QImage& image, const QString& fileName, const char* format) {

@@ -9,12 +9,14 @@
 //   PatternPicture    and back: the picture of a pattern's pixels
 //   SavePicture       writes a BMP through a temporary file and a rename
 //   EPictureTooLarge  the error of a picture beyond the limits
+//   PictureStem       a picture's file name without folder and last extension
 // Loading throws for unreadable or damaged files, naming the file and the reason;
 // pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
 #pragma once
 
 #include <QImage>
 #include <QString>
+#include <string>
 #include <array>
 #include <memory>
 #include <optional>
@@ -63,6 +65,9 @@ std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
 std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly);
 // Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
 QImage PatternPicture(const TImg& pattern);
+
+// "shapes/star.bmp" gives "star": the name a base gives the picture's shape.
+std::string PictureStem(const QString& file);
 
 // Writes image as a BMP (or in another format Qt writes, such as "png"). Throws
 // EFileError ("Cannot create file %s" or "Stream write error", with the file and the

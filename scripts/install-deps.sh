@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   help2man man-db gzip dpkg-dev file desktop-file-utils lintian
   g++-aarch64-linux-gnu qemu-user googletest
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 
 missing=()

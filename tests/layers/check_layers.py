@@ -3,7 +3,7 @@
 
 The layers, lowest first: numerics, codes, model, analysis, app (the Qt-free application
 layer), platform (the Qt bindings), and on top the desktop program (shell) and the command
-line (cli), which do not include each other. The canvas and dialog interfaces
+line (cli) and the Python module (python), which do not include each other. The canvas and dialog interfaces
 (platform/Canvas.h, platform/Dialogs.h) are Qt-free and sit just above numerics, so that
 the model can draw. Tests, tools and benchmarks may include anything.
 Usage: check_layers.py SOURCE_DIR
@@ -13,7 +13,7 @@ import re
 import sys
 
 LAYERS = {"numerics": 0, "codes": 2, "model": 3, "analysis": 4, "app": 5, "platform": 6,
-          "shell": 7, "cli": 7}
+          "shell": 7, "cli": 7, "python": 7}
 INTERFACES = {"platform/Canvas.h": 1, "platform/Dialogs.h": 1}
 QT_FREE_BELOW = 6
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

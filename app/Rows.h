@@ -1,4 +1,4 @@
-// Rows: the command line's rows of a region and their output in the three formats.
+// Rows: the rows of a region (command line, Python module) and their output in the three formats.
 //   RegionRecord  scene, region index, bounds and pixel count: how every row starts
 //   WriteRecords  the rows as an aligned table, CSV with a header, or a JSON list
 #pragma once
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/Results.h"
-#include "cli/Output.h"
+#include "app/Records.h"
 
 namespace ormax {
 

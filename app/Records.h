@@ -1,4 +1,4 @@
-// Output: the rows the command line prints, as an aligned table, CSV or JSON.
+// Records: the rows the front ends write, as an aligned table, CSV or JSON.
 //   TRecord (ordered fields), WriteTable, WriteCsv, JsonObject, JsonArray
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
 // same double, so results compare exactly between runs and machines.

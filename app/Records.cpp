@@ -1,8 +1,8 @@
-// Output: tables padded to their widest cell, CSV quoted only where needed, JSON
+// Records: tables padded to their widest cell, CSV quoted only where needed, JSON
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
 //   FixedDouble, JsonString, WriteTable, WriteCsv,
 //   JsonObject, JsonArray
-#include "cli/Output.h"
+#include "app/Records.h"
 
 #include <algorithm>
 #include <charconv>

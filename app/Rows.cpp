@@ -1,6 +1,6 @@
 // Rows: one place for the columns every region row starts with.
 //   RegionRecord, WriteRecords
-#include "cli/Rows.h"
+#include "app/Rows.h"
 
 namespace ormax {
 

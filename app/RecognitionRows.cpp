@@ -1,0 +1,94 @@
+// RecognitionRows: the rows are built from RegionFigures and the nearest entries of
+// distinct shapes; nothing is formatted here but through the records.
+//   RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
+//   RecognitionRows, WriteRecognitionCsv
+#include "app/RecognitionRows.h"
+
+#include "analysis/Nearest.h"
+#include "app/Rows.h"
+
+namespace ormax {
+
+void RecogniseScene(TAppState& state, const TCodeBase& base) {
+  state.SharedBase = &base;
+  state.AdmissibleError = base.AdmissibleError;
+  state.MaxTreeLevel = base.MaxLevel;
+  state.BuildSceneCodes();
+  state.BuildSceneNearestIndices();
+}
+
+std::vector<TShapeMatch> NearestShapes(const TAppState& state, int32_t index, int32_t top) {
+  const TCodeBase& base = state.Base();
+  std::vector<TShapeMatch> matches;
+  for (const TNearestShape& n : FindNearestShapes(base, state.SceneCodes.GetCode(index), top)) {
+    const std::string& entry = base.Names(n.Index);
+    matches.push_back(TShapeMatch{n.Index, entry, ShapeOfEntry(entry), n.Distance,
+                                  Sameness(n.Distance)});
+  }
+  return matches;
+}
+
+TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known) {
+  return RegionRecord(scene, f)
+      .Add("center_x", static_cast<long long>(f.Centre.X))
+      .Add("center_y", static_cast<long long>(f.Centre.Y))
+      .Add("axis_a", f.AxisA)
+      .Add("axis_b", f.AxisB)
+      .Add("angle", f.AngleDegrees)
+      .Add("entry", f.EntryName)
+      .Add("shape", f.Shape)
+      .Add("turn", f.Turn)
+      .Add("distance", f.Distance)
+      .Add("sameness", f.Sameness)
+      .Add("label", known ? f.Shape : std::string("unknown"));
+}
+
+std::vector<TRecord> RunnerRecords(const std::vector<TShapeMatch>& matches) {
+  std::vector<TRecord> runners;
+  for (size_t k = 1; k < matches.size(); ++k)
+    runners.push_back(TRecord()
+                          .Add("shape", matches[k].Shape)
+                          .Add("entry", matches[k].EntryName)
+                          .Add("distance", matches[k].Distance)
+                          .Add("sameness", matches[k].Sameness));
+  return runners;
+}
+
+TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top) {
+  for (int32_t k = 2; k <= top; ++k) {
+    const size_t at = static_cast<size_t>(k - 2);
+    for (const char* field : {"shape", "entry", "distance", "sameness"}) {
+      TValue value = std::string();
+      if (at < runners.size())
+        for (const auto& [name, v] : runners[at].Fields)
+          if (name == field) value = v;
+      row.Add("top" + std::to_string(k) + "_" + field, value);
+    }
+  }
+  return row;
+}
+
+TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, double minSameness,
+                           int32_t top) {
+  TSceneRows result;
+  for (int32_t r = 0; r < state.SceneCodes.Count(); ++r) {
+    const TRegionFigures f = RegionFigures(state, r);
+    const bool known = f.Sameness >= minSameness;
+    ++result.Regions;
+    (known ? result.Known : result.Unknown)++;
+    result.Rows.push_back(RecognitionRecord(scene, f, known));
+    if (top > 1) result.Runners.push_back(RunnerRecords(NearestShapes(state, r, top)));
+  }
+  return result;
+}
+
+void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
+                         bool header) {
+  std::vector<TRecord> all;
+  for (const TSceneRows& r : scenes)
+    for (size_t k = 0; k < r.Rows.size(); ++k)
+      all.push_back(top > 1 ? WithRunnerColumns(r.Rows[k], r.Runners[k], top) : r.Rows[k]);
+  WriteCsv(out, all, header);
+}
+
+}  // namespace ormax

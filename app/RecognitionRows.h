@@ -1,0 +1,64 @@
+// RecognitionRows: a scene recognised against a base and its rows, the very rows of
+// `ormax-cli recognize` for every front end (the command line, the Python module).
+//   DefaultMinSameness, RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords,
+//   WithRunnerColumns, RecognitionRows (TSceneRows), WriteRecognitionCsv
+// A region whose sameness is below minSameness is labelled "unknown"; a base with fewer
+// shapes than top gives fewer runners-up (their CSV cells stay empty).
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/Records.h"
+#include "app/Results.h"
+
+namespace ormax {
+
+// On shapes drawn apart from the sample base (make accuracy), no wrong label and few
+// right ones lie below this sameness, in percent.
+inline constexpr double DefaultMinSameness = 75;
+
+// Analyses the state's scene with the base's admissible error and maximum tree level
+// and finds every region's nearest entry. The base must outlive the state's use of it.
+void RecogniseScene(TAppState& state, const TCodeBase& base);
+
+// One of the nearest entries of distinct shapes.
+struct TShapeMatch {
+  int32_t Entry = 0;
+  std::string EntryName;
+  std::string Shape;
+  double Distance = 0;
+  double Sameness = 0;
+};
+
+// The top nearest entries of distinct shapes to region index of a recognised state,
+// nearest first (the first is RegionFigures' entry).
+std::vector<TShapeMatch> NearestShapes(const TAppState& state, int32_t index, int32_t top);
+
+// The row of a recognised region: figures, nearest entry, label.
+TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known);
+// Places 2 .. of the matches as rows {shape, entry, distance, sameness}.
+std::vector<TRecord> RunnerRecords(const std::vector<TShapeMatch>& matches);
+// The runners-up as columns top2_shape, top2_entry, ... (empty where the base has
+// fewer shapes), for CSV and the table.
+TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top);
+
+struct TSceneRows {
+  std::vector<TRecord> Rows;
+  std::vector<std::vector<TRecord>> Runners;  // per row, places 2 .. top (top > 1 only)
+  long long Regions = 0, Known = 0, Unknown = 0;
+};
+
+// The rows of a state after RecogniseScene; scene names the scene in them.
+TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, double minSameness,
+                           int32_t top);
+
+// The CSV of `recognize --format csv`: one header, then every scene's rows in order.
+// header false leaves the header line out (for pieces joined by the caller).
+void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
+                         bool header = true);
+
+}  // namespace ormax

@@ -1,0 +1,113 @@
+// PyScene: pictures are read and reduced by the platform layer, analysed and drawn by
+// the application layer; the module adds only the bookkeeping of its settings.
+//   TPyScene::FromFile, CheckSize, Analyse, Recognise, View; ReduceColours,
+//   EnsureGuiApplication
+#include "python/PyScene.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <stdexcept>
+
+#include "app/RecognitionRows.h"
+#include "codes/Errors.h"
+#include "platform/QtBitmap.h"
+#include "platform/QtCanvas.h"
+#include "platform/ToolkitNotices.h"
+
+namespace ormax {
+
+std::unique_ptr<TPyScene> TPyScene::FromFile(const std::string& path) {
+  const QImage picture = LoadScenePicture(QString::fromStdString(path), false);
+  std::unique_ptr<TPyScene> scene(new TPyScene);
+  scene->State.SceneImage = ScenePattern(picture);
+  scene->State.SceneFileName = path;
+  return scene;
+}
+
+void TPyScene::CheckSize(int64_t height, int64_t width, const std::string& source) {
+  if (height < 1 || width < 1 || height > MaxSceneSide || width > MaxSceneSide) {
+    const std::string reason = "the picture is " + std::to_string(width) + " x " +
+                               std::to_string(height) + " pixels; a scene has 1 x 1 to " +
+                               std::to_string(MaxSceneSide) + " x " +
+                               std::to_string(MaxSceneSide) + " pixels";
+    throw EReadError(source + ": cannot read the picture (" + reason + ")", source, reason);
+  }
+}
+
+void TPyScene::Analyse(int32_t level, double error, int32_t threads) {
+  if (analysed_ && !recognisedWith_ && level == level_ && error == error_) return;
+  analysed_ = false;
+  recognisedWith_.reset();
+  State.SharedBase = nullptr;
+  State.MaxTreeLevel = level;
+  State.AdmissibleError = error;
+  State.Threads = threads;
+  State.BuildSceneCodes();
+  level_ = level;
+  error_ = error;
+  analysed_ = true;
+}
+
+void TPyScene::Recognise(std::shared_ptr<const TCodeBase> base, int32_t threads) {
+  if (recognisedWith_ == base) return;
+  analysed_ = false;
+  recognisedWith_.reset();
+  State.Threads = threads;
+  RecogniseScene(State, *base);
+  recognisedWith_ = std::move(base);
+  level_ = State.MaxTreeLevel;
+  error_ = State.AdmissibleError;
+  analysed_ = true;
+}
+
+namespace {
+
+std::vector<uint8_t> RgbBytes(const QImage& image) {
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+  const auto w = static_cast<size_t>(rgb.width()), h = static_cast<size_t>(rgb.height());
+  std::vector<uint8_t> bytes(w * h * 3);
+  for (size_t y = 0; y < h; ++y) {
+    const uchar* line = rgb.constScanLine(static_cast<int>(y));
+    std::copy(line, line + w * 3, bytes.begin() + static_cast<std::ptrdiff_t>(y * w * 3));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<uint8_t> TPyScene::View(TView view, int32_t maxViewLevel, bool fill, bool sameness) {
+  if (view != TView::Scene && !analysed_)
+    throw std::logic_error("this view needs the regions: call regions() or recognize() first");
+  if (view == TView::Recognition && !recognisedWith_)
+    throw std::logic_error("the recognition view needs recognize() first");
+  QImage picture(Width(), Height(), QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  State.MaxViewLevel = maxViewLevel < 0 ? State.MaxTreeLevel : maxViewLevel;
+  State.FillEllipses = fill;
+  State.ShowSameness = sameness;
+  {
+    TQtCanvas canvas(picture);
+    DrawView(view, State, canvas);
+  }
+  return RgbBytes(picture);
+}
+
+std::vector<uint8_t> ReduceColours(const uint8_t* rgb, int32_t height, int32_t width) {
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int32_t y = 0; y < height; ++y)
+    std::copy(rgb + static_cast<size_t>(y) * width * 3,
+              rgb + static_cast<size_t>(y + 1) * width * 3, image.scanLine(y));
+  return RgbBytes(ReduceTo256Colours(image));
+}
+
+void EnsureGuiApplication() {
+  if (QCoreApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  DropRuntimeDirNotice();
+  static int argc = 1;
+  static char name[] = "ormax";
+  static char* argv[] = {name, nullptr};
+  new QGuiApplication(argc, argv);  // lives as long as the process
+}
+
+}  // namespace ormax

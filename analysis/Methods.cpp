@@ -25,20 +25,8 @@ void BuildQuadCell(const TImg& image, const TRect& cell, TTree& node) {
   const int32_t height = cell.Bottom - cell.Top + 1;
   if (width <= 0 || height <= 0) return;  // an empty quadrant: no pixel to read
 
-  const TColor reference = image.GetPixel(cell.Left, cell.Top);
-  // Row by row, the way the pixels lie in memory; whether the cell is uniform does
-  // not depend on the order of the scan.
-  bool uniform = true;
-  for (int32_t y = cell.Top; y <= cell.Bottom && uniform; ++y) {
-    const TColor* row = &image.Pixels[y - image.Top][cell.Left - image.Left];
-    for (int32_t k = 0; k < width; ++k)
-      if (row[k] != reference) {
-        uniform = false;
-        break;
-      }
-  }
-  if (uniform) {
-    TRectangle(cell, reference).SaveToBytes(node.Data);
+  if (IsUniformCell(image, cell)) {
+    TRectangle(cell, image.GetPixel(cell.Left, cell.Top)).SaveToBytes(node.Data);
     return;
   }
 

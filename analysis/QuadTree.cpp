@@ -1,6 +1,6 @@
 // QuadTree: the cells are tested and split exactly as BuildQuadTree does, each
 // appending its bit in the order the tree would be visited.
-//   TQuadTree::Build, Clear, Quadrants
+//   IsUniformCell, TQuadTree::Build, Clear, Quadrants
 #include "analysis/QuadTree.h"
 
 #include "numerics/Rounding.h"
@@ -30,20 +30,22 @@ void TQuadTree::Build(const TImg& image) {
   BuildCell(image, bounds_);
 }
 
-void TQuadTree::BuildCell(const TImg& image, const TRect& cell) {
+bool IsUniformCell(const TImg& image, const TRect& cell) {
   const int32_t width = cell.Right - cell.Left + 1;
-  const int32_t height = cell.Bottom - cell.Top + 1;
-  if (width <= 0 || height <= 0) return;  // an empty quadrant: no pixel, no bit
   const TColor reference = image.GetPixel(cell.Left, cell.Top);
-  bool uniform = true;
-  for (int32_t y = cell.Top; y <= cell.Bottom && uniform; ++y) {
+  // Row by row, the way the pixels lie in memory; whether the cell is uniform does
+  // not depend on the order of the scan.
+  for (int32_t y = cell.Top; y <= cell.Bottom; ++y) {
     const TColor* row = &image.Pixels[y - image.Top][cell.Left - image.Left];
     for (int32_t k = 0; k < width; ++k)
-      if (row[k] != reference) {
-        uniform = false;
-        break;
-      }
+      if (row[k] != reference) return false;
   }
+  return true;
+}
+
+void TQuadTree::BuildCell(const TImg& image, const TRect& cell) {
+  if (cell.Right < cell.Left || cell.Bottom < cell.Top) return;  // an empty quadrant: no bit
+  const bool uniform = IsUniformCell(image, cell);
   const int64_t index = cells_++;
   if (static_cast<size_t>(index >> 6) >= split_.size()) split_.push_back(0);
   if (uniform) {

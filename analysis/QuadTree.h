@@ -2,7 +2,7 @@
 // cell is split (into top-left, top-right, bottom-left, bottom-right at its Center) or
 // a leaf of one colour. The leaves' rectangles follow from the splits and their colours
 // from the scene, so a leaf costs a bit instead of a tree node.
-//   TQuadTree::Build, Clear, Empty, Leaves, Cells, ForEachLeaf
+//   IsUniformCell; TQuadTree::Build, Clear, Empty, Leaves, Cells, ForEachLeaf
 // The leaves come in the order of BuildQuadTree's tree (children in order, depth
 // first); a cell with no pixel (the empty quadrant of a one-pixel-wide cell) has no bit.
 // ForEachLeaf needs the scene the tree was built from; on a scene of other bounds it
@@ -15,6 +15,10 @@
 #include "model/Patterns.h"
 
 namespace ormax {
+
+// Whether every pixel of the non-empty cell (within image) has the colour of its top-left
+// pixel; the one test of a uniform cell, for both forms of the quadtree.
+bool IsUniformCell(const TImg& image, const TRect& cell);
 
 class TQuadTree {
  public:

@@ -121,12 +121,8 @@ struct TCopy {
   TResampling Move;
 };
 
-void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCodeBase& base,
-                      const TCliContext& cx) {
-  cx.Out << e.Answers << " copies of " << call.Files.size() << " pictures against "
-         << Str(call.Base) << " (" << base.Count() << " entries)\n";
-  cx.Out << "accuracy: " << FixedDouble(100 * e.Accuracy(), 2) << " % (" << e.Right << " of "
-         << e.Answers << " right)\n\n";
+// A row per true shape: copies, right, accuracy in percent.
+std::vector<TRecord> ShapeRows(const TEvaluation& e) {
   std::vector<TRecord> rows;
   for (const auto& [shape, score] : e.PerShape)
     rows.push_back(TRecord()
@@ -135,6 +131,16 @@ void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCo
                        .Add("right", static_cast<long long>(score.Right))
                        .Add("accuracy", 100.0 * static_cast<double>(score.Right) /
                                             static_cast<double>(score.Total)));
+  return rows;
+}
+
+void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCodeBase& base,
+                      const TCliContext& cx) {
+  cx.Out << e.Answers << " copies of " << call.Files.size() << " pictures against "
+         << Str(call.Base) << " (" << base.Count() << " entries)\n";
+  cx.Out << "accuracy: " << FixedDouble(100 * e.Accuracy(), 2) << " % (" << e.Right << " of "
+         << e.Answers << " right)\n\n";
+  std::vector<TRecord> rows = ShapeRows(e);
   WriteTable(cx.Out, rows, 1);
   const auto confusions = e.CommonConfusions();
   if (!confusions.empty()) {
@@ -255,14 +261,7 @@ std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& p
 }
 
 void WriteCsvReport(const TEvaluation& e, const TCliContext& cx) {
-  std::vector<TRecord> rows;
-  for (const auto& [shape, score] : e.PerShape)
-    rows.push_back(TRecord()
-                       .Add("shape", shape)
-                       .Add("copies", static_cast<long long>(score.Total))
-                       .Add("right", static_cast<long long>(score.Right))
-                       .Add("accuracy", 100.0 * static_cast<double>(score.Right) /
-                                            static_cast<double>(score.Total)));
+  std::vector<TRecord> rows = ShapeRows(e);
   rows.push_back(TRecord()
                      .Add("shape", std::string("all"))
                      .Add("copies", static_cast<long long>(e.Answers))

@@ -61,19 +61,6 @@ void DrawScene(const TAppState& state, ICanvas& canvas) {
   if (state.SceneImage) state.SceneImage->Draw(canvas);
 }
 
-void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level) {
-  if (level == 0) ClearView(canvas);
-  if (!tree.Children.empty()) {
-    for (const auto& child : tree.Children)
-      if (child) DrawQuadro(*child, canvas, level + 1);
-    return;
-  }
-  if (tree.Data.empty()) return;
-  const TRectangle cell = TRectangle::CreateFromBytes(tree.Data);
-  cell.Fill(canvas);
-  cell.DrawFrame(cell.Color == clWhite ? clBlack : clWhite, canvas);
-}
-
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas) {
   ClearView(canvas);
   // A cell at most two pixels wide or high is all frame: its pixels are set one by one

@@ -38,10 +38,8 @@ std::string ViewCaption(TView view, const std::string& sceneFileName);
 // Wipes the whole surface to white.
 void ClearView(ICanvas& canvas);
 void DrawScene(const TAppState& state, ICanvas& canvas);
-// The leaf cells of a quadtree, each in its colour and framed in white (black for a
-// white cell). Clears first when level is 0.
-void DrawQuadro(const TTree& tree, ICanvas& canvas, int32_t level = 0);
-// The same for the compact quadtree of scene: the same cells in the same order.
+// Clears, then draws the leaf cells of the compact quadtree of scene, each in its
+// colour and framed in white (black for a white cell).
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas);
 void DrawSegmentation(TAppState& state, ICanvas& canvas);
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas);

@@ -44,35 +44,35 @@ inline std::unique_ptr<TPattern> GenerateScene(int32_t width, int32_t height, in
   return scene;
 }
 
-// Every pixel, independently, one of three colours with probability 1/2, else white:
-// one huge 8-connected region and tens of thousands of small ones.
-inline std::unique_ptr<TPattern> GenerateNoiseScene(int32_t width, int32_t height, uint32_t seed) {
+// Every pixel, independently, coloured or white as pick(random number) says: a palette
+// index 0 .. 2, or -1 for white.
+template <typename TPick>
+std::unique_ptr<TPattern> NoiseScene(int32_t width, int32_t height, uint32_t seed, TPick pick) {
   auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
   scene->Clear();
   std::mt19937 rng(seed);
   const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000};
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
-      const uint32_t r = rng();
-      if (r & 1) scene->SetPixel(x, y, palette[(r >> 1) % 3]);
+      const int colour = pick(static_cast<uint32_t>(rng()));
+      if (colour >= 0) scene->SetPixel(x, y, palette[colour]);
     }
   return scene;
 }
 
-// Every pixel, independently, one of three colours with probability density (in
-// thousandths), else white.
+// Every pixel one of three colours with probability 1/2, else white: one huge
+// 8-connected region and tens of thousands of small ones.
+inline std::unique_ptr<TPattern> GenerateNoiseScene(int32_t width, int32_t height, uint32_t seed) {
+  return NoiseScene(width, height, seed,
+                    [](uint32_t r) { return r & 1 ? static_cast<int>((r >> 1) % 3) : -1; });
+}
+
+// The same with probability perMille / 1000.
 inline std::unique_ptr<TPattern> GenerateSparseNoiseScene(int32_t width, int32_t height,
                                                          uint32_t seed, int32_t perMille) {
-  auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
-  scene->Clear();
-  std::mt19937 rng(seed);
-  const TColor palette[] = {0x000000C0, 0x00C00000, 0x0000A000};
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      const uint32_t r = rng();
-      if (static_cast<int32_t>(r % 1000) < perMille) scene->SetPixel(x, y, palette[(r >> 10) % 3]);
-    }
-  return scene;
+  return NoiseScene(width, height, seed, [perMille](uint32_t r) {
+    return static_cast<int32_t>(r % 1000) < perMille ? static_cast<int>((r >> 10) % 3) : -1;
+  });
 }
 
 }  // namespace ormax::bench

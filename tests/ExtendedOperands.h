@@ -1,12 +1,15 @@
 // ExtendedOperands: operands of the extended format aimed at its hard cases, from a
 // seeded generator (the same sequence on every processor).
-//   TBits (a value's 10 stored bytes), BitsOf, Soft, Hex; TOperands (significands with
+//   TBits (a value's 10 stored bytes), BitsOf, Soft, Hex, and on x87 Hard / HardBits
+//   (the same bytes as a long double); TOperands (significands with
 //   runs and few bits, specials, values near a power of two); Pair (two operands for an
 //   operation, from the hard-case families); Single (one operand for sqrt and the like)
 #pragma once
 
 #include <bit>
+#include <cfloat>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -28,6 +31,22 @@ inline TBits BitsOf(TSoftExtended v) {
 inline TSoftExtended Soft(TBits b) {
   return TSoftExtended::FromBits(b.SignExponent, b.Significand);
 }
+
+#if LDBL_MANT_DIG == 64
+// The stored bytes as an x87 long double, and back.
+inline long double Hard(TBits b) {
+  long double v = 0;
+  std::memcpy(&v, &b.Significand, 8);
+  std::memcpy(reinterpret_cast<unsigned char*>(&v) + 8, &b.SignExponent, 2);
+  return v;
+}
+inline TBits HardBits(long double v) {
+  TBits b;
+  std::memcpy(&b.Significand, &v, 8);
+  std::memcpy(&b.SignExponent, reinterpret_cast<const unsigned char*>(&v) + 8, 2);
+  return b;
+}
+#endif
 
 inline std::string Hex(TBits b) {
   char s[40];

@@ -13,6 +13,7 @@
 #include "app/BaseBuilder.h"
 #include "numerics/Extended.h"
 #include "tests/ExtendedOperands.h"
+#include "tests/samples/CaseCodes.h"
 #include "tests/samples/SampleFiles.h"
 
 namespace ormax {
@@ -27,11 +28,6 @@ std::string SampleFolder() {
 #else
   return "";
 #endif
-}
-
-std::vector<uint8_t> Bytes(const TCode& code) {
-  const TByteArray b = code.SaveToBytes();
-  return std::vector<uint8_t>(b.begin(), b.end());
 }
 
 TPattern PatternOf(const TSample& s) {
@@ -56,28 +52,11 @@ TEST(SampleCodes, EveryPictureGivesTheCodesWrittenOnX86) {
     for (const TCase& c : s.Cases) {
       const std::string what = file + " at level " + std::to_string(c.Level) + ", error " +
                                std::to_string(c.Error) + (c.Kind == 1 ? " (base entries)" : "");
-      std::vector<std::vector<uint8_t>> got;
-      std::vector<std::string> names;
-      if (c.Kind == 0) {
-        TAppState state;
-        state.SceneImage = std::make_unique<TPattern>(picture);
-        state.AdmissibleError = c.Error;
-        state.MaxTreeLevel = c.Level;
-        state.Threads = 1;
-        state.BuildSceneCodes();
-        for (int32_t i = 0; i < state.SceneCodes.Count(); ++i) got.push_back(Bytes(state.SceneCodes.GetCode(i)));
-      } else {
-        TBaseOptions options;
-        options.Turns = c.Turns;
-        options.MaxTreeLevel = c.Level;
-        options.AdmissibleError = c.Error;
-        std::string problem;
-        for (const TBaseEntry& e : ShapeEntries(picture, shape, options, problem)) {
-          names.push_back(e.Name);
-          got.push_back(Bytes(*e.Code));
-        }
-        EXPECT_EQ(problem, "") << what;
-        EXPECT_EQ(names, c.Names) << what;
+      const TCaseCodes computed = ComputeCase(picture, shape, c);
+      const std::vector<std::vector<uint8_t>>& got = computed.Codes;
+      if (c.Kind == 1) {
+        EXPECT_EQ(computed.Problem, "") << what;
+        EXPECT_EQ(computed.Names, c.Names) << what;
       }
       ASSERT_EQ(got.size(), c.Codes.size()) << what;
       for (size_t i = 0; i < got.size(); ++i) {

@@ -32,17 +32,8 @@ int64_t CasesPerOperation() {
   return 10000000;
 }
 
-long double Hard(TBits b) {
-  long double v = 0;
-  std::memcpy(&v, &b.Significand, 8);
-  std::memcpy(reinterpret_cast<unsigned char*>(&v) + 8, &b.SignExponent, 2);
-  return v;
-}
 TBits BitsOf(long double v) {
-  TBits b;
-  std::memcpy(&b.Significand, &v, 8);
-  std::memcpy(&b.SignExponent, reinterpret_cast<const unsigned char*>(&v) + 8, 2);
-  return b;
+  return HardBits(v);
 }
 
 // Collects the first mismatches of one operation.

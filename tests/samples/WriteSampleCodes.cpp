@@ -19,6 +19,7 @@
 #include "numerics/Elementary.h"
 #include "platform/QtBitmap.h"
 #include "tests/ExtendedOperands.h"
+#include "tests/samples/CaseCodes.h"
 #include "tests/samples/SampleFiles.h"
 
 namespace ormax {
@@ -26,49 +27,16 @@ namespace {
 
 using namespace samples;
 
-std::vector<uint8_t> Bytes(const TCode& code) {
-  const TByteArray b = code.SaveToBytes();
-  return std::vector<uint8_t>(b.begin(), b.end());
-}
-
 // The codes of the picture's cases, computed as the command line computes them.
 void Compute(const TPattern& picture, const std::string& shape, TCase& c) {
-  if (c.Kind == 0) {
-    TAppState state;
-    state.SceneImage = std::make_unique<TPattern>(picture);
-    state.AdmissibleError = c.Error;
-    state.MaxTreeLevel = c.Level;
-    state.Threads = 1;
-    state.BuildSceneCodes();
-    for (int32_t i = 0; i < state.SceneCodes.Count(); ++i) c.Codes.push_back(Bytes(state.SceneCodes.GetCode(i)));
-    return;
-  }
-  TBaseOptions options;
-  options.Turns = c.Turns;
-  options.MaxTreeLevel = c.Level;
-  options.AdmissibleError = c.Error;
-  std::string problem;
-  for (const TBaseEntry& e : ShapeEntries(picture, shape, options, problem)) {
-    c.Names.push_back(e.Name);
-    c.Codes.push_back(Bytes(*e.Code));
-  }
-  if (!problem.empty()) throw std::runtime_error(shape + ": " + problem);
+  TCaseCodes computed = ComputeCase(picture, shape, c);
+  if (!computed.Problem.empty()) throw std::runtime_error(shape + ": " + computed.Problem);
+  c.Names = std::move(computed.Names);
+  c.Codes = std::move(computed.Codes);
 }
 
 #if LDBL_MANT_DIG == 64
 
-long double Hard(TBits b) {
-  long double v = 0;
-  std::memcpy(&v, &b.Significand, 8);
-  std::memcpy(reinterpret_cast<unsigned char*>(&v) + 8, &b.SignExponent, 2);
-  return v;
-}
-TBits HardBits(long double v) {
-  TBits b;
-  std::memcpy(&b.Significand, &v, 8);
-  std::memcpy(&b.SignExponent, reinterpret_cast<const unsigned char*>(&v) + 8, 2);
-  return b;
-}
 
 void WriteRecords(const std::string& file, int64_t pairs) {
   TOperands g(2026);

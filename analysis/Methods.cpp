@@ -1,6 +1,6 @@
 // Methods: the analysis routines. The quadtree splits at each cell's centre; the
-// segmentation unites touching cells with a union-find and paints each region into its
-// own box; fits sum in scan order; comparisons use the double point tests of PointTests.
+// segmentation unites touching runs of pixels with a union-find, orders the regions by
+// where they start in the quadtree's leaf order and copies each into its own box; fits sum in scan order; comparisons use the double point tests of PointTests.
 //   BuildQuadTree, SegmentPattern, FitEllipse, EllipseError, BuildRepresentation,
 //   NormaliseTree, TreeToCode, DrawRepresentation, CompareEllipses, CodeDistance,
 //   CodeDistanceUpTo, FindNearest
@@ -53,155 +53,176 @@ void BuildQuadTree(const TImg& image, TTree& node) {
 
 // ---- segmentation ----
 
-void SegmentPattern(const TPattern& scene, TPatternList& list) {
-  TTree quadTree;
-  BuildQuadTree(scene, quadTree);
-  SegmentPattern(scene, quadTree, list);
-}
-
 namespace {
 
-// The leaf cells of a quadtree that are not background, in leaf order.
-std::vector<TRectangle> ForegroundCells(const TPattern& scene, const TTree& quadTree) {
-  std::vector<TRectangle> cells;
-  std::vector<const TByteArray*> leaves;
-  quadTree.CollectData(leaves);
-  for (const TByteArray* bytes : leaves) {
-    TRectangle cell = TRectangle::CreateFromBytes(*bytes);
-    if (cell.Color != scene.Background()) cells.push_back(cell);
+// visit(first, last) for each run of row (width pixels from the scene's left edge):
+// a maximal span of pixels other than the background, left to right.
+template <typename TVisit>
+void ForEachRun(const TColor* row, int32_t width, TColor background, TVisit&& visit) {
+  int32_t x = 0;
+  for (;;) {
+    while (x < width && row[x] == background) ++x;
+    if (x == width) return;
+    const int32_t first = x;
+    while (x < width && row[x] != background) ++x;
+    visit(first, x - 1);
   }
-  return cells;
 }
 
-// Disjoint sets of cell numbers whose root is always the lowest member.
-class TCellSets {
+// Where a pixel comes in the quadtree's leaf order. Every cell splits at its centre
+// whatever its colours, and each axis's split depends on that axis alone, so a pixel's
+// path down the fully split tree is its column's path (left half 0, right half 1) and
+// its row's path interleaved, the row's step first. A leaf covers a range of these
+// keys, so the first cell of a region is the one holding its pixel of lowest key.
+class TLeafOrder {
  public:
-  explicit TCellSets(int32_t n) : parent_(static_cast<size_t>(n)) {
-    for (int32_t c = 0; c < n; ++c) parent_[static_cast<size_t>(c)] = c;
+  TLeafOrder(int32_t width, int32_t height) {
+    const int levels = std::max(Levels(width), Levels(height));
+    columns_.assign(static_cast<size_t>(width), 0);
+    rows_.assign(static_cast<size_t>(height), 0);
+    Fill(columns_, 0, width - 1, levels - 1, 0);
+    Fill(rows_, 0, height - 1, levels - 1, 0);
   }
-  int32_t Find(int32_t a) {
-    while (parent_[static_cast<size_t>(a)] != a) {
-      parent_[static_cast<size_t>(a)] =
-          parent_[static_cast<size_t>(parent_[static_cast<size_t>(a)])];
-      a = parent_[static_cast<size_t>(a)];
-    }
-    return a;
-  }
-  void Unite(int32_t a, int32_t b) {
-    a = Find(a);
-    b = Find(b);
-    if (a < b)
-      parent_[static_cast<size_t>(b)] = a;
-    else if (b < a)
-      parent_[static_cast<size_t>(a)] = b;
+  // The key of pixel (x, y), counted from the scene's top-left corner.
+  uint64_t Key(int32_t x, int32_t y) const {
+    return Spread(rows_[static_cast<size_t>(y)]) << 1 | Spread(columns_[static_cast<size_t>(x)]);
   }
 
  private:
-  std::vector<int32_t> parent_;
+  // Splits until a cell of `size` pixels on this axis is one pixel long.
+  static int Levels(int64_t size) {
+    int levels = 0;
+    for (; size > 1; size = size - size / 2) ++levels;  // the first half is the larger
+    return levels;
+  }
+  // A one-pixel span stays in its first half at every further split.
+  static void Fill(std::vector<uint32_t>& path, int32_t first, int32_t last, int bit,
+                   uint32_t prefix) {
+    if (first == last) {
+      path[static_cast<size_t>(first)] = prefix;
+      return;
+    }
+    const int32_t centre = first + (last - first) / 2;
+    Fill(path, first, centre, bit - 1, prefix);
+    Fill(path, centre + 1, last, bit - 1, prefix | uint32_t{1} << bit);
+  }
+  // The bits of v at the even positions of the result.
+  static uint64_t Spread(uint32_t v) {
+    uint64_t x = v;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+    x = (x | x << 2) & 0x3333333333333333ull;
+    x = (x | x << 1) & 0x5555555555555555ull;
+    return x;
+  }
+
+  std::vector<uint32_t> columns_, rows_;
 };
 
-// The segmentation walks the foreground cells (walk(visit) calls visit(cell) for each,
-// in leaf order) four times instead of keeping them: a scene of noise has millions.
-// 1. Each cell's number is painted into a grid of the scene.
-// 2. Every two cells of which a pixel of one is an 8-neighbour of a pixel of the other
-//    are united: each cell looks up the column to its right and the row below it (both
-//    one pixel longer at each end); the contacts to its left and above are found from
-//    the other side. The grid is then released.
-// 3. The groups are numbered in the order of their first cell, with their boxes.
-// 4. Each region is painted straight into its own box. Every cell has a colour other
-//    than the background, so the box is already the tight box that Trim would give;
-//    cells never overlap, so the order in which they are painted does not matter.
-template <typename TWalk>
-void SegmentCells(const TPattern& scene, const TWalk& walk, TPatternList& list) {
-  const int64_t width = scene.Width(), height = scene.Height();
-  auto at = [&](int64_t x, int64_t y) { return static_cast<size_t>(y * width + x); };
-  std::vector<int32_t> label(static_cast<size_t>(std::max<int64_t>(width * height, 0)), -1);
-  int32_t n = 0;
-  walk([&](const TRectangle& r) {
-    for (int64_t y = r.Top - scene.Top; y <= r.Bottom - scene.Top; ++y)
-      std::fill_n(&label[at(r.Left - scene.Left, y)], r.Right - r.Left + 1, n);
-    ++n;
-  });
-  if (n == 0) return;
-
-  TCellSets sets(n);
-  int32_t c = 0;
-  walk([&](const TRectangle& r) {
-    const int64_t left = r.Left - scene.Left, right = r.Right - scene.Left;
-    const int64_t top = r.Top - scene.Top, bottom = r.Bottom - scene.Top;
-    int32_t last = -1;
-    if (right + 1 < width)
-      for (int64_t y = std::max<int64_t>(top - 1, 0); y <= std::min(bottom + 1, height - 1); ++y) {
-        const int32_t other = label[at(right + 1, y)];
-        if (other >= 0 && other != last) sets.Unite(c, other);
-        last = other;
-      }
-    last = -1;
-    if (bottom + 1 < height)
-      for (int64_t x = std::max<int64_t>(left - 1, 0); x <= std::min(right + 1, width - 1); ++x) {
-        const int32_t other = label[at(x, bottom + 1)];
-        if (other >= 0 && other != last) sets.Unite(c, other);
-        last = other;
-      }
-    ++c;
-  });
-  std::vector<int32_t>().swap(label);
-
-  // A set's root is its lowest cell number, its first cell: numbered before its others.
-  std::vector<int32_t> groupOf(static_cast<size_t>(n));
-  std::vector<TRect> boxes;
-  c = 0;
-  walk([&](const TRectangle& cell) {
-    const int32_t root = sets.Find(c);
-    const TRect r = cell.GetBounds();
-    if (root == c) {
-      groupOf[static_cast<size_t>(c)] = static_cast<int32_t>(boxes.size());
-      boxes.push_back(r);
-    } else {
-      const int32_t g = groupOf[static_cast<size_t>(root)];
-      groupOf[static_cast<size_t>(c)] = g;
-      TRect& box = boxes[static_cast<size_t>(g)];
-      box.Left = std::min(box.Left, r.Left);
-      box.Top = std::min(box.Top, r.Top);
-      box.Right = std::max(box.Right, r.Right);
-      box.Bottom = std::max(box.Bottom, r.Bottom);
-    }
-    ++c;
-  });
-
-  std::vector<std::unique_ptr<TPattern>> regions;
-  regions.reserve(boxes.size());
-  for (const TRect& box : boxes) {
-    regions.push_back(std::make_unique<TPattern>(box, scene.Background()));
-    regions.back()->Clear();
-  }
-  c = 0;
-  walk([&](const TRectangle& r) {
-    TPattern& region = *regions[static_cast<size_t>(groupOf[static_cast<size_t>(c++)])];
-    for (int32_t y = r.Top; y <= r.Bottom; ++y)
-      std::fill_n(&region.Pixels[y - region.Top][r.Left - region.Left], r.Right - r.Left + 1,
-                  r.Color);
-  });
-  for (auto& region : regions) list.Add(std::move(region));
-}
+struct TComponent {
+  TRect Box;
+  uint64_t FirstKey;
+};
 
 }  // namespace
 
-// The groups of the plain grouping (tests/Reference), found with a union-find over the
-// cells instead of comparing every cell with every grouped one.
-void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list) {
-  const std::vector<TRectangle> cells = ForegroundCells(scene, quadTree);
-  SegmentCells(scene, [&](const auto& visit) {
-    for (const TRectangle& cell : cells) visit(cell);
-  }, list);
-}
+// The regions are the 8-connected components of the runs of non-background pixels:
+// 1. Runs are numbered in scan order, and each is united with the runs of the row
+//    above that touch it (overlapping, or meeting at a corner). A set's root is its
+//    lowest run, so every run's parent is an earlier run.
+// 2. The rows are scanned again: each run takes its root's component number (the
+//    parent is already resolved), and the component its box and its first key.
+// 3. The components are ordered by their first cell in the quadtree's leaf order.
+// 4. A third scan copies each run's pixels into its region, made at its box.
+// Only a number per run is kept: the runs are found again from the scene each time.
+void SegmentPattern(const TPattern& scene, TPatternList& list) {
+  const int32_t width = scene.Width(), height = scene.Height();
+  if (width <= 0 || height <= 0) return;
+  const TColor background = scene.Background();
+  auto row = [&](int32_t y) { return &scene.Pixels[y][0]; };
 
-void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternList& list) {
-  SegmentCells(scene, [&](const auto& visit) {
-    quadTree.ForEachLeaf(scene, [&](const TRectangle& cell) {
-      if (cell.Color != scene.Background()) visit(cell);
+  std::vector<int32_t> parent;
+  auto root = [&](int32_t a) {
+    while (parent[static_cast<size_t>(a)] != a) {
+      auto& p = parent[static_cast<size_t>(a)];
+      p = parent[static_cast<size_t>(p)];
+      a = p;
+    }
+    return a;
+  };
+  {
+    struct TRun {
+      int32_t First, Last, Number;
+    };
+    std::vector<TRun> above, here;
+    for (int32_t y = 0; y < height; ++y) {
+      here.clear();
+      size_t j = 0;
+      ForEachRun(row(y), width, background, [&](int32_t first, int32_t last) {
+        if (parent.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+          throw std::length_error("The scene has too many runs of pixels to segment");
+        const auto number = static_cast<int32_t>(parent.size());
+        parent.push_back(number);
+        here.push_back({first, last, number});
+        while (j < above.size() && above[j].Last < first - 1) ++j;
+        for (size_t k = j; k < above.size() && above[k].First <= last + 1; ++k) {
+          const int32_t a = root(number), b = root(above[k].Number);
+          if (a < b)
+            parent[static_cast<size_t>(b)] = a;
+          else if (b < a)
+            parent[static_cast<size_t>(a)] = b;
+        }
+      });
+      std::swap(above, here);
+    }
+  }
+  if (parent.empty()) return;
+
+  // Component c is stored as -(c + 1) in place of the parent.
+  const TLeafOrder order(width, height);
+  std::vector<TComponent> components;
+  int32_t run = 0;
+  for (int32_t y = 0; y < height; ++y)
+    ForEachRun(row(y), width, background, [&](int32_t first, int32_t last) {
+      int32_t& p = parent[static_cast<size_t>(run)];
+      if (p == run) {
+        p = -static_cast<int32_t>(components.size()) - 1;
+        components.push_back({{first, y, last, y}, order.Key(first, y)});
+      } else {
+        p = parent[static_cast<size_t>(p)];
+        TComponent& c = components[static_cast<size_t>(-p - 1)];
+        c.Box.Left = std::min(c.Box.Left, first);
+        c.Box.Right = std::max(c.Box.Right, last);
+        c.Box.Bottom = y;
+        c.FirstKey = std::min(c.FirstKey, order.Key(first, y));  // keys rise along a row
+      }
+      ++run;
     });
-  }, list);
+
+  std::vector<int32_t> byOrder(components.size());
+  for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
+  std::sort(byOrder.begin(), byOrder.end(), [&](int32_t a, int32_t b) {
+    return components[static_cast<size_t>(a)].FirstKey < components[static_cast<size_t>(b)].FirstKey;
+  });
+  std::vector<std::unique_ptr<TPattern>> regions(components.size());
+  for (const int32_t c : byOrder) {
+    const TRect& b = components[static_cast<size_t>(c)].Box;
+    regions[static_cast<size_t>(c)] = TPattern::CreateEmpty(
+        {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
+        background);
+  }
+  run = 0;
+  for (int32_t y = 0; y < height; ++y) {
+    const TColor* pixels = row(y);
+    ForEachRun(pixels, width, background, [&](int32_t first, int32_t last) {
+      const int32_t c = -parent[static_cast<size_t>(run++)] - 1;
+      TPattern& region = *regions[static_cast<size_t>(c)];
+      const TRect& b = components[static_cast<size_t>(c)].Box;
+      std::copy(pixels + first, pixels + last + 1, &region.Pixels[y - b.Top][first - b.Left]);
+    });
+  }
+  for (const int32_t c : byOrder) list.Add(std::move(regions[static_cast<size_t>(c)]));
 }
 
 // ---- ellipses ----
@@ -236,35 +257,27 @@ class TFirstCoordinate {
 
 namespace {
 
-// A region's inside flags column by column (x outer, y inner), read from its rows one
-// tile at a time: the sums below go down the columns, and walking a large region's
-// pixels that way would touch a new cache line (and page) at every step.
-class TInsideColumns {
- public:
-  explicit TInsideColumns(const TPattern& region)
-      : left_(region.Left), height_(std::max(region.Height(), 0)) {
-    const int32_t width = std::max(region.Width(), 0);
-    flags_.resize(static_cast<size_t>(width) * static_cast<size_t>(height_));
-    const TColor background = region.Background();
-    constexpr int32_t Tile = 64;
-    for (int32_t ty = 0; ty < height_; ty += Tile)
-      for (int32_t tx = 0; tx < width; tx += Tile)
-        for (int32_t y = ty; y < std::min(ty + Tile, height_); ++y) {
-          const TColor* row = region.Pixels[y];
-          for (int32_t x = tx; x < std::min(tx + Tile, width); ++x)
-            flags_[static_cast<size_t>(x) * static_cast<size_t>(height_) + static_cast<size_t>(y)] =
-                row[x] != background;
-        }
+// visit(x, flags) for every column x of the region from left to right, flags holding
+// its inside flags from the top row down. Walking a large region's pixels down the
+// columns would touch a new cache line (and page) at every step, so the flags are
+// transposed from the rows one strip of columns at a time, and only a strip is kept.
+template <typename TVisit>
+void ForEachInsideColumn(const TPattern& region, TVisit&& visit) {
+  const int32_t width = region.Width(), height = region.Height();
+  if (width <= 0 || height <= 0) return;
+  constexpr int32_t Strip = 64;
+  const TColor background = region.Background();
+  const auto column = [&](int32_t k) { return static_cast<size_t>(k) * static_cast<size_t>(height); };
+  std::vector<uint8_t> flags(column(std::min(width, Strip)));
+  for (int32_t left = 0; left < width; left += Strip) {
+    const int32_t n = std::min(Strip, width - left);
+    for (int32_t y = 0; y < height; ++y) {
+      const TColor* row = region.Pixels[y] + left;
+      for (int32_t k = 0; k < n; ++k) flags[column(k) + static_cast<size_t>(y)] = row[k] != background;
+    }
+    for (int32_t k = 0; k < n; ++k) visit(region.Left + left + k, flags.data() + column(k));
   }
-  // The flags of column x, from the top row down.
-  const uint8_t* Column(int32_t x) const {
-    return flags_.data() + static_cast<size_t>(x - left_) * static_cast<size_t>(height_);
-  }
-
- private:
-  int32_t left_, height_;
-  std::vector<uint8_t> flags_;
-};
+}
 
 // The sums of a region's pixels: count, coordinates, and the second moments of the
 // pixels as unit squares; the colour is the last pixel's in scan order.
@@ -275,14 +288,12 @@ struct TMomentSums {
   TColor Color = 0;
 };
 
-TMomentSums MomentSums(const TPattern& region, const TInsideColumns& inside) {
+TMomentSums MomentSums(const TPattern& region) {
   TMomentSums t;
   TMatrix& m = t.M;
-  const bool empty = region.Width() <= 0 || region.Height() <= 0;
   int32_t lastX = 0, lastY = 0;
   // Columns outside, rows inside: the order of the sums is part of the result.
-  for (int32_t x = region.Left; x <= region.Right && !empty; ++x) {
-    const uint8_t* flag = inside.Column(x);
+  ForEachInsideColumn(region, [&](int32_t x, const uint8_t* flag) {
     for (int32_t y = region.Top; y <= region.Bottom; ++y, ++flag) {
       if (!*flag) continue;
       const int64_t xx = int64_t{x} * x, xy = int64_t{x} * y, yy = int64_t{y} * y;
@@ -295,7 +306,7 @@ TMomentSums MomentSums(const TPattern& region, const TInsideColumns& inside) {
       lastX = x;
       lastY = y;
     }
-  }
+  });
   if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
   m[1][0] = m[0][1];
   return t;
@@ -322,16 +333,18 @@ TMatrix CentralMoments(const TMomentSums& t) {
 
 // Whether fewer of the region's pixels lie on the positive side of the first axis than
 // on the negative side.
-bool MorePixelsBehindFirstAxis(const TPattern& region, const TInsideColumns& inside,
-                               const TEllipse& ellipse) {
+bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) {
   int64_t pos = 0, neg = 0;
   const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
-  for (int32_t x = region.Left; x <= region.Right; ++x) {
-    const Real column = local.Column(x);
-    const uint8_t* flag = inside.Column(x);
-    for (int32_t y = region.Top; y <= region.Bottom; ++y, ++flag)
-      if (*flag) {
-        if (local.At(column, y) >= 0)
+  std::vector<Real> columns;
+  for (int32_t x = region.Left; x <= region.Right; ++x) columns.push_back(local.Column(x));
+  // Counts do not depend on the order: row by row, the way the pixels lie.
+  const TColor background = region.Background();
+  for (int32_t y = region.Top; y <= region.Bottom; ++y) {
+    const TColor* row = region.Pixels[y - region.Top];
+    for (size_t k = 0; k < columns.size(); ++k)
+      if (row[k] != background) {
+        if (local.At(columns[k], y) >= 0)
           ++pos;
         else
           ++neg;
@@ -343,8 +356,7 @@ bool MorePixelsBehindFirstAxis(const TPattern& region, const TInsideColumns& ins
 }  // namespace
 
 void FitEllipse(const TPattern& region, TEllipse& ellipse) {
-  const TInsideColumns inside(region);
-  const TMomentSums sums = MomentSums(region, inside);
+  const TMomentSums sums = MomentSums(region);
   if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
   const int64_t n = sums.N;
   const TMatrix m = CentralMoments(sums);
@@ -355,7 +367,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
   ellipse.Exponent = 2.0;
   ellipse.Color = sums.Color;
   // Point the first axis to the side that holds at least half of the pixels.
-  if (MorePixelsBehindFirstAxis(region, inside, ellipse))
+  if (MorePixelsBehindFirstAxis(region, ellipse))
     ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
 }
 
@@ -367,10 +379,8 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
     for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = region.Top + k;
     const TGridContainment contains(ellipse, ys.data(), height);
     std::vector<uint8_t> inside(static_cast<size_t>(height));
-    const TInsideColumns pixels(region);
-    for (int32_t x = region.Left; x <= region.Right; ++x) {
+    ForEachInsideColumn(region, [&](int32_t x, const uint8_t* flag) {
       contains.Column(x, inside.data());
-      const uint8_t* flag = pixels.Column(x);
       int64_t both = 0, either = 0;
       for (int32_t k = 0; k < height; ++k) {
         const int f = flag[k];
@@ -379,7 +389,7 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
       }
       common += both;
       covered += either;
-    }
+    });
   }
   if (covered == 0) return 1.0;  // an empty region: nothing is covered well
   return static_cast<double>(1 - static_cast<Real>(common) / covered);
@@ -388,12 +398,14 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
 // ---- representation trees ----
 
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level) {
+                         double admissibleError, int32_t level, TEllipse* fitted) {
   TEllipse e;
   FitEllipse(region, e);
   e.SaveToBytes(node.Data);
-  const double err = EllipseError(region, e);
-  if (err <= admissibleError || level == maxTreeLevel || level >= MaxRepresentationLevel) return;
+  if (fitted) *fitted = e;
+  // The error only decides a split: at the last level it is not needed.
+  if (level == maxTreeLevel || level >= MaxRepresentationLevel) return;
+  if (EllipseError(region, e) <= admissibleError) return;
 
   // Each pixel goes to the first half when its first local coordinate is >= 0, else
   // to the second. Each half is made right away at its trimmed size: the box of its
@@ -462,6 +474,10 @@ void NormaliseNode(TTree& node, const TEllipse& r, Real s, const TMatrix& invers
 void NormaliseTree(const TPattern& region, TTree& tree) {
   TEllipse r;
   FitEllipse(region, r);
+  NormaliseTree(r, tree);
+}
+
+void NormaliseTree(const TEllipse& r, TTree& tree) {
   const Real s = VectorNorm(r.Axes);
   NormaliseNode(tree, r, s, InvertMatrix(r.Rotation));
 }

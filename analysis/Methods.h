@@ -34,11 +34,6 @@ void BuildQuadTree(const TImg& image, TTree& node);
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
 // to list, in the order of each region's first quadtree cell.
 void SegmentPattern(const TPattern& scene, TPatternList& list);
-// The same, on quadTree, which BuildQuadTree(scene, quadTree) has built: one quadtree
-// serves the Quadro view and the segmentation.
-void SegmentPattern(const TPattern& scene, const TTree& quadTree, TPatternList& list);
-// The same on the compact quadtree (TQuadTree::Build(scene)): the same regions.
-void SegmentPattern(const TPattern& scene, const TQuadTree& quadTree, TPatternList& list);
 
 // ---- ellipses ----
 
@@ -54,9 +49,13 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse);
 // at level 31 would have a position beyond what a code file can hold.
 inline constexpr int32_t MaxRepresentationLevel = 30;
 
+// fitted, when given, receives the region's own ellipse (the root's, before its
+// bytes round it to doubles): NormaliseTree needs it again.
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level);
+                         double admissibleError, int32_t level, TEllipse* fitted = nullptr);
 void NormaliseTree(const TPattern& region, TTree& tree);
+// The same with the region's ellipse already fitted (FitEllipse of the region).
+void NormaliseTree(const TEllipse& whole, TTree& tree);
 int CompareItemsByIndex(const TCodeItem& a, const TCodeItem& b);
 // Replaces code's items and Arity; a lone leaf gets Arity 2. Throws std::length_error
 // for a tree whose positions would not fit in 32 bits.

@@ -23,8 +23,13 @@ void TAppState::ResetAnalysis() {
 void TAppState::BuildSceneCodes() {
   ResetAnalysis();
   if (!SceneImage) throw std::logic_error("No scene is open");
-  QuadTree.Build(*SceneImage);
-  SegmentPattern(*SceneImage, QuadTree, Segments);  // the Quadro view's tree serves too
+  // The Quadro view's quadtree and the regions both only read the scene: side by side.
+  RunInParallel(2, Threads, [&](int32_t part) {
+    if (part == 0)
+      QuadTree.Build(*SceneImage);
+    else
+      SegmentPattern(*SceneImage, Segments);
+  });
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code in its own slot, and the lists take them in region order.
   const int32_t count = Segments.Count();
@@ -34,9 +39,10 @@ void TAppState::BuildSceneCodes() {
   RunInParallel(count, Threads, [&](int32_t i) {
     const TPattern& region = Segments.Items(i);
     auto tree = std::make_unique<TTree>();
-    BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0);
+    TEllipse whole;  // fitted once for the tree's root and the normalisation
+    BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0, &whole);
     auto normal = TTree::CreateCopy(*tree);
-    NormaliseTree(region, *normal);
+    NormaliseTree(whole, *normal);
     auto code = std::make_unique<TCode>();
     TreeToCode(*normal, *code);
     code->AdmissibleError = AdmissibleError;

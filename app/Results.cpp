@@ -11,8 +11,11 @@ namespace {
 
 int64_t InsidePixels(const TPattern& region) {
   int64_t n = 0;
-  for (int32_t x = region.Left; x <= region.Right; ++x)
-    for (int32_t y = region.Top; y <= region.Bottom; ++y) n += region.IsInside(x, y);
+  const TColor background = region.Background();
+  for (int32_t y = 0; y < region.Height(); ++y) {
+    const TColor* row = region.Pixels[y];
+    for (int32_t x = 0; x < region.Width(); ++x) n += row[x] != background;
+  }
   return n;
 }
 

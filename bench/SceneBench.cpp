@@ -171,7 +171,7 @@ int Main(int argc, char** argv) {
   Print("quadtree", Median(runs, [&] { quad.Clear(); }, [&] { BuildQuadTree(image, quad); }));
   TPatternList regions;
   Print("segmentation",
-        Median(runs, [&] { regions.Clear(); }, [&] { SegmentPattern(image, quad, regions); }));
+        Median(runs, [&] { regions.Clear(); }, [&] { SegmentPattern(image, regions); }));
   TTreeList trees;
   auto buildTrees = [&](int32_t level, double error) {
     for (int32_t i = 0; i < regions.Count(); ++i) {

@@ -9,6 +9,7 @@
 #include "app/Records.h"
 #include "cli/Pictures.h"
 #include "app/Rows.h"
+#include "app/WorkerPool.h"
 
 namespace ormax {
 
@@ -57,17 +58,19 @@ std::vector<TRecord> SceneCodes(const TCodesCall& call, int32_t i) {
   s.AdmissibleError = call.Error;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   s.BuildSceneCodes();
-  std::vector<TRecord> rows;
-  for (int32_t r = 0; r < s.SceneCodes.Count(); ++r) {
+  s.SceneImage.reset();  // the rows need the regions and codes only
+  // The files are written side by side too: each is a handful of system calls.
+  std::vector<TRecord> rows(static_cast<size_t>(s.SceneCodes.Count()));
+  RunInParallel(s.SceneCodes.Count(), s.Threads, [&](int32_t r) {
     const QString name = call.Folder + "/" + QString::fromStdString(Stem(file)) + "-" +
                          QString::number(r) + CodeFileExt;
     s.SceneCodes.GetCode(r).SaveToFile(Str(name));
     const TRegionFigures f = RegionFigures(s, r);
-    rows.push_back(RegionRecord(Str(file), f)
-                       .Add("depth", static_cast<long long>(f.Depth))
-                       .Add("items", static_cast<long long>(f.Items))
-                       .Add("file", Str(name)));
-  }
+    rows[static_cast<size_t>(r)] = RegionRecord(Str(file), f)
+                                       .Add("depth", static_cast<long long>(f.Depth))
+                                       .Add("items", static_cast<long long>(f.Items))
+                                       .Add("file", Str(name));
+  });
   return rows;
 }
 
@@ -89,7 +92,10 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     }
   });
   std::vector<TRecord> all;
-  for (auto& r : rows) all.insert(all.end(), r.begin(), r.end());
+  for (auto& r : rows) {
+    all.insert(all.end(), std::make_move_iterator(r.begin()), std::make_move_iterator(r.end()));
+    std::vector<TRecord>().swap(r);
+  }
   WriteRecords(cx.Out, call->Format, all);
   return ReportProblems(cx, problems);
 }

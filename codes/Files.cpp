@@ -4,9 +4,12 @@
 #include "codes/Files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#include <fcntl.h>  // AT_FDCWD for renameat2
 
 namespace ormax {
 
@@ -71,8 +74,6 @@ void WriteFileAtomically(const std::string& name, const TByteArray& image,
                          const TFileWriter& writer) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (fs::is_directory(name, ec)) throw CannotCreate(name, "it is a folder");
-
   // A fresh name beside the target, so that the rename stays on one file system.
   std::string temp;
   FilePtr file;
@@ -82,6 +83,8 @@ void WriteFileAtomically(const std::string& name, const TByteArray& image,
     file.reset(std::fopen(temp.c_str(), "wbx"));
   }
   if (!file) throw CannotCreate(name, SystemReason("it cannot be created"));
+  // Unbuffered: the bytes go in one write, without the library's look at the file.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
   auto fail = [&](EFileError error) {
     file.reset();
@@ -97,9 +100,14 @@ void WriteFileAtomically(const std::string& name, const TByteArray& image,
   if (!written || std::fflush(file.get()) != 0) fail(writeError());
   if (std::fclose(file.release()) != 0) fail(writeError());
 
-  // Keep the permissions of the file being replaced.
-  auto status = fs::status(name, ec);
-  if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
+#ifdef RENAME_NOREPLACE
+  // Most targets are new: then the move is all, with no look at the target first.
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) return;
+#endif
+  // A folder is refused; a file being replaced keeps its permissions.
+  const fs::file_status target = fs::status(name, ec);
+  if (fs::is_directory(target)) fail(CannotCreate(name, "it is a folder"));
+  if (fs::exists(target)) fs::permissions(temp, target.permissions(), ec);
   fs::rename(temp, name, ec);
   if (ec) fail(CannotCreate(name, ec.message()));
 }

@@ -57,6 +57,14 @@ TImg::TImg(int32_t left, int32_t top, int32_t right, int32_t bottom)
 
 TImg::TImg(const TRect& bounds) : TImg(bounds.Left, bounds.Top, bounds.Right, bounds.Bottom) {}
 
+TImg::TImg(const TRect& bounds, TColor value)
+    : Left(bounds.Left),
+      Top(bounds.Top),
+      Right(bounds.Right),
+      Bottom(bounds.Bottom),
+      Pixels(CheckedExtent(bounds.Left, bounds.Right), CheckedExtent(bounds.Top, bounds.Bottom),
+             value) {}
+
 TImg TImg::CreateFromCanvas(const ICanvas& canvas) {
   TRect r = canvas.ClipRect();
   TImg img(r.Left, r.Top, r.Right - 1, r.Bottom - 1);
@@ -99,6 +107,13 @@ void TImg::DrawFrame(TColor color, ICanvas& canvas) const {
 
 TPattern::TPattern(const TRect& bounds, TColor background)
     : TImg(bounds), background_(background) {}
+
+TPattern::TPattern(const TRect& bounds, TColor background, TColor fill)
+    : TImg(bounds, fill), background_(background) {}
+
+std::unique_ptr<TPattern> TPattern::CreateEmpty(const TRect& bounds, TColor background) {
+  return std::unique_ptr<TPattern>(new TPattern(bounds, background, background));
+}
 
 TPattern TPattern::CreateFromCanvas(const ICanvas& canvas, TColor background) {
   TRect r = canvas.ClipRect();

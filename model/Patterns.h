@@ -50,6 +50,7 @@ class TImg {
   // Every pixel 0. Throws std::invalid_argument for bounds that give a negative size.
   TImg(int32_t left, int32_t top, int32_t right, int32_t bottom);
   explicit TImg(const TRect& bounds);  // CreateFromRect
+  TImg(const TRect& bounds, TColor value);  // every pixel value
   // Reads every pixel of the canvas's clip rectangle.
   static TImg CreateFromCanvas(const ICanvas& canvas);
 
@@ -77,6 +78,8 @@ class TPattern : public TImg {
  public:
   // Every pixel starts as 0 (black): call Clear for an empty region.
   TPattern(const TRect& bounds, TColor background);
+  // An empty region: every pixel the background, filled once.
+  static std::unique_ptr<TPattern> CreateEmpty(const TRect& bounds, TColor background);
   static TPattern CreateFromCanvas(const ICanvas& canvas, TColor background);
 
   TColor Background() const { return background_; }
@@ -92,6 +95,7 @@ class TPattern : public TImg {
   void Draw(ICanvas& canvas) const;
 
  private:
+  TPattern(const TRect& bounds, TColor background, TColor fill);
   TColor background_;
 };
 

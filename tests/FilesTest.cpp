@@ -54,6 +54,13 @@ TEST(Files, AtomicWriteReplacesTheTarget) {
   WriteFileAtomically(target, {});
   EXPECT_TRUE(ReadBytes(target).empty());
   EXPECT_EQ(FilesIn(dir), 1u);
+  // A replaced file keeps its permissions; a new one gets the usual ones.
+  namespace fs = std::filesystem;
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  WriteFileAtomically(target, {5});
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  WriteFileAtomically(dir.File("new.bin"), {5});
+  EXPECT_NE(fs::status(dir.File("new.bin")).permissions(), fs::status(target).permissions());
 }
 
 TEST(Files, FailedWriteLeavesTheOldFileWhole) {

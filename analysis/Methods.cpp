@@ -398,7 +398,8 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse) {
 // ---- representation trees ----
 
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level, TEllipse* fitted) {
+                         double admissibleError, int32_t level, TEllipse* fitted,
+                         const TRunBoth& both) {
   TEllipse e;
   FitEllipse(region, e);
   e.SaveToBytes(node.Data);
@@ -410,6 +411,7 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   // Each pixel goes to the first half when its first local coordinate is >= 0, else
   // to the second. Each half is made right away at its trimmed size: the box of its
   // inside pixels, holding the region's pixels of its side and background elsewhere.
+  // The sides and boxes do not depend on the order of the pixels: row by row.
   const int32_t width = region.Width(), height = region.Height();
   const TColor background = region.Background();
   std::vector<uint8_t> sideOf(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -418,13 +420,16 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   bool filled[2] = {false, false};
   {
     const TFirstCoordinate local(e, region.Top, region.Bottom);
-    for (int32_t x = region.Left; x <= region.Right; ++x) {
-      const Real column = local.Column(x);
-      for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-        const int side = local.At(column, y) >= 0 ? 0 : 1;
-        sideOf[static_cast<size_t>(y - region.Top) * width + (x - region.Left)] =
-            static_cast<uint8_t>(side);
-        if (region.Pixels[y - region.Top][x - region.Left] != background) {
+    std::vector<Real> columns;
+    for (int32_t x = region.Left; x <= region.Right; ++x) columns.push_back(local.Column(x));
+    for (int32_t y = region.Top; y <= region.Bottom; ++y) {
+      const TColor* row = region.Pixels[y - region.Top];
+      uint8_t* sides = &sideOf[static_cast<size_t>(y - region.Top) * static_cast<size_t>(width)];
+      for (int32_t k = 0; k < width; ++k) {
+        const int side = local.At(columns[static_cast<size_t>(k)], y) >= 0 ? 0 : 1;
+        sides[k] = static_cast<uint8_t>(side);
+        if (row[k] != background) {
+          const int32_t x = region.Left + k;
           filled[side] = true;
           TRect& box = boxes[side];
           box.Left = std::min(box.Left, x);
@@ -439,19 +444,30 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   if (!filled[0] || !filled[1]) return;
 
   node.Children.resize(2);
-  for (int k = 0; k < 2; ++k) {
-    node.Children[k] = std::make_unique<TTree>();
+  for (auto& child : node.Children) child = std::make_unique<TTree>();
+  auto half = [&](int k) {
     const TRect& box = boxes[k];
-    TPattern half(box, background);
+    TPattern part(box, background);
     for (int32_t y = box.Top; y <= box.Bottom; ++y) {
       const TColor* source = &region.Pixels[y - region.Top][box.Left - region.Left];
       const uint8_t* side =
           &sideOf[static_cast<size_t>(y - region.Top) * width + (box.Left - region.Left)];
-      TColor* target = half.Pixels[y - box.Top];
+      TColor* target = part.Pixels[y - box.Top];
       for (int32_t i = 0; i <= box.Right - box.Left; ++i)
         target[i] = side[i] == k ? source[i] : background;
     }
-    BuildRepresentation(half, *node.Children[k], maxTreeLevel, admissibleError, level + 1);
+    BuildRepresentation(part, *node.Children[k], maxTreeLevel, admissibleError, level + 1,
+                        nullptr, both);
+  };
+  // The halves are independent: each fills its own child.
+  const auto area = [](const TRect& r) {
+    return (int64_t{r.Right} - r.Left + 1) * (int64_t{r.Bottom} - r.Top + 1);
+  };
+  if (both) {
+    both(area(boxes[0]) + area(boxes[1]), [&] { half(0); }, [&] { half(1); });
+  } else {
+    half(0);
+    half(1);
   }
 }
 

@@ -49,10 +49,18 @@ double EllipseError(const TPattern& region, const TEllipse& ellipse);
 // at level 31 would have a position beyond what a code file can hold.
 inline constexpr int32_t MaxRepresentationLevel = 30;
 
+// How the two halves of a split are built: both(pixels, first, second) runs first() and
+// second(), one after the other or at the same time; pixels is the size of the two
+// halves' boxes, for deciding whether another thread is worth it.
+using TRunBoth = std::function<void(int64_t pixels, const std::function<void()>& first,
+                                    const std::function<void()>& second)>;
+
 // fitted, when given, receives the region's own ellipse (the root's, before its
-// bytes round it to doubles): NormaliseTree needs it again.
+// bytes round it to doubles): NormaliseTree needs it again. Without both, the halves
+// are built one after the other; the tree is the same either way.
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level, TEllipse* fitted = nullptr);
+                         double admissibleError, int32_t level, TEllipse* fitted = nullptr,
+                         const TRunBoth& both = {});
 void NormaliseTree(const TPattern& region, TTree& tree);
 // The same with the region's ellipse already fitted (FitEllipse of the region).
 void NormaliseTree(const TEllipse& whole, TTree& tree);

@@ -3,6 +3,7 @@
 //   TAppState::ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
 #include "app/AppState.h"
 
+#include <atomic>
 #include <stdexcept>
 
 #include "analysis/Nearest.h"
@@ -33,6 +34,28 @@ void TAppState::BuildSceneCodes() {
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code in its own slot, and the lists take them in region order.
   const int32_t count = Segments.Count();
+  // A large region's halves go to a thread of their own while a core is spare: a scene
+  // whose work is mostly one region's tree gets every core too.
+  const int32_t spare = WorkerCount(Threads) - 1;
+  std::atomic<int32_t> helpers{0};
+  auto claimHelper = [&] {
+    for (int32_t n = helpers.load(); n < spare;)
+      if (helpers.compare_exchange_weak(n, n + 1)) return true;
+    return false;
+  };
+  const TRunBoth both = [&](int64_t pixels, const std::function<void()>& first,
+                            const std::function<void()>& second) {
+    if (pixels < ParallelHalvesPixels || !claimHelper()) {
+      first();
+      second();
+      return;
+    }
+    struct TRelease {
+      std::atomic<int32_t>& Count;
+      ~TRelease() { --Count; }
+    } release{helpers};
+    RunInParallel(2, 2, [&](int32_t k) { k == 0 ? first() : second(); });
+  };
   std::vector<std::unique_ptr<TTree>> trees(static_cast<size_t>(count));
   std::vector<std::unique_ptr<TTree>> normals(static_cast<size_t>(count));
   std::vector<std::unique_ptr<TCode>> codes(static_cast<size_t>(count));
@@ -40,7 +63,8 @@ void TAppState::BuildSceneCodes() {
     const TPattern& region = Segments.Items(i);
     auto tree = std::make_unique<TTree>();
     TEllipse whole;  // fitted once for the tree's root and the normalisation
-    BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0, &whole);
+    BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0, &whole,
+                        spare > 0 ? both : TRunBoth());
     auto normal = TTree::CreateCopy(*tree);
     NormaliseTree(whole, *normal);
     auto code = std::make_unique<TCode>();

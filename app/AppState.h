@@ -19,6 +19,10 @@
 
 namespace ormax {
 
+// The size of two halves of a region (their boxes' pixels) from which Build Trees
+// builds them on two threads while a core is spare.
+inline constexpr int64_t ParallelHalvesPixels = int64_t{1} << 18;
+
 class TAppState {
  public:
   std::unique_ptr<TPattern> SceneImage;  // none until a scene is opened

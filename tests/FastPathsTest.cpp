@@ -510,5 +510,42 @@ TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
   EXPECT_GT(regions, 24u);  // enough regions for the threads to share
 }
 
+// A region large enough for its halves to be built on threads of their own, with
+// noise around it: the same trees as on one thread.
+TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
+  auto scene = std::make_unique<TPattern>(TRect{0, 0, 799, 699}, clWhite);
+  scene->Clear();
+  std::mt19937 rng(32);
+  for (int32_t y = 0; y < 700; ++y)
+    for (int32_t x = 0; x < 800; ++x) {
+      const double u = (x - 400) / 380.0, v = (y - 350) / 300.0;
+      if (u * u + v * v <= 1 || rng() % 8 == 0) scene->SetPixel(x, y, kColors[rng() % 3]);
+    }
+  ASSERT_GE(800 * 700 / 2, ParallelHalvesPixels);
+  std::vector<TByteArray> expected;
+  for (int threads : {1, 2, 4}) {
+    TAppState app;
+    app.SceneImage = std::make_unique<TPattern>(*scene);
+    app.MaxTreeLevel = 4;
+    app.AdmissibleError = 0.0;
+    app.Threads = threads;
+    app.BuildSceneCodes();
+    std::vector<TByteArray> trees;
+    for (int32_t i = 0; i < app.Trees.Count(); ++i) {
+      TByteArray bytes;
+      std::vector<const TByteArray*> data;
+      app.Trees.Items(i).CollectData(data);
+      for (const TByteArray* d : data) bytes.insert(bytes.end(), d->begin(), d->end());
+      trees.push_back(bytes);
+      trees.push_back(app.SceneCodes.GetCode(i).SaveToBytes());
+    }
+    if (threads == 1)
+      expected = trees;
+    else
+      EXPECT_EQ(trees, expected) << threads << " threads";
+  }
+  EXPECT_GT(expected.size(), 2u);
+}
+
 }  // namespace
 }  // namespace ormax

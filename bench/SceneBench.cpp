@@ -26,6 +26,8 @@
 #include "bench/SceneGenerator.h"
 #include "platform/QtBitmap.h"
 #include "app/AppState.h"
+#include "app/Views.h"
+#include "platform/QtCanvas.h"
 
 namespace ormax::bench {
 namespace {
@@ -123,7 +125,7 @@ int Main(int argc, char** argv) {
   const std::string name = argv[1];
   int factor = 1, runs = 3;
   std::string bmp;
-  bool peak = false, total = false, writeOnly = false;
+  bool peak = false, total = false, writeOnly = false, views = false;
   for (int k = 2; k < argc; ++k) {
     const std::string a = argv[k];
     if (a == "--factor" && k + 1 < argc) factor = std::atoi(argv[++k]);
@@ -132,6 +134,7 @@ int Main(int argc, char** argv) {
     else if (a == "--peak") peak = true;
     else if (a == "--total") total = true;
     else if (a == "--write-only") writeOnly = true;
+    else if (a == "--views") views = true;
   }
 
   std::unique_ptr<TPattern> scene = MakeScene(name, factor);
@@ -165,6 +168,20 @@ int Main(int argc, char** argv) {
   Print("build_trees_0", Median(runs, [&] { app.ResetAnalysis(); }, [&] { app.BuildSceneCodes(); }));
   Print("regions", app.Segments.Count());
   if (total) return 0;
+  if (views) {
+    // The drawing of the views alone, on a picture of the scene's size.
+    QImage picture(app.SceneImage->Width(), app.SceneImage->Height(), QImage::Format_RGB32);
+    TQtCanvas canvas(picture);
+    Print("view_quadro", Median(runs, [] {}, [&] { DrawQuadro(app.QuadTree, *app.SceneImage, canvas); }));
+    for (const bool fill : {true, false}) {
+      app.FillEllipses = fill;
+      Print(fill ? "view_filled" : "view_outlined", Median(runs, [] {}, [&] {
+              ClearView(canvas);
+              DrawRepresentationView(app, canvas);
+            }));
+    }
+    return 0;
+  }
 
   const TPattern& image = *app.SceneImage;
   TTree quad;

@@ -288,12 +288,17 @@ void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) con
   const Real a = Axes[0], b = Axes[1];
   TVector q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(a, 0)), Center);
   canvas.MoveTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
-  // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike.
+  // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike;
+  // the point is Rotation (u, v) + Center, summed as MultiplyMatrixVector and
+  // AddVectors sum, written out: this loop runs hundreds of times per ellipse.
+  const Real r00 = Rotation[0][0], r01 = Rotation[0][1], r10 = Rotation[1][0],
+             r11 = Rotation[1][1], c0 = Center[0], c1 = Center[1];
   for (const TOutlineTerms& k : OutlineTerms(steps, Exponent)) {
     const Real u = k.SignC * a * k.PowerC;
     const Real v = k.SignS * b * k.PowerS;
-    q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(u, v)), Center);
-    canvas.LineTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
+    const Real x = ((Real(0) + r00 * u) + r01 * v) + c0;
+    const Real y = ((Real(0) + r10 * u) + r11 * v) + c1;
+    canvas.LineTo(RoundCoordinate(x), RoundCoordinate(y));
   }
 }
 

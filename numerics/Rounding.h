@@ -6,6 +6,7 @@
 // care about non-finite input test it first.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -34,6 +35,11 @@ inline TExtended RoundHalfEvenReal(TExtended v) {
 }
 
 inline int64_t RoundHalfEven(TExtended v) {
+#if ORMAX_EXTENDED_IS_LONG_DOUBLE
+  // The processor rounds to nearest with halves to even (the mode the program never
+  // changes): the same whole number, without Floor's changes of the control word.
+  if (Fabs(v) < TExtended(0x1p62)) return std::llrint(v);
+#endif
   return SaturateToInt64(RoundHalfEvenReal(v));
 }
 

@@ -173,6 +173,26 @@ TEST(Rounding, HalvesGoToTheEvenNeighbour) {
     EXPECT_TRUE(RoundHalfEvenReal(c.In) == c.Out) << static_cast<double>(c.In);
   EXPECT_EQ(RoundHalfEven(TExtended(7.5)), 8);
   EXPECT_EQ(RoundHalfEven(TExtended(-7.5)), -8);
+  // The whole-number rounding (the processor's, where it has the type) agrees with the
+  // plain one on the cases and on drawing coordinates: halves and values a hair beside
+  // them, eighths, and the int64 limits.
+  auto same = [](TExtended v) {
+    const TExtended r = RoundHalfEvenReal(v);
+    const int64_t expected = r >= TExtended(0x1p63) ? INT64_MAX
+                             : r < -TExtended(0x1p63) ? INT64_MIN
+                                                       : static_cast<int64_t>(r);
+    EXPECT_EQ(RoundHalfEven(v), expected) << static_cast<double>(v);
+  };
+  const TExtended hair = TExtended(0x1p-50);
+  for (const auto& c : cases) same(c.In);
+  for (int k = -4000; k <= 4000; ++k) {
+    const TExtended v = TExtended(k) / 8;
+    same(v);
+    same(v + hair);
+    same(v - hair);
+  }
+  for (TExtended v : {TExtended(0x1p63), -TExtended(0x1p63), TExtended(0x1p64), TExtended(0)})
+    same(v);
 }
 
 }  // namespace

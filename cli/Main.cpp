@@ -5,11 +5,20 @@
 #include <unistd.h>
 #include <QGuiApplication>
 #include <iostream>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "cli/Commands.h"
 #include "platform/ToolkitNotices.h"
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // Pictures, regions and their buffers come and go by the megabyte: a fixed threshold
+  // keeps each in pages of its own that go back to the system when it is released,
+  // instead of glibc's moving threshold that keeps them in the heap after the first.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ormax::DropRuntimeDirNotice();
   QGuiApplication app(argc, argv);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "numerics/Rounding.h"
@@ -279,26 +280,118 @@ const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
   return terms;
 }
 
+// The shape of an outline: the ellipse's rotation, axes, exponent and steps, and a
+// centre. Its points are x = ((0 + r00 u) + r01 v) + c0 and y alike, summed as
+// MultiplyMatrixVector and AddVectors sum: the start (u, v) = (a, 0), then one per term.
+struct TOutlineShape {
+  Real R00, R01, R10, R11, A, B, C0, C1;
+  double Exponent;
+  int32_t Steps;
+  bool operator==(const TOutlineShape& o) const {
+    return R00 == o.R00 && R01 == o.R01 && R10 == o.R10 && R11 == o.R11 && A == o.A &&
+           B == o.B && C0 == o.C0 && C1 == o.C1 && Exponent == o.Exponent && Steps == o.Steps;
+  }
+  // Coordinate `axis` (0 for x) of point i, before rounding.
+  Real Coordinate(size_t i, int axis) const {
+    Real u = A, v = Real(0);
+    if (i > 0) {
+      // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike.
+      const TOutlineTerms& k = OutlineTerms(Steps, Exponent)[i - 1];
+      u = k.SignC * A * k.PowerC;
+      v = k.SignS * B * k.PowerS;
+    }
+    return axis == 0 ? ((Real(0) + R00 * u) + R01 * v) + C0 : ((Real(0) + R10 * u) + R11 * v) + C1;
+  }
+  size_t Points() const { return OutlineTerms(Steps, Exponent).size() + 1; }
+};
+
+// Ellipses that differ only by a whole-number shift of the centre (every one-pixel
+// region, most small ones) have the same points shifted, except where a coordinate
+// lies near a half, where rounding turns: the sum with the centre's whole part moves
+// a coordinate by less than 2^-43, so one farther than 2^-40 from a half (and below
+// 2^20 in size) rounds the same. The others (a few per outline, as where a 1-pixel
+// region's outline passes exactly through a half) are worked out at the real centre.
+struct TShiftedOutline {
+  TOutlineShape Shape;  // at the centre's fraction
+  bool Usable = false;  // no coordinate of 2^20 or more
+  std::vector<TPoint> Points;
+  std::vector<uint32_t> Near;  // 2 i + axis of each coordinate near a half, ascending
+};
+
+void MakeShiftedOutline(TShiftedOutline& o) {
+  const Real half = Real(0.5), margin = Real(0x1p-40), limit = Real(0x1p20);
+  const size_t n = o.Shape.Points();
+  o.Points.resize(n);
+  o.Near.clear();
+  o.Usable = true;
+  for (size_t i = 0; i < n; ++i)
+    for (int axis = 0; axis < 2; ++axis) {
+      const Real v = o.Shape.Coordinate(i, axis);
+      if (!(Fabs(v) < limit)) o.Usable = false;
+      if (!(Fabs((v - Floor(v)) - half) > margin))
+        o.Near.push_back(static_cast<uint32_t>(2 * i + static_cast<size_t>(axis)));
+      (axis == 0 ? o.Points[i].X : o.Points[i].Y) = RoundCoordinate(v);
+    }
+}
+
+// The outlines met last, per thread, by a hash of their shape.
+const TShiftedOutline& ShiftedOutline(const TOutlineShape& shape) {
+  constexpr size_t Slots = 1024;
+  thread_local std::vector<TShiftedOutline> entries(Slots);
+  uint64_t h = 1469598103934665603ull;
+  for (const Real v : {shape.R00, shape.R01, shape.R10, shape.R11, shape.A, shape.B, shape.C0,
+                       shape.C1}) {
+    const double d = static_cast<double>(v) + 0.0;  // equal values, equal hash (-0 is 0)
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    h = (h ^ bits) * 1099511628211ull;
+  }
+  TShiftedOutline& entry = entries[static_cast<size_t>((h ^ h >> 29) % Slots)];
+  if (entry.Points.empty() || !(entry.Shape == shape)) {
+    entry.Shape = shape;
+    MakeShiftedOutline(entry);
+  }
+  return entry;
+}
+
 }  // namespace
 
 void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const {
   if (steps < 2) return;  // no quarter turn can be divided: nothing to draw
   canvas.SetPenColor(Color);
   canvas.SetPenWidth(penWidth);
-  const Real a = Axes[0], b = Axes[1];
-  TVector q = AddVectors(MultiplyMatrixVector(Rotation, MakeVector(a, 0)), Center);
-  canvas.MoveTo(RoundCoordinate(q[0]), RoundCoordinate(q[1]));
-  // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike;
-  // the point is Rotation (u, v) + Center, summed as MultiplyMatrixVector and
-  // AddVectors sum, written out: this loop runs hundreds of times per ellipse.
-  const Real r00 = Rotation[0][0], r01 = Rotation[0][1], r10 = Rotation[1][0],
-             r11 = Rotation[1][1], c0 = Center[0], c1 = Center[1];
-  for (const TOutlineTerms& k : OutlineTerms(steps, Exponent)) {
-    const Real u = k.SignC * a * k.PowerC;
-    const Real v = k.SignS * b * k.PowerS;
-    const Real x = ((Real(0) + r00 * u) + r01 * v) + c0;
-    const Real y = ((Real(0) + r10 * u) + r11 * v) + c1;
-    canvas.LineTo(RoundCoordinate(x), RoundCoordinate(y));
+  const TOutlineShape shape{Rotation[0][0], Rotation[0][1], Rotation[1][0], Rotation[1][1],
+                            Axes[0], Axes[1], Center[0], Center[1], Exponent, steps};
+  const Real limit = Real(0x1p20);
+  if (Fabs(Center[0]) < limit && Fabs(Center[1]) < limit) {
+    const Real x = Floor(Center[0]), y = Floor(Center[1]);
+    TOutlineShape fraction = shape;
+    fraction.C0 = Center[0] - x;  // exact: below 2^20, the whole part and the rest fit
+    fraction.C1 = Center[1] - y;
+    const TShiftedOutline& o = ShiftedOutline(fraction);
+    if (o.Usable) {
+      const auto dx = static_cast<int32_t>(x), dy = static_cast<int32_t>(y);
+      auto near = o.Near.begin();
+      for (size_t i = 0; i < o.Points.size(); ++i) {
+        TPoint p{o.Points[i].X + dx, o.Points[i].Y + dy};
+        for (; near != o.Near.end() && *near / 2 == i; ++near)
+          (*near % 2 == 0 ? p.X : p.Y) = RoundCoordinate(shape.Coordinate(i, static_cast<int>(*near % 2)));
+        if (i == 0)
+          canvas.MoveTo(p.X, p.Y);
+        else
+          canvas.LineTo(p.X, p.Y);
+      }
+      return;
+    }
+  }
+  // The plain way, at the centre itself.
+  for (size_t i = 0; i < shape.Points(); ++i) {
+    const int32_t px = RoundCoordinate(shape.Coordinate(i, 0));
+    const int32_t py = RoundCoordinate(shape.Coordinate(i, 1));
+    if (i == 0)
+      canvas.MoveTo(px, py);
+    else
+      canvas.LineTo(px, py);
   }
 }
 

@@ -20,6 +20,8 @@
 #include "app/AppState.h"
 #include "tests/ExtendedValues.h"
 #include "tests/Reference.h"
+#include "tests/Rasters.h"
+#include "tests/TestCanvas.h"
 
 namespace ormax {
 namespace {
@@ -508,6 +510,64 @@ TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
     }
   }
   EXPECT_GT(regions, 24u);  // enough regions for the threads to share
+}
+
+// ---- drawing ----
+
+// Outlines drawn from the points of a shape at its centre's fraction, shifted, are the
+// plain outlines: for the ellipses of small regions (whose outlines pass through halves,
+// where rounding turns) at whole-number and half-number places near and far, above the
+// size the shifts are made for, and for random ellipses, each drawn twice (the second
+// time from the kept shape).
+TEST(FastPaths, OutlinesMatchThePlainRoutine) {
+  auto path = [](const TEllipse& e, int32_t steps, bool plain) {
+    testing::TestCanvas canvas(1, 1);
+    if (plain)
+      reference::DrawOutline(e, canvas, steps);
+    else
+      e.DrawOutline(canvas, steps, 2);
+    return canvas.path;
+  };
+  auto expectSame = [&](const TEllipse& e, int32_t steps, const std::string& where) {
+    const auto expected = path(e, steps, true);
+    for (int k = 0; k < 2; ++k) {
+      const auto drawn = path(e, steps, false);
+      ASSERT_EQ(drawn.size(), expected.size()) << where;
+      for (size_t i = 0; i < drawn.size(); ++i)
+        ASSERT_TRUE(drawn[i].Point == expected[i].Point && drawn[i].Drawn == expected[i].Drawn)
+            << where << " point " << i;
+    }
+  };
+  const std::vector<std::vector<std::string>> shapes = {
+      {"#"}, {"##"}, {"#.", ".#"}, {"##", "#."}, {"##", "##"}, {"###"}, {"#..", ".##"}};
+  const int32_t places[] = {0, 1, -1, 7, 1000, -4097, 65535, (1 << 19) - 1, -(1 << 19) - 3,
+                            (1 << 20) + 5, -(1 << 21)};
+  for (size_t n = 0; n < shapes.size(); ++n)
+    for (const int32_t x : places)
+      for (const int32_t y : {0, 3, -1000, 1 << 19}) {
+        TEllipse e;
+        FitEllipse(testing::PatternFromRows(shapes[n], x, y), e);
+        expectSame(e, 100, "shape " + std::to_string(n) + " at " + std::to_string(x) + ", " +
+                               std::to_string(y));
+      }
+  std::mt19937 rng(41);
+  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+  for (int n = 0; n < Cases(3000); ++n) {
+    TEllipse e;
+    const double t = real(0, 2 * std::numbers::pi);
+    e.Rotation[0][0] = std::cos(t);
+    e.Rotation[0][1] = -std::sin(t);
+    e.Rotation[1][0] = std::sin(t);
+    e.Rotation[1][1] = std::cos(t);
+    e.Axes = MakeVector(real(0.05, n % 10 == 0 ? 3000 : 30), real(0.05, 20));
+    const bool whole = n % 3 == 0;
+    const double cx = real(-5000, 5000), cy = real(-5000, 5000);
+    e.Center = MakeVector(whole ? std::round(cx * 2) / 2 : cx, whole ? std::round(cy) : cy);
+    e.Exponent = n % 7 == 0 ? real(0.5, 4) : 2.0;
+    const int32_t steps = n % 5 == 0 ? 2 + static_cast<int32_t>(rng() % 20) : 100;
+    expectSame(e, steps, "ellipse " + std::to_string(n));
+    if (::testing::Test::HasFatalFailure()) return;
+  }
 }
 
 // A region large enough for its halves to be built on threads of their own, with

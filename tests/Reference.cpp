@@ -387,4 +387,23 @@ void BuildSceneCodes(const TPattern& scene, int32_t maxTreeLevel, double admissi
   }
 }
 
+void DrawOutline(const TEllipse& e, ICanvas& canvas, int32_t steps) {
+  auto round = [](Real v) { return ClampToInt32(SaturateToInt64(RoundHalfEvenReal(v))); };
+  auto sign = [](Real v) { return v > 0 ? Real(1) : (v < 0 ? Real(-1) : Real(0)); };
+  const Real a = e.Axes[0], b = e.Axes[1];
+  TVector q = AddVectors(MultiplyMatrixVector(e.Rotation, MakeVector(a, 0)), e.Center);
+  canvas.MoveTo(round(q[0]), round(q[1]));
+  const double dt = static_cast<double>(Pi / 2 / static_cast<Real>(steps - 1));
+  const Real power = 2 / static_cast<Real>(e.Exponent);
+  double t = 0.0;
+  while (static_cast<Real>(t) <= Pi * 2) {
+    t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
+    const Real c = Cos(static_cast<Real>(t)), s = Sin(static_cast<Real>(t));
+    const Real u = sign(c) * a * Power(Fabs(c), power);
+    const Real v = sign(s) * b * Power(Fabs(s), power);
+    q = AddVectors(MultiplyMatrixVector(e.Rotation, MakeVector(u, v)), e.Center);
+    canvas.LineTo(round(q[0]), round(q[1]));
+  }
+}
+
 }  // namespace ormax::reference

@@ -10,6 +10,7 @@
 //   FitEllipse, EllipseError, BuildRepresentation, NormaliseTree, TreeToCode
 //   CompareEllipses, CodeDistance, FindNearest
 //   BuildSceneCodes              the whole pipeline for one scene
+//   DrawOutline                  each point from its angle, rounded the plain way
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,10 @@ double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
 int32_t FindNearest(const std::vector<const TCode*>& base, const TCode& code,
                     double& bestDistance);
+
+// The canvas calls of TEllipse::DrawOutline: a move to the first point, then a line to
+// each next one, each computed from its angle with the vector routines.
+void DrawOutline(const TEllipse& e, ICanvas& canvas, int32_t steps);
 
 // Regions, trees and codes of a scene, as the pipeline of a run builds them.
 struct TSceneResult {

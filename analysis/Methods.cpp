@@ -537,6 +537,21 @@ void TreeToCode(const TTree& tree, TCode& code) {
   code.Arity = arity;
 }
 
+void FillEllipse(const TEllipse& e, ICanvas& canvas) {
+  const TRect area = e.FillArea(canvas.ClipRect());
+  if (area.Right < area.Left) return;
+  const int32_t height = area.Bottom - area.Top + 1;
+  std::vector<double> ys(static_cast<size_t>(height));
+  for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = area.Top + k;
+  const TGridContainment contains(e, ys.data(), height);
+  std::vector<uint8_t> inside(static_cast<size_t>(height));
+  for (int32_t x = area.Left; x <= area.Right; ++x) {
+    contains.Column(x, inside.data());
+    for (int32_t k = 0; k < height; ++k)
+      if (inside[static_cast<size_t>(k)]) canvas.SetPixel(x, area.Top + k, e.Color);
+  }
+}
+
 void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t level,
                         int32_t maxViewLevel) {
   if (!node.Children.empty() && level != maxViewLevel) {
@@ -547,7 +562,7 @@ void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t l
   if (node.Data.empty()) return;
   const TEllipse e = TEllipse::CreateFromBytes(node.Data);
   if (fill)
-    e.Fill(canvas);
+    FillEllipse(e, canvas);
   else
     e.DrawOutline(canvas, 100, 2);
 }

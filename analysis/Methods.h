@@ -68,6 +68,9 @@ int CompareItemsByIndex(const TCodeItem& a, const TCodeItem& b);
 // Replaces code's items and Arity; a lone leaf gets Arity 2. Throws std::length_error
 // for a tree whose positions would not fit in 32 bits.
 void TreeToCode(const TTree& tree, TCode& code);
+// The pixels of e.Fill(canvas), set in the same order, found a column at a time by the
+// point tests of a grid.
+void FillEllipse(const TEllipse& e, ICanvas& canvas);
 void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t level,
                         int32_t maxViewLevel);
 

@@ -232,21 +232,27 @@ bool TEllipse::Contains(TVector p, const TMatrix& inverse) const {
   return s <= 1;
 }
 
-void TEllipse::Fill(ICanvas& canvas) const {
+TRect TEllipse::FillArea(const TRect& clip) const {
   double r = static_cast<double>(VectorNorm(Axes));
   Real x0 = Floor(Center[0] - r), x1 = Ceil(Center[0] + r);
   Real y0 = Floor(Center[1] - r), y1 = Ceil(Center[1] + r);
-  if (!IsFinite(x0) || !IsFinite(x1) || !IsFinite(y0) || !IsFinite(y1)) return;
+  if (!IsFinite(x0) || !IsFinite(x1) || !IsFinite(y0) || !IsFinite(y1)) return {0, 0, -1, -1};
   // Pixels outside the surface would be dropped anyway: scan only the part of the
   // square that the canvas has.
-  TRect clip = canvas.ClipRect();
-  int64_t xs = std::max<int64_t>(FloorToInt(x0), clip.Left);
-  int64_t xe = std::min<int64_t>(FloorToInt(x1), static_cast<int64_t>(clip.Right) - 1);
-  int64_t ys = std::max<int64_t>(FloorToInt(y0), clip.Top);
-  int64_t ye = std::min<int64_t>(FloorToInt(y1), static_cast<int64_t>(clip.Bottom) - 1);
+  const int64_t xs = std::max<int64_t>(FloorToInt(x0), clip.Left);
+  const int64_t xe = std::min<int64_t>(FloorToInt(x1), static_cast<int64_t>(clip.Right) - 1);
+  const int64_t ys = std::max<int64_t>(FloorToInt(y0), clip.Top);
+  const int64_t ye = std::min<int64_t>(FloorToInt(y1), static_cast<int64_t>(clip.Bottom) - 1);
+  if (xs > xe || ys > ye) return {0, 0, -1, -1};
+  return {static_cast<int32_t>(xs), static_cast<int32_t>(ys), static_cast<int32_t>(xe),
+          static_cast<int32_t>(ye)};
+}
+
+void TEllipse::Fill(ICanvas& canvas) const {
+  const TRect area = FillArea(canvas.ClipRect());
   const TMatrix inverse = InvertMatrix(Rotation);
-  for (int64_t x = xs; x <= xe; ++x)
-    for (int64_t y = ys; y <= ye; ++y)
+  for (int64_t x = area.Left; x <= area.Right; ++x)
+    for (int64_t y = area.Top; y <= area.Bottom; ++y)
       if (Contains(MakeVector(static_cast<double>(x), static_cast<double>(y)), inverse))
         canvas.SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), Color);
 }

@@ -128,6 +128,10 @@ class TEllipse : public TPrimitive {
   // for the many points of a scan.
   TVector ToLocal(TVector p, const TMatrix& inverse) const;
   bool Contains(TVector p, const TMatrix& inverse) const;
+  // The pixels Fill tests, clipped to clip (exclusive right and bottom edges): the
+  // square of the axes' norm around the centre; an empty rectangle (Right < Left) when
+  // nothing is tested.
+  TRect FillArea(const TRect& clip) const;
   void Fill(ICanvas& canvas) const;
   // Closed polyline, steps points per quarter turn (both ends counted), steps >= 2.
   void DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) const;
@@ -156,6 +160,10 @@ class TRectangle : public TPrimitive {
   // Pixels of the rectangle outside the pattern are skipped.
   void PaintInto(TPattern& pattern) const;
   void DrawFrame(TColor frameColor, ICanvas& canvas) const;
+  // The pixels Fill tests, clipped to clip (exclusive right and bottom edges): the
+  // square of the axes' norm around the centre; an empty rectangle (Right < Left) when
+  // nothing is tested.
+  TRect FillArea(const TRect& clip) const;
   void Fill(ICanvas& canvas) const;
 };
 

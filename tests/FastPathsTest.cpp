@@ -570,6 +570,32 @@ TEST(FastPaths, OutlinesMatchThePlainRoutine) {
   }
 }
 
+// The filled view's grid fill sets the pixels of the plain fill, for ellipses inside,
+// across and outside the surface, thin, turned, of other exponents and damaged.
+TEST(FastPaths, FilledEllipsesMatchThePlainFill) {
+  std::mt19937 rng(42);
+  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+  for (int n = 0; n < Cases(600); ++n) {
+    TEllipse e;
+    const double t = real(0, 2 * std::numbers::pi);
+    e.Rotation[0][0] = std::cos(t);
+    e.Rotation[0][1] = -std::sin(t);
+    e.Rotation[1][0] = std::sin(t);
+    e.Rotation[1][1] = std::cos(t);
+    e.Axes = MakeVector(real(0.01, n % 4 == 0 ? 60 : 8), real(0.01, 8));
+    e.Center = MakeVector(real(-20, 80), real(-20, 70));
+    e.Exponent = n % 5 == 0 ? real(0.5, 4) : 2.0;
+    if (n % 50 == 7) e.Axes[1] = std::numeric_limits<double>::quiet_NaN();
+    e.Color = 0x00102030;
+    testing::TestCanvas plain(64, 48), grid(64, 48);
+    e.Fill(plain);
+    FillEllipse(e, grid);
+    for (int32_t y = 0; y < 48; ++y)
+      for (int32_t x = 0; x < 64; ++x)
+        ASSERT_EQ(grid.GetPixel(x, y), plain.GetPixel(x, y)) << "ellipse " << n << " at " << x << ", " << y;
+  }
+}
+
 // A region large enough for its halves to be built on threads of their own, with
 // noise around it: the same trees as on one thread.
 TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {

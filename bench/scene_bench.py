@@ -142,6 +142,12 @@ def main():
     if args.scenes == "none":
         os.rmdir(tmp)
         return
+    print("\nViews, the drawing alone (after Build Trees at level 0), on a picture of the scene's size:")
+    print("| scene | Quadro | Representation, filled | with outlines | outlines / filled |\n|---|---:|---:|---:|---:|")
+    for scene in ("noise", "sparse"):
+        v = measures([ours_bin, scene, "--runs", str(args.runs), "--views"])
+        print("| %s | %s | %s | %s | %.2f |" % (scene, fmt(v["view_quadro"]), fmt(v["view_filled"]),
+                                               fmt(v["view_outlined"]), v["view_outlined"] / v["view_filled"]))
     print("\nGrowth, large scene, Build Trees at level 0:")
     print("| shapes | regions | ours | OpenCV | ours / OpenCV | ours / 1x |\n|---|---:|---:|---:|---:|---:|")
     base = None

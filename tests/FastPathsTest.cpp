@@ -552,7 +552,7 @@ TEST(FastPaths, OutlinesMatchThePlainRoutine) {
       }
   std::mt19937 rng(41);
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
-  for (int n = 0; n < Cases(3000); ++n) {
+  for (int n = 0; n < Cases(1000); ++n) {
     TEllipse e;
     const double t = real(0, 2 * std::numbers::pi);
     e.Rotation[0][0] = std::cos(t);

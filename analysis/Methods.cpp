@@ -1,6 +1,7 @@
 // Methods: the analysis routines. The quadtree splits at each cell's centre; the
 // segmentation unites touching runs of pixels with a union-find, orders the regions by
-// where they start in the quadtree's leaf order and copies each into its own box; fits sum in scan order; comparisons use the double point tests of PointTests.
+// where they start in the quadtree's leaf order and copies each into its own box; fits
+// sum in scan order; comparisons use the double point tests of PointTests.
 //   BuildQuadTree, SegmentPattern, FitEllipse, EllipseError, BuildRepresentation,
 //   NormaliseTree, TreeToCode, DrawRepresentation, CompareEllipses, CodeDistance,
 //   CodeDistanceUpTo, FindNearest
@@ -12,6 +13,7 @@
 #include <stdexcept>
 
 #include "analysis/PointTests.h"
+#include "analysis/QuadTree.h"
 #include "numerics/Rounding.h"
 
 namespace ormax {
@@ -231,26 +233,27 @@ namespace {
 
 const Real kPixelMoment = Real(1) / 12;  // second moment of a unit square
 
-// The first local coordinate ToLocal(x, y)[0] of whole-pixel points, with the inverse
-// rotation and the per-row products made once: u = (0 + A00 (x - c0)) + A01 (y - c1),
+// The first local coordinate ToLocal(x, y)[0] of the whole-pixel points within bounds,
+// with the inverse rotation and the column and row terms made once: u = (0 + A00 (x - c0)) + A01 (y - c1),
 // summed in the order MultiplyMatrixVector sums.
 class TFirstCoordinate {
  public:
-  TFirstCoordinate(const TEllipse& e, int32_t top, int32_t bottom)
-      : e_(e), inverse_(InvertMatrix(e.Rotation)), top_(top) {
-    for (int32_t y = top; y <= bottom; ++y)
+  TFirstCoordinate(const TEllipse& e, const TRect& bounds)
+      : inverse_(InvertMatrix(e.Rotation)), left_(bounds.Left), top_(bounds.Top) {
+    for (int32_t x = bounds.Left; x <= bounds.Right; ++x)
+      columns_.push_back(Real(0) +
+                         inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e.Center[0]));
+    for (int32_t y = bounds.Top; y <= bounds.Bottom; ++y)
       rows_.push_back(inverse_[0][1] * (static_cast<Real>(static_cast<double>(y)) - e.Center[1]));
   }
-  Real Column(int32_t x) const {
-    return Real(0) + inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e_.Center[0]);
+  Real At(int32_t x, int32_t y) const {
+    return columns_[static_cast<size_t>(x - left_)] + rows_[static_cast<size_t>(y - top_)];
   }
-  Real At(Real column, int32_t y) const { return column + rows_[static_cast<size_t>(y - top_)]; }
 
  private:
-  const TEllipse& e_;
   TMatrix inverse_;
-  int32_t top_;
-  std::vector<Real> rows_;
+  int32_t left_, top_;
+  std::vector<Real> columns_, rows_;
 };
 
 }  // namespace
@@ -335,16 +338,14 @@ TMatrix CentralMoments(const TMomentSums& t) {
 // on the negative side.
 bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) {
   int64_t pos = 0, neg = 0;
-  const TFirstCoordinate local(ellipse, region.Top, region.Bottom);
-  std::vector<Real> columns;
-  for (int32_t x = region.Left; x <= region.Right; ++x) columns.push_back(local.Column(x));
+  const TFirstCoordinate local(ellipse, region.GetBounds());
   // Counts do not depend on the order: row by row, the way the pixels lie.
   const TColor background = region.Background();
   for (int32_t y = region.Top; y <= region.Bottom; ++y) {
     const TColor* row = region.Pixels[y - region.Top];
-    for (size_t k = 0; k < columns.size(); ++k)
+    for (int32_t k = 0; k < region.Width(); ++k)
       if (row[k] != background) {
-        if (local.At(columns[k], y) >= 0)
+        if (local.At(region.Left + k, y) >= 0)
           ++pos;
         else
           ++neg;
@@ -419,14 +420,12 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
                     {region.Right, region.Bottom, region.Left, region.Top}};
   bool filled[2] = {false, false};
   {
-    const TFirstCoordinate local(e, region.Top, region.Bottom);
-    std::vector<Real> columns;
-    for (int32_t x = region.Left; x <= region.Right; ++x) columns.push_back(local.Column(x));
+    const TFirstCoordinate local(e, region.GetBounds());
     for (int32_t y = region.Top; y <= region.Bottom; ++y) {
       const TColor* row = region.Pixels[y - region.Top];
       uint8_t* sides = &sideOf[static_cast<size_t>(y - region.Top) * static_cast<size_t>(width)];
       for (int32_t k = 0; k < width; ++k) {
-        const int side = local.At(columns[static_cast<size_t>(k)], y) >= 0 ? 0 : 1;
+        const int side = local.At(region.Left + k, y) >= 0 ? 0 : 1;
         sides[k] = static_cast<uint8_t>(side);
         if (row[k] != background) {
           const int32_t x = region.Left + k;

@@ -18,7 +18,6 @@
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"
-#include "analysis/QuadTree.h"
 
 namespace ormax {
 

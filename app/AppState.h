@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/Methods.h"
+#include "analysis/QuadTree.h"
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"

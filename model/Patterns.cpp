@@ -368,6 +368,12 @@ void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) con
   canvas.SetPenWidth(penWidth);
   const TOutlineShape shape{Rotation[0][0], Rotation[0][1], Rotation[1][0], Rotation[1][1],
                             Axes[0], Axes[1], Center[0], Center[1], Exponent, steps};
+  auto point = [&](size_t i, int32_t x, int32_t y) {
+    if (i == 0)
+      canvas.MoveTo(x, y);
+    else
+      canvas.LineTo(x, y);
+  };
   const Real limit = Real(0x1p20);
   if (Fabs(Center[0]) < limit && Fabs(Center[1]) < limit) {
     const Real x = Floor(Center[0]), y = Floor(Center[1]);
@@ -381,24 +387,16 @@ void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) con
       for (size_t i = 0; i < o.Points.size(); ++i) {
         TPoint p{o.Points[i].X + dx, o.Points[i].Y + dy};
         for (; near != o.Near.end() && *near / 2 == i; ++near)
-          (*near % 2 == 0 ? p.X : p.Y) = RoundCoordinate(shape.Coordinate(i, static_cast<int>(*near % 2)));
-        if (i == 0)
-          canvas.MoveTo(p.X, p.Y);
-        else
-          canvas.LineTo(p.X, p.Y);
+          (*near % 2 == 0 ? p.X : p.Y) =
+              RoundCoordinate(shape.Coordinate(i, static_cast<int>(*near % 2)));
+        point(i, p.X, p.Y);
       }
       return;
     }
   }
   // The plain way, at the centre itself.
-  for (size_t i = 0; i < shape.Points(); ++i) {
-    const int32_t px = RoundCoordinate(shape.Coordinate(i, 0));
-    const int32_t py = RoundCoordinate(shape.Coordinate(i, 1));
-    if (i == 0)
-      canvas.MoveTo(px, py);
-    else
-      canvas.LineTo(px, py);
-  }
+  for (size_t i = 0; i < shape.Points(); ++i)
+    point(i, RoundCoordinate(shape.Coordinate(i, 0)), RoundCoordinate(shape.Coordinate(i, 1)));
 }
 
 // ---- TRectangle ----

@@ -514,6 +514,16 @@ TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
 
 // ---- drawing ----
 
+// The rotation by t radians, its columns the directions of the two axes.
+TMatrix Turn(double t) {
+  TMatrix r;
+  r[0][0] = std::cos(t);
+  r[0][1] = -std::sin(t);
+  r[1][0] = std::sin(t);
+  r[1][1] = std::cos(t);
+  return r;
+}
+
 // Outlines drawn from the points of a shape at its centre's fraction, shifted, are the
 // plain outlines: for the ellipses of small regions (whose outlines pass through halves,
 // where rounding turns) at whole-number and half-number places near and far, above the
@@ -554,11 +564,7 @@ TEST(FastPaths, OutlinesMatchThePlainRoutine) {
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
   for (int n = 0; n < Cases(1000); ++n) {
     TEllipse e;
-    const double t = real(0, 2 * std::numbers::pi);
-    e.Rotation[0][0] = std::cos(t);
-    e.Rotation[0][1] = -std::sin(t);
-    e.Rotation[1][0] = std::sin(t);
-    e.Rotation[1][1] = std::cos(t);
+    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
     e.Axes = MakeVector(real(0.05, n % 10 == 0 ? 3000 : 30), real(0.05, 20));
     const bool whole = n % 3 == 0;
     const double cx = real(-5000, 5000), cy = real(-5000, 5000);
@@ -577,11 +583,7 @@ TEST(FastPaths, FilledEllipsesMatchThePlainFill) {
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
   for (int n = 0; n < Cases(600); ++n) {
     TEllipse e;
-    const double t = real(0, 2 * std::numbers::pi);
-    e.Rotation[0][0] = std::cos(t);
-    e.Rotation[0][1] = -std::sin(t);
-    e.Rotation[1][0] = std::sin(t);
-    e.Rotation[1][1] = std::cos(t);
+    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
     e.Axes = MakeVector(real(0.01, n % 4 == 0 ? 60 : 8), real(0.01, 8));
     e.Center = MakeVector(real(-20, 80), real(-20, 70));
     e.Exponent = n % 5 == 0 ? real(0.5, 4) : 2.0;

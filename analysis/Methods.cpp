@@ -233,26 +233,56 @@ namespace {
 
 const Real kPixelMoment = Real(1) / 12;  // second moment of a unit square
 
-// The first local coordinate ToLocal(x, y)[0] of the whole-pixel points within bounds,
-// with the inverse rotation and the column and row terms made once: u = (0 + A00 (x - c0)) + A01 (y - c1),
-// summed in the order MultiplyMatrixVector sums.
+// The pixels of row[begin, end) that are not background.
+int64_t CountInside(const TColor* row, int32_t begin, int32_t end, TColor background) {
+  int64_t n = 0;
+  for (int32_t k = begin; k < end; ++k) n += row[k] != background;
+  return n;
+}
+
+// Which whole-pixel points within bounds have a first local coordinate
+// ToLocal(x, y)[0] >= 0, where u = (0 + A00 (x - c0)) + A01 (y - c1) with the inverse
+// rotation, summed in the order MultiplyMatrixVector sums. A rounded sum has the sign of
+// the exact one, so u >= 0 exactly when the column term is >= minus the row term; the
+// column term is monotone in x, so in each row those points are one run of columns,
+// found by bisection instead of a sum per pixel.
 class TFirstCoordinate {
  public:
   TFirstCoordinate(const TEllipse& e, const TRect& bounds)
-      : inverse_(InvertMatrix(e.Rotation)), left_(bounds.Left), top_(bounds.Top) {
+      : inverse_(InvertMatrix(e.Rotation)), top_(bounds.Top) {
     for (int32_t x = bounds.Left; x <= bounds.Right; ++x)
       columns_.push_back(Real(0) +
                          inverse_[0][0] * (static_cast<Real>(static_cast<double>(x)) - e.Center[0]));
     for (int32_t y = bounds.Top; y <= bounds.Bottom; ++y)
       rows_.push_back(inverse_[0][1] * (static_cast<Real>(static_cast<double>(y)) - e.Center[1]));
+    rising_ = columns_.empty() || !(columns_.back() < columns_.front());
   }
-  Real At(int32_t x, int32_t y) const {
-    return columns_[static_cast<size_t>(x - left_)] + rows_[static_cast<size_t>(y - top_)];
+  // The columns [Begin, End), counted from bounds.Left, whose points in row y have
+  // u >= 0 (Begin == End: none).
+  struct TSpan {
+    int32_t Begin, End;
+  };
+  TSpan Ahead(int32_t y) const {
+    const Real threshold = -rows_[static_cast<size_t>(y - top_)];
+    const auto width = static_cast<int32_t>(columns_.size());
+    // The first column where "ahead" changes: ahead is false then true when the terms
+    // rise, true then false when they fall.
+    int32_t low = 0, high = width;
+    while (low < high) {
+      const int32_t mid = low + (high - low) / 2;
+      const bool ahead = columns_[static_cast<size_t>(mid)] >= threshold;
+      if (ahead == rising_)
+        high = mid;
+      else
+        low = mid + 1;
+    }
+    return rising_ ? TSpan{low, width} : TSpan{0, low};
   }
 
  private:
   TMatrix inverse_;
-  int32_t left_, top_;
+  int32_t top_;
+  bool rising_;
   std::vector<Real> columns_, rows_;
 };
 
@@ -291,24 +321,53 @@ struct TMomentSums {
   TColor Color = 0;
 };
 
+// visit(x, rows, n) for every column x of the region from left to right, rows holding
+// the n rows of its inside pixels from the top down. The rows are gathered from the
+// pixel rows one strip of columns at a time, without a branch per pixel (a noisy
+// region's inside flags cannot be predicted).
+template <typename TVisit>
+void ForEachColumnsInsideRows(const TPattern& region, TVisit&& visit) {
+  const int32_t width = region.Width(), height = region.Height();
+  if (width <= 0 || height <= 0) return;
+  constexpr int32_t Strip = 64;
+  const TColor background = region.Background();
+  const auto column = [&](int32_t k) { return static_cast<size_t>(k) * static_cast<size_t>(height); };
+  std::vector<int32_t> rows(column(std::min(width, Strip)));
+  int32_t counts[Strip];
+  for (int32_t left = 0; left < width; left += Strip) {
+    const int32_t n = std::min(Strip, width - left);
+    std::fill(counts, counts + n, 0);
+    for (int32_t y = 0; y < height; ++y) {
+      const TColor* row = region.Pixels[y] + left;
+      for (int32_t k = 0; k < n; ++k) {
+        rows[column(k) + static_cast<size_t>(counts[k])] = region.Top + y;
+        counts[k] += row[k] != background;
+      }
+    }
+    for (int32_t k = 0; k < n; ++k) visit(region.Left + left + k, rows.data() + column(k), counts[k]);
+  }
+}
+
 TMomentSums MomentSums(const TPattern& region) {
   TMomentSums t;
   TMatrix& m = t.M;
   int32_t lastX = 0, lastY = 0;
   // Columns outside, rows inside: the order of the sums is part of the result.
-  ForEachInsideColumn(region, [&](int32_t x, const uint8_t* flag) {
-    for (int32_t y = region.Top; y <= region.Bottom; ++y, ++flag) {
-      if (!*flag) continue;
-      const int64_t xx = int64_t{x} * x, xy = int64_t{x} * y, yy = int64_t{y} * y;
+  ForEachColumnsInsideRows(region, [&](int32_t x, const int32_t* rows, int32_t n) {
+    if (n == 0) return;
+    const int64_t xx = int64_t{x} * x;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t y = rows[i];
+      const int64_t xy = int64_t{x} * y, yy = int64_t{y} * y;
       t.N = t.N + 1;
       t.Sx = t.Sx + x;
       t.Sy = t.Sy + y;
       m[0][0] = (m[0][0] + xx) + kPixelMoment;
       m[0][1] = m[0][1] + xy;  // the same sums as m[1][0]: copied below
       m[1][1] = (m[1][1] + yy) + kPixelMoment;
-      lastX = x;
-      lastY = y;
     }
+    lastX = x;
+    lastY = rows[n - 1];
   });
   if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
   m[1][0] = m[0][1];
@@ -343,13 +402,11 @@ bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) 
   const TColor background = region.Background();
   for (int32_t y = region.Top; y <= region.Bottom; ++y) {
     const TColor* row = region.Pixels[y - region.Top];
-    for (int32_t k = 0; k < region.Width(); ++k)
-      if (row[k] != background) {
-        if (local.At(region.Left + k, y) >= 0)
-          ++pos;
-        else
-          ++neg;
-      }
+    const auto span = local.Ahead(y);
+    const int64_t all = CountInside(row, 0, region.Width(), background);
+    const int64_t ahead = CountInside(row, span.Begin, span.End, background);
+    pos += ahead;
+    neg += all - ahead;
   }
   return pos < neg;
 }
@@ -415,28 +472,32 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   // The sides and boxes do not depend on the order of the pixels: row by row.
   const int32_t width = region.Width(), height = region.Height();
   const TColor background = region.Background();
-  std::vector<uint8_t> sideOf(static_cast<size_t>(width) * static_cast<size_t>(height));
+  // Per row, the columns of the first half (counted from region.Left); the rest of the
+  // row belongs to the second.
+  std::vector<TFirstCoordinate::TSpan> spans(static_cast<size_t>(height));
   TRect boxes[2] = {{region.Right, region.Bottom, region.Left, region.Top},
                     {region.Right, region.Bottom, region.Left, region.Top}};
   bool filled[2] = {false, false};
+  const auto widen = [&](int side, const TColor* row, int32_t begin, int32_t end, int32_t y) {
+    int32_t first = begin, last = end - 1;
+    while (first < end && row[first] == background) ++first;
+    if (first == end) return;
+    while (row[last] == background) --last;
+    filled[side] = true;
+    TRect& box = boxes[side];
+    box.Left = std::min(box.Left, region.Left + first);
+    box.Top = std::min(box.Top, y);
+    box.Right = std::max(box.Right, region.Left + last);
+    box.Bottom = std::max(box.Bottom, y);
+  };
   {
     const TFirstCoordinate local(e, region.GetBounds());
     for (int32_t y = region.Top; y <= region.Bottom; ++y) {
       const TColor* row = region.Pixels[y - region.Top];
-      uint8_t* sides = &sideOf[static_cast<size_t>(y - region.Top) * static_cast<size_t>(width)];
-      for (int32_t k = 0; k < width; ++k) {
-        const int side = local.At(region.Left + k, y) >= 0 ? 0 : 1;
-        sides[k] = static_cast<uint8_t>(side);
-        if (row[k] != background) {
-          const int32_t x = region.Left + k;
-          filled[side] = true;
-          TRect& box = boxes[side];
-          box.Left = std::min(box.Left, x);
-          box.Top = std::min(box.Top, y);
-          box.Right = std::max(box.Right, x);
-          box.Bottom = std::max(box.Bottom, y);
-        }
-      }
+      const auto span = spans[static_cast<size_t>(y - region.Top)] = local.Ahead(y);
+      widen(0, row, span.Begin, span.End, y);
+      widen(1, row, 0, span.Begin, y);
+      widen(1, row, span.End, width, y);
     }
   }
   // A half without inside pixels cannot be fitted: the part stays a leaf.
@@ -447,13 +508,24 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   auto half = [&](int k) {
     const TRect& box = boxes[k];
     TPattern part(box, background);
+    const int32_t left = box.Left - region.Left, right = box.Right - region.Left + 1;
     for (int32_t y = box.Top; y <= box.Bottom; ++y) {
-      const TColor* source = &region.Pixels[y - region.Top][box.Left - region.Left];
-      const uint8_t* side =
-          &sideOf[static_cast<size_t>(y - region.Top) * width + (box.Left - region.Left)];
-      TColor* target = part.Pixels[y - box.Top];
-      for (int32_t i = 0; i <= box.Right - box.Left; ++i)
-        target[i] = side[i] == k ? source[i] : background;
+      const TColor* source = region.Pixels[y - region.Top];
+      TColor* target = part.Pixels[y - box.Top];  // column left of the region is target[0]
+      const auto span = spans[static_cast<size_t>(y - region.Top)];
+      // The row's pixels of side k, background elsewhere.
+      const auto put = [&](int32_t begin, int32_t end, bool keep) {
+        begin = std::max(begin, left);
+        end = std::min(end, right);
+        if (begin >= end) return;
+        if (keep)
+          std::copy(source + begin, source + end, target + (begin - left));
+        else
+          std::fill(target + (begin - left), target + (end - left), background);
+      };
+      put(0, span.Begin, k == 1);
+      put(span.Begin, span.End, k == 0);
+      put(span.End, width, k == 1);
     }
     BuildRepresentation(part, *node.Children[k], maxTreeLevel, admissibleError, level + 1,
                         nullptr, both);

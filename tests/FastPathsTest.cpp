@@ -236,6 +236,52 @@ TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
   EXPECT_GT(splits, Cases(500));
 }
 
+// Wide regions far from the origin: a split's sides are found per row over hundreds of
+// columns, on turned bands and noisy discs, and on boxes and crosses whose pixel centres
+// lie exactly on a splitting axis.
+TEST(FastPaths, WideRegionsFarOutSplitAsThePlainRoutine) {
+  std::mt19937 rng(33);
+  for (int n = 0; n < Cases(12); ++n) {
+    const int32_t left = 7000 + n * 13, top = 5000 - n * 7, width = 240, height = 180;
+    auto scene = std::make_unique<TPattern>(
+        TRect{left, top, left + width - 1, top + height - 1}, clWhite);
+    scene->Clear();
+    const double t = std::uniform_real_distribution<double>(0, std::numbers::pi)(rng);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x) {
+        const double dx = x - width / 2, dy = y - height / 2;
+        const double u = std::cos(t) * dx + std::sin(t) * dy, v = -std::sin(t) * dx + std::cos(t) * dy;
+        bool inside = false;
+        switch (n % 4) {
+          case 0: inside = std::abs(v) < 9 && std::abs(u) < 110; break;             // a turned band
+          case 1: inside = u * u + 2 * v * v < 80 * 80 && rng() % 3 != 0; break;  // a noisy disc
+          case 2: inside = std::abs(dx) <= 60 && std::abs(dy) <= 30; break;      // a box, whole centre
+          default: inside = (std::abs(dx) <= 4 && std::abs(dy) <= 70) ||       // a cross
+                            (std::abs(dy) <= 4 && std::abs(dx) <= 100);
+        }
+        if (inside) scene->SetPixel(left + x, top + y, kColors[0]);
+      }
+    for (const TSetting setting : {TSetting{6, 0.0}, TSetting{30, 0.02}}) {
+      TAppState app;
+      app.SceneImage = std::make_unique<TPattern>(*scene);
+      app.MaxTreeLevel = setting.MaxLevel;
+      app.AdmissibleError = setting.Error;
+      app.BuildSceneCodes();
+      reference::TSceneResult plain;
+      reference::BuildSceneCodes(*scene, setting.MaxLevel, setting.Error, plain);
+      const std::string where = "case " + std::to_string(n) + " level " + std::to_string(setting.MaxLevel);
+      ASSERT_EQ(app.Trees.Count(), plain.Trees.Count()) << where;
+      int splits = 0;  // a noisy disc leaves stray pixels of its own besides the disc
+      for (int32_t i = 0; i < plain.Trees.Count(); ++i) {
+        ExpectSameTree(app.Trees.Items(i), plain.Trees.Items(i), where);
+        splits += app.Trees.Items(i).Children.empty() ? 0 : 1;
+      }
+      EXPECT_EQ(splits, 1) << where;
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  }
+}
+
 // ---- ellipses on pixel grids ----
 
 // Ellipses that put pixel centres exactly on the boundary (whole centres and axes,

@@ -291,9 +291,10 @@ class TFirstCoordinate {
 namespace {
 
 // visit(x, flags) for every column x of the region from left to right, flags holding
-// its inside flags from the top row down. Walking a large region's pixels down the
-// columns would touch a new cache line (and page) at every step, so the flags are
-// transposed from the rows one strip of columns at a time, and only a strip is kept.
+// its inside flags from the top row down, until visit returns false. Walking a large
+// region's pixels down the columns would touch a new cache line (and page) at every
+// step, so the flags are transposed from the rows one strip of columns at a time, and
+// only a strip is kept.
 template <typename TVisit>
 void ForEachInsideColumn(const TPattern& region, TVisit&& visit) {
   const int32_t width = region.Width(), height = region.Height();
@@ -308,7 +309,8 @@ void ForEachInsideColumn(const TPattern& region, TVisit&& visit) {
       const TColor* row = region.Pixels[y] + left;
       for (int32_t k = 0; k < n; ++k) flags[column(k) + static_cast<size_t>(y)] = row[k] != background;
     }
-    for (int32_t k = 0; k < n; ++k) visit(region.Left + left + k, flags.data() + column(k));
+    for (int32_t k = 0; k < n; ++k)
+      if (!visit(region.Left + left + k, flags.data() + column(k))) return;
   }
 }
 
@@ -429,28 +431,65 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse) {
     ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
 }
 
-double EllipseError(const TPattern& region, const TEllipse& ellipse) {
-  int64_t common = 0, covered = 0;
-  if (region.Width() > 0 && region.Height() > 0) {
-    const int32_t height = region.Height();
-    std::vector<double> ys(static_cast<size_t>(height));
-    for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = region.Top + k;
-    const TGridContainment contains(ellipse, ys.data(), height);
-    std::vector<uint8_t> inside(static_cast<size_t>(height));
-    ForEachInsideColumn(region, [&](int32_t x, const uint8_t* flag) {
-      contains.Column(x, inside.data());
-      int64_t both = 0, either = 0;
-      for (int32_t k = 0; k < height; ++k) {
-        const int f = flag[k];
-        both += f & inside[static_cast<size_t>(k)];
-        either += f | inside[static_cast<size_t>(k)];
-      }
-      common += both;
-      covered += either;
-    });
-  }
+namespace {
+
+// The pixels of the region and the ellipse in common and covered by either, counted a
+// column at a time; after each column, goOn(common, covered) may stop the count.
+template <typename TGoOn>
+void CountCoverage(const TPattern& region, const TEllipse& ellipse, int64_t& common,
+                   int64_t& covered, TGoOn&& goOn) {
+  common = 0;
+  covered = 0;
+  if (region.Width() <= 0 || region.Height() <= 0) return;
+  const int32_t height = region.Height();
+  std::vector<double> ys(static_cast<size_t>(height));
+  for (int32_t k = 0; k < height; ++k) ys[static_cast<size_t>(k)] = region.Top + k;
+  const TGridContainment contains(ellipse, ys.data(), height);
+  std::vector<uint8_t> inside(static_cast<size_t>(height));
+  ForEachInsideColumn(region, [&](int32_t x, const uint8_t* flag) {
+    contains.Column(x, inside.data());
+    int64_t both = 0, either = 0;
+    for (int32_t k = 0; k < height; ++k) {
+      const int f = flag[k];
+      both += f & inside[static_cast<size_t>(k)];
+      either += f | inside[static_cast<size_t>(k)];
+    }
+    common += both;
+    covered += either;
+    return goOn(common, covered);
+  });
+}
+
+double ErrorOf(int64_t common, int64_t covered) {
   if (covered == 0) return 1.0;  // an empty region: nothing is covered well
   return static_cast<double>(1 - static_cast<Real>(common) / covered);
+}
+
+// EllipseError(region, ellipse) > admissibleError (not <=: NaN splits), deciding as soon
+// as the columns counted so far settle it. The error is mismatched / covered, and no
+// more than width x height pixels can be covered, so once the mismatched pixels alone
+// exceed admissibleError of that (by a margin far above the rounding of the error), the
+// error does too. The error lies in [0, 1]: below 0 always splits, 1 or more never.
+bool ErrorAbove(const TPattern& region, const TEllipse& ellipse, double admissibleError) {
+  if (!(admissibleError >= 0)) return true;
+  if (admissibleError >= 1) return false;
+  const double enough = (admissibleError + 1e-12) * (static_cast<double>(region.Width()) *
+                                                     static_cast<double>(region.Height()));
+  int64_t common, covered;
+  bool settled = false;
+  CountCoverage(region, ellipse, common, covered, [&](int64_t c, int64_t v) {
+    settled = static_cast<double>(v - c) > enough;
+    return !settled;
+  });
+  return settled || !(ErrorOf(common, covered) <= admissibleError);
+}
+
+}  // namespace
+
+double EllipseError(const TPattern& region, const TEllipse& ellipse) {
+  int64_t common, covered;
+  CountCoverage(region, ellipse, common, covered, [](int64_t, int64_t) { return true; });
+  return ErrorOf(common, covered);
 }
 
 // ---- representation trees ----
@@ -464,7 +503,7 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   if (fitted) *fitted = e;
   // The error only decides a split: at the last level it is not needed.
   if (level == maxTreeLevel || level >= MaxRepresentationLevel) return;
-  if (EllipseError(region, e) <= admissibleError) return;
+  if (!ErrorAbove(region, e, admissibleError)) return;
 
   // Each pixel goes to the first half when its first local coordinate is >= 0, else
   // to the second. Each half is made right away at its trimmed size: the box of its

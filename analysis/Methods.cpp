@@ -138,14 +138,33 @@ struct TComponent {
 // 3. The components are ordered by their first cell in the quadtree's leaf order.
 // 4. A third scan copies each run's pixels into its region, made at its box.
 // Only a number per run is kept: the runs are found again from the scene each time.
-void SegmentPattern(const TPattern& scene, TPatternList& list) {
+void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
   const int32_t width = scene.Width(), height = scene.Height();
   if (width <= 0 || height <= 0) return;
   const TColor background = scene.Background();
   auto row = [&](int32_t y) { return &scene.Pixels[y][0]; };
+  // With parts, the rows are labelled and copied in bands at once; the regions are the
+  // same either way.
+  const int32_t bands = parts ? std::min(height, 16) : 1;
+  auto runBands = [&](const std::function<void(int32_t)>& band) {
+    if (bands > 1)
+      parts(bands, band);
+    else
+      band(0);
+  };
+  auto firstRow = [&](int32_t b) {
+    return static_cast<int32_t>(int64_t{height} * b / bands);
+  };
+  const auto tooMany = [] {
+    throw std::length_error("The scene has too many runs of pixels to segment");
+  };
 
-  std::vector<int32_t> parent;
-  auto root = [&](int32_t a) {
+  // Runs are numbered in scan order; parent[run] <= run, and the root of a set of
+  // connected runs is its first run.
+  struct TRun {
+    int32_t First, Last, Number;
+  };
+  auto root = [](std::vector<int32_t>& parent, int32_t a) {
     while (parent[static_cast<size_t>(a)] != a) {
       auto& p = parent[static_cast<size_t>(a)];
       p = parent[static_cast<size_t>(p)];
@@ -153,32 +172,76 @@ void SegmentPattern(const TPattern& scene, TPatternList& list) {
     }
     return a;
   };
-  {
-    struct TRun {
-      int32_t First, Last, Number;
-    };
+  // Joins each run of here to the runs of above it touches (8-connected).
+  auto join = [&](std::vector<int32_t>& parent, const TRun& run, const std::vector<TRun>& above,
+                  size_t& j) {
+    while (j < above.size() && above[j].Last < run.First - 1) ++j;
+    for (size_t k = j; k < above.size() && above[k].First <= run.Last + 1; ++k) {
+      const int32_t a = root(parent, run.Number), b = root(parent, above[k].Number);
+      if (a < b)
+        parent[static_cast<size_t>(b)] = a;
+      else if (b < a)
+        parent[static_cast<size_t>(a)] = b;
+    }
+  };
+  // Each band labels its rows with numbers of its own, keeping the runs of its first
+  // and last rows for joining it to its neighbours.
+  struct TBand {
+    std::vector<int32_t> Parent;
+    std::vector<TRun> First, Last;
+  };
+  std::vector<TBand> labelled(static_cast<size_t>(bands));
+  std::vector<int32_t> rowRuns(static_cast<size_t>(height));
+  runBands([&](int32_t b) {
+    TBand& band = labelled[static_cast<size_t>(b)];
     std::vector<TRun> above, here;
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = firstRow(b); y < firstRow(b + 1); ++y) {
       here.clear();
       size_t j = 0;
       ForEachRun(row(y), width, background, [&](int32_t first, int32_t last) {
-        if (parent.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-          throw std::length_error("The scene has too many runs of pixels to segment");
-        const auto number = static_cast<int32_t>(parent.size());
-        parent.push_back(number);
+        if (band.Parent.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) tooMany();
+        const auto number = static_cast<int32_t>(band.Parent.size());
+        band.Parent.push_back(number);
         here.push_back({first, last, number});
-        while (j < above.size() && above[j].Last < first - 1) ++j;
-        for (size_t k = j; k < above.size() && above[k].First <= last + 1; ++k) {
-          const int32_t a = root(number), b = root(above[k].Number);
-          if (a < b)
-            parent[static_cast<size_t>(b)] = a;
-          else if (b < a)
-            parent[static_cast<size_t>(a)] = b;
-        }
+        join(band.Parent, here.back(), above, j);
       });
+      rowRuns[static_cast<size_t>(y)] = static_cast<int32_t>(here.size());
+      if (y == firstRow(b)) band.First = here;
       std::swap(above, here);
     }
+    band.Last = std::move(above);
+  });
+  // The bands' numbers follow one another in scan order.
+  std::vector<int32_t> offsets(static_cast<size_t>(bands) + 1, 0);
+  for (int32_t b = 0; b < bands; ++b) {
+    const int64_t next = int64_t{offsets[static_cast<size_t>(b)]} +
+                         static_cast<int64_t>(labelled[static_cast<size_t>(b)].Parent.size());
+    if (next >= std::numeric_limits<int32_t>::max()) tooMany();
+    offsets[static_cast<size_t>(b) + 1] = static_cast<int32_t>(next);
   }
+  std::vector<int32_t> parent;
+  if (bands == 1) {
+    parent = std::move(labelled[0].Parent);
+  } else {
+    parent.resize(static_cast<size_t>(offsets.back()));
+    runBands([&](int32_t b) {
+      auto& own = labelled[static_cast<size_t>(b)].Parent;
+      const int32_t offset = offsets[static_cast<size_t>(b)];
+      for (size_t i = 0; i < own.size(); ++i) parent[offset + i] = own[i] + offset;
+      std::vector<int32_t>().swap(own);
+    });
+    for (int32_t b = 1; b < bands; ++b) {
+      auto numbered = [&](std::vector<TRun> runs, int32_t offset) {
+        for (TRun& r : runs) r.Number += offset;
+        return runs;
+      };
+      const auto above = numbered(labelled[static_cast<size_t>(b) - 1].Last, offsets[static_cast<size_t>(b) - 1]);
+      size_t j = 0;
+      for (const TRun& r : numbered(labelled[static_cast<size_t>(b)].First, offsets[static_cast<size_t>(b)]))
+        join(parent, r, above, j);
+    }
+  }
+  labelled.clear();
   if (parent.empty()) return;
 
   // Component c is stored as -(c + 1) in place of the parent.
@@ -214,16 +277,25 @@ void SegmentPattern(const TPattern& scene, TPatternList& list) {
         {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
         background);
   }
-  run = 0;
-  for (int32_t y = 0; y < height; ++y) {
-    const TColor* pixels = row(y);
-    ForEachRun(pixels, width, background, [&](int32_t first, int32_t last) {
-      const int32_t c = -parent[static_cast<size_t>(run++)] - 1;
-      TPattern& region = *regions[static_cast<size_t>(c)];
-      const TRect& b = components[static_cast<size_t>(c)].Box;
-      std::copy(pixels + first, pixels + last + 1, &region.Pixels[y - b.Top][first - b.Left]);
-    });
+  // Each band copies its rows' runs: the bands write different rows of a region.
+  std::vector<int32_t> bandRuns(static_cast<size_t>(bands), 0);
+  for (int32_t b = 1; b < bands; ++b) {
+    int32_t n = bandRuns[static_cast<size_t>(b) - 1];
+    for (int32_t y = firstRow(b - 1); y < firstRow(b); ++y) n += rowRuns[static_cast<size_t>(y)];
+    bandRuns[static_cast<size_t>(b)] = n;
   }
+  runBands([&](int32_t band) {
+    int32_t next = bandRuns[static_cast<size_t>(band)];
+    for (int32_t y = firstRow(band); y < firstRow(band + 1); ++y) {
+      const TColor* pixels = row(y);
+      ForEachRun(pixels, width, background, [&](int32_t first, int32_t last) {
+        const int32_t c = -parent[static_cast<size_t>(next++)] - 1;
+        TPattern& region = *regions[static_cast<size_t>(c)];
+        const TRect& b = components[static_cast<size_t>(c)].Box;
+        std::copy(pixels + first, pixels + last + 1, &region.Pixels[y - b.Top][first - b.Left]);
+      });
+    }
+  });
   for (const int32_t c : byOrder) list.Add(std::move(regions[static_cast<size_t>(c)]));
 }
 

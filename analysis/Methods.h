@@ -30,9 +30,15 @@ void BuildQuadTree(const TImg& image, TTree& node);
 
 // ---- segmentation ----
 
+// How independent parts of a routine are run: parts(count, part) runs part(0) ..
+// part(count - 1), one after the other or at the same time, and returns when all are done.
+using TRunParts =
+    std::function<void(int32_t count, const std::function<void(int32_t)>& part)>;
+
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
-// to list, in the order of each region's first quadtree cell.
-void SegmentPattern(const TPattern& scene, TPatternList& list);
+// to list, in the order of each region's first quadtree cell. With parts, bands of rows
+// are labelled and copied at once; the regions are the same.
+void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts = {});
 
 // ---- ellipses ----
 

@@ -24,19 +24,25 @@ void TAppState::ResetAnalysis() {
 void TAppState::BuildSceneCodes() {
   ResetAnalysis();
   if (!SceneImage) throw std::logic_error("No scene is open");
-  // The Quadro view's quadtree and the regions both only read the scene: side by side.
+  const int32_t spare = WorkerCount(Threads) - 1;
+  // The Quadro view's quadtree and the regions both only read the scene: side by side,
+  // and a large scene's bands of rows segmented on every core besides.
+  const TRunParts bands = [&](int32_t n, const std::function<void(int32_t)>& part) {
+    RunInParallel(n, Threads, part);
+  };
+  const bool banded =
+      spare > 0 && int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
   RunInParallel(2, Threads, [&](int32_t part) {
     if (part == 0)
       QuadTree.Build(*SceneImage);
     else
-      SegmentPattern(*SceneImage, Segments);
+      SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
   });
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code in its own slot, and the lists take them in region order.
   const int32_t count = Segments.Count();
   // A large region's halves go to a thread of their own while a core is spare: a scene
   // whose work is mostly one region's tree gets every core too.
-  const int32_t spare = WorkerCount(Threads) - 1;
   std::atomic<int32_t> helpers{0};
   auto claimHelper = [&] {
     for (int32_t n = helpers.load(); n < spare;)

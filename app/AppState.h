@@ -23,6 +23,8 @@ namespace ormax {
 // The size of two halves of a region (their boxes' pixels) from which Build Trees
 // builds them on two threads while a core is spare.
 inline constexpr int64_t ParallelHalvesPixels = int64_t{1} << 18;
+// The scene size from which Build Trees segments bands of rows on several threads.
+inline constexpr int64_t ParallelSegmentPixels = int64_t{1} << 20;
 
 class TAppState {
  public:

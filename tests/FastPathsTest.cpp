@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <numbers>
@@ -194,12 +195,19 @@ TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
     reference::BuildQuadTree(*scene, plain);
     ExpectSameTree(fast, plain, where);
 
-    TPatternList fastRegions, plainRegions;
+    TPatternList fastRegions, bandedRegions, plainRegions;
     SegmentPattern(*scene, fastRegions);
+    // In bands of rows, the bands taken last to first: regions cut by band edges.
+    SegmentPattern(*scene, bandedRegions, [](int32_t count, const std::function<void(int32_t)>& part) {
+      for (int32_t k = count - 1; k >= 0; --k) part(k);
+    });
     reference::SegmentPattern(*scene, plainRegions);
     ASSERT_EQ(fastRegions.Count(), plainRegions.Count()) << where;
-    for (int32_t i = 0; i < plainRegions.Count(); ++i)
+    ASSERT_EQ(bandedRegions.Count(), plainRegions.Count()) << where << " in bands";
+    for (int32_t i = 0; i < plainRegions.Count(); ++i) {
       ExpectSamePattern(fastRegions.Items(i), plainRegions.Items(i), where);
+      ExpectSamePattern(bandedRegions.Items(i), plainRegions.Items(i), where + " in bands");
+    }
     regions += plainRegions.Count();
     if (::testing::Test::HasFatalFailure()) return;
   }
@@ -679,6 +687,32 @@ TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
       EXPECT_EQ(trees, expected) << threads << " threads";
   }
   EXPECT_GT(expected.size(), 2u);
+}
+
+// A scene large enough to be segmented in bands on several threads: noise, and shapes
+// that cross the bands' edges; the same regions as on one thread.
+TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
+  const int32_t width = 1100, height = 1000;
+  ASSERT_GE(int64_t{width} * height, ParallelSegmentPixels);
+  auto scene = std::make_unique<TPattern>(TRect{0, 0, width - 1, height - 1}, clWhite);
+  scene->Clear();
+  std::mt19937 rng(34);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const bool band = std::abs((x - y) % 97) < 3;  // diagonal stripes through every band
+      if (band || rng() % 2 == 0) scene->SetPixel(x, y, kColors[rng() % 3]);
+    }
+  TAppState one, two;
+  for (TAppState* app : {&one, &two}) {
+    app->SceneImage = std::make_unique<TPattern>(*scene);
+    app->MaxTreeLevel = 0;
+    app->Threads = app == &one ? 1 : 2;
+    app->BuildSceneCodes();
+  }
+  ASSERT_EQ(two.Segments.Count(), one.Segments.Count());
+  for (int32_t i = 0; i < one.Segments.Count(); ++i)
+    ExpectSamePattern(two.Segments.Items(i), one.Segments.Items(i), "region " + std::to_string(i));
+  EXPECT_GT(one.Segments.Count(), 1000);
 }
 
 }  // namespace

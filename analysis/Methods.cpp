@@ -132,11 +132,14 @@ struct TComponent {
 // The regions are the 8-connected components of the runs of non-background pixels:
 // 1. Runs are numbered in scan order, and each is united with the runs of the row
 //    above that touch it (overlapping, or meeting at a corner). A set's root is its
-//    lowest run, so every run's parent is an earlier run.
+//    lowest run, so every run's parent is an earlier run. In bands, each band numbers
+//    its own runs; the numbers are then offset into scan order and the bands' edge
+//    rows united.
 // 2. The rows are scanned again: each run takes its root's component number (the
 //    parent is already resolved), and the component its box and its first key.
 // 3. The components are ordered by their first cell in the quadtree's leaf order.
-// 4. A third scan copies each run's pixels into its region, made at its box.
+// 4. A third scan copies each run's pixels into its region, made at its box (in bands,
+//    each band its own rows).
 // Only a number per run is kept: the runs are found again from the scene each time.
 void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
   const int32_t width = scene.Width(), height = scene.Height();
@@ -362,6 +365,8 @@ class TFirstCoordinate {
 
 namespace {
 
+constexpr int32_t kColumnStrip = 64;  // columns gathered at a time by the walkers below
+
 // visit(x, flags) for every column x of the region from left to right, flags holding
 // its inside flags from the top row down, until visit returns false. Walking a large
 // region's pixels down the columns would touch a new cache line (and page) at every
@@ -371,7 +376,7 @@ template <typename TVisit>
 void ForEachInsideColumn(const TPattern& region, TVisit&& visit) {
   const int32_t width = region.Width(), height = region.Height();
   if (width <= 0 || height <= 0) return;
-  constexpr int32_t Strip = 64;
+  constexpr int32_t Strip = kColumnStrip;
   const TColor background = region.Background();
   const auto column = [&](int32_t k) { return static_cast<size_t>(k) * static_cast<size_t>(height); };
   std::vector<uint8_t> flags(column(std::min(width, Strip)));
@@ -403,7 +408,7 @@ template <typename TVisit>
 void ForEachColumnsInsideRows(const TPattern& region, TVisit&& visit) {
   const int32_t width = region.Width(), height = region.Height();
   if (width <= 0 || height <= 0) return;
-  constexpr int32_t Strip = 64;
+  constexpr int32_t Strip = kColumnStrip;
   const TColor background = region.Background();
   const auto column = [&](int32_t k) { return static_cast<size_t>(k) * static_cast<size_t>(height); };
   std::vector<int32_t> rows(column(std::min(width, Strip)));

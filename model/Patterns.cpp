@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "numerics/Rounding.h"
@@ -262,16 +263,21 @@ namespace {
 // The angle terms of an outline's points: for each t, Sign(cos t), |cos t| to the shape
 // power, and the same of sin t. They depend only on the steps and the exponent, so a
 // view of many ellipses works them out once (per thread) instead of once per point.
-struct TOutlineTerms {
+struct TOutlineTerm {
   Real SignC, PowerC, SignS, PowerS;
 };
+struct TOutlineTerms {
+  std::vector<TOutlineTerm> Terms;
+  double MaxPower = 0;  // the largest power, at least 1 (NaN if one is)
+};
 
-const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
+const TOutlineTerms& OutlineTerms(int32_t steps, double exponent) {
   thread_local int32_t cachedSteps = 0;
   thread_local double cachedExponent = 0;
-  thread_local std::vector<TOutlineTerms> terms;
-  if (cachedSteps == steps && cachedExponent == exponent && !terms.empty()) return terms;
-  terms.clear();
+  thread_local TOutlineTerms terms;
+  if (cachedSteps == steps && cachedExponent == exponent && !terms.Terms.empty()) return terms;
+  terms.Terms.clear();
+  terms.MaxPower = 1;
   const double dt = static_cast<double>(kHalfPi / static_cast<Real>(steps - 1));
   const Real shapePower = 2 / static_cast<Real>(exponent);
   double t = 0.0;
@@ -279,7 +285,11 @@ const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
     t = static_cast<double>(static_cast<Real>(t) + static_cast<Real>(dt));
     const Real c = Cos(static_cast<Real>(t));
     const Real s = Sin(static_cast<Real>(t));
-    terms.push_back({Sign(c), Power(Fabs(c), shapePower), Sign(s), Power(Fabs(s), shapePower)});
+    const TOutlineTerm k{Sign(c), Power(Fabs(c), shapePower), Sign(s), Power(Fabs(s), shapePower)};
+    for (const Real power : {k.PowerC, k.PowerS})
+      if (IsNaN(power)) terms.MaxPower = std::numeric_limits<double>::quiet_NaN();
+      else terms.MaxPower = std::max(terms.MaxPower, static_cast<double>(power));
+    terms.Terms.push_back(k);
   }
   cachedSteps = steps;
   cachedExponent = exponent;
@@ -288,7 +298,8 @@ const std::vector<TOutlineTerms>& OutlineTerms(int32_t steps, double exponent) {
 
 // The shape of an outline: the ellipse's rotation, axes, exponent and steps, and a
 // centre. Its points are x = ((0 + r00 u) + r01 v) + c0 and y alike, summed as
-// MultiplyMatrixVector and AddVectors sum: the start (u, v) = (a, 0), then one per term.
+// MultiplyMatrixVector and AddVectors sum: the start (u, v) = (a, 0), then one per term,
+// u = Sign(c) * a * Power(|c|, 2 / Exponent) evaluated in that order, and v alike.
 struct TOutlineShape {
   Real R00, R01, R10, R11, A, B, C0, C1;
   double Exponent;
@@ -297,67 +308,162 @@ struct TOutlineShape {
     return R00 == o.R00 && R01 == o.R01 && R10 == o.R10 && R11 == o.R11 && A == o.A &&
            B == o.B && C0 == o.C0 && C1 == o.C1 && Exponent == o.Exponent && Steps == o.Steps;
   }
+  // Calls point(i, x, y) with the coordinates of every point before rounding.
+  template <typename TPointFn>
+  void ForEachPoint(TPointFn point) const {
+    const std::vector<TOutlineTerm>& terms = OutlineTerms(Steps, Exponent).Terms;
+    point(size_t{0}, ((Real(0) + R00 * A) + R01 * Real(0)) + C0,
+          ((Real(0) + R10 * A) + R11 * Real(0)) + C1);
+    for (size_t i = 0; i < terms.size(); ++i) {
+      const TOutlineTerm& k = terms[i];
+      const Real u = k.SignC * A * k.PowerC, v = k.SignS * B * k.PowerS;
+      point(i + 1, ((Real(0) + R00 * u) + R01 * v) + C0, ((Real(0) + R10 * u) + R11 * v) + C1);
+    }
+  }
   // Coordinate `axis` (0 for x) of point i, before rounding.
   Real Coordinate(size_t i, int axis) const {
     Real u = A, v = Real(0);
     if (i > 0) {
-      // u = Sign(c) * a * Power(|c|, 2 / Exponent), evaluated in that order, and v alike.
-      const TOutlineTerms& k = OutlineTerms(Steps, Exponent)[i - 1];
+      const TOutlineTerm& k = OutlineTerms(Steps, Exponent).Terms[i - 1];
       u = k.SignC * A * k.PowerC;
       v = k.SignS * B * k.PowerS;
     }
     return axis == 0 ? ((Real(0) + R00 * u) + R01 * v) + C0 : ((Real(0) + R10 * u) + R11 * v) + C1;
   }
-  size_t Points() const { return OutlineTerms(Steps, Exponent).size() + 1; }
 };
 
-// Ellipses that differ only by a whole-number shift of the centre (every one-pixel
-// region, most small ones) have the same points shifted, except where a coordinate
-// lies near a half, where rounding turns: the sum with the centre's whole part moves
-// a coordinate by less than 2^-43, so one farther than 2^-40 from a half (and below
-// 2^20 in size) rounds the same. The others (a few per outline, as where a 1-pixel
-// region's outline passes exactly through a half) are worked out at the real centre.
+// Outlines of small regions repeat: the same shape at other places, its numbers alike
+// but for the last bits (the moments were summed at other coordinates). Points are
+// kept per shape at the centre's fraction and shifted by the centre's whole part. They
+// are exact wherever a coordinate lies farther from a half (where rounding turns) than
+// it can move: Deviation bounds how far a coordinate of one shape lies from that of a
+// kept one, and the sum with the whole part moves it by less than 2^-42 below 2^20.
+// The few coordinates within kNearHalf of a half (as where a 1-pixel region's outline
+// passes exactly through one) are worked out at the real centre.
+constexpr double kNearHalf = 0x1p-30;
+constexpr double kSameShape = 0x1p-32;  // the most Deviation may be: far below kNearHalf
+
 struct TShiftedOutline {
   TOutlineShape Shape;  // at the centre's fraction
   bool Usable = false;  // no coordinate of 2^20 or more
-  std::vector<TPoint> Points;
-  std::vector<uint32_t> Near;  // 2 i + axis of each coordinate near a half, ascending
+  // The rounded points, equal ones in a row as one, but a point with a coordinate near
+  // a half always on its own, as its rounding may differ at another place.
+  std::vector<TPathPoint> Path;
+  struct TNear {
+    uint32_t Entry;  // in Path
+    uint32_t Point;  // of the outline, from 0
+    int Axis;        // 0 for x
+  };
+  std::vector<TNear> Near;
 };
 
 void MakeShiftedOutline(TShiftedOutline& o) {
-  const Real half = Real(0.5), margin = Real(0x1p-40), limit = Real(0x1p20);
-  const size_t n = o.Shape.Points();
-  o.Points.resize(n);
+  const Real half = Real(0.5), margin = Real(kNearHalf), limit = Real(0x1p20);
+  o.Path.clear();
   o.Near.clear();
   o.Usable = true;
-  for (size_t i = 0; i < n; ++i)
-    for (int axis = 0; axis < 2; ++axis) {
-      const Real v = o.Shape.Coordinate(i, axis);
-      if (!(Fabs(v) < limit)) o.Usable = false;
-      if (!(Fabs((v - Floor(v)) - half) > margin))
-        o.Near.push_back(static_cast<uint32_t>(2 * i + static_cast<size_t>(axis)));
-      (axis == 0 ? o.Points[i].X : o.Points[i].Y) = RoundCoordinate(v);
+  bool lastNear = true;  // the first point starts an entry
+  o.Shape.ForEachPoint([&](size_t i, Real x, Real y) {
+    bool nearX = false, nearY = false;
+    // A coordinate's distance from the nearest half is 1/2 less its distance from the
+    // nearest whole number, both exact here.
+    auto round = [&](Real v, bool& near) {
+      if (!(Fabs(v) < limit)) {
+        o.Usable = false;
+        return 0;
+      }
+      const int64_t r = RoundHalfEven(v);
+      near = !(half - Fabs(v - Real(r)) > margin);
+      return static_cast<int32_t>(r);
+    };
+    const TPoint p{round(x, nearX), round(y, nearY)};
+    const bool near = nearX || nearY;
+    if (near || lastNear || !(p == o.Path.back().Point)) {
+      o.Path.push_back(TPathPoint{p, 1});
+      const auto entry = static_cast<uint32_t>(o.Path.size() - 1);
+      if (nearX) o.Near.push_back({entry, static_cast<uint32_t>(i), 0});
+      if (nearY) o.Near.push_back({entry, static_cast<uint32_t>(i), 1});
+    } else {
+      ++o.Path.back().Count;
     }
+    lastNear = near;
+  });
 }
 
-// The outlines met last, per thread, by a hash of their shape.
-const TShiftedOutline& ShiftedOutline(const TOutlineShape& shape) {
-  constexpr size_t Slots = 1024;
+// At most how far a coordinate of b, before rounding, lies from the same coordinate of
+// a; not below kSameShape (NaN included) where they differ in more than the last bits
+// or in exponent or steps. With p the largest power of the terms, a term r u of a point
+// differs by at most (|r - r'| |a'| + |r| |a - a'|) p; each side's rounding is at most
+// 4 units of 2^-64 of (|r00 a| + |r01 b|) p + 1, and the double sums here at most double.
+double Deviation(const TOutlineShape& a, const TOutlineShape& b) {
+  if (a.Exponent != b.Exponent || a.Steps != b.Steps) return kSameShape;
+  const double p = OutlineTerms(a.Steps, a.Exponent).MaxPower;
+  auto mag = [](Real v) { return static_cast<double>(Fabs(v)); };
+  auto diff = [](Real v, Real w) { return static_cast<double>(Fabs(v - w)); };
+  const double da = diff(a.A, b.A), db = diff(a.B, b.B);
+  auto axis = [&](Real ru, Real rv, Real ru2, Real rv2, Real c, Real c2) {
+    const double terms =
+        (diff(ru, ru2) * mag(b.A) + mag(ru) * da + diff(rv, rv2) * mag(b.B) + mag(rv) * db) * p +
+        diff(c, c2);
+    const double size =
+        (mag(ru) * mag(a.A) + mag(rv) * mag(a.B) + mag(ru2) * mag(b.A) + mag(rv2) * mag(b.B)) * p + 2;
+    return 2 * (terms + size * 0x1p-62);
+  };
+  const double x = axis(a.R00, a.R01, b.R00, b.R01, a.C0, b.C0);
+  const double y = axis(a.R10, a.R11, b.R10, b.R11, a.C1, b.C1);
+  return x >= y || std::isnan(x) ? x : y;  // NaN from either side
+}
+
+// The outlines met last, per thread, found by their numbers cut to 2^-36 (shapes alike
+// but for the last bits mostly cut alike).
+const TShiftedOutline* ShiftedOutline(const TOutlineShape& shape) {
+  constexpr size_t Slots = 4096;
   thread_local std::vector<TShiftedOutline> entries(Slots);
-  uint64_t h = 1469598103934665603ull;
+  uint64_t h = 1469598103934665603ull ^ static_cast<uint64_t>(shape.Steps);
   for (const Real v : {shape.R00, shape.R01, shape.R10, shape.R11, shape.A, shape.B, shape.C0,
                        shape.C1}) {
-    const double d = static_cast<double>(v) + 0.0;  // equal values, equal hash (-0 is 0)
-    uint64_t bits;
-    std::memcpy(&bits, &d, sizeof bits);
-    h = (h ^ bits) * 1099511628211ull;
+    if (!(Fabs(v) < Real(0x1p20))) return nullptr;
+    const auto key = static_cast<int64_t>(static_cast<double>(v) * 0x1p36);  // below 2^56
+    h = (h ^ static_cast<uint64_t>(key)) * 1099511628211ull;
   }
   TShiftedOutline& entry = entries[static_cast<size_t>((h ^ h >> 29) % Slots)];
-  if (entry.Points.empty() || !(entry.Shape == shape)) {
+  if (entry.Path.empty() || !(Deviation(entry.Shape, shape) < kSameShape)) {
     entry.Shape = shape;
     MakeShiftedOutline(entry);
   }
-  return entry;
+  return entry.Usable ? &entry : nullptr;
+}
+
+// The rounded points of an outline, equal ones in a row mostly as one, into path.
+void OutlinePath(const TOutlineShape& shape, std::vector<TPathPoint>& path) {
+  const Real limit = Real(0x1p20);
+  if (Fabs(shape.C0) < limit && Fabs(shape.C1) < limit) {
+    const Real x = Floor(shape.C0), y = Floor(shape.C1);
+    TOutlineShape fraction = shape;
+    fraction.C0 = shape.C0 - x;  // exact: below 2^20, the whole part and the rest fit
+    fraction.C1 = shape.C1 - y;
+    if (const TShiftedOutline* kept = ShiftedOutline(fraction)) {
+      const auto dx = static_cast<int32_t>(x), dy = static_cast<int32_t>(y);
+      path.resize(kept->Path.size());
+      for (size_t i = 0; i < path.size(); ++i) {
+        const TPathPoint& p = kept->Path[i];
+        path[i] = TPathPoint{TPoint{p.Point.X + dx, p.Point.Y + dy}, p.Count};
+      }
+      for (const TShiftedOutline::TNear& near : kept->Near)
+        (near.Axis == 0 ? path[near.Entry].Point.X : path[near.Entry].Point.Y) =
+            RoundCoordinate(shape.Coordinate(near.Point, near.Axis));
+      return;
+    }
+  }
+  // The plain way, at the centre itself.
+  path.clear();
+  shape.ForEachPoint([&](size_t, Real x, Real y) {
+    const TPoint p{RoundCoordinate(x), RoundCoordinate(y)};
+    if (!path.empty() && path.back().Point == p)
+      ++path.back().Count;
+    else
+      path.push_back(TPathPoint{p, 1});
+  });
 }
 
 }  // namespace
@@ -366,37 +472,11 @@ void TEllipse::DrawOutline(ICanvas& canvas, int32_t steps, int32_t penWidth) con
   if (steps < 2) return;  // no quarter turn can be divided: nothing to draw
   canvas.SetPenColor(Color);
   canvas.SetPenWidth(penWidth);
-  const TOutlineShape shape{Rotation[0][0], Rotation[0][1], Rotation[1][0], Rotation[1][1],
-                            Axes[0], Axes[1], Center[0], Center[1], Exponent, steps};
-  auto point = [&](size_t i, int32_t x, int32_t y) {
-    if (i == 0)
-      canvas.MoveTo(x, y);
-    else
-      canvas.LineTo(x, y);
-  };
-  const Real limit = Real(0x1p20);
-  if (Fabs(Center[0]) < limit && Fabs(Center[1]) < limit) {
-    const Real x = Floor(Center[0]), y = Floor(Center[1]);
-    TOutlineShape fraction = shape;
-    fraction.C0 = Center[0] - x;  // exact: below 2^20, the whole part and the rest fit
-    fraction.C1 = Center[1] - y;
-    const TShiftedOutline& o = ShiftedOutline(fraction);
-    if (o.Usable) {
-      const auto dx = static_cast<int32_t>(x), dy = static_cast<int32_t>(y);
-      auto near = o.Near.begin();
-      for (size_t i = 0; i < o.Points.size(); ++i) {
-        TPoint p{o.Points[i].X + dx, o.Points[i].Y + dy};
-        for (; near != o.Near.end() && *near / 2 == i; ++near)
-          (*near % 2 == 0 ? p.X : p.Y) =
-              RoundCoordinate(shape.Coordinate(i, static_cast<int>(*near % 2)));
-        point(i, p.X, p.Y);
-      }
-      return;
-    }
-  }
-  // The plain way, at the centre itself.
-  for (size_t i = 0; i < shape.Points(); ++i)
-    point(i, RoundCoordinate(shape.Coordinate(i, 0)), RoundCoordinate(shape.Coordinate(i, 1)));
+  thread_local std::vector<TPathPoint> path;
+  OutlinePath(TOutlineShape{Rotation[0][0], Rotation[0][1], Rotation[1][0], Rotation[1][1],
+                            Axes[0], Axes[1], Center[0], Center[1], Exponent, steps},
+              path);
+  canvas.Polyline(path);
 }
 
 // ---- TRectangle ----

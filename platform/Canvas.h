@@ -1,12 +1,14 @@
 // Canvas: what the model and the views ask of a drawing surface, and the colour and
 // rectangle types they share with it. Plain C++, so the core can draw without Qt;
 // platform/QtCanvas binds it to a QImage.
-//   TColor ($00BBGGRR, red in the low byte), TRect, TPoint, ICanvas
+//   TColor ($00BBGGRR, red in the low byte), TRect, TPoint, TPathPoint, ICanvas
+//   (Polyline draws a path as its MoveTo and LineTo steps would)
 // Rectangles handed to a canvas have exclusive right and bottom edges; in the model
 // they are inclusive. Drawing outside the surface is dropped without error.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace ormax {
@@ -28,6 +30,13 @@ struct TPoint {
   int32_t X = 0;
   int32_t Y = 0;
   friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// A point of a path standing Count times in a row (Count >= 1): Count - 1 steps of no
+// length follow the step to it.
+struct TPathPoint {
+  TPoint Point;
+  int32_t Count = 1;
 };
 
 class ICanvas {
@@ -52,6 +61,16 @@ class ICanvas {
   // Draws from the current position to (x, y), leaving the end pixel to the next
   // segment; (x, y) becomes the current position.
   virtual void LineTo(int32_t x, int32_t y) = 0;
+  // MoveTo the first point, then LineTo each of the others, each as often as it stands,
+  // in one call: a canvas may draw the whole path at once, setting the same pixels.
+  virtual void Polyline(std::span<const TPathPoint> path) {
+    bool first = true;
+    for (const TPathPoint& p : path)
+      for (int32_t k = 0; k < p.Count; ++k) {
+        first ? MoveTo(p.Point.X, p.Point.Y) : LineTo(p.Point.X, p.Point.Y);
+        first = false;
+      }
+  }
 
   virtual void SetFontSize(int32_t points) = 0;
   virtual void SetFontColor(TColor color) = 0;

@@ -630,6 +630,50 @@ TEST(FastPaths, OutlinesMatchThePlainRoutine) {
   }
 }
 
+// Outlines kept for a shape serve shapes alike but for the last bits: a coordinate that
+// lies near a half in one of them and on the other side of it in the next must still
+// round as the plain routine rounds it. Here the first point's x is put just beside a
+// half, at distances from far below to far above what the kept outlines allow for, and
+// the ellipses come in pairs on either side of the half, at other whole-number places.
+TEST(FastPaths, OutlinesOfShapesOnEitherSideOfAHalfMatchThePlainRoutine) {
+  std::mt19937 rng(43);
+  auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+  auto path = [](const TEllipse& e, bool plain) {
+    testing::TestCanvas canvas(1, 1);
+    if (plain)
+      reference::DrawOutline(e, canvas, 100);
+    else
+      e.DrawOutline(canvas, 100, 2);
+    return canvas.path;
+  };
+  int crossings = 0;
+  for (int n = 0; n < Cases(400); ++n) {
+    TEllipse e;
+    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
+    e.Axes = MakeVector(real(0.3, 6), real(0.3, 4));
+    e.Exponent = 2;
+    const double gap = std::ldexp(1.0, -20 - static_cast<int>(rng() % 30));  // 2^-20 .. 2^-49
+    const Real start = (Real(0) + e.Rotation[0][0] * e.Axes[0]) + e.Rotation[0][1] * Real(0);
+    const double fraction = real(0, 1);  // of y, the same at every place
+    int previous = 0;
+    for (int side = 0; side < 4; ++side) {
+      // x of the first point = start + centre = a whole number + 1/2 +- gap.
+      const Real place = Real(static_cast<int>(rng() % 2000) - 1000);
+      e.Center = MakeVector(place + Real(0.5) + Real(side % 2 ? -gap : gap) - start,
+                            Real(static_cast<int>(rng() % 2000) - 1000) + Real(fraction));
+      const auto expected = path(e, true), drawn = path(e, false);
+      ASSERT_EQ(drawn.size(), expected.size());
+      for (size_t i = 0; i < drawn.size(); ++i)
+        ASSERT_EQ(drawn[i].Point, expected[i].Point) << "ellipse " << n << " side " << side
+                                                     << " gap " << gap << " point " << i;
+      const int rounded = expected[0].Point.X - static_cast<int>(place);
+      crossings += side > 0 && rounded != previous;
+      previous = rounded;
+    }
+  }
+  EXPECT_GT(crossings, Cases(400));  // the first point really rounded to both sides
+}
+
 // The filled view's grid fill sets the pixels of the plain fill, for ellipses inside,
 // across and outside the surface, thin, turned, of other exponents and damaged.
 TEST(FastPaths, FilledEllipsesMatchThePlainFill) {

@@ -265,7 +265,7 @@ QImage PatternPicture(const TImg& pattern) {
   for (int32_t y = 0; y < pattern.Height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
     for (int32_t x = 0; x < pattern.Width(); ++x)
-      line[x] = ToQColor(pattern.GetPixel(pattern.Left + x, pattern.Top + y)).rgb();
+      line[x] = ToQRgb(pattern.GetPixel(pattern.Left + x, pattern.Top + y));
   }
   return picture;
 }

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QString>
+#include <algorithm>
 
 namespace ormax {
 
@@ -49,25 +50,38 @@ TColor TQtCanvas::GetPixel(int32_t x, int32_t y) const {
 
 void TQtCanvas::SetPixel(int32_t x, int32_t y, TColor color) {
   if (!image_.valid(x, y)) return;
-  Flush();
-  image_.setPixel(x, y, ToQColor(color).rgb());
+  Bits()[y * (image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb))) + x] = ToQRgb(color);
 }
 
+QRgb* TQtCanvas::Bits() {
+  Flush();
+  return reinterpret_cast<QRgb*>(image_.bits());
+}
+
+void TQtCanvas::FillArea(const QRect& r, TColor color) {
+  const QRect area = r & image_.rect();
+  if (area.isEmpty()) return;
+  QRgb* bits = Bits();
+  const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  const QRgb rgb = ToQRgb(color);
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    std::fill_n(bits + y * stride + area.left(), area.width(), rgb);
+}
+
+// A rectangle of whole pixels in one colour: the pixels the painter would fill, set
+// directly, so that rectangles between pixels and stamped lines keep no painter open.
 void TQtCanvas::FillRect(const TRect& r) {
   if (r.Right <= r.Left || r.Bottom <= r.Top) return;
-  QRect area = QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)) & image_.rect();
-  if (area.isEmpty()) return;
-  Painter().fillRect(area, ToQColor(brush_));
+  FillArea(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)), brush_);
 }
 
 void TQtCanvas::FrameRect(const TRect& r) {
   if (r.Right <= r.Left || r.Bottom <= r.Top) return;
   const int64_t right = r.Right - 1, bottom = r.Bottom - 1;
   auto band = [&](int64_t l, int64_t t, int64_t rr, int64_t b) {
-    QRect area = QRect(QPoint(static_cast<int>(l), static_cast<int>(t)),
-                       QPoint(static_cast<int>(rr), static_cast<int>(b))) &
-                 image_.rect();
-    if (!area.isEmpty()) Painter().fillRect(area, ToQColor(brush_));
+    FillArea(QRect(QPoint(static_cast<int>(l), static_cast<int>(t)),
+                   QPoint(static_cast<int>(rr), static_cast<int>(b))),
+             brush_);
   };
   band(r.Left, r.Top, right, r.Top);    // top row
   band(r.Left, bottom, right, bottom);  // bottom row
@@ -80,23 +94,64 @@ void TQtCanvas::MoveTo(int32_t x, int32_t y) {
   penY_ = y;
 }
 
-void TQtCanvas::LineTo(int32_t x, int32_t y) {
-  // A line of no length with flat caps covers no pixel: the outline of a small
-  // ellipse is mostly such steps, so they skip the painter.
-  if (x == penX_ && y == penY_) return;
+QPainter& TQtCanvas::LinePainter() {
   QPainter& p = Painter();
   if (!painterPenSet_ || painterPen_ != pen_ || painterPenWidth_ != penWidth_) {
-    QPen pen(ToQColor(pen_));
-    pen.setWidth(penWidth_ < 1 ? 1 : penWidth_);
-    pen.setCapStyle(Qt::FlatCap);
-    p.setPen(pen);
+    p.setPen(LinePen(ToQColor(pen_), penWidth_));
     painterPenSet_ = true;
     painterPen_ = pen_;
     painterPenWidth_ = penWidth_;
   }
-  p.drawLine(QPoint(penX_, penY_), QPoint(x, y));
+  return p;
+}
+
+void TQtCanvas::LineTo(int32_t x, int32_t y) {
+  // A line of no length with flat caps covers no pixel: the outline of a small
+  // ellipse is mostly such steps, so they skip the painter.
+  if (x == penX_ && y == penY_) return;
+  LinePainter().drawLine(QPoint(penX_, penY_), QPoint(x, y));
   penX_ = x;
   penY_ = y;
+}
+
+void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
+  if (points.empty()) return;
+  penX_ = points.back().Point.X;
+  penY_ = points.back().Point.Y;
+  // Steps of no length draw nothing: the path without them.
+  path_.clear();
+  path_.push_back(points[0].Point);
+  for (const TPathPoint& p : points.subspan(1))
+    if (!(p.Point == path_.back())) path_.push_back(p.Point);
+  if (path_.size() < 2) return;
+  const std::span<const TPoint> steps(path_);
+  // A short path whose lines lie wholly on the picture: its stamp, shifted to the path's
+  // place. The painter cuts lines that reach past the edge before it draws them, which
+  // can move their pixels: such paths, like long ones, go to the painter.
+  TRect box{steps[0].X, steps[0].Y, steps[0].X, steps[0].Y};  // inclusive
+  for (const TPoint& p : steps) {
+    box.Left = std::min(box.Left, p.X);
+    box.Right = std::max(box.Right, p.X);
+    box.Top = std::min(box.Top, p.Y);
+    box.Bottom = std::max(box.Bottom, p.Y);
+  }
+  const int64_t reach = std::max(penWidth_, 1) + 2;  // past the points, in every direction
+  const bool inside = box.Left - reach >= 0 && box.Top - reach >= 0 &&
+                      box.Right + reach < image_.width() && box.Bottom + reach < image_.height();
+  if (const std::vector<TPoint>* pixels = inside ? stamps_.Pixels(steps, box, penWidth_) : nullptr) {
+    QRgb* bits = Bits();
+    const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    const QRgb rgb = ToQRgb(pen_);
+    const int32_t width = image_.width(), height = image_.height();
+    for (const TPoint& p : *pixels) {
+      const int32_t x = p.X + box.Left, y = p.Y + box.Top;  // on the picture, but checked still
+      if (x >= 0 && y >= 0 && x < width && y < height) bits[y * stride + x] = rgb;
+    }
+    return;
+  }
+  QPainter& painter = LinePainter();
+  for (size_t i = 1; i < steps.size(); ++i)
+    painter.drawLine(QPoint(steps[i - 1].X, steps[i - 1].Y), QPoint(steps[i].X, steps[i].Y));
 }
 
 void TQtCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {

@@ -1,19 +1,27 @@
 // QtCanvas: the canvas on a 32-bit QImage, for the desktop program and the tools.
-//   ToQColor / FromQRgb convert between TColor ($00BBGGRR) and Qt's order; nothing
+//   ToQColor / ToQRgb / FromQRgb convert between TColor ($00BBGGRR) and Qt's order; nothing
 //   else in the program sees Qt's colours.
-// Pixel reads and writes go to the image directly; lines, rectangles and text go
-// through a QPainter that is opened on demand and closed before the next pixel access.
+// Pixels, rectangles and short paths of lines (from their stamps) are set on the image
+// directly; other lines and text go through a QPainter that is opened on demand and
+// closed before the next direct access.
 #pragma once
 
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <vector>
 
 #include "platform/Canvas.h"
+#include "platform/PenStamps.h"
 
 namespace ormax {
 
 QColor ToQColor(TColor color);
+// The same as an opaque pixel of a 32-bit image (ToQColor(color).rgb()).
+inline QRgb ToQRgb(TColor color) {
+  return qRgb(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+              static_cast<int>((color >> 16) & 0xFF));
+}
 inline TColor FromQRgb(QRgb rgb) {
   return static_cast<TColor>(qRed(rgb)) | (static_cast<TColor>(qGreen(rgb)) << 8) |
          (static_cast<TColor>(qBlue(rgb)) << 16);
@@ -35,6 +43,7 @@ class TQtCanvas : public ICanvas {
   void SetPenWidth(int32_t width) override { penWidth_ = width; }
   void MoveTo(int32_t x, int32_t y) override;
   void LineTo(int32_t x, int32_t y) override;
+  void Polyline(std::span<const TPathPoint> points) override;
   void SetFontSize(int32_t points) override { fontSize_ = points; }
   void SetFontColor(TColor color) override { fontColor_ = color; }
   void TextOut(int32_t x, int32_t y, const std::string& text) override;
@@ -44,6 +53,12 @@ class TQtCanvas : public ICanvas {
 
  private:
   QPainter& Painter();
+  // The painter, holding the canvas's pen for lines.
+  QPainter& LinePainter();
+  // The image's pixels for writing, the painter closed first.
+  QRgb* Bits();
+  // Sets the pixels of r that lie on the image.
+  void FillArea(const QRect& r, TColor color);
 
   QImage& image_;
   mutable std::unique_ptr<QPainter> painter_;
@@ -58,6 +73,8 @@ class TQtCanvas : public ICanvas {
   bool painterPenSet_ = false;
   TColor painterPen_ = 0;
   int32_t painterPenWidth_ = 0;
+  std::vector<TPoint> path_;  // a polyline's points without steps of no length
+  TPenStamps stamps_;
 };
 
 }  // namespace ormax

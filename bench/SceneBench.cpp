@@ -100,6 +100,25 @@ std::unique_ptr<TPattern> ReadBmp(const std::string& file) {
   }
 }
 
+// A canvas that draws nothing: what a view costs before any pixel is set.
+class TNoCanvas : public ICanvas {
+ public:
+  TRect ClipRect() const override { return {0, 0, 1 << 16, 1 << 16}; }
+  TColor GetPixel(int32_t, int32_t) const override { return clWhite; }
+  void SetPixel(int32_t, int32_t, TColor) override {}
+  void SetBrushColor(TColor) override {}
+  void FillRect(const TRect&) override {}
+  void FrameRect(const TRect&) override {}
+  void SetPenColor(TColor) override {}
+  void SetPenWidth(int32_t) override {}
+  void MoveTo(int32_t, int32_t) override {}
+  void LineTo(int32_t, int32_t) override {}
+  void Polyline(std::span<const TPathPoint>) override {}
+  void SetFontSize(int32_t) override {}
+  void SetFontColor(TColor) override {}
+  void TextOut(int32_t, int32_t, const std::string&) override {}
+};
+
 long PeakBytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -169,17 +188,29 @@ int Main(int argc, char** argv) {
   Print("regions", app.Segments.Count());
   if (total) return 0;
   if (views) {
-    // The drawing of the views alone, on a picture of the scene's size.
+    // The drawing of the views alone, on a picture of the scene's size. Each run draws on
+    // a thread of its own, so that nothing a drawing keeps per thread (the outlines'
+    // shapes) is left from the run before: every run is a first drawing.
     QImage picture(app.SceneImage->Width(), app.SceneImage->Height(), QImage::Format_RGB32);
     TQtCanvas canvas(picture);
-    Print("view_quadro", Median(runs, [] {}, [&] { DrawQuadro(app.QuadTree, *app.SceneImage, canvas); }));
+    auto firstDrawing = [&](const std::function<void()>& draw) {
+      return Median(runs, [] {}, [&] {
+        std::thread fresh(draw);
+        fresh.join();
+      });
+    };
+    Print("view_quadro", firstDrawing([&] { DrawQuadro(app.QuadTree, *app.SceneImage, canvas); }));
     for (const bool fill : {true, false}) {
       app.FillEllipses = fill;
-      Print(fill ? "view_filled" : "view_outlined", Median(runs, [] {}, [&] {
+      Print(fill ? "view_filled" : "view_outlined", firstDrawing([&] {
               ClearView(canvas);
               DrawRepresentationView(app, canvas);
+              canvas.Flush();
             }));
     }
+    // The outlines' points alone: the same view on a canvas that draws nothing.
+    TNoCanvas none;
+    Print("view_outlined_points", firstDrawing([&] { DrawRepresentationView(app, none); }));
     return 0;
   }
 

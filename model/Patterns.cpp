@@ -304,30 +304,24 @@ struct TOutlineShape {
   Real R00, R01, R10, R11, A, B, C0, C1;
   double Exponent;
   int32_t Steps;
-  bool operator==(const TOutlineShape& o) const {
-    return R00 == o.R00 && R01 == o.R01 && R10 == o.R10 && R11 == o.R11 && A == o.A &&
-           B == o.B && C0 == o.C0 && C1 == o.C1 && Exponent == o.Exponent && Steps == o.Steps;
-  }
   // Calls point(i, x, y) with the coordinates of every point before rounding.
   template <typename TPointFn>
   void ForEachPoint(TPointFn point) const {
     const std::vector<TOutlineTerm>& terms = OutlineTerms(Steps, Exponent).Terms;
-    point(size_t{0}, ((Real(0) + R00 * A) + R01 * Real(0)) + C0,
-          ((Real(0) + R10 * A) + R11 * Real(0)) + C1);
+    point(size_t{0}, At(A, Real(0), 0), At(A, Real(0), 1));
     for (size_t i = 0; i < terms.size(); ++i) {
-      const TOutlineTerm& k = terms[i];
-      const Real u = k.SignC * A * k.PowerC, v = k.SignS * B * k.PowerS;
-      point(i + 1, ((Real(0) + R00 * u) + R01 * v) + C0, ((Real(0) + R10 * u) + R11 * v) + C1);
+      const Real u = terms[i].SignC * A * terms[i].PowerC, v = terms[i].SignS * B * terms[i].PowerS;
+      point(i + 1, At(u, v, 0), At(u, v, 1));
     }
   }
   // Coordinate `axis` (0 for x) of point i, before rounding.
   Real Coordinate(size_t i, int axis) const {
-    Real u = A, v = Real(0);
-    if (i > 0) {
-      const TOutlineTerm& k = OutlineTerms(Steps, Exponent).Terms[i - 1];
-      u = k.SignC * A * k.PowerC;
-      v = k.SignS * B * k.PowerS;
-    }
+    if (i == 0) return At(A, Real(0), axis);
+    const TOutlineTerm& k = OutlineTerms(Steps, Exponent).Terms[i - 1];
+    return At(k.SignC * A * k.PowerC, k.SignS * B * k.PowerS, axis);
+  }
+  // Coordinate `axis` of the point (u, v) in the ellipse's own frame.
+  Real At(Real u, Real v, int axis) const {
     return axis == 0 ? ((Real(0) + R00 * u) + R01 * v) + C0 : ((Real(0) + R10 * u) + R11 * v) + C1;
   }
 };

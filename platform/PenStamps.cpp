@@ -1,5 +1,5 @@
-// PenStamps: a path's shape is drawn once on a small picture of its own, at a margin of
-// more than the pen's width, and the pixels set there are kept. The painter works in
+// PenStamps: a path's shape is drawn once on a small picture of the stamps' own, at a
+// margin of more than the pen's width, and the pixels set there are kept. The painter works in
 // whole-number steps here, so the same lines drawn a whole number of pixels away set
 // the same pixels shifted (the canvas's tests draw paths both ways to show it).
 #include "platform/PenStamps.h"
@@ -23,8 +23,6 @@ constexpr size_t Slots = 4096;
 
 }  // namespace
 
-TPenStamps::TPenStamps() : slots_(Slots) {}
-
 const std::vector<TPoint>* TPenStamps::Pixels(std::span<const TPoint> path, const TRect& box,
                                               int32_t width) {
   if (path.size() < 2 || width > MaxWidth) return nullptr;
@@ -33,6 +31,7 @@ const std::vector<TPoint>* TPenStamps::Pixels(std::span<const TPoint> path, cons
       static_cast<int64_t>(box.Bottom) - box.Top > MaxSpan)
     return nullptr;
   const int32_t left = box.Left, top = box.Top;
+  if (slots_.empty()) slots_.resize(Slots);  // on the first path: most canvases draw none
   uint64_t h = 1469598103934665603ull ^ static_cast<uint64_t>(width);
   for (const TPoint& p : path)
     h = (h ^ (static_cast<uint64_t>(p.X - left) << 8 | static_cast<uint64_t>(p.Y - top))) *
@@ -52,21 +51,27 @@ const std::vector<TPoint>* TPenStamps::Pixels(std::span<const TPoint> path, cons
 }
 
 void TPenStamps::Draw(TStamp& stamp, int32_t spanX, int32_t spanY) {
-  const int32_t margin = MaxWidth + 2;
-  QImage picture(spanX + 2 * margin + 1, spanY + 2 * margin + 1, QImage::Format_RGB32);
-  picture.fill(Qt::black);
-  {
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(LinePen(Qt::white, stamp.Width));
-    for (size_t i = 1; i < stamp.Path.size(); ++i)
-      painter.drawLine(QPoint(stamp.Path[i - 1].X + margin, stamp.Path[i - 1].Y + margin),
-                       QPoint(stamp.Path[i].X + margin, stamp.Path[i].Y + margin));
+  // One small picture and its painter serve every stamp: only the part a stamp needs
+  // is cleared, drawn on and read. The pen reaches less than its width plus one pixel
+  // past the points.
+  const int32_t margin = std::max(stamp.Width, 1) + 2;
+  const int32_t width = spanX + 2 * margin + 1, height = spanY + 2 * margin + 1;
+  if (!painter_) {
+    const int32_t side = MaxSpan + 2 * (MaxWidth + 2) + 1;
+    picture_ = QImage(side, side, QImage::Format_RGB32);
+    painter_ = std::make_unique<QPainter>(&picture_);
+    painter_->setRenderHint(QPainter::Antialiasing, false);
   }
+  painter_->fillRect(0, 0, width, height, Qt::black);
+  painter_->setPen(LinePen(Qt::white, stamp.Width));
+  for (size_t i = 1; i < stamp.Path.size(); ++i)
+    painter_->drawLine(QPoint(stamp.Path[i - 1].X + margin, stamp.Path[i - 1].Y + margin),
+                       QPoint(stamp.Path[i].X + margin, stamp.Path[i].Y + margin));
+  // The raster painter has set its pixels when a call returns; reading leaves it open.
   stamp.Pixels.clear();
-  for (int32_t y = 0; y < picture.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-    for (int32_t x = 0; x < picture.width(); ++x)
+  for (int32_t y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(picture_.constScanLine(y));
+    for (int32_t x = 0; x < width; ++x)
       if (row[x] != qRgb(0, 0, 0)) stamp.Pixels.push_back(TPoint{x - margin, y - margin});
   }
 }

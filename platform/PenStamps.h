@@ -8,8 +8,11 @@
 // no length must be left out. Paths wider or taller than MaxSpan are not kept.
 #pragma once
 
+#include <QImage>
+#include <QPainter>
 #include <QPen>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -25,8 +28,6 @@ class TPenStamps {
  public:
   static constexpr int32_t MaxSpan = 64;
   static constexpr int32_t MaxWidth = 16;
-
-  TPenStamps();
 
   // The pixels, relative to the top-left corner of box (the smallest rectangle holding
   // the path's points, inclusive), that the painter sets when it draws the path with
@@ -44,6 +45,8 @@ class TPenStamps {
   void Draw(TStamp& stamp, int32_t spanX, int32_t spanY);
 
   std::vector<TStamp> slots_;
+  QImage picture_;                      // where stamps are drawn
+  std::unique_ptr<QPainter> painter_;  // open on picture_ once a stamp was drawn
 };
 
 }  // namespace ormax

@@ -4,7 +4,9 @@
 First the whole process as a user runs it: `ormax-cli codes SCENE --level 0 --error 0
 -o DIR` (reading, analysis, writing every code file, exit) against the whole peer
 process (bench/opencv_peer.py: Python, OpenCV, reading, labelling, moments), median of
-the runs, with each process's peak memory. Then, per scene, the stages in-process.
+the runs, with each process's peak memory. Then, per scene, the stages in-process, and
+the views: `ormax-cli view` as a whole (the Representation view with outlines against
+the filled one) and the drawing alone.
 
 For each generated scene it runs our pipeline stage by stage (one process per scene,
 so each peak memory is the scene's own) and the peer (bench/opencv_peer.py) on the
@@ -14,7 +16,9 @@ large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only. 
 beside the long double one, on the small and large scenes.
 
     scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k]
-                   [--soft SOFT_BUILD_DIR]
+                   [--views noise,sparse] [--soft SOFT_BUILD_DIR]
+
+"none" leaves out the whole commands, the stages or the views.
 """
 import argparse
 import os
@@ -89,12 +93,46 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
     print()
 
 
+def views(args, ours_bin, cli, tmp):
+    """The views: the whole `ormax-cli view` command, then the drawing alone."""
+    scenes = [] if args.views == "none" else args.views.split(",")
+    if not scenes:
+        return
+    print("\nViews, the whole command `ormax-cli view SCENE --view V -o OUT.bmp` (reading, Build Trees at "
+          "level 0, drawing, writing; median of %d, peak resident memory):" % args.runs)
+    print("| scene | Quadro | Representation, --fill | --outline | outline / fill | peak (outline) |\n"
+          "|---|---:|---:|---:|---:|---:|")
+    out = os.path.join(tmp, "view.bmp")
+    for scene in scenes:
+        bmp = os.path.join(tmp, scene + ".bmp")
+        subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
+        view = lambda *options: median_whole([cli, "view", bmp, "-o", out] + list(options), args.runs)
+        quadro, _ = view("--view", "quadro")
+        filled, _ = view("--view", "representation", "--fill")
+        outlined, peak = view("--view", "representation", "--outline")
+        print("| %s | %s | %s | %s | %.2f | %.0f MB |" % (scene, fmt(quadro), fmt(filled), fmt(outlined),
+                                                         outlined / filled, peak / 1024))
+        os.remove(bmp)
+    if os.path.exists(out):
+        os.remove(out)
+    print("\nViews, the drawing alone (after Build Trees at level 0), each a first drawing, on a picture of "
+          "the scene's size:")
+    print("| scene | Quadro | Representation, filled | with outlines | outlines / filled | the outlines' points alone |\n"
+          "|---|---:|---:|---:|---:|---:|")
+    for scene in scenes:
+        v = measures([ours_bin, scene, "--runs", str(args.runs), "--views"])
+        print("| %s | %s | %s | %s | %.2f | %s |" % (scene, fmt(v["view_quadro"]), fmt(v["view_filled"]),
+                                                    fmt(v["view_outlined"]), v["view_outlined"] / v["view_filled"],
+                                                    fmt(v["view_outlined_points"])))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
     parser.add_argument("--whole", default="large,noise,noise8k")
+    parser.add_argument("--views", default="noise,sparse")
     parser.add_argument("--soft")
     args = parser.parse_args()
     ours_bin = os.path.join(args.build, "ormax_scenebench")
@@ -139,15 +177,10 @@ def main():
             print("recognition speed-up on all threads: %.2f x"
                   % (ours["recognition_1"] / ours["recognition_all"]))
 
+    views(args, ours_bin, cli, tmp)
     if args.scenes == "none":
         os.rmdir(tmp)
         return
-    print("\nViews, the drawing alone (after Build Trees at level 0), on a picture of the scene's size:")
-    print("| scene | Quadro | Representation, filled | with outlines | outlines / filled |\n|---|---:|---:|---:|---:|")
-    for scene in ("noise", "sparse"):
-        v = measures([ours_bin, scene, "--runs", str(args.runs), "--views"])
-        print("| %s | %s | %s | %s | %.2f |" % (scene, fmt(v["view_quadro"]), fmt(v["view_filled"]),
-                                               fmt(v["view_outlined"]), v["view_outlined"] / v["view_filled"]))
     print("\nGrowth, large scene, Build Trees at level 0:")
     print("| shapes | regions | ours | OpenCV | ours / OpenCV | ours / 1x |\n|---|---:|---:|---:|---:|---:|")
     base = None

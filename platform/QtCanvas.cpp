@@ -58,7 +58,7 @@ QRgb* TQtCanvas::Bits() {
   return reinterpret_cast<QRgb*>(image_.bits());
 }
 
-void TQtCanvas::FillArea(const QRect& r, TColor color) {
+void TQtCanvas::FillPixels(const QRect& r, TColor color) {
   const QRect area = r & image_.rect();
   if (area.isEmpty()) return;
   QRgb* bits = Bits();
@@ -72,14 +72,14 @@ void TQtCanvas::FillArea(const QRect& r, TColor color) {
 // directly, so that rectangles between pixels and stamped lines keep no painter open.
 void TQtCanvas::FillRect(const TRect& r) {
   if (r.Right <= r.Left || r.Bottom <= r.Top) return;
-  FillArea(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)), brush_);
+  FillPixels(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)), brush_);
 }
 
 void TQtCanvas::FrameRect(const TRect& r) {
   if (r.Right <= r.Left || r.Bottom <= r.Top) return;
   const int64_t right = r.Right - 1, bottom = r.Bottom - 1;
   auto band = [&](int64_t l, int64_t t, int64_t rr, int64_t b) {
-    FillArea(QRect(QPoint(static_cast<int>(l), static_cast<int>(t)),
+    FillPixels(QRect(QPoint(static_cast<int>(l), static_cast<int>(t)),
                    QPoint(static_cast<int>(rr), static_cast<int>(b))),
              brush_);
   };
@@ -115,14 +115,14 @@ void TQtCanvas::LineTo(int32_t x, int32_t y) {
 }
 
 void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
-  if (points.empty()) return;
-  penX_ = points.back().Point.X;
-  penY_ = points.back().Point.Y;
-  // Steps of no length draw nothing: the path without them.
+  // Steps of no length draw nothing: the path without them (and without points that
+  // stand no time).
   path_.clear();
-  path_.push_back(points[0].Point);
-  for (const TPathPoint& p : points.subspan(1))
-    if (!(p.Point == path_.back())) path_.push_back(p.Point);
+  for (const TPathPoint& p : points)
+    if (p.Count > 0 && (path_.empty() || !(p.Point == path_.back()))) path_.push_back(p.Point);
+  if (path_.empty()) return;
+  penX_ = path_.back().X;
+  penY_ = path_.back().Y;
   if (path_.size() < 2) return;
   const std::span<const TPoint> steps(path_);
   // A short path whose lines lie wholly on the picture: its stamp, shifted to the path's

@@ -58,7 +58,7 @@ class TQtCanvas : public ICanvas {
   // The image's pixels for writing, the painter closed first.
   QRgb* Bits();
   // Sets the pixels of r that lie on the image.
-  void FillArea(const QRect& r, TColor color);
+  void FillPixels(const QRect& r, TColor color);
 
   QImage& image_;
   mutable std::unique_ptr<QPainter> painter_;

@@ -160,7 +160,7 @@ TEST(QtCanvas, PolylineDrawsThePixelsOfItsSteps) {
   std::mt19937 random(20261208);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
   // Random walks of short steps, steps of no length and now and then a long stroke;
-  // one-point paths too. Points stand once or several times in a row.
+  // one-point paths too. Points stand once or several times in a row, or not at all.
   std::vector<std::vector<TPoint>> paths;
   for (int n = 0; n < 80; ++n) {
     std::vector<TPoint> path{{0, 0}};
@@ -184,7 +184,7 @@ TEST(QtCanvas, PolylineDrawsThePixelsOfItsSteps) {
           const int32_t dy = k == 4 ? at(-300, 300) : at(-30, 110);
           std::vector<TPathPoint> moved;
           for (const TPoint& p : paths[n])
-            moved.push_back({{p.X + dx, p.Y + dy}, 1 + static_cast<int32_t>(places() % 3)});
+            moved.push_back({{p.X + dx, p.Y + dy}, static_cast<int32_t>(places() % 7) / 2});
           canvas.SetPenColor(static_cast<TColor>(0x00102030u * (n % 7)));
           canvas.SetPenWidth((n + static_cast<size_t>(k)) % 3 == 0 ? width - 1 : width);
           canvas.Polyline(moved);

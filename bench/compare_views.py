@@ -19,7 +19,8 @@ import shutil
 import statistics
 import subprocess
 import tempfile
-import time
+
+from scene_bench import run_whole
 
 CASES = [
     ("sparse", ["--view", "representation", "--fill"]),
@@ -28,19 +29,6 @@ CASES = [
     ("noise", ["--view", "representation", "--fill"]),
     ("noise", ["--view", "representation", "--outline"]),
 ]
-
-
-def run(command):
-    """Seconds and peak resident megabytes of one whole process."""
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    start = time.perf_counter()
-    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
-    _, status, usage = os.wait4(child.pid, 0)
-    seconds = time.perf_counter() - start
-    if status != 0:
-        raise SystemExit("failed: %s\n%s" % (" ".join(command), child.stderr.read().decode()))
-    child.stderr.close()
-    return seconds, usage.ru_maxrss / 1024
 
 
 def main():
@@ -62,7 +50,7 @@ def main():
             for scene, options in CASES:
                 for name, cli in builds:
                     command = [cli, "view", os.path.join(tmp, scene + ".bmp")] + options + ["-o", out]
-                    times.setdefault((scene, " ".join(options)), {}).setdefault(name, []).append(run(command))
+                    times.setdefault((scene, " ".join(options)), {}).setdefault(name, []).append(run_whole(command))
         print("Median of %d runs, peak resident memory:" % args.runs)
         print("| scene | view | before | after | after / before | peak before | peak after |")
         print("|---|---|---:|---:|---:|---:|---:|")
@@ -70,8 +58,8 @@ def main():
             before = statistics.median(t for t, _ in by["before"])
             after = statistics.median(t for t, _ in by["after"])
             print("| %s | %s | %.2f s | %.2f s | %.2f | %.0f MB | %.0f MB |"
-                  % (scene, options, before, after, after / before, max(m for _, m in by["before"]),
-                     max(m for _, m in by["after"])))
+                  % (scene, options, before, after, after / before, max(kb for _, kb in by["before"]) / 1024,
+                     max(kb for _, kb in by["after"]) / 1024))
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
 

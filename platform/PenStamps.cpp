@@ -1,7 +1,7 @@
 // PenStamps: a path's shape is drawn once on a small picture of the stamps' own, at a
-// margin of more than the pen's width, and the pixels set there are kept. The painter works in
-// whole-number steps here, so the same lines drawn a whole number of pixels away set
-// the same pixels shifted (the canvas's tests draw paths both ways to show it).
+// margin of more than the pen's width, and the pixels set there are kept. The painter
+// works in whole-number steps here, so the same lines drawn a whole number of pixels
+// away set the same pixels shifted (the canvas's tests draw paths both ways to show it).
 #include "platform/PenStamps.h"
 
 #include <QImage>

@@ -280,6 +280,7 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
         {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
         background);
   }
+  std::vector<TComponent>().swap(components);  // each region holds its box now
   // Each band copies its rows' runs: the bands write different rows of a region.
   std::vector<int32_t> bandRuns(static_cast<size_t>(bands), 0);
   for (int32_t b = 1; b < bands; ++b) {
@@ -294,11 +295,12 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
       ForEachRun(pixels, width, background, [&](int32_t first, int32_t last) {
         const int32_t c = -parent[static_cast<size_t>(next++)] - 1;
         TPattern& region = *regions[static_cast<size_t>(c)];
-        const TRect& b = components[static_cast<size_t>(c)].Box;
-        std::copy(pixels + first, pixels + last + 1, &region.Pixels[y - b.Top][first - b.Left]);
+        std::copy(pixels + first, pixels + last + 1,
+                  &region.Pixels[y + scene.Top - region.Top][first + scene.Left - region.Left]);
       });
     }
   });
+  list.Reserve(static_cast<size_t>(list.Count()) + byOrder.size());
   for (const int32_t c : byOrder) list.Add(std::move(regions[static_cast<size_t>(c)]));
 }
 

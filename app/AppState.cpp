@@ -1,6 +1,7 @@
 // AppState: the pipeline behind Build Trees and Recognize; regions and scene codes are
 // handed out to the worker pool and gathered in region order.
-//   TAppState::ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices
+//   TAppState::ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
+//   BuildSceneNearestIndices
 #include "app/AppState.h"
 
 #include <atomic>
@@ -22,25 +23,41 @@ void TAppState::ResetAnalysis() {
 }
 
 void TAppState::BuildSceneCodes() {
+  Segment(true);
+  const auto count = static_cast<size_t>(Segments.Count());
+  std::vector<TRegionResults> made(count);
+  StreamRegionResults([&](int32_t i, TRegionResults& r) { made[static_cast<size_t>(i)] = std::move(r); });
+  for (TRegionResults& r : made) {
+    Trees.Add(std::move(r.Tree));
+    NormalTrees.Add(std::move(r.NormalTree));
+    SceneCodes.Add(std::move(r.Code));
+  }
+}
+
+void TAppState::SegmentScene() {
+  Segment(false);
+}
+
+void TAppState::Segment(bool withQuadTree) {
   ResetAnalysis();
   if (!SceneImage) throw std::logic_error("No scene is open");
-  const int32_t spare = WorkerCount(Threads) - 1;
   // The Quadro view's quadtree and the regions both only read the scene: side by side,
   // and a large scene's bands of rows segmented on every core besides.
   const TRunParts bands = [&](int32_t n, const std::function<void(int32_t)>& part) {
     RunInParallel(n, Threads, part);
   };
-  const bool banded =
-      spare > 0 && int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
-  RunInParallel(2, Threads, [&](int32_t part) {
+  const bool banded = WorkerCount(Threads) > 1 &&
+                      int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
+  RunInParallel(withQuadTree ? 2 : 1, Threads, [&](int32_t part) {
     if (part == 0)
-      QuadTree.Build(*SceneImage);
-    else
       SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+    else
+      QuadTree.Build(*SceneImage);
   });
-  // Regions are independent once segmented: each gets its tree, normalised copy and
-  // code in its own slot, and the lists take them in region order.
-  const int32_t count = Segments.Count();
+}
+
+void TAppState::StreamRegionResults(const TRegionSink& sink) {
+  const int32_t spare = WorkerCount(Threads) - 1;
   // A large region's halves go to a thread of their own while a core is spare: a scene
   // whose work is mostly one region's tree gets every core too.
   std::atomic<int32_t> helpers{0};
@@ -62,31 +79,23 @@ void TAppState::BuildSceneCodes() {
     } release{helpers};
     RunInParallel(2, 2, [&](int32_t k) { k == 0 ? first() : second(); });
   };
-  std::vector<std::unique_ptr<TTree>> trees(static_cast<size_t>(count));
-  std::vector<std::unique_ptr<TTree>> normals(static_cast<size_t>(count));
-  std::vector<std::unique_ptr<TCode>> codes(static_cast<size_t>(count));
-  RunInParallel(count, Threads, [&](int32_t i) {
+  // Regions are independent once segmented: each gets its tree, normalised copy and
+  // code on its own.
+  RunInParallel(Segments.Count(), Threads, [&](int32_t i) {
     const TPattern& region = Segments.Items(i);
-    auto tree = std::make_unique<TTree>();
+    TRegionResults r;
+    r.Tree = std::make_unique<TTree>();
     TEllipse whole;  // fitted once for the tree's root and the normalisation
-    BuildRepresentation(region, *tree, MaxTreeLevel, AdmissibleError, 0, &whole,
+    BuildRepresentation(region, *r.Tree, MaxTreeLevel, AdmissibleError, 0, &whole,
                         spare > 0 ? both : TRunBoth());
-    auto normal = TTree::CreateCopy(*tree);
-    NormaliseTree(whole, *normal);
-    auto code = std::make_unique<TCode>();
-    TreeToCode(*normal, *code);
-    code->AdmissibleError = AdmissibleError;
-    code->MaxLevel = MaxTreeLevel;
-    const auto slot = static_cast<size_t>(i);
-    trees[slot] = std::move(tree);
-    normals[slot] = std::move(normal);
-    codes[slot] = std::move(code);
+    r.NormalTree = TTree::CreateCopy(*r.Tree);
+    NormaliseTree(whole, *r.NormalTree);
+    r.Code = std::make_unique<TCode>();
+    TreeToCode(*r.NormalTree, *r.Code);
+    r.Code->AdmissibleError = AdmissibleError;
+    r.Code->MaxLevel = MaxTreeLevel;
+    sink(i, r);
   });
-  for (size_t i = 0; i < trees.size(); ++i) {
-    Trees.Add(std::move(trees[i]));
-    NormalTrees.Add(std::move(normals[i]));
-    SceneCodes.Add(std::move(codes[i]));
-  }
 }
 
 void TAppState::BuildSceneNearestIndices() {

@@ -1,13 +1,15 @@
 // AppState: the state of one run of the program (the scene, every analysis result,
 // the base, the recognition results and the five settings) and the pipeline that
 // fills it. Qt-free, so the desktop program and the command line run the same code.
-//   TAppState: ResetAnalysis, BuildSceneCodes, BuildSceneNearestIndices, Base
+//   TAppState: ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
+//   BuildSceneNearestIndices
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
 // recognition arrays. A scene without regions gives empty lists, not an error. The
 // regions are worked on by Threads threads; the results do not depend on it.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,16 @@ namespace ormax {
 inline constexpr int64_t ParallelHalvesPixels = int64_t{1} << 18;
 // The scene size from which Build Trees segments bands of rows on several threads.
 inline constexpr int64_t ParallelSegmentPixels = int64_t{1} << 20;
+
+// What Build Trees makes of one region.
+struct TRegionResults {
+  std::unique_ptr<TTree> Tree;
+  std::unique_ptr<TTree> NormalTree;
+  std::unique_ptr<TCode> Code;  // stamped with the two method settings
+};
+// Takes region `index`'s results on a worker thread, at most Threads at once and in
+// no set order; whatever it leaves in `made` is released when it returns.
+using TRegionSink = std::function<void(int32_t index, TRegionResults& made)>;
 
 class TAppState {
  public:
@@ -61,9 +73,19 @@ class TAppState {
   // Quadtree, regions, and per region its tree, normalised copy and code (stamped
   // with the two method settings). Needs a scene (std::logic_error otherwise).
   void BuildSceneCodes();
+  // For a caller that needs each region's results once, so that a scene of very many
+  // regions is never held whole: SegmentScene empties the analysis and fills Segments
+  // only (no quadtree; needs a scene, std::logic_error otherwise), after which the
+  // scene may be released; StreamRegionResults then makes each region's results as
+  // BuildSceneCodes does and hands them to sink, keeping them nowhere else.
+  void SegmentScene();
+  void StreamRegionResults(const TRegionSink& sink);
   // For every scene code, the nearest entry of Base() and its distance. Needs a base
   // with at least one code (std::logic_error otherwise).
   void BuildSceneNearestIndices();
+
+ private:
+  void Segment(bool withQuadTree);
 };
 
 }  // namespace ormax

@@ -1,13 +1,14 @@
 // Records: tables padded to their widest cell, CSV quoted only where needed, JSON
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
 //   FixedDouble, JsonString, WriteTable, WriteCsv,
-//   JsonObject, JsonArray
+//   JsonObject, JsonArray, WriteJsonArray
 #include "app/Records.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 
 namespace ormax {
 
@@ -46,43 +47,62 @@ std::string Text(const TValue& v, int decimals, bool shortest) {
 }  // namespace
 
 void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals) {
-  if (rows.empty()) return;
-  const size_t columns = rows[0].Fields.size();
+  WriteTable(out, rows.size(), [&](size_t i) { return rows[i]; }, decimals);
+}
+
+void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals) {
+  if (count == 0) return;
+  std::vector<std::string> names;
+  for (const auto& field : row(0).Fields) names.push_back(field.first);
+  const size_t columns = names.size();
   std::vector<size_t> width(columns, 0);
-  for (size_t c = 0; c < columns; ++c) width[c] = rows[0].Fields[c].first.size();
-  for (const auto& row : rows)
-    for (size_t c = 0; c < columns && c < row.Fields.size(); ++c)
-      width[c] = std::max(width[c], Text(row.Fields[c].second, decimals, false).size());
+  for (size_t c = 0; c < columns; ++c) width[c] = names[c].size();
+  for (size_t i = 0; i < count; ++i) {
+    const TRecord r = row(i);
+    for (size_t c = 0; c < columns && c < r.Fields.size(); ++c)
+      width[c] = std::max(width[c], Text(r.Fields[c].second, decimals, false).size());
+  }
+  std::string text;
   auto line = [&](auto cell) {
-    std::string text;
+    text.clear();
     for (size_t c = 0; c < columns; ++c) {
       std::string t = cell(c);
       if (c + 1 < columns) t.resize(width[c], ' ');
       text += t;
       if (c + 1 < columns) text += "  ";
     }
-    out << text << "\n";
+    text += '\n';
+    out << text;
   };
-  line([&](size_t c) { return rows[0].Fields[c].first; });
-  for (const auto& row : rows)
+  line([&](size_t c) { return names[c]; });
+  for (size_t i = 0; i < count; ++i) {
+    const TRecord r = row(i);
     line([&](size_t c) {
-      return c < row.Fields.size() ? Text(row.Fields[c].second, decimals, false) : "";
+      return c < r.Fields.size() ? Text(r.Fields[c].second, decimals, false) : "";
     });
+  }
 }
 
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header) {
-  if (rows.empty()) return;
+  WriteCsv(out, rows.size(), [&](size_t i) { return rows[i]; }, header);
+}
+
+void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header) {
+  if (count == 0) return;
+  std::string text;
   if (header) {
-    std::string text;
-    for (size_t c = 0; c < rows[0].Fields.size(); ++c)
-      text += (c ? "," : "") + CsvField(rows[0].Fields[c].first);
+    const TRecord first = row(0);
+    for (size_t c = 0; c < first.Fields.size(); ++c)
+      text += (c ? "," : "") + CsvField(first.Fields[c].first);
     out << text << "\n";
   }
-  for (const auto& row : rows) {
-    std::string text;
-    for (size_t c = 0; c < row.Fields.size(); ++c)
-      text += (c ? "," : "") + CsvField(Text(row.Fields[c].second, 0, true));
-    out << text << "\n";
+  for (size_t i = 0; i < count; ++i) {
+    const TRecord r = row(i);
+    text.clear();
+    for (size_t c = 0; c < r.Fields.size(); ++c)
+      text += (c ? "," : "") + CsvField(Text(r.Fields[c].second, 0, true));
+    text += '\n';
+    out << text;
   }
 }
 
@@ -103,9 +123,17 @@ std::string JsonObject(const TRecord& record) {
 
 std::string JsonArray(const std::vector<std::string>& items, const std::string& indent,
                       const std::string& closingIndent) {
-  std::string text = "[";
-  for (size_t k = 0; k < items.size(); ++k) text += (k ? ",\n" : "\n") + indent + items[k];
-  return text + "\n" + closingIndent + "]";
+  std::ostringstream text;
+  WriteJsonArray(text, items.size(), [&](size_t k) { return items[k]; }, indent, closingIndent);
+  return text.str();
+}
+
+void WriteJsonArray(std::ostream& out, size_t count,
+                    const std::function<std::string(size_t)>& item, const std::string& indent,
+                    const std::string& closingIndent) {
+  out << "[";
+  for (size_t k = 0; k < count; ++k) out << (k ? ",\n" : "\n") << indent << item(k);
+  out << "\n" << closingIndent << "]";
 }
 
 }  // namespace ormax

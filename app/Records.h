@@ -1,9 +1,14 @@
 // Records: the rows the front ends write, as an aligned table, CSV or JSON.
-//   TRecord (ordered fields), WriteTable, WriteCsv, JsonObject, JsonArray
+//   TRecord (ordered fields), TRowSource, WriteTable, WriteCsv, JsonObject,
+//   JsonArray, WriteJsonArray
+// The writers take either the rows or a source that makes row i on demand, so that a
+// table of very many rows is never held whole (the table asks for each row twice).
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
 // same double, so results compare exactly between runs and machines.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -24,18 +29,28 @@ struct TRecord {
   }
 };
 
+// Makes row i of count; called in order, any number of times for an index.
+using TRowSource = std::function<TRecord(size_t i)>;
+
 // For the table: a fixed number of decimals.
 std::string FixedDouble(double v, int decimals);
 std::string JsonString(const std::string& s);
 
 // Columns padded to their widest entry; doubles with `decimals` decimals.
+// The columns are those of the first row.
 void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals = 4);
+void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals = 4);
 // A header line (when header is true) and one line per row.
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header);
+void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header);
 std::string JsonObject(const TRecord& record);
 // "[" and the items, each on a line of its own after `indent`, then "]" on a line
 // after `closingIndent`: the one layout of every JSON list the command line writes.
 std::string JsonArray(const std::vector<std::string>& items, const std::string& indent,
                       const std::string& closingIndent);
+// The same layout written to out, item(k) making the items one at a time.
+void WriteJsonArray(std::ostream& out, size_t count,
+                    const std::function<std::string(size_t)>& item, const std::string& indent,
+                    const std::string& closingIndent);
 
 }  // namespace ormax

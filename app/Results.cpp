@@ -1,6 +1,6 @@
 // Results: the figures are read from the state's lists at one index; nothing is
 // computed again except the pixel count and the root ellipse's angle.
-//   Sameness, RegionFigures
+//   Sameness, RegionFigures (from a state's lists or from one region's results)
 #include "app/Results.h"
 
 #include "analysis/Nearest.h"
@@ -25,11 +25,10 @@ double Sameness(double distance) {
   return static_cast<double>((1 - Real(distance)) * 100);
 }
 
-TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
+TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,
+                             const TCode& code) {
   TRegionFigures f;
-  const TPattern& region = state.Segments.Items(index);
-  const TCode& code = state.SceneCodes.GetCode(index);
-  const TEllipse root = TEllipse::CreateFromBytes(state.Trees.Items(index).Data);
+  const TEllipse root = TEllipse::CreateFromBytes(tree.Data);
   f.Index = index;
   f.Bounds = region.GetBounds();
   f.Pixels = InsidePixels(region);
@@ -40,6 +39,12 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
       static_cast<double>(Atan2(root.Rotation[1][0], root.Rotation[0][0]) * 180 / Pi);
   f.Depth = code.Depth();
   f.Items = static_cast<int64_t>(code.Items.size());
+  return f;
+}
+
+TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
+  TRegionFigures f = RegionFigures(index, state.Segments.Items(index), state.Trees.Items(index),
+                                   state.SceneCodes.GetCode(index));
   const auto slot = static_cast<size_t>(index);
   if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size()) {
     f.Recognised = true;

@@ -2,6 +2,7 @@
 // end (the command line's rows, the desktop program's inspector and results table).
 //   RegionFigures(state, i)  bounds, pixels, centre, root ellipse, tree depth and items,
 //                            and after recognition the nearest entry, distance, sameness
+//   RegionFigures(index, region, tree, code)  the same, recognition aside
 //   Sameness(distance)       (1 - distance) x 100, in percent
 // The state must hold the scene codes (BuildSceneCodes); the recognition figures are
 // filled only when it holds the recognition results too.
@@ -38,5 +39,9 @@ struct TRegionFigures {
 double Sameness(double distance);
 
 TRegionFigures RegionFigures(const TAppState& state, int32_t index);
+// The same figures, recognition aside, from one region's own results (as
+// StreamRegionResults hands them out).
+TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,
+                             const TCode& code);
 
 }  // namespace ormax

@@ -16,14 +16,18 @@ TRecord RegionRecord(const std::string& scene, const TRegionFigures& f) {
 }
 
 void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows) {
+  WriteRecords(out, format, rows.size(), [&](size_t i) { return rows[i]; });
+}
+
+void WriteRecords(std::ostream& out, const std::string& format, size_t count,
+                  const TRowSource& row) {
   if (format == "csv") {
-    WriteCsv(out, rows, true);
+    WriteCsv(out, count, row, true);
   } else if (format == "json") {
-    std::vector<std::string> objects;
-    for (const TRecord& row : rows) objects.push_back(JsonObject(row));
-    out << JsonArray(objects, " ", "") << "\n";
+    WriteJsonArray(out, count, [&](size_t i) { return JsonObject(row(i)); }, " ", "");
+    out << "\n";
   } else {
-    WriteTable(out, rows);
+    WriteTable(out, count, row);
   }
 }
 

@@ -16,5 +16,8 @@ TRecord RegionRecord(const std::string& scene, const TRegionFigures& figures);
 
 // format: "table", "csv" or "json".
 void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows);
+// The same, each row made on demand.
+void WriteRecords(std::ostream& out, const std::string& format, size_t count,
+                  const TRowSource& row);
 
 }  // namespace ormax

@@ -1,9 +1,11 @@
-// CodesCommand: scenes are analysed in parallel by the application layer; the rows
-// are gathered per scene and printed in input order.
+// CodesCommand: scenes are analysed in parallel by the application layer; each code
+// file is written as soon as the code is made, and only a few figures per region are
+// kept for the table, printed in input order once every scene is done.
 //   RunCodes
 #include "cli/CodesCommand.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "app/Results.h"
 #include "app/Records.h"
@@ -49,27 +51,34 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   return call;
 }
 
-// Writes the codes of one scene and gives its rows.
-std::vector<TRecord> SceneCodes(const TCodesCall& call, int32_t i) {
-  const QString& file = call.Files[i];
-  TCliScene scene = LoadScene(file, false);
+// What a row needs of a region; a scene of very many regions keeps only this.
+struct TCodeRow {
+  TRect Bounds{};
+  int64_t Pixels = 0;
+  int64_t Items = 0;
+  int32_t Depth = 0;
+};
+
+QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
+  return call.Folder + "/" + QString::fromStdString(Stem(call.Files[scene])) + "-" +
+         QString::number(region) + CodeFileExt;
+}
+
+// Writes the codes of one scene, each as soon as it is made, and gives its rows.
+std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i) {
+  TCliScene scene = LoadScene(call.Files[i], false);
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
-  s.BuildSceneCodes();
-  s.SceneImage.reset();  // the rows need the regions and codes only
+  s.SegmentScene();
+  s.SceneImage.reset();  // the regions hold all that is needed of it
+  std::vector<TCodeRow> rows(static_cast<size_t>(s.Segments.Count()));
   // The files are written side by side too: each is a handful of system calls.
-  std::vector<TRecord> rows(static_cast<size_t>(s.SceneCodes.Count()));
-  RunInParallel(s.SceneCodes.Count(), s.Threads, [&](int32_t r) {
-    const QString name = call.Folder + "/" + QString::fromStdString(Stem(file)) + "-" +
-                         QString::number(r) + CodeFileExt;
-    s.SceneCodes.GetCode(r).SaveToFile(Str(name));
-    const TRegionFigures f = RegionFigures(s, r);
-    rows[static_cast<size_t>(r)] = RegionRecord(Str(file), f)
-                                       .Add("depth", static_cast<long long>(f.Depth))
-                                       .Add("items", static_cast<long long>(f.Items))
-                                       .Add("file", Str(name));
+  s.StreamRegionResults([&](int32_t r, TRegionResults& made) {
+    made.Code->SaveToFile(Str(CodeFileName(call, i, static_cast<size_t>(r))));
+    const TRegionFigures f = RegionFigures(r, s.Segments.Items(r), *made.Tree, *made.Code);
+    rows[static_cast<size_t>(r)] = {f.Bounds, f.Pixels, f.Items, f.Depth};
   });
   return rows;
 }
@@ -82,7 +91,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
   if (!QDir().mkpath(call->Folder))
     throw std::runtime_error(Str(call->Folder) + ": cannot create the folder");
   const auto count = static_cast<size_t>(call->Files.size());
-  std::vector<std::vector<TRecord>> rows(count);
+  std::vector<std::vector<TCodeRow>> rows(count);
   std::vector<std::string> problems(count);
   ForEachInput(call->Files, call->Jobs, cx, [&](int32_t i) {
     try {
@@ -91,12 +100,22 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
       problems[static_cast<size_t>(i)] = e.what();
     }
   });
-  std::vector<TRecord> all;
-  for (auto& r : rows) {
-    all.insert(all.end(), std::make_move_iterator(r.begin()), std::make_move_iterator(r.end()));
-    std::vector<TRecord>().swap(r);
-  }
-  WriteRecords(cx.Out, call->Format, all);
+  // Row k of the table is row k - first[i] of scene i, made when it is written.
+  std::vector<size_t> first(count + 1, 0);
+  for (size_t i = 0; i < count; ++i) first[i + 1] = first[i] + rows[i].size();
+  WriteRecords(cx.Out, call->Format, first.back(), [&](size_t k) {
+    const auto i = static_cast<size_t>(std::upper_bound(first.begin(), first.end(), k) - first.begin() - 1);
+    const size_t r = k - first[i];
+    const TCodeRow& row = rows[i][r];
+    TRegionFigures f;
+    f.Index = static_cast<int32_t>(r);
+    f.Bounds = row.Bounds;
+    f.Pixels = row.Pixels;
+    return RegionRecord(Str(call->Files[static_cast<qsizetype>(i)]), f)
+        .Add("depth", static_cast<long long>(row.Depth))
+        .Add("items", static_cast<long long>(row.Items))
+        .Add("file", Str(CodeFileName(*call, static_cast<int32_t>(i), r)));
+  });
   return ReportProblems(cx, problems);
 }
 

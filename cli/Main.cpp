@@ -1,10 +1,13 @@
 // ormax-cli: the batch command line over the same pipeline as the desktop program.
-// Runs without a display (Qt's offscreen platform unless one is chosen). A normal run
+// Runs without a display (Qt's offscreen platform unless one is chosen; codes and base
+// need no platform at all). A normal run
 // is quiet on stderr: the toolkit's notice that XDG_RUNTIME_DIR is unset is dropped
 // (platform/ToolkitNotices).
 #include <unistd.h>
 #include <QGuiApplication>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -21,6 +24,12 @@ int main(int argc, char** argv) {
 #endif
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ormax::DropRuntimeDirNotice();
-  QGuiApplication app(argc, argv);
-  return ormax::RunCli(QGuiApplication::arguments(), std::cout, std::cerr, isatty(2) != 0);
+  // Commands that draw nothing read their pictures without the windowing platform,
+  // which costs a few megabytes and milliseconds at start.
+  const bool draws =
+      argc < 2 || (std::strcmp(argv[1], "codes") != 0 && std::strcmp(argv[1], "base") != 0);
+  const std::unique_ptr<QCoreApplication> app =
+      draws ? std::make_unique<QGuiApplication>(argc, argv)
+            : std::make_unique<QCoreApplication>(argc, argv);
+  return ormax::RunCli(QCoreApplication::arguments(), std::cout, std::cerr, isatty(2) != 0);
 }

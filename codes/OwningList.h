@@ -1,6 +1,6 @@
 // TOwningList: an ordered list that owns its objects, the common shape of the
 // region, tree and code lists.
-//   Add (takes ownership), Count, Items (0-based), Clear (destroys first to last)
+//   Add (takes ownership), Reserve, Count, Items (0-based), Clear (destroys first to last)
 // Items of a position outside 0 .. Count - 1 throws std::out_of_range.
 #pragma once
 
@@ -25,6 +25,8 @@ class TOwningList {
     items_.push_back(std::move(item));
     return *items_.back();
   }
+  // Room for `count` objects in all, so that adding a known number grows the list once.
+  void Reserve(size_t count) { items_.reserve(count); }
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   bool Empty() const { return items_.empty(); }
   T& Items(int32_t index) { return *items_.at(static_cast<size_t>(index)); }

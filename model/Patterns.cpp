@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <limits>
 #include <stdexcept>
 
@@ -34,9 +35,38 @@ int32_t PastEnd(int32_t inclusive) {
 }  // namespace
 
 TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value)
-    : data_(static_cast<size_t>(width) * static_cast<size_t>(height), value),
-      width_(width),
-      height_(height) {}
+    : width_(width), height_(height) {
+  data_.reset(new TColor[Size()]);
+  std::fill_n(data_.get(), Size(), value);
+}
+
+TColorMatrix::TColorMatrix(const TColorMatrix& other)
+    : width_(other.width_), height_(other.height_) {
+  data_.reset(new TColor[Size()]);
+  std::copy_n(other.data_.get(), Size(), data_.get());
+}
+
+TColorMatrix& TColorMatrix::operator=(const TColorMatrix& other) {
+  if (this != &other) *this = TColorMatrix(other);
+  return *this;
+}
+
+TColorMatrix::TColorMatrix(TColorMatrix&& other) noexcept
+    : data_(std::move(other.data_)),
+      width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)) {}
+
+TColorMatrix& TColorMatrix::operator=(TColorMatrix&& other) noexcept {
+  data_ = std::move(other.data_);
+  width_ = std::exchange(other.width_, 0);
+  height_ = std::exchange(other.height_, 0);
+  return *this;
+}
+
+bool operator==(const TColorMatrix& a, const TColorMatrix& b) {
+  return a.width_ == b.width_ && a.height_ == b.height_ &&
+         std::equal(a.data_.get(), a.data_.get() + a.Size(), b.data_.get());
+}
 
 // ---- TImg ----
 

@@ -20,21 +20,30 @@
 namespace ormax {
 
 // One colour value per pixel, stored row after row; Pixels[y][x] counts from the
-// image's own top-left corner.
+// image's own top-left corner. Held in one bare block (no capacity kept), since a scene
+// of small regions holds hundreds of thousands of these.
 class TColorMatrix {
  public:
   TColorMatrix() = default;
   TColorMatrix(int32_t width, int32_t height, TColor value = 0);
+  TColorMatrix(const TColorMatrix& other);
+  TColorMatrix& operator=(const TColorMatrix& other);
+  TColorMatrix(TColorMatrix&& other) noexcept;
+  TColorMatrix& operator=(TColorMatrix&& other) noexcept;
+  ~TColorMatrix() = default;
+
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
-  TColor* operator[](int32_t row) { return data_.data() + static_cast<size_t>(row) * width_; }
+  TColor* operator[](int32_t row) { return data_.get() + static_cast<size_t>(row) * width_; }
   const TColor* operator[](int32_t row) const {
-    return data_.data() + static_cast<size_t>(row) * width_;
+    return data_.get() + static_cast<size_t>(row) * width_;
   }
-  friend bool operator==(const TColorMatrix&, const TColorMatrix&) = default;
+  friend bool operator==(const TColorMatrix& a, const TColorMatrix& b);
 
  private:
-  std::vector<TColor> data_;
+  size_t Size() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
+
+  std::unique_ptr<TColor[]> data_;
   int32_t width_ = 0;
   int32_t height_ = 0;
 };

@@ -12,6 +12,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <mutex>
 #include <numbers>
 #include <random>
 #include <string>
@@ -564,6 +565,57 @@ TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
     }
   }
   EXPECT_GT(regions, 24u);  // enough regions for the threads to share
+}
+
+// Each region's results handed out as they are made, from a state that released its
+// scene once segmented, are those Build Trees keeps, whatever the threads.
+TEST(FastPaths, StreamedResultsAreThoseBuildTreesKeeps) {
+  std::mt19937 rng(47);
+  int32_t regions = 0;
+  for (int n = 0; n < 16; ++n) {
+    const TSetting& setting = kSettings[n % 2];
+    const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+    TAppState kept;
+    kept.SceneImage = std::make_unique<TPattern>(*scene);
+    kept.MaxTreeLevel = setting.MaxLevel;
+    kept.AdmissibleError = setting.Error;
+    kept.BuildSceneCodes();
+    regions += kept.SceneCodes.Count();
+    for (int threads : {1, 2, 8}) {
+      TAppState streamed;
+      streamed.SceneImage = std::make_unique<TPattern>(*scene);
+      streamed.MaxTreeLevel = setting.MaxLevel;
+      streamed.AdmissibleError = setting.Error;
+      streamed.Threads = threads;
+      streamed.SegmentScene();
+      streamed.SceneImage.reset();
+      ASSERT_EQ(streamed.Segments.Count(), kept.Segments.Count());
+      std::vector<int> seen(static_cast<size_t>(kept.Segments.Count()), 0);
+      std::vector<TByteArray> codes(seen.size()), roots(seen.size()), normalRoots(seen.size());
+      std::mutex lock;
+      streamed.StreamRegionResults([&](int32_t i, TRegionResults& made) {
+        const std::lock_guard<std::mutex> guard(lock);
+        ++seen[static_cast<size_t>(i)];
+        codes[static_cast<size_t>(i)] = made.Code->SaveToBytes();
+        roots[static_cast<size_t>(i)] = made.Tree->Data;
+        normalRoots[static_cast<size_t>(i)] = made.NormalTree->Data;
+      });
+      EXPECT_EQ(seen, std::vector<int>(seen.size(), 1));
+      for (int32_t i = 0; i < kept.Segments.Count(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "scene " << n << ", " << threads << " threads, region " << i);
+        EXPECT_EQ(codes[static_cast<size_t>(i)], kept.SceneCodes.GetCode(i).SaveToBytes());
+        EXPECT_EQ(roots[static_cast<size_t>(i)], kept.Trees.Items(i).Data);
+        EXPECT_EQ(normalRoots[static_cast<size_t>(i)], kept.NormalTrees.Items(i).Data);
+        EXPECT_EQ(streamed.Segments.Items(i).Pixels, kept.Segments.Items(i).Pixels);
+      }
+      EXPECT_EQ(streamed.Trees.Count(), 0);
+      EXPECT_EQ(streamed.SceneCodes.Count(), 0);
+      EXPECT_TRUE(streamed.QuadTree.Empty());
+    }
+  }
+  EXPECT_GT(regions, 24);  // enough regions for the threads to share
+  TAppState none;
+  EXPECT_THROW(none.SegmentScene(), std::logic_error);
 }
 
 // ---- drawing ----

@@ -58,6 +58,33 @@ TEST(Patterns, NewImagesAreBlackAndClearEmptiesThem) {
   EXPECT_EQ(none.Width(), 0);
 }
 
+// Images are values: a copy has pixels of its own, a moved-from image is left empty,
+// and equal pixels in another shape are not the same image.
+TEST(Patterns, ImagesCopyMoveAndCompareByValue) {
+  TImg a(TRect{0, 0, 2, 1}, 7);  // 3 x 2
+  a.SetPixel(2, 1, 9);
+  TImg copy = a;
+  copy.SetPixel(0, 0, 1);
+  EXPECT_EQ(a.GetPixel(0, 0), 7u);
+  EXPECT_EQ(copy.GetPixel(2, 1), 9u);
+  EXPECT_FALSE(copy.Pixels == a.Pixels);
+  copy = a;
+  EXPECT_TRUE(copy.Pixels == a.Pixels);
+  copy = copy;  // assigning an image to itself keeps it
+  EXPECT_EQ(copy.GetPixel(2, 1), 9u);
+
+  TColorMatrix moved = std::move(copy.Pixels);
+  EXPECT_EQ(moved.Width(), 3);
+  EXPECT_EQ(moved[1][2], 9u);
+  EXPECT_EQ(copy.Pixels.Width(), 0);
+  EXPECT_EQ(copy.Pixels.Height(), 0);
+  EXPECT_TRUE(copy.Pixels == TColorMatrix());
+
+  TColorMatrix wide(3, 2, 5), tall(2, 3, 5);
+  EXPECT_FALSE(wide == tall);
+  EXPECT_TRUE(TColorMatrix(0, 4) == TColorMatrix(0, 4));
+}
+
 TEST(Patterns, TrimCropsToTheRegionAndKeepsInnerBackground) {
   TPattern one(TRect{0, 0, 12, 12}, clWhite);
   one.Clear();

@@ -15,7 +15,7 @@ large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only. 
 --soft, the same program built with the extended type in software (-DORMAX_SOFT_EXTENDED=ON)
 beside the long double one, on the small and large scenes.
 
-    scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k]
+    scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k,sparse]
                    [--views noise,sparse] [--soft SOFT_BUILD_DIR]
 
 "none" leaves out the whole commands, the stages or the views.
@@ -72,12 +72,14 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
     # thousands of files varies by seconds from run to run.
     out = tempfile.mkdtemp(prefix="ormax-codes-", dir="/dev/shm" if os.path.isdir("/dev/shm") else tmp)
     clean = lambda: shutil.rmtree(out, ignore_errors=True)
-    for scene, side in (("large", 4096), ("noise", 4096), ("noise8k", 8192)):
+    # sparse: 3000 x 2000 with 5 % noise, a quarter of a million regions mostly of one pixel.
+    for scene, width, height in (("large", 4096, 4096), ("noise", 4096, 4096), ("noise8k", 8192, 8192),
+                                 ("sparse", 3000, 2000)):
         if scene not in args.whole.split(","):
             continue
         bmp = os.path.join(tmp, scene + ".bmp")
         subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
-        matrix_kb = 4 * side * side / 1024
+        matrix_kb = 4 * width * height / 1024
         theirs, their_peak = median_whole(peer + [bmp, "1"], args.runs)
         settings = [("level 0", ["--level", "0", "--error", "0"])]
         if scene == "large":
@@ -131,7 +133,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
-    parser.add_argument("--whole", default="large,noise,noise8k")
+    parser.add_argument("--whole", default="large,noise,noise8k,sparse")
     parser.add_argument("--views", default="noise,sparse")
     parser.add_argument("--soft")
     args = parser.parse_args()

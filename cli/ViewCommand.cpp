@@ -58,8 +58,23 @@ void DrawAndWrite(const QCommandLineParser& p, TView view) {
   TCliScene scene = LoadScene(p.positionalArguments()[0]);
   TAppState& s = *scene.State;
   ApplySettings(p, s);
-  if (view != TView::Scene) s.BuildSceneCodes();
-  if (view == TView::Recognition) s.BuildSceneNearestIndices();
+  switch (view) {
+    case TView::Scene:
+      break;
+    case TView::Quadro:  // the quadtree alone
+      s.QuadTree.Build(*s.SceneImage);
+      break;
+    case TView::Segmentation:  // the regions alone
+      s.SegmentScene();
+      break;
+    case TView::Representation:
+      s.BuildSceneCodes();
+      break;
+    case TView::Recognition:
+      s.BuildSceneCodes();
+      s.BuildSceneNearestIndices();
+      break;
+  }
   s.MaxViewLevel = s.MaxTreeLevel;
   if (p.isSet("max-view-level")) {
     bool ok = false;

@@ -16,6 +16,8 @@ QColor ToQColor(TColor color) {
 TQtCanvas::TQtCanvas(QImage& image) : image_(image) {
   if (image_.format() != QImage::Format_RGB32 && !image_.isNull())
     image_ = image_.convertToFormat(QImage::Format_RGB32);
+  width_ = image_.width();
+  height_ = image_.height();
 }
 
 TQtCanvas::~TQtCanvas() {
@@ -31,6 +33,7 @@ void TQtCanvas::Flush() const {
 
 QPainter& TQtCanvas::Painter() {
   if (!painter_) {
+    bits_ = nullptr;
     painter_ = std::make_unique<QPainter>(&image_);
     painter_->setRenderHint(QPainter::Antialiasing, false);
     painterPenSet_ = false;
@@ -49,20 +52,24 @@ TColor TQtCanvas::GetPixel(int32_t x, int32_t y) const {
 }
 
 void TQtCanvas::SetPixel(int32_t x, int32_t y, TColor color) {
-  if (!image_.valid(x, y)) return;
-  Bits()[y * (image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb))) + x] = ToQRgb(color);
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  Bits()[y * stride_ + x] = ToQRgb(color);
 }
 
 QRgb* TQtCanvas::Bits() {
-  Flush();
-  return reinterpret_cast<QRgb*>(image_.bits());
+  if (!bits_) {
+    Flush();
+    bits_ = reinterpret_cast<QRgb*>(image_.bits());
+    stride_ = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  }
+  return bits_;
 }
 
 void TQtCanvas::FillPixels(const QRect& r, TColor color) {
   const QRect area = r & image_.rect();
   if (area.isEmpty()) return;
   QRgb* bits = Bits();
-  const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  const qsizetype stride = stride_;
   const QRgb rgb = ToQRgb(color);
   for (int y = area.top(); y <= area.bottom(); ++y)
     std::fill_n(bits + y * stride + area.left(), area.width(), rgb);
@@ -140,7 +147,7 @@ void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
                       box.Right + reach < image_.width() && box.Bottom + reach < image_.height();
   if (const std::vector<TPoint>* pixels = inside ? stamps_.Pixels(steps, box, penWidth_) : nullptr) {
     QRgb* bits = Bits();
-    const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    const qsizetype stride = stride_;
     const QRgb rgb = ToQRgb(pen_);
     const int32_t width = image_.width(), height = image_.height();
     for (const TPoint& p : *pixels) {

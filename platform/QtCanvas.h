@@ -29,7 +29,8 @@ inline TColor FromQRgb(QRgb rgb) {
 
 class TQtCanvas : public ICanvas {
  public:
-  // The image must outlive the canvas; it is converted to Format_RGB32 if needed.
+  // The image must outlive the canvas, and is neither copied nor resized while the
+  // canvas draws; it is converted to Format_RGB32 if needed.
   explicit TQtCanvas(QImage& image);
   ~TQtCanvas() override;
 
@@ -55,13 +56,18 @@ class TQtCanvas : public ICanvas {
   QPainter& Painter();
   // The painter, holding the canvas's pen for lines.
   QPainter& LinePainter();
-  // The image's pixels for writing, the painter closed first.
+  // The image's pixels for writing, the painter closed first; kept until the painter
+  // opens again, so that a run of single pixels asks the image for them once.
   QRgb* Bits();
   // Sets the pixels of r that lie on the image.
   void FillPixels(const QRect& r, TColor color);
 
   QImage& image_;
   mutable std::unique_ptr<QPainter> painter_;
+  QRgb* bits_ = nullptr;  // null while the painter is open
+  qsizetype stride_ = 0;  // pixels per scan line
+  int32_t width_ = 0;
+  int32_t height_ = 0;
   TColor brush_ = 0x00FFFFFF;
   TColor pen_ = 0;
   int32_t penWidth_ = 1;

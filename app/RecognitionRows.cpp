@@ -4,6 +4,8 @@
 //   RecognitionRows, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
 
+#include <algorithm>
+
 #include "analysis/Nearest.h"
 #include "app/Rows.h"
 
@@ -68,27 +70,43 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
   return row;
 }
 
+TRecord TSceneRows::Row(size_t k) const {
+  const TRegionFigures& f = Figures.at(k);
+  return RecognitionRecord(Scene, f, f.Sameness >= MinSameness);
+}
+
+std::vector<TRecord> TSceneRows::Runners(size_t k) const {
+  return k < Matches.size() ? RunnerRecords(Matches[k]) : std::vector<TRecord>();
+}
+
 TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, double minSameness,
                            int32_t top) {
   TSceneRows result;
-  for (int32_t r = 0; r < state.SceneCodes.Count(); ++r) {
-    const TRegionFigures f = RegionFigures(state, r);
-    const bool known = f.Sameness >= minSameness;
+  result.Scene = scene;
+  result.MinSameness = minSameness;
+  const int32_t count = state.SceneCodes.Count();
+  result.Figures.reserve(static_cast<size_t>(count));
+  for (int32_t r = 0; r < count; ++r) {
+    result.Figures.push_back(RegionFigures(state, r));
     ++result.Regions;
-    (known ? result.Known : result.Unknown)++;
-    result.Rows.push_back(RecognitionRecord(scene, f, known));
-    if (top > 1) result.Runners.push_back(RunnerRecords(NearestShapes(state, r, top)));
+    (result.Figures.back().Sameness >= minSameness ? result.Known : result.Unknown)++;
+    if (top > 1) result.Matches.push_back(NearestShapes(state, r, top));
   }
   return result;
 }
 
 void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
                          bool header) {
-  std::vector<TRecord> all;
-  for (const TSceneRows& r : scenes)
-    for (size_t k = 0; k < r.Rows.size(); ++k)
-      all.push_back(top > 1 ? WithRunnerColumns(r.Rows[k], r.Runners[k], top) : r.Rows[k]);
-  WriteCsv(out, all, header);
+  // Row k of the CSV is row k - first[i] of scene i.
+  std::vector<size_t> first(scenes.size() + 1, 0);
+  for (size_t i = 0; i < scenes.size(); ++i) first[i + 1] = first[i] + scenes[i].Count();
+  WriteCsv(out, first.back(), [&](size_t k) {
+    const auto i =
+        static_cast<size_t>(std::upper_bound(first.begin(), first.end(), k) - first.begin() - 1);
+    const TSceneRows& r = scenes[i];
+    const size_t row = k - first[i];
+    return top > 1 ? WithRunnerColumns(r.Row(row), r.Runners(row), top) : r.Row(row);
+  }, header);
 }
 
 }  // namespace ormax

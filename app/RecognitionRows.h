@@ -1,7 +1,7 @@
 // RecognitionRows: a scene recognised against a base and its rows, the very rows of
 // `ormax-cli recognize` for every front end (the command line, the Python module).
 //   DefaultMinSameness, RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords,
-//   WithRunnerColumns, RecognitionRows (TSceneRows), WriteRecognitionCsv
+//   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), WriteRecognitionCsv
 // A region whose sameness is below minSameness is labelled "unknown"; a base with fewer
 // shapes than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
@@ -46,10 +46,21 @@ std::vector<TRecord> RunnerRecords(const std::vector<TShapeMatch>& matches);
 // fewer shapes), for CSV and the table.
 TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top);
 
+// A scene's regions as figures, their rows made on demand: a scene of very many
+// regions is not held as text.
 struct TSceneRows {
-  std::vector<TRecord> Rows;
-  std::vector<std::vector<TRecord>> Runners;  // per row, places 2 .. top (top > 1 only)
+  std::string Scene;
+  double MinSameness = DefaultMinSameness;
+  std::vector<TRegionFigures> Figures;  // per region
+  // Per region, the nearest entries of distinct shapes, nearest first (top > 1 only).
+  std::vector<std::vector<TShapeMatch>> Matches;
   long long Regions = 0, Known = 0, Unknown = 0;
+
+  size_t Count() const { return Figures.size(); }
+  // The region's RecognitionRecord; its label "unknown" below MinSameness.
+  TRecord Row(size_t k) const;
+  // The RunnerRecords of the region (none when top is 1).
+  std::vector<TRecord> Runners(size_t k) const;
 };
 
 // The rows of a state after RecogniseScene; scene names the scene in them.

@@ -119,63 +119,65 @@ std::string Summary(const TRecognizeCall& call, const std::vector<TRecognised>& 
          std::to_string(r.Known) + " recognised, " + std::to_string(r.Unknown) + " unknown";
 }
 
+// The JSON of every scene, written an item at a time.
 void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& results,
                const TCliContext& cx) {
-  std::vector<std::string> scenes;
+  // The one layout of JSON lists (JsonArray): scenes after " ", their items after "   ".
+  cx.Out << "[";
+  bool first = true;
   for (size_t i = 0; i < results.size(); ++i) {
     const TRecognised& r = results[i];
     if (!r.Problem.empty()) continue;
-    std::vector<std::string> items;
-    for (size_t k = 0; k < r.Rows.size(); ++k) {
-      std::string item = JsonObject(r.Rows[k]);
+    cx.Out << (first ? "\n" : ",\n") << " {\"scene\": "
+           << JsonString(Str(call.Files[static_cast<int>(i)])) << ", \"regions\": " << r.Regions
+           << ", \"recognised\": " << r.Known << ", \"unknown\": " << r.Unknown
+           << ",\n  \"items\": ";
+    first = false;
+    WriteJsonArray(cx.Out, r.Count(), [&](size_t k) {
+      const TRecord row = r.Row(k);
+      std::string item = JsonObject(row);
       if (call.Top > 1) {
         // The nearest first, then the runners-up, each {shape, entry, distance, sameness}.
         std::vector<std::string> top;
-        TRecord first;
-        for (const auto& [name, v] : r.Rows[k].Fields)
+        TRecord nearest;
+        for (const auto& [name, v] : row.Fields)
           if (name == "shape" || name == "entry" || name == "distance" || name == "sameness")
-            first.Add(name, v);
-        top.push_back(JsonObject(first));
-        for (const TRecord& runner : r.Runners[k]) top.push_back(JsonObject(runner));
+            nearest.Add(name, v);
+        top.push_back(JsonObject(nearest));
+        for (const TRecord& runner : r.Runners(k)) top.push_back(JsonObject(runner));
         item.pop_back();
-        item += ", \"top\": [" + [&] {
-          std::string joined;
-          for (size_t t = 0; t < top.size(); ++t) joined += (t ? ", " : "") + top[t];
-          return joined;
-        }() + "]}";
+        item += ", \"top\": [";
+        for (size_t t = 0; t < top.size(); ++t) item += (t ? ", " : "") + top[t];
+        item += "]}";
       }
-      items.push_back(item);
-    }
-    scenes.push_back("{\"scene\": " + JsonString(Str(call.Files[static_cast<int>(i)])) +
-                     ", \"regions\": " + std::to_string(r.Regions) + ", \"recognised\": " +
-                     std::to_string(r.Known) + ", \"unknown\": " + std::to_string(r.Unknown) +
-                     ",\n  \"items\": " + JsonArray(items, "   ", "  ") + "}");
+      return item;
+    }, "   ", "  ");
+    cx.Out << "}";
   }
-  cx.Out << JsonArray(scenes, " ", "") << "\n";
+  cx.Out << "\n]\n";
 }
 
 // A table per scene without the scene and entry columns, then the scene's summary.
 void WriteTables(const TRecognizeCall& call, const std::vector<TRecognised>& results,
                  const TCliContext& cx) {
   for (size_t i = 0; i < results.size(); ++i) {
-    if (!results[i].Problem.empty()) continue;
-    std::vector<TRecord> shown;
-    for (size_t k = 0; k < results[i].Rows.size(); ++k) {
-      TRecord t;
-      for (const auto& [name, value] : results[i].Rows[k].Fields)
-        if (name != "scene" && name != "entry") t.Add(name, value);
+    const TRecognised& r = results[i];
+    if (!r.Problem.empty()) continue;
+    cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
+    WriteTable(cx.Out, r.Count(), [&](size_t k) {
+      TRecord row = r.Row(k), t;
+      for (auto& [name, value] : row.Fields)
+        if (name != "scene" && name != "entry") t.Add(name, std::move(value));
       if (call.Top > 1) {
         // The runners-up in short: "ring 74.6, circle 60.1".
         std::string list;
-        for (const TRecord& runner : results[i].Runners[k])
+        for (const TRecord& runner : r.Runners(k))
           list += (list.empty() ? "" : ", ") + std::get<std::string>(runner.Fields[0].second) +
                   " " + FixedDouble(std::get<double>(runner.Fields[3].second), 1);
         t.Add("runners_up", list);
       }
-      shown.push_back(t);
-    }
-    cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
-    WriteTable(cx.Out, shown, 2);
+      return t;
+    }, 2);
     cx.Out << Summary(call, results, i) << "\n\n";
   }
 }

@@ -104,11 +104,22 @@ void TAppState::BuildSceneNearestIndices() {
   const int32_t count = SceneCodes.Count();
   NearestIndices.assign(static_cast<size_t>(count), 0);
   NearestMeasures.assign(static_cast<size_t>(count), 0.0);
-  RunInParallel(count, Threads, [&](int32_t i) {
-    const auto slot = static_cast<size_t>(i);
+  // The regions of one shape at any place have the same code (a scene of noise holds
+  // thousands of one-pixel regions): each distinct code is compared with the base once.
+  const std::vector<int32_t> firstOf = FirstOfSameCode(SceneCodes);
+  std::vector<int32_t> distinct;
+  for (int32_t i = 0; i < count; ++i)
+    if (firstOf[static_cast<size_t>(i)] == i) distinct.push_back(i);
+  RunInParallel(static_cast<int32_t>(distinct.size()), Threads, [&](int32_t d) {
+    const auto slot = static_cast<size_t>(distinct[static_cast<size_t>(d)]);
     // FindNearest by CodeDistance, leaving each entry once it is farther than the best.
-    NearestIndices[slot] = FindNearestCode(base, SceneCodes.GetCode(i), NearestMeasures[slot]);
+    NearestIndices[slot] =
+        FindNearestCode(base, SceneCodes.GetCode(distinct[static_cast<size_t>(d)]), NearestMeasures[slot]);
   });
+  for (size_t i = 0; i < firstOf.size(); ++i) {
+    NearestIndices[i] = NearestIndices[static_cast<size_t>(firstOf[i])];
+    NearestMeasures[i] = NearestMeasures[static_cast<size_t>(firstOf[i])];
+  }
 }
 
 }  // namespace ormax

@@ -8,6 +8,7 @@
 
 #include "analysis/Nearest.h"
 #include "app/Rows.h"
+#include "app/WorkerPool.h"
 
 namespace ormax {
 
@@ -90,7 +91,18 @@ TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, dou
     result.Figures.push_back(RegionFigures(state, r));
     ++result.Regions;
     (result.Figures.back().Sameness >= minSameness ? result.Known : result.Unknown)++;
-    if (top > 1) result.Matches.push_back(NearestShapes(state, r, top));
+  }
+  if (top > 1) {
+    // Regions of one code share their list, worked out once.
+    const std::vector<int32_t> firstOf = FirstOfSameCode(state.SceneCodes);
+    result.Matches.resize(static_cast<size_t>(count));
+    RunInParallel(count, state.Threads, [&](int32_t r) {
+      if (firstOf[static_cast<size_t>(r)] == r)
+        result.Matches[static_cast<size_t>(r)] = NearestShapes(state, r, top);
+    });
+    for (int32_t r = 0; r < count; ++r)
+      if (const int32_t first = firstOf[static_cast<size_t>(r)]; first != r)
+        result.Matches[static_cast<size_t>(r)] = result.Matches[static_cast<size_t>(first)];
   }
   return result;
 }

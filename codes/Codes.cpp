@@ -7,6 +7,8 @@
 #include <charconv>
 #include <limits>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 
 #include "codes/Files.h"
 
@@ -110,6 +112,17 @@ void TCode::SaveToFile(const std::string& name) const {
 
 void TCode::LoadFromFile(const std::string& name) {
   LoadFromBytes(ReadWholeFile(name, MaxFileSize), name);
+}
+
+std::vector<int32_t> FirstOfSameCode(const TCodeList& codes) {
+  std::vector<int32_t> first(static_cast<size_t>(codes.Count()));
+  std::unordered_map<std::string, int32_t> seen;
+  for (int32_t i = 0; i < codes.Count(); ++i) {
+    const TByteArray image = codes.GetCode(i).SaveToBytes();
+    first[static_cast<size_t>(i)] =
+        seen.try_emplace(std::string(image.begin(), image.end()), i).first->second;
+  }
+  return first;
 }
 
 // ---- base ----

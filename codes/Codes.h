@@ -1,7 +1,7 @@
 // Codes: the flat, storable form of a representation tree, its file format, and the
 // base of known codes.
 //   TCodeItem, TCode (LevelOf, LastIndex, Depth, ClearItems, SaveToFile, LoadFromFile),
-//   TCodeList (owning), CodeFileExt, EllipseByteSize, TBaseMismatch,
+//   TCodeList (owning), FirstOfSameCode, CodeFileExt, EllipseByteSize, TBaseMismatch,
 //   TCodeBase (LoadBaseList, MismatchOf, MismatchText, Admit), SplitBaseListLines
 // A code file: 20-byte header (items, Arity, AdmissibleError, MaxLevel) and then per
 // item a flag byte, Index, data length and data, all little-endian.
@@ -69,6 +69,11 @@ class TCodeList : public TOwningList<TCode> {
   TCode& GetCode(int32_t i) { return Items(i); }
   const TCode& GetCode(int32_t i) const { return Items(i); }
 };
+
+// For each code of the list, the position of the first code with the same file image
+// (itself when no earlier one has it): regions of one shape at several places share
+// their code, and what depends on the code alone is worked out once for them.
+std::vector<int32_t> FirstOfSameCode(const TCodeList& codes);
 
 // Why a code cannot join a base.
 enum class TBaseMismatch {

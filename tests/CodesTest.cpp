@@ -78,6 +78,24 @@ TEST(Codes, RoundTripThroughAFileIsBitForBit) {
   EXPECT_TRUE(std::signbit(nz.AdmissibleError));
 }
 
+// Only the same file image is the same code: one byte of data, the arity or the
+// admissible error apart makes another.
+TEST(Codes, FirstOfSameCodeGroupsEqualFileImages) {
+  TCodeList list;
+  auto add = [&](const TCode& c) { list.Add(std::make_unique<TCode>(c)); };
+  const TCode a = LeafRootCode();
+  TCode otherData = a, otherArity = a, otherError = a;
+  otherData.Items[0].Data[75] ^= 1;
+  otherArity.Arity = 4;
+  otherError.AdmissibleError = 0.2;
+  for (const TCode* c : std::vector<const TCode*>{&a, &otherData, &a, &otherArity, &otherError, &otherData, &a})
+    add(*c);
+  add(TCode());
+  add(TCode());
+  EXPECT_EQ(FirstOfSameCode(list), (std::vector<int32_t>{0, 1, 0, 3, 4, 1, 0, 7, 7}));
+  EXPECT_TRUE(FirstOfSameCode(TCodeList()).empty());
+}
+
 TEST(Codes, CodeWithoutItems) {
   TempDir dir;
   TCode empty;

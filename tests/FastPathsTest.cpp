@@ -20,6 +20,7 @@
 #include "analysis/Methods.h"
 #include "analysis/Nearest.h"
 #include "app/AppState.h"
+#include "app/RecognitionRows.h"
 #include "tests/ExtendedValues.h"
 #include "tests/Reference.h"
 #include "tests/Rasters.h"
@@ -490,6 +491,65 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
         ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << threads;
         ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
                          std::to_string(threads) + " threads");
+      }
+    }
+  }
+}
+
+// Regions of one shape at several places share their code and are compared with the
+// base once: every region still gets the plain search's entry and distance.
+TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
+  std::mt19937 rng(19);
+  const TPattern scene = testing::PatternFromRows({
+      "#...##...#...##..#..",
+      "..............#.....",
+      "#...##..##.......#..",
+      "........#.....##....",
+      "#...#.........#..#..",
+      "....##..#...........",
+      "#.......##...##..#..",
+  });
+  for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
+    TCodeList base;
+    CodesOf(rng, 25, setting, base);
+    TAppState app;
+    app.SceneImage = std::make_unique<TPattern>(scene);
+    app.MaxTreeLevel = setting.MaxLevel;
+    app.AdmissibleError = setting.Error;
+    app.BuildSceneCodes();
+    std::vector<const TCode*> plainBase;
+    for (int32_t i = 0; i < base.Count(); ++i) {
+      app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
+      plainBase.push_back(&base.GetCode(i));
+    }
+    std::vector<TByteArray> images;
+    for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
+      images.push_back(app.SceneCodes.GetCode(i).SaveToBytes());
+    std::sort(images.begin(), images.end());
+    const auto distinct = std::unique(images.begin(), images.end()) - images.begin();
+    ASSERT_LT(distinct + 8, app.SceneCodes.Count()) << "the scene repeats its shapes";
+    ASSERT_GT(distinct, 3);
+    for (int threads : {1, 2}) {
+      app.Threads = threads;
+      app.BuildSceneNearestIndices();
+      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
+        double plainDistance = 0;
+        const int32_t plainIndex =
+            reference::FindNearest(plainBase, app.SceneCodes.GetCode(i), plainDistance);
+        ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << "region " << i;
+        ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
+                         "region " + std::to_string(i));
+      }
+      // The runner-up lists too, worked out once per code.
+      const TSceneRows rows = RecognitionRows(app, "scene", 0, 3);
+      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
+        const std::vector<TShapeMatch> own = NearestShapes(app, i, 3);
+        const std::vector<TShapeMatch>& shared = rows.Matches.at(static_cast<size_t>(i));
+        ASSERT_EQ(shared.size(), own.size()) << "region " << i;
+        for (size_t k = 0; k < own.size(); ++k) {
+          EXPECT_EQ(shared[k].Entry, own[k].Entry) << "region " << i;
+          ExpectSameDouble(shared[k].Distance, own[k].Distance, "region " + std::to_string(i));
+        }
       }
     }
   }

@@ -33,7 +33,7 @@ test-sanitize: deps
 # The tests of the threaded paths (the worker pool: recognition, Build Trees, the
 # command line's --jobs, evaluate's copies) built with ThreadSanitizer; any report fails.
 TSAN_DIR ?= build-tsan
-THREADED_TESTS = FastPaths.RecognitionOnSeveralThreads|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
+THREADED_TESTS = FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
 test-threads: deps
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests

@@ -64,22 +64,17 @@ void DrawScene(const TAppState& state, ICanvas& canvas) {
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas) {
   ClearView(canvas);
   // A cell at most two pixels wide or high is all frame: its pixels are set one by one
-  // after the larger cells are painted (leaves never overlap, so the order is free),
-  // instead of a fill and four frame bands each.
-  const auto frameOf = [](const TRectangle& cell) { return cell.Color == clWhite ? clBlack : clWhite; };
-  const auto small = [](const TRectangle& cell) {
-    return cell.Right - cell.Left < 2 || cell.Bottom - cell.Top < 2;
-  };
+  // instead of a fill and four frame bands. Leaves never overlap, so one pass in any
+  // order draws them all.
   tree.ForEachLeaf(scene, [&](const TRectangle& cell) {
-    if (small(cell)) return;
+    const TColor frame = cell.Color == clWhite ? clBlack : clWhite;
+    if (cell.Right - cell.Left < 2 || cell.Bottom - cell.Top < 2) {
+      for (int32_t y = cell.Top; y <= cell.Bottom; ++y)
+        for (int32_t x = cell.Left; x <= cell.Right; ++x) canvas.SetPixel(x, y, frame);
+      return;
+    }
     cell.Fill(canvas);
-    cell.DrawFrame(frameOf(cell), canvas);
-  });
-  tree.ForEachLeaf(scene, [&](const TRectangle& cell) {
-    if (!small(cell)) return;
-    const TColor frame = frameOf(cell);
-    for (int32_t y = cell.Top; y <= cell.Bottom; ++y)
-      for (int32_t x = cell.Left; x <= cell.Right; ++x) canvas.SetPixel(x, y, frame);
+    cell.DrawFrame(frame, canvas);
   });
 }
 

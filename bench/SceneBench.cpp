@@ -215,8 +215,8 @@ int Main(int argc, char** argv) {
   }
 
   const TPattern& image = *app.SceneImage;
-  TTree quad;
-  Print("quadtree", Median(runs, [&] { quad.Clear(); }, [&] { BuildQuadTree(image, quad); }));
+  TQuadTree quad;  // the compact form Build Trees makes
+  Print("quadtree", Median(runs, [&] { quad.Clear(); }, [&] { quad.Build(image); }));
   TPatternList regions;
   Print("segmentation",
         Median(runs, [&] { regions.Clear(); }, [&] { SegmentPattern(image, regions); }));

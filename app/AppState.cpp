@@ -23,10 +23,14 @@ void TAppState::ResetAnalysis() {
 }
 
 void TAppState::BuildSceneCodes() {
-  Segment(true);
+  SegmentScene();
   const auto count = static_cast<size_t>(Segments.Count());
   std::vector<TRegionResults> made(count);
-  StreamRegionResults([&](int32_t i, TRegionResults& r) { made[static_cast<size_t>(i)] = std::move(r); });
+  // The Quadro view's quadtree only reads the scene: it is one more job among the
+  // regions' (the first, so that it never comes last), while the segmentation before
+  // has every core for its bands of rows.
+  MakeRegionResults([&](int32_t i, TRegionResults& r) { made[static_cast<size_t>(i)] = std::move(r); },
+                    [&] { QuadTree.Build(*SceneImage); });
   for (TRegionResults& r : made) {
     Trees.Add(std::move(r.Tree));
     NormalTrees.Add(std::move(r.NormalTree));
@@ -35,28 +39,22 @@ void TAppState::BuildSceneCodes() {
 }
 
 void TAppState::SegmentScene() {
-  Segment(false);
-}
-
-void TAppState::Segment(bool withQuadTree) {
   ResetAnalysis();
   if (!SceneImage) throw std::logic_error("No scene is open");
-  // The Quadro view's quadtree and the regions both only read the scene: side by side,
-  // and a large scene's bands of rows segmented on every core besides.
+  // A large scene's bands of rows are segmented on every core.
   const TRunParts bands = [&](int32_t n, const std::function<void(int32_t)>& part) {
     RunInParallel(n, Threads, part);
   };
   const bool banded = WorkerCount(Threads) > 1 &&
                       int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
-  RunInParallel(withQuadTree ? 2 : 1, Threads, [&](int32_t part) {
-    if (part == 0)
-      SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
-    else
-      QuadTree.Build(*SceneImage);
-  });
+  SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
 }
 
 void TAppState::StreamRegionResults(const TRegionSink& sink) {
+  MakeRegionResults(sink, {});
+}
+
+void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<void()>& alongside) {
   const int32_t spare = WorkerCount(Threads) - 1;
   // A large region's halves go to a thread of their own while a core is spare: a scene
   // whose work is mostly one region's tree gets every core too.
@@ -81,7 +79,13 @@ void TAppState::StreamRegionResults(const TRegionSink& sink) {
   };
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code on its own.
-  RunInParallel(Segments.Count(), Threads, [&](int32_t i) {
+  const int32_t first = alongside ? 1 : 0;
+  RunInParallel(first + Segments.Count(), Threads, [&](int32_t job) {
+    if (job < first) {
+      alongside();
+      return;
+    }
+    const int32_t i = job - first;
     const TPattern& region = Segments.Items(i);
     TRegionResults r;
     r.Tree = std::make_unique<TTree>();

@@ -85,7 +85,8 @@ class TAppState {
   void BuildSceneNearestIndices();
 
  private:
-  void Segment(bool withQuadTree);
+  // StreamRegionResults, with alongside() run as one more job when given.
+  void MakeRegionResults(const TRegionSink& sink, const std::function<void()>& alongside);
 };
 
 }  // namespace ormax

@@ -273,14 +273,27 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
   std::sort(byOrder.begin(), byOrder.end(), [&](int32_t a, int32_t b) {
     return components[static_cast<size_t>(a)].FirstKey < components[static_cast<size_t>(b)].FirstKey;
   });
-  std::vector<std::unique_ptr<TPattern>> regions(components.size());
-  for (const int32_t c : byOrder) {
-    const TRect& b = components[static_cast<size_t>(c)].Box;
-    regions[static_cast<size_t>(c)] = TPattern::CreateEmpty(
-        {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
-        background);
+  // The boxes in list order, and each run's component number turned into its region's
+  // place in the list; the components go before the regions are made.
+  std::vector<TRect> boxes(byOrder.size());
+  {
+    std::vector<int32_t> place(components.size());
+    for (size_t k = 0; k < byOrder.size(); ++k) {
+      const auto c = static_cast<size_t>(byOrder[k]);
+      boxes[k] = components[c].Box;
+      place[c] = static_cast<int32_t>(k);
+    }
+    std::vector<TComponent>().swap(components);
+    std::vector<int32_t>().swap(byOrder);
+    for (int32_t& p : parent) p = -place[static_cast<size_t>(-p - 1)] - 1;
   }
-  std::vector<TComponent>().swap(components);  // each region holds its box now
+  const int32_t offset = list.Count();
+  list.Reserve(static_cast<size_t>(offset) + boxes.size());
+  for (const TRect& b : boxes)
+    list.Add(TPattern::CreateEmpty(
+        {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
+        background));
+  std::vector<TRect>().swap(boxes);  // each region holds its box now
   // Each band copies its rows' runs: the bands write different rows of a region.
   std::vector<int32_t> bandRuns(static_cast<size_t>(bands), 0);
   for (int32_t b = 1; b < bands; ++b) {
@@ -293,15 +306,12 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
     for (int32_t y = firstRow(band); y < firstRow(band + 1); ++y) {
       const TColor* pixels = row(y);
       ForEachRun(pixels, width, background, [&](int32_t first, int32_t last) {
-        const int32_t c = -parent[static_cast<size_t>(next++)] - 1;
-        TPattern& region = *regions[static_cast<size_t>(c)];
+        TPattern& region = list.Items(offset - parent[static_cast<size_t>(next++)] - 1);
         std::copy(pixels + first, pixels + last + 1,
                   &region.Pixels[y + scene.Top - region.Top][first + scene.Left - region.Left]);
       });
     }
   });
-  list.Reserve(static_cast<size_t>(list.Count()) + byOrder.size());
-  for (const int32_t c : byOrder) list.Add(std::move(regions[static_cast<size_t>(c)]));
 }
 
 // ---- ellipses ----

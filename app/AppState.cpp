@@ -47,7 +47,12 @@ void TAppState::SegmentScene() {
   };
   const bool banded = WorkerCount(Threads) > 1 &&
                       int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
-  SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+  try {
+    SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+  } catch (...) {
+    Segments.Clear();  // no half of a scene's regions is left behind
+    throw;
+  }
 }
 
 void TAppState::StreamRegionResults(const TRegionSink& sink) {

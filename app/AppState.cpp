@@ -1,7 +1,7 @@
 // AppState: the pipeline behind Build Trees and Recognize; regions and scene codes are
 // handed out to the worker pool and gathered in region order.
 //   TAppState::ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
-//   BuildSceneNearestIndices
+//   BuildSceneNearestIndices; ForEachDistinctCode
 #include "app/AppState.h"
 
 #include <atomic>
@@ -113,22 +113,31 @@ void TAppState::BuildSceneNearestIndices() {
   const int32_t count = SceneCodes.Count();
   NearestIndices.assign(static_cast<size_t>(count), 0);
   NearestMeasures.assign(static_cast<size_t>(count), 0.0);
-  // The regions of one shape at any place have the same code (a scene of noise holds
-  // thousands of one-pixel regions): each distinct code is compared with the base once.
-  const std::vector<int32_t> firstOf = FirstOfSameCode(SceneCodes);
+  // A scene of noise holds thousands of one-pixel regions, all of one code.
+  ForEachDistinctCode(
+      SceneCodes, Threads,
+      [&](int32_t i) {
+        const auto slot = static_cast<size_t>(i);
+        // FindNearest by CodeDistance, leaving each entry once it is farther than the best.
+        NearestIndices[slot] = FindNearestCode(base, SceneCodes.GetCode(i), NearestMeasures[slot]);
+      },
+      [&](int32_t i, int32_t first) {
+        NearestIndices[static_cast<size_t>(i)] = NearestIndices[static_cast<size_t>(first)];
+        NearestMeasures[static_cast<size_t>(i)] = NearestMeasures[static_cast<size_t>(first)];
+      });
+}
+
+void ForEachDistinctCode(const TCodeList& codes, int32_t threads,
+                         const std::function<void(int32_t region)>& work,
+                         const std::function<void(int32_t region, int32_t first)>& share) {
+  const std::vector<int32_t> firstOf = FirstOfSameCode(codes);
   std::vector<int32_t> distinct;
-  for (int32_t i = 0; i < count; ++i)
+  for (int32_t i = 0; i < codes.Count(); ++i)
     if (firstOf[static_cast<size_t>(i)] == i) distinct.push_back(i);
-  RunInParallel(static_cast<int32_t>(distinct.size()), Threads, [&](int32_t d) {
-    const auto slot = static_cast<size_t>(distinct[static_cast<size_t>(d)]);
-    // FindNearest by CodeDistance, leaving each entry once it is farther than the best.
-    NearestIndices[slot] =
-        FindNearestCode(base, SceneCodes.GetCode(distinct[static_cast<size_t>(d)]), NearestMeasures[slot]);
-  });
-  for (size_t i = 0; i < firstOf.size(); ++i) {
-    NearestIndices[i] = NearestIndices[static_cast<size_t>(firstOf[i])];
-    NearestMeasures[i] = NearestMeasures[static_cast<size_t>(firstOf[i])];
-  }
+  RunInParallel(static_cast<int32_t>(distinct.size()), threads,
+                [&](int32_t d) { work(distinct[static_cast<size_t>(d)]); });
+  for (int32_t i = 0; i < codes.Count(); ++i)
+    if (const int32_t first = firstOf[static_cast<size_t>(i)]; first != i) share(i, first);
 }
 
 }  // namespace ormax

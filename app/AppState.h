@@ -2,7 +2,7 @@
 // the base, the recognition results and the five settings) and the pipeline that
 // fills it. Qt-free, so the desktop program and the command line run the same code.
 //   TAppState: ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
-//   BuildSceneNearestIndices
+//   BuildSceneNearestIndices; ForEachDistinctCode
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
 // recognition arrays. A scene without regions gives empty lists, not an error. The
 // regions are worked on by Threads threads; the results do not depend on it.
@@ -37,6 +37,14 @@ struct TRegionResults {
 // Takes region `index`'s results on a worker thread, at most Threads at once and in
 // no set order; whatever it leaves in `made` is released when it returns.
 using TRegionSink = std::function<void(int32_t index, TRegionResults& made)>;
+
+// Regions of one shape at any place share their code (FirstOfSameCode): work(i) for
+// the first region of each distinct code, on `threads` threads, then share(i, first)
+// for every other region, in region order; what depends on the code alone is worked
+// out once.
+void ForEachDistinctCode(const TCodeList& codes, int32_t threads,
+                         const std::function<void(int32_t region)>& work,
+                         const std::function<void(int32_t region, int32_t first)>& share);
 
 class TAppState {
  public:

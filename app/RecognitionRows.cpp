@@ -4,11 +4,8 @@
 //   RecognitionRows, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
 
-#include <algorithm>
-
 #include "analysis/Nearest.h"
 #include "app/Rows.h"
-#include "app/WorkerPool.h"
 
 namespace ormax {
 
@@ -93,32 +90,26 @@ TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, dou
     (result.Figures.back().Sameness >= minSameness ? result.Known : result.Unknown)++;
   }
   if (top > 1) {
-    // Regions of one code share their list, worked out once.
-    const std::vector<int32_t> firstOf = FirstOfSameCode(state.SceneCodes);
     result.Matches.resize(static_cast<size_t>(count));
-    RunInParallel(count, state.Threads, [&](int32_t r) {
-      if (firstOf[static_cast<size_t>(r)] == r)
-        result.Matches[static_cast<size_t>(r)] = NearestShapes(state, r, top);
-    });
-    for (int32_t r = 0; r < count; ++r)
-      if (const int32_t first = firstOf[static_cast<size_t>(r)]; first != r)
-        result.Matches[static_cast<size_t>(r)] = result.Matches[static_cast<size_t>(first)];
+    ForEachDistinctCode(
+        state.SceneCodes, state.Threads,
+        [&](int32_t r) { result.Matches[static_cast<size_t>(r)] = NearestShapes(state, r, top); },
+        [&](int32_t r, int32_t first) {
+          result.Matches[static_cast<size_t>(r)] = result.Matches[static_cast<size_t>(first)];
+        });
   }
   return result;
 }
 
 void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
                          bool header) {
-  // Row k of the CSV is row k - first[i] of scene i.
-  std::vector<size_t> first(scenes.size() + 1, 0);
-  for (size_t i = 0; i < scenes.size(); ++i) first[i + 1] = first[i] + scenes[i].Count();
-  WriteCsv(out, first.back(), [&](size_t k) {
-    const auto i =
-        static_cast<size_t>(std::upper_bound(first.begin(), first.end(), k) - first.begin() - 1);
+  std::vector<size_t> counts;
+  size_t total = 0;
+  for (const TSceneRows& r : scenes) total += counts.emplace_back(r.Count());
+  WriteCsv(out, total, ConcatenatedRows(counts, [&](size_t i, size_t row) {
     const TSceneRows& r = scenes[i];
-    const size_t row = k - first[i];
     return top > 1 ? WithRunnerColumns(r.Row(row), r.Runners(row), top) : r.Row(row);
-  }, header);
+  }), header);
 }
 
 }  // namespace ormax

@@ -1,6 +1,6 @@
 // Records: tables padded to their widest cell, CSV quoted only where needed, JSON
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
-//   FixedDouble, JsonString, WriteTable, WriteCsv,
+//   FixedDouble, JsonString, ConcatenatedRows, WriteTable, WriteCsv,
 //   JsonObject, JsonArray, WriteJsonArray
 #include "app/Records.h"
 
@@ -45,6 +45,17 @@ std::string Text(const TValue& v, int decimals, bool shortest) {
 }
 
 }  // namespace
+
+TRowSource ConcatenatedRows(std::vector<size_t> counts,
+                            std::function<TRecord(size_t part, size_t row)> row) {
+  // first[i]: the number of the first row of part i.
+  std::vector<size_t> first(counts.size() + 1, 0);
+  for (size_t i = 0; i < counts.size(); ++i) first[i + 1] = first[i] + counts[i];
+  return [first = std::move(first), row = std::move(row)](size_t k) {
+    const auto i = static_cast<size_t>(std::upper_bound(first.begin(), first.end(), k) - first.begin() - 1);
+    return row(i, k - first[i]);
+  };
+}
 
 void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals) {
   WriteTable(out, rows.size(), [&](size_t i) { return rows[i]; }, decimals);

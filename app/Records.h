@@ -1,5 +1,5 @@
 // Records: the rows the front ends write, as an aligned table, CSV or JSON.
-//   TRecord (ordered fields), TRowSource, WriteTable, WriteCsv, JsonObject,
+//   TRecord (ordered fields), TRowSource, ConcatenatedRows, WriteTable, WriteCsv, JsonObject,
 //   JsonArray, WriteJsonArray
 // The writers take either the rows or a source that makes row i on demand, so that a
 // table of very many rows is never held whole (the table asks for each row twice).
@@ -31,6 +31,11 @@ struct TRecord {
 
 // Makes row i of count; called in order, any number of times for an index.
 using TRowSource = std::function<TRecord(size_t i)>;
+
+// The rows of several parts one after another (the scenes of a command): part i has
+// counts[i] rows, made by row(i, r); the source serves the sum of the counts.
+TRowSource ConcatenatedRows(std::vector<size_t> counts,
+                            std::function<TRecord(size_t part, size_t row)> row);
 
 // For the table: a fixed number of decimals.
 std::string FixedDouble(double v, int decimals);

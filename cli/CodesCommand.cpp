@@ -5,7 +5,6 @@
 #include "cli/CodesCommand.h"
 
 #include <QDir>
-#include <algorithm>
 
 #include "app/Results.h"
 #include "app/Records.h"
@@ -100,12 +99,10 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
       problems[static_cast<size_t>(i)] = e.what();
     }
   });
-  // Row k of the table is row k - first[i] of scene i, made when it is written.
-  std::vector<size_t> first(count + 1, 0);
-  for (size_t i = 0; i < count; ++i) first[i + 1] = first[i] + rows[i].size();
-  WriteRecords(cx.Out, call->Format, first.back(), [&](size_t k) {
-    const auto i = static_cast<size_t>(std::upper_bound(first.begin(), first.end(), k) - first.begin() - 1);
-    const size_t r = k - first[i];
+  std::vector<size_t> counts;
+  size_t total = 0;
+  for (const auto& r : rows) total += counts.emplace_back(r.size());
+  WriteRecords(cx.Out, call->Format, total, ConcatenatedRows(counts, [&](size_t i, size_t r) {
     const TCodeRow& row = rows[i][r];
     TRegionFigures f;
     f.Index = static_cast<int32_t>(r);
@@ -115,7 +112,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
         .Add("depth", static_cast<long long>(row.Depth))
         .Add("items", static_cast<long long>(row.Items))
         .Add("file", Str(CodeFileName(*call, static_cast<int32_t>(i), r)));
-  });
+  }));
   return ReportProblems(cx, problems);
 }
 

@@ -184,6 +184,14 @@ struct TSetting {
 };
 const TSetting kSettings[] = {{0, 0.0}, {5, 0.05}, {5, 0.0}, {2, 0.3}, {30, 0.05}, {30, -1.0}};
 
+// A state holding a copy of scene, with the setting and the threads.
+void Prepare(TAppState& app, const TPattern& scene, const TSetting& setting, int threads = 0) {
+  app.SceneImage = std::make_unique<TPattern>(scene);
+  app.MaxTreeLevel = setting.MaxLevel;
+  app.AdmissibleError = setting.Error;
+  app.Threads = threads;
+}
+
 // ---- the pipeline ----
 
 TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
@@ -273,9 +281,7 @@ TEST(FastPaths, WideRegionsFarOutSplitAsThePlainRoutine) {
       }
     for (const TSetting setting : {TSetting{6, 0.0}, TSetting{30, 0.02}}) {
       TAppState app;
-      app.SceneImage = std::make_unique<TPattern>(*scene);
-      app.MaxTreeLevel = setting.MaxLevel;
-      app.AdmissibleError = setting.Error;
+      Prepare(app, *scene, setting);
       app.BuildSceneCodes();
       reference::TSceneResult plain;
       reference::BuildSceneCodes(*scene, setting.MaxLevel, setting.Error, plain);
@@ -513,9 +519,7 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
     TCodeList base;
     CodesOf(rng, 25, setting, base);
     TAppState app;
-    app.SceneImage = std::make_unique<TPattern>(scene);
-    app.MaxTreeLevel = setting.MaxLevel;
-    app.AdmissibleError = setting.Error;
+    Prepare(app, scene, setting);
     app.BuildSceneCodes();
     std::vector<const TCode*> plainBase;
     for (int32_t i = 0; i < base.Count(); ++i) {
@@ -608,10 +612,7 @@ TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
     std::vector<TByteArray> expected;
     for (int threads : {1, 2, 3, 8}) {
       TAppState app;
-      app.SceneImage = std::make_unique<TPattern>(*scene);
-      app.MaxTreeLevel = setting.MaxLevel;
-      app.AdmissibleError = setting.Error;
-      app.Threads = threads;
+      Prepare(app, *scene, setting, threads);
       app.BuildSceneCodes();
       std::vector<TByteArray> codes;
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
@@ -636,17 +637,12 @@ TEST(FastPaths, StreamedResultsAreThoseBuildTreesKeeps) {
     const TSetting& setting = kSettings[n % 2];
     const std::unique_ptr<TPattern> scene = GenerateScene(rng);
     TAppState kept;
-    kept.SceneImage = std::make_unique<TPattern>(*scene);
-    kept.MaxTreeLevel = setting.MaxLevel;
-    kept.AdmissibleError = setting.Error;
+    Prepare(kept, *scene, setting);
     kept.BuildSceneCodes();
     regions += kept.SceneCodes.Count();
     for (int threads : {1, 2, 8}) {
       TAppState streamed;
-      streamed.SceneImage = std::make_unique<TPattern>(*scene);
-      streamed.MaxTreeLevel = setting.MaxLevel;
-      streamed.AdmissibleError = setting.Error;
-      streamed.Threads = threads;
+      Prepare(streamed, *scene, setting, threads);
       streamed.SegmentScene();
       streamed.SceneImage.reset();
       ASSERT_EQ(streamed.Segments.Count(), kept.Segments.Count());

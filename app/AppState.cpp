@@ -1,7 +1,7 @@
 // AppState: the pipeline behind Build Trees and Recognize; regions and scene codes are
 // handed out to the worker pool and gathered in region order.
 //   TAppState::ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
-//   BuildSceneNearestIndices; ForEachDistinctCode
+//   BuildSceneNearestIndices; ForEachDistinctCode; WhiteBackgroundMisfit
 #include "app/AppState.h"
 
 #include <atomic>
@@ -20,6 +20,7 @@ void TAppState::ResetAnalysis() {
   SceneCodes.Clear();
   NearestIndices.clear();
   NearestMeasures.clear();
+  BackgroundMisfit.clear();
 }
 
 void TAppState::BuildSceneCodes() {
@@ -53,6 +54,30 @@ void TAppState::SegmentScene() {
     Segments.Clear();  // no half of a scene's regions is left behind
     throw;
   }
+  if (const int64_t least = Reading.MinPixels; least > 0)
+    Segments.RemoveWhere([&](const TPattern& r) { return r.InsideCount(least) < least; });
+  BackgroundMisfit = Reading.Background == TBackground::White
+                         ? WhiteBackgroundMisfit(*SceneImage, Segments)
+                         : "";
+}
+
+std::string WhiteBackgroundMisfit(const TPattern& scene, const TPatternList& regions) {
+  const int64_t area = int64_t{scene.Width()} * scene.Height();
+  for (const auto& r : regions) {
+    const TRect b = r->GetBounds();
+    if (b.Left != scene.Left || b.Top != scene.Top || b.Right != scene.Right ||
+        b.Bottom != scene.Bottom)
+      continue;
+    if (const int64_t n = r->InsideCount(); 2 * n > area)
+      return "one region covers " + std::to_string(n * 100 / area) +
+             " % of the picture and touches all four edges";
+  }
+  int32_t specks = 0;
+  for (const auto& r : regions) specks += r->InsideCount(SpeckPixels) < SpeckPixels;
+  if (regions.Count() >= ManyRegions && 2 * specks > regions.Count())
+    return std::to_string(specks) + " of its " + std::to_string(regions.Count()) +
+           " regions are specks of fewer than " + std::to_string(SpeckPixels) + " pixels";
+  return "";
 }
 
 void TAppState::StreamRegionResults(const TRegionSink& sink) {

@@ -2,9 +2,10 @@
 // the base, the recognition results and the five settings) and the pipeline that
 // fills it. Qt-free, so the desktop program and the command line run the same code.
 //   TAppState: ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
-//   BuildSceneNearestIndices; ForEachDistinctCode
+//   BuildSceneNearestIndices; ForEachDistinctCode; WhiteBackgroundMisfit
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
-// recognition arrays. A scene without regions gives empty lists, not an error. The
+// recognition arrays, also when specks are left out. A scene without regions gives
+// empty lists, not an error. The
 // regions are worked on by Threads threads; the results do not depend on it.
 #pragma once
 
@@ -16,11 +17,22 @@
 
 #include "analysis/Methods.h"
 #include "analysis/QuadTree.h"
+#include "app/SceneReading.h"
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"
 
 namespace ormax {
+
+// Regions of fewer pixels are specks, and a scene of many regions, most of them
+// specks, is no picture on exact white.
+inline constexpr int64_t SpeckPixels = 8;
+inline constexpr int32_t ManyRegions = 10;
+
+// What says that a scene read with a white background has another: a region that
+// touches all four edges and covers most of the picture, or many regions most of which
+// are specks. Empty when neither holds.
+std::string WhiteBackgroundMisfit(const TPattern& scene, const TPatternList& regions);
 
 // The size of two halves of a region (their boxes' pixels) from which Build Trees
 // builds them on two threads while a core is spare.
@@ -71,6 +83,14 @@ class TAppState {
   bool ShowSameness = false;
   // Threads of Build Trees and Recognize; 0 takes one per core.
   int32_t Threads = 0;
+  // How the scene was read: its background exact white, or found in the picture (the
+  // front end reads the picture so); and the size below which a region is a speck,
+  // left out of the analysis (0 keeps every region).
+  TSceneReading Reading;
+  // After a segmentation under a white background: what says that the picture's
+  // background is not exact white ("one region covers 97 % of the picture and touches
+  // all four edges"); empty when nothing does. Nothing else depends on it.
+  std::string BackgroundMisfit;
 
   // The base recognition compares with: SharedBase when set, else CodeBase.
   const TCodeBase& Base() const { return SharedBase ? *SharedBase : CodeBase; }
@@ -83,7 +103,8 @@ class TAppState {
   void BuildSceneCodes();
   // For a caller that needs each region's results once, so that a scene of very many
   // regions is never held whole: SegmentScene empties the analysis and fills Segments
-  // only (no quadtree; needs a scene, std::logic_error otherwise), after which the
+  // only (leaving out regions of fewer than Reading.MinPixels pixels, and setting
+  // BackgroundMisfit) (no quadtree; needs a scene, std::logic_error otherwise), after which the
   // scene may be released; StreamRegionResults then makes each region's results as
   // BuildSceneCodes does and hands them to sink, keeping them nowhere else.
   void SegmentScene();

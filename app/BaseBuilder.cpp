@@ -37,6 +37,7 @@ std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string&
       s.SceneImage = std::make_unique<TPattern>(plain ? picture : ResamplePattern(picture, move));
       s.MaxTreeLevel = options.MaxTreeLevel;
       s.AdmissibleError = options.AdmissibleError;
+      s.Reading = options.Reading;
       s.BuildSceneCodes();
       const std::string name = plain ? shape : TurnName(shape, degrees, m == 1, scale);
       if (s.SceneCodes.Count() != 1) {
@@ -52,7 +53,8 @@ std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string&
 
 void BuildBase(const std::vector<TBasePicture>& pictures,
                const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
-               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems) {
+               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems,
+               std::vector<std::string>* warnings) {
   struct TMade {
     const TBasePicture* Picture;
     std::vector<TBaseEntry> Entries;
@@ -65,6 +67,14 @@ void BuildBase(const std::vector<TBasePicture>& pictures,
     } catch (const std::exception& e) {
       problems.push_back(e.what());
       continue;
+    }
+    if (warnings && options.Reading.Background == TBackground::White) {
+      TAppState s;  // the picture as it is, not a copy: a copy's corners are white
+      s.Threads = 1;
+      s.Reading = options.Reading;
+      s.SceneImage = std::make_unique<TPattern>(*pattern);
+      s.SegmentScene();
+      if (!s.BackgroundMisfit.empty()) warnings->push_back(picture.File + ": " + s.BackgroundMisfit);
     }
     std::string problem;
     auto entries = ShapeEntries(*pattern, picture.Shape, options, problem);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SceneReading.h"
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 
@@ -27,6 +28,7 @@ struct TBaseOptions {
   std::vector<double> Scales{1.0, 0.7};  // every turn at each of these sizes
   int32_t MaxTreeLevel = 2;
   double AdmissibleError = 0.0;
+  TSceneReading Reading;  // how the pictures were read; specks are left out of every copy
 };
 
 // The sizes when none are asked for: the defaults', or the picture's own size alone for
@@ -56,9 +58,12 @@ struct TBasePicture {
 // loader's test. load(picture) reads a picture and throws what its reader throws; a
 // picture that cannot be read, does not hold one region throughout, or whose entries
 // the base refuses, adds a problem (with a hint how to avoid a refusal) and no entry.
+// warnings, when given, receives "<file>: <what was seen>" for a picture read with a
+// white background that it does not have (WhiteBackgroundMisfit).
 void BuildBase(const std::vector<TBasePicture>& pictures,
                const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
-               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems);
+               const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems,
+               std::vector<std::string>* warnings = nullptr);
 
 // The base of a list file; throws what the loader throws, and EReadError "<list>: the
 // base is empty" for a list without entries.

@@ -94,9 +94,11 @@ std::vector<TResampling> RandomMoves(int32_t count, TRandom& random) {
   return moves;
 }
 
-TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base) {
+TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base,
+                         const TSceneReading& reading) {
   TAppState s;
   s.Threads = 1;
+  s.Reading = reading;
   s.SharedBase = &base;
   s.AdmissibleError = base.AdmissibleError;
   s.MaxTreeLevel = base.MaxLevel;

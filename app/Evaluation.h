@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/SceneReading.h"
 #include "codes/Codes.h"
 #include "model/Patterns.h"
 #include "model/Resampling.h"
@@ -67,6 +68,7 @@ std::vector<TResampling> RandomMoves(int32_t count, TRandom& random);
 
 // The picture analysed with the base's settings and recognised against it; the label
 // and sameness of its region with the most pixels ("none" and 0 without a region).
-TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base);
+TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base,
+                         const TSceneReading& reading = {});
 
 }  // namespace ormax

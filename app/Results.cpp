@@ -7,20 +7,6 @@
 
 namespace ormax {
 
-namespace {
-
-int64_t InsidePixels(const TPattern& region) {
-  int64_t n = 0;
-  const TColor background = region.Background();
-  for (int32_t y = 0; y < region.Height(); ++y) {
-    const TColor* row = region.Pixels[y];
-    for (int32_t x = 0; x < region.Width(); ++x) n += row[x] != background;
-  }
-  return n;
-}
-
-}  // namespace
-
 double Sameness(double distance) {
   return static_cast<double>((1 - Real(distance)) * 100);
 }
@@ -31,7 +17,7 @@ TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree&
   const TEllipse root = TEllipse::CreateFromBytes(tree.Data);
   f.Index = index;
   f.Bounds = region.GetBounds();
-  f.Pixels = InsidePixels(region);
+  f.Pixels = region.InsideCount();
   f.Centre = region.Center();
   f.AxisA = static_cast<double>(root.Axes[0]);
   f.AxisB = static_cast<double>(root.Axes[1]);

@@ -41,6 +41,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
   p.addOption(Option({"s", "skip-bad"},
                      "Leave out, with a warning, pictures that do not hold exactly one region "
                      "or whose trees would make the base fail to load."));
+  AddReadingOptions(p);
   if (!ParseCommand(p, arguments, cx,
                     "Builds a base from pictures of one shape each: a code file per picture (and "
                     "per\nturned copy, named SHAPE@DEGREES) beside the list file, and the list "
@@ -74,6 +75,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
     }
   }
   call.SkipBad = p.isSet("skip-bad");
+  call.Options.Reading = ReadingOption(p);
   return call;
 }
 
@@ -83,7 +85,8 @@ void WriteBase(const TCodeBase& base, const TBaseCall& call) {
     throw std::runtime_error(Str(list.absolutePath()) + ": cannot create the folder");
   std::string text = "% made by ormax-cli base: maximum tree level " +
                      std::to_string(call.Options.MaxTreeLevel) + ", admissible error " +
-                     ShortestDouble(call.Options.AdmissibleError) + "\n";
+                     ShortestDouble(call.Options.AdmissibleError) +
+                     ReadingNote(call.Options.Reading) + "\n";
   for (int32_t i = 0; i < base.Count(); ++i) {
     base.GetCode(i).SaveToFile(Str(list.absolutePath()) + "/" + base.Names(i) + CodeFileExt);
     text += base.Names(i) + "\n";
@@ -98,14 +101,18 @@ int RunBase(const QStringList& arguments, const TCliContext& cx) {
   if (!call) return 0;
   std::vector<TBasePicture> pictures;
   for (const QString& file : call->Files) pictures.push_back(TBasePicture{Str(file), Stem(file)});
-  std::vector<std::string> problems;
+  std::vector<std::string> problems, warnings;
   TCodeBase base;
   BuildBase(
       pictures,
-      [](const TBasePicture& picture) {
-        return std::move(LoadScene(QString::fromStdString(picture.File), false).State->SceneImage);
+      [&](const TBasePicture& picture) {
+        return std::move(LoadScene(QString::fromStdString(picture.File), false,
+                                   call->Options.Reading)
+                             .State->SceneImage);
       },
-      call->Options, base, problems);
+      call->Options, base, problems, &warnings);
+  for (std::string& w : warnings) w += "; its background is not exact white: try --background auto";
+  ReportWarnings(cx, warnings);
   ReportProblems(cx, problems);
   if (!problems.empty() && !call->SkipBad) {
     cx.Err << "ormax-cli: nothing written (--skip-bad leaves the pictures above out)\n";

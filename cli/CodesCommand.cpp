@@ -23,6 +23,7 @@ struct TCodesCall {
   std::string Format;
   QString Folder;
   int32_t Jobs = 1;
+  TSceneReading Reading;
 };
 
 std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliContext& cx) {
@@ -34,6 +35,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(
       Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  AddReadingOptions(p);
   if (!ParseCommand(p, arguments, cx,
                     "Writes the code of every region of each scene, one code file per region\n"
                     "named SCENE-INDEX.c, and prints a table of the regions.",
@@ -47,6 +49,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   call.Format = FormatOption(p);
   call.Folder = p.isSet("output") ? p.value("output") : QString(".");
   call.Jobs = JobsOption(p);
+  call.Reading = ReadingOption(p);
   return call;
 }
 
@@ -64,13 +67,14 @@ QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
 }
 
 // Writes the codes of one scene, each as soon as it is made, and gives its rows.
-std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i) {
-  TCliScene scene = LoadScene(call.Files[i], false);
+std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning) {
+  TCliScene scene = LoadScene(call.Files[i], false, call.Reading);
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   s.SegmentScene();
+  warning = MisfitWarning(call.Files[i], s);
   s.SceneImage.reset();  // the regions hold all that is needed of it
   std::vector<TCodeRow> rows(static_cast<size_t>(s.Segments.Count()));
   // The files are written side by side too: each is a handful of system calls.
@@ -91,10 +95,10 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     throw std::runtime_error(Str(call->Folder) + ": cannot create the folder");
   const auto count = static_cast<size_t>(call->Files.size());
   std::vector<std::vector<TCodeRow>> rows(count);
-  std::vector<std::string> problems(count);
+  std::vector<std::string> problems(count), warnings(count);
   ForEachInput(call->Files, call->Jobs, cx, [&](int32_t i) {
     try {
-      rows[static_cast<size_t>(i)] = SceneCodes(*call, i);
+      rows[static_cast<size_t>(i)] = SceneCodes(*call, i, warnings[static_cast<size_t>(i)]);
     } catch (const std::exception& e) {
       problems[static_cast<size_t>(i)] = e.what();
     }
@@ -113,6 +117,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
         .Add("items", static_cast<long long>(row.Items))
         .Add("file", Str(CodeFileName(*call, static_cast<int32_t>(i), r)));
   }));
+  ReportWarnings(cx, warnings);
   return ReportProblems(cx, problems);
 }
 

@@ -26,6 +26,7 @@ struct TEvaluateCall {
   int32_t Samples = 20;
   uint64_t Seed = 1;
   int32_t Jobs = 1;
+  TSceneReading Reading;  // the base's, unless the options say otherwise
 };
 
 const char* const kHelp =
@@ -56,6 +57,7 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(Option({"j", "jobs"}, "Copies worked on at once (default: the number of cores).",
                      "N"));
+  AddReadingOptions(p);
   if (!ParseCommand(p, arguments, cx, kHelp, "Pictures of one shape each.", "pictures…"))
     return std::nullopt;
   TEvaluateCall call;
@@ -79,6 +81,7 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   call.Plot = p.value("plot");
   call.Copies = p.value("copies");
   call.Jobs = JobsOption(p);
+  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)));
   return call;
 }
 
@@ -220,7 +223,7 @@ TCopies PlanCopies(const TEvaluateCall& call, const std::map<QString, std::strin
     const std::vector<TResampling> moves = RandomMoves(call.Samples, random);
     try {
       const std::string shape = ShapeOf(call, truth, file);
-      plan.Sources.push_back(std::move(LoadScene(file, false).State->SceneImage));
+      plan.Sources.push_back(std::move(LoadScene(file, false, call.Reading).State->SceneImage));
       for (const TResampling& move : moves)
         plan.Copies.push_back({shape, plan.Sources.back().get(), move});
     } catch (const std::exception& e) {
@@ -241,7 +244,7 @@ std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& p
     const TCopy& c = copies[static_cast<size_t>(i)];
     try {
       const TPattern copy = ResamplePattern(*c.Source, c.Move);
-      answers[static_cast<size_t>(i)] = RecognisePicture(copy, base);
+      answers[static_cast<size_t>(i)] = RecognisePicture(copy, base, call.Reading);
       answers[static_cast<size_t>(i)].Truth = c.Shape;
       if (!call.Copies.isEmpty()) {
         const QString name = QString("%1/%2_%3.bmp")

@@ -71,6 +71,44 @@ int32_t JobsOption(const QCommandLineParser& p) {
   return v;
 }
 
+void AddReadingOptions(QCommandLineParser& p) {
+  p.addOption(Option({"background"},
+                     "white (default): exact white is the background, every other pixel a "
+                     "shape's. auto: the background is found in the picture, light or dark, "
+                     "tinted, unevenly lit, noisy or compressed (photos, scans, JPEG files); its "
+                     "pixels become white, the shapes keep their colours.",
+                     "white|auto"));
+  p.addOption(Option({"min-pixels"},
+                     QString("Leaves regions of fewer than N pixels out (default 0 with "
+                             "--background white, %1 with auto: specks of noise and dust).")
+                         .arg(AutoMinPixels),
+                     "N"));
+}
+
+TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fallback) {
+  TSceneReading reading = fallback;
+  if (p.isSet("background")) {
+    const std::optional<TBackground> b = ParseBackground(Str(p.value("background")));
+    if (!b)
+      throw EUsage("--background is white or auto, not '" + Str(p.value("background")) + "'");
+    reading = DefaultReading(*b);
+  }
+  if (p.isSet("min-pixels")) {
+    bool ok = false;
+    const int v = p.value("min-pixels").toInt(&ok);
+    if (!ok || v < 0 || v > MaxMinPixels)
+      throw EUsage("--min-pixels takes a whole number from 0 to " + std::to_string(MaxMinPixels) +
+                   ", not '" + Str(p.value("min-pixels")) + "'");
+    reading.MinPixels = v;
+  }
+  return reading;
+}
+
+void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warnings) {
+  for (const std::string& w : warnings)
+    if (!w.empty()) cx.Err << "ormax-cli: warning: " << w << "\n";
+}
+
 std::string FormatOption(const QCommandLineParser& p) {
   const std::string f = p.isSet("format") ? Str(p.value("format")) : "table";
   if (f != "table" && f != "csv" && f != "json")

@@ -1,7 +1,8 @@
 // Options: what the commands of ormax-cli share: where they write, their exit
 // statuses, the usage error, parsing with --help, and the options several take.
 //   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option,
-//   LevelOption, ErrorOption, JobsOption, FormatOption, Str, Stem, ReportProblems
+//   LevelOption, ErrorOption, JobsOption, FormatOption, AddReadingOptions, ReadingOption,
+//   Str, Stem, ReportProblems, ReportWarnings
 // A wrong value throws EUsage with a message naming the option; RunCli turns it into
 // exit status 2 and a hint to the command's --help.
 #pragma once
@@ -13,6 +14,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "app/SceneReading.h"
 
 namespace ormax {
 
@@ -49,6 +52,15 @@ double ErrorOption(const QCommandLineParser& p, double fallback);
 int32_t JobsOption(const QCommandLineParser& p);
 // "table", "csv" or "json".
 std::string FormatOption(const QCommandLineParser& p);
+
+// --background and --min-pixels, which every command that reads scenes takes.
+void AddReadingOptions(QCommandLineParser& p);
+// The reading they ask for; fallback where neither is given (recognize's: the base's).
+// --background alone brings its own default speck size.
+TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fallback = {});
+
+// Writes "ormax-cli: warning: <warning>" for every warning that is not empty.
+void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warnings);
 
 // Writes "ormax-cli: <problem>" for every problem that is not empty; returns
 // ExitInputFailed when there was one, else 0.

@@ -1,6 +1,6 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   LoadScene, LoadBase, WritePicture, ForEachInput, ThreadsPerInput
+//   LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput, ThreadsPerInput
 #include "cli/Pictures.h"
 
 #include <QFileInfo>
@@ -13,16 +13,23 @@
 
 namespace ormax {
 
-TCliScene LoadScene(const QString& file, bool keepPicture) {
+TCliScene LoadScene(const QString& file, bool keepPicture, const TSceneReading& reading) {
   TCliScene scene;
   if (keepPicture) {
-    scene.Picture = LoadScenePicture(file, false);
+    scene.Picture = LoadScenePicture(file, false, reading.Background);
     scene.State->SceneImage = ScenePattern(scene.Picture);
   } else {
-    scene.State->SceneImage = LoadScenePattern(file, false);
+    scene.State->SceneImage = LoadScenePattern(file, false, reading.Background);
   }
   scene.State->SceneFileName = Str(file);
+  scene.State->Reading = reading;
   return scene;
+}
+
+std::string MisfitWarning(const QString& file, const TAppState& state) {
+  if (state.BackgroundMisfit.empty()) return "";
+  return Str(file) + ": " + state.BackgroundMisfit +
+         "; its background is not exact white: try --background auto";
 }
 
 void LoadBase(const QString& list, TCodeBase& base) {

@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene, LoadScene, LoadBase, WritePicture, ForEachInput
+//   TCliScene, LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
 
@@ -20,8 +20,14 @@ struct TCliScene {
 };
 
 // keepPicture: false for a command that draws no view, so that only the scene's own
-// pixel matrix stays in memory.
-TCliScene LoadScene(const QString& file, bool keepPicture = true);
+// pixel matrix stays in memory. The state takes the reading; the picture is read with
+// its background.
+TCliScene LoadScene(const QString& file, bool keepPicture = true,
+                    const TSceneReading& reading = {});
+
+// After the scene's segmentation: "<file>: <what was seen>; ..." with the remedy, when
+// the scene was read with a white background that it does not have; else empty.
+std::string MisfitWarning(const QString& file, const TAppState& state);
 
 // The base of a list file; throws what the loader throws, and "<list>: the base is
 // empty" for a list without entries.

@@ -25,10 +25,12 @@ struct TRecognizeCall {
   double MinSameness = DefaultMinSameness;
   int32_t Top = 1;
   int32_t Jobs = 1;
+  TSceneReading Reading;  // the base's, unless the options say otherwise
 };
 
 struct TRecognised : TSceneRows {
   std::string Problem;
+  std::string Warning;
 };
 
 std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const TCliContext& cx) {
@@ -53,10 +55,12 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "K"));
   p.addOption(
       Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  AddReadingOptions(p);
   if (!ParseCommand(
           p, arguments, cx,
           "Labels every region of each scene with its nearest base entry, using the base's\n"
-          "admissible error and maximum tree level. Per region: bounds, pixels, centre, the\n"
+          "admissible error and maximum tree level, and reading the scenes as the base's\n"
+          "pictures were read (--background, --min-pixels). Per region: bounds, pixels, centre, the\n"
           "root ellipse (semi-axes a >= b and the angle of its first axis in degrees,\n"
           "measured from the x axis towards y, which grows downwards: clockwise on\n"
           "screen), the nearest entry, its shape and turn (the name before and after '@'),\n"
@@ -83,6 +87,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
   }
   if (p.isSet("picture")) call.Picture = p.value("picture");
   call.Jobs = JobsOption(p);
+  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)));
   return call;
 }
 
@@ -96,10 +101,11 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
 
 TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognised result;
-  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty());
+  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty(), call.Reading);
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   RecogniseScene(s, base);
+  result.Warning = MisfitWarning(call.Files[i], s);
   static_cast<TSceneRows&>(result) =
       RecognitionRows(s, Str(call.Files[i]), call.MinSameness, call.Top);
   if (!call.Picture.isEmpty()) {
@@ -214,8 +220,12 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   } else {
     WriteTables(*call, results, cx);
   }
-  std::vector<std::string> problems;
-  for (const auto& r : results) problems.push_back(r.Problem);
+  std::vector<std::string> problems, warnings;
+  for (const auto& r : results) {
+    problems.push_back(r.Problem);
+    warnings.push_back(r.Warning);
+  }
+  ReportWarnings(cx, warnings);
   return ReportProblems(cx, problems);
 }
 

@@ -38,6 +38,7 @@ void AddViewOptions(QCommandLineParser& p) {
   p.addOption(Option({"b", "base"}, "The base list file (recognition only).", "LIST.txt"));
   p.addOption(Option({"o", "output"},
                      "The picture to write: BMP, or PNG for a .png name (required).", "OUT.bmp"));
+  AddReadingOptions(p);
 }
 
 // The state's settings from the base and the options, in that order.
@@ -54,8 +55,12 @@ void ApplySettings(const QCommandLineParser& p, TAppState& s) {
   s.ShowSameness = p.isSet("sameness");
 }
 
-void DrawAndWrite(const QCommandLineParser& p, TView view) {
-  TCliScene scene = LoadScene(p.positionalArguments()[0]);
+// Returns the warning of a scene whose background is not white, if any.
+std::string DrawAndWrite(const QCommandLineParser& p, TView view) {
+  const QString file = p.positionalArguments()[0];
+  const TSceneReading reading =
+      ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))) : TSceneReading());
+  TCliScene scene = LoadScene(file, true, reading);
   TAppState& s = *scene.State;
   ApplySettings(p, s);
   switch (view) {
@@ -86,6 +91,7 @@ void DrawAndWrite(const QCommandLineParser& p, TView view) {
     DrawView(view, s, canvas);
   }
   WritePicture(scene.Picture, p.value("output"));
+  return MisfitWarning(file, s);
 }
 
 }  // namespace
@@ -105,7 +111,7 @@ int RunView(const QStringList& arguments, const TCliContext& cx) {
   if (p.isSet("fill") && p.isSet("outline"))
     throw EUsage("--fill and --outline exclude each other");
   try {
-    DrawAndWrite(p, view);
+    ReportWarnings(cx, {DrawAndWrite(p, view)});
   } catch (const EUsage&) {
     throw;
   } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 // TOwningList: an ordered list that owns its objects, the common shape of the
 // region, tree and code lists.
-//   Add (takes ownership), Reserve, Count, Items (0-based), Clear (destroys first to last)
+//   Add (takes ownership), Reserve, Count, Items (0-based), RemoveWhere, Clear (destroys
+//   first to last)
 // Items of a position outside 0 .. Count - 1 throws std::out_of_range.
 #pragma once
 
@@ -31,6 +32,12 @@ class TOwningList {
   bool Empty() const { return items_.empty(); }
   T& Items(int32_t index) { return *items_.at(static_cast<size_t>(index)); }
   const T& Items(int32_t index) const { return *items_.at(static_cast<size_t>(index)); }
+
+  // Destroys the objects for which drop(object) holds; the others keep their order.
+  template <typename Drop>
+  void RemoveWhere(Drop drop) {
+    std::erase_if(items_, [&](const std::unique_ptr<T>& item) { return drop(*item); });
+  }
 
   // Destroys the objects from the first to the last, then empties the list.
   void Clear() {

@@ -181,6 +181,15 @@ void TPattern::FillInside(TColor color) {
       if (IsInside(x, y)) SetPixel(x, y, color);
 }
 
+int64_t TPattern::InsideCount(int64_t enough) const {
+  int64_t n = 0;
+  for (int32_t y = 0; y < Height() && n < enough; ++y) {
+    const TColor* row = Pixels[y];
+    for (int32_t x = 0; x < Width(); ++x) n += row[x] != background_;
+  }
+  return std::min(n, enough);
+}
+
 void TPattern::Draw(ICanvas& canvas) const {
   for (int32_t x = Left; x <= Right; ++x)
     for (int32_t y = Top; y <= Bottom; ++y)

@@ -100,6 +100,9 @@ class TPattern : public TImg {
   // inside pixels wider or taller than one pixel.
   void Trim();
   void FillInside(TColor color);
+  // The number of inside pixels, counted up to `enough` at the most (a caller that
+  // only asks whether there are so many stops there).
+  int64_t InsideCount(int64_t enough = INT64_MAX) const;
   // Writes the inside pixels; the canvas keeps its pixels under the background.
   void Draw(ICanvas& canvas) const;
 

@@ -161,7 +161,8 @@ namespace {
 
 // The reader's work; bytes is taken by value so that the file's bytes go as soon as
 // the picture is decoded when the caller hands over the only copy.
-QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source) {
+QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source,
+                          TBackground background) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -189,6 +190,7 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   bytes = QByteArray();
   if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
     RefuseSize(source, image.width(), image.height(), maxSide);
+  if (background == TBackground::Auto) return InkOnWhite(image);
   const bool eightBit =
       image.format() == QImage::Format_Indexed8 && (!bmpOnly || (header && header->Bits == 8));
   if (!eightBit) image = ReduceTo256Colours(image);  // the decoded picture goes at once
@@ -207,7 +209,7 @@ std::array<QRgb, 256> IndexColours(const QImage& eightBit) {
   return colours;
 }
 
-QImage ReadFile(const QString& fileName, bool bmpOnly) {
+QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
     const std::string name = fileName.toStdString(), why = file.errorString().toStdString();
@@ -217,21 +219,50 @@ QImage ReadFile(const QString& fileName, bool bmpOnly) {
     Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
   QByteArray bytes = file.readAll();
   file.close();
-  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName);
+  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName, background);
 }
 
 }  // namespace
 
-QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source) {
-  return DecodeScenePicture(bytes, bmpOnly, maxSide, source).convertToFormat(QImage::Format_RGB32);
+QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source,
+                        TBackground background) {
+  return DecodeScenePicture(bytes, bmpOnly, maxSide, source, background)
+      .convertToFormat(QImage::Format_RGB32);
 }
 
-QImage LoadScenePicture(const QString& fileName, bool bmpOnly) {
-  return ReadFile(fileName, bmpOnly).convertToFormat(QImage::Format_RGB32);
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly, TBackground background) {
+  return ReadFile(fileName, bmpOnly, background).convertToFormat(QImage::Format_RGB32);
 }
 
-std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly) {
-  const QImage eightBit = ReadFile(fileName, bmpOnly);
+QImage InkOnWhite(const QImage& picture) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  const int w = rgb.width(), h = rgb.height();
+  const std::vector<uint8_t> ink =
+      FindInk(reinterpret_cast<const uint32_t*>(rgb.constBits()), w, h, rgb.bytesPerLine() / 4);
+  QImage out = ReduceTo256Colours(rgb);
+  // Ink as light as the ground would vanish as white: it takes the lightest grey.
+  static const uchar white = static_cast<uchar>(NearestPaletteIndex(qRgb(255, 255, 255)));
+  static const uchar lightest = [] {
+    const auto& palette = FixedPalette();
+    int best = -1;
+    for (int i = 0; i < 256; ++i)
+      if (i != white && (best < 0 || qGray(palette[static_cast<size_t>(i)]) >
+                                         qGray(palette[static_cast<size_t>(best)])))
+        best = i;
+    return static_cast<uchar>(best);
+  }();
+  for (int y = 0; y < h; ++y) {
+    uchar* line = out.scanLine(y);
+    const uint8_t* mask = ink.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+    for (int x = 0; x < w; ++x)
+      line[x] = !mask[x] ? white : line[x] == white ? lightest : line[x];
+  }
+  return out;
+}
+
+std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
+                                           TBackground background) {
+  const QImage eightBit = ReadFile(fileName, bmpOnly, background);
   const std::array<QRgb, 256> colours = IndexColours(eightBit);
   std::array<TColor, 256> values{};
   for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);

@@ -2,7 +2,10 @@
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours  the 256-colour reduction
 //   LoadScenePicture  reads a picture and reduces it to 256 colours: an 8-bit picture
 //                     keeps its own palette, any other takes for each pixel the
-//                     nearest colour of FixedPalette (no dithering)
+//                     nearest colour of FixedPalette (no dithering); with the
+//                     background found in the picture, its ground becomes white
+//   InkOnWhite        that step alone: the ground white, the ink in FixedPalette's
+//                     colours other than white
 //   ScenePattern      the scene (a TPattern with white background) of a picture
 //   LoadScenePattern  the scene of a file straight from its 8-bit reduction, for a
 //                     front end that shows no picture: no 32-bit copy is made
@@ -21,6 +24,7 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/Background.h"
 #include "codes/Errors.h"
 #include "model/Patterns.h"
 
@@ -53,16 +57,25 @@ inline constexpr qint64 MaxPictureFileSize = qint64{512} << 20;
 // reads. Throws EFileError when the file cannot be opened, EReadError when it cannot be
 // read (cut short, not a picture) and EPictureTooLarge beyond the limits; what() is
 // "<file>: cannot read the picture (<reason>)".
-QImage LoadScenePicture(const QString& fileName, bool bmpOnly);
+// background Auto: the ground is found in the picture (FindInk) and becomes white,
+// every ink pixel keeps its nearest colour of FixedPalette other than white.
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly,
+                        TBackground background = TBackground::White);
 // maxSide: a smaller limit than the program's, for tools that want one; source names
 // the data in the errors.
 QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = MaxSceneSide,
-                        const QString& source = "picture");
+                        const QString& source = "picture",
+                        TBackground background = TBackground::White);
+
+// The picture as an 8-bit image of FixedPalette's colours: where FindInk sees ground,
+// white; where it sees ink, the pixel's nearest colour other than white.
+QImage InkOnWhite(const QImage& picture);
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
-// ScenePattern(LoadScenePicture(fileName, bmpOnly)), with the same errors.
-std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly);
+// ScenePattern(LoadScenePicture(fileName, bmpOnly, background)), with the same errors.
+std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
+                                           TBackground background = TBackground::White);
 // Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
 QImage PatternPicture(const TImg& pattern);
 

@@ -1,0 +1,361 @@
+// Background: the ground's colour is estimated per tile (the densest colour levels of
+// each tile), kept where tiles join the picture's border through tiles of near
+// colour, filled in from its neighbours where ink covers a tile, and interpolated
+// between tile centres. Deviations from it are cut at a threshold above the noise and
+// at half the local ink contrast.
+//   BackgroundName, ParseBackground, FindInk
+#include "analysis/Background.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+
+namespace ormax {
+
+const char* BackgroundName(TBackground background) {
+  return background == TBackground::Auto ? "auto" : "white";
+}
+
+std::optional<TBackground> ParseBackground(const std::string& text) {
+  if (text == "white") return TBackground::White;
+  if (text == "auto") return TBackground::Auto;
+  return std::nullopt;
+}
+
+namespace {
+
+using TColour3 = std::array<int32_t, 3>;
+
+// Levels on either side of a tile's densest level that still count as its ground.
+constexpr int32_t ModeReach = 6;
+// A border tile this near the border's colour is ground to begin with; a tile this
+// near a neighbouring ground tile is ground too.
+constexpr int32_t SeedSpread = 32;
+constexpr int32_t StepSpread = 16;
+// The least threshold, and how far above the noise it lies.
+constexpr int32_t MinThreshold = 16;
+constexpr int32_t NoiseFactor = 3;
+constexpr int32_t NoiseMargin = 8;
+
+inline int32_t Level(uint32_t value, int c) { return static_cast<int32_t>((value >> (8 * c)) & 255u); }
+
+int32_t Spread(const TColour3& a, const TColour3& b) {
+  int32_t d = 0;
+  for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(a[c] - b[c]));
+  return d;
+}
+
+// The lower median of a histogram of `total` values.
+int32_t HistogramMedian(const std::array<int64_t, 256>& h, int64_t total) {
+  int64_t seen = 0;
+  for (int32_t v = 0; v < 256; ++v)
+    if ((seen += h[static_cast<size_t>(v)]) * 2 >= total) return v;
+  return 255;
+}
+
+struct TPicture {
+  const uint32_t* Pixels;
+  int32_t Width, Height;
+  ptrdiff_t Stride;
+  uint32_t At(int32_t x, int32_t y) const { return Pixels[y * Stride + x]; }
+};
+
+// Square tiles of Side pixels (the last row and column may be narrower).
+struct TGrid {
+  int32_t Side, Cols, Rows;
+  explicit TGrid(const TPicture& p)
+      : Side(std::clamp(std::min(p.Width, p.Height) / 8, 8, 64)),
+        Cols((p.Width + Side - 1) / Side),
+        Rows((p.Height + Side - 1) / Side) {}
+  size_t Count() const { return static_cast<size_t>(Cols) * static_cast<size_t>(Rows); }
+};
+
+// Per channel, the median of the picture's outermost rows and columns.
+TColour3 BorderColour(const TPicture& p) {
+  std::array<std::array<int64_t, 256>, 3> h{};
+  int64_t total = 0;
+  auto add = [&](int32_t x, int32_t y) {
+    const uint32_t v = p.At(x, y);
+    for (int c = 0; c < 3; ++c) ++h[static_cast<size_t>(c)][static_cast<size_t>(Level(v, c))];
+    ++total;
+  };
+  for (int32_t x = 0; x < p.Width; ++x) {
+    add(x, 0);
+    if (p.Height > 1) add(x, p.Height - 1);
+  }
+  for (int32_t y = 1; y + 1 < p.Height; ++y) {
+    add(0, y);
+    if (p.Width > 1) add(p.Width - 1, y);
+  }
+  TColour3 colour{};
+  for (int c = 0; c < 3; ++c) colour[static_cast<size_t>(c)] = HistogramMedian(h[static_cast<size_t>(c)], total);
+  return colour;
+}
+
+// Per channel, the middle of the densest window of 2 ModeReach + 1 levels among the
+// tile's pixels (every `step`-th in each direction), refined to the mean of the pixels
+// in that window: the ground's colour where ground covers most of the tile.
+TColour3 TileMode(const TPicture& p, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t step) {
+  std::array<std::array<int32_t, 256>, 3> h{};
+  for (int32_t y = y0; y < y1; y += step)
+    for (int32_t x = x0; x < x1; x += step) {
+      const uint32_t v = p.At(x, y);
+      ++h[0][v & 255u];
+      ++h[1][(v >> 8) & 255u];
+      ++h[2][(v >> 16) & 255u];
+    }
+  TColour3 mode{};
+  for (size_t c = 0; c < 3; ++c) {
+    std::array<int64_t, 257> below{};  // below[v]: pixels under level v
+    for (size_t v = 0; v < 256; ++v) below[v + 1] = below[v] + h[c][v];
+    auto window = [&](int32_t m) {
+      const int32_t lo = std::max(0, m - ModeReach), hi = std::min(255, m + ModeReach);
+      return std::pair{lo, hi};
+    };
+    int32_t best = 0;
+    int64_t bestCount = -1;
+    for (int32_t m = 0; m < 256; ++m) {
+      const auto [lo, hi] = window(m);
+      const int64_t n = below[static_cast<size_t>(hi) + 1] - below[static_cast<size_t>(lo)];
+      if (n > bestCount) bestCount = n, best = m;
+    }
+    const auto [lo, hi] = window(best);
+    int64_t sum = 0;
+    for (int32_t v = lo; v <= hi; ++v) sum += int64_t{v} * h[c][static_cast<size_t>(v)];
+    mode[c] = bestCount > 0 ? static_cast<int32_t>((2 * sum + bestCount) / (2 * bestCount)) : best;
+  }
+  return mode;
+}
+
+// Tiles whose mode is the ground: reached from border tiles near the border's colour
+// by steps between neighbours of near colour. Tiles mostly covered by ink stand apart
+// from their neighbours by the ink's contrast and are not reached.
+std::vector<uint8_t> GroundTiles(const TGrid& g, const std::vector<TColour3>& modes,
+                                 const TColour3& border) {
+  std::vector<uint8_t> ground(g.Count(), 0);
+  std::deque<int32_t> queue;
+  for (int32_t ty = 0; ty < g.Rows; ++ty)
+    for (int32_t tx = 0; tx < g.Cols; ++tx) {
+      const bool edge = tx == 0 || ty == 0 || tx == g.Cols - 1 || ty == g.Rows - 1;
+      const int32_t t = ty * g.Cols + tx;
+      if (edge && Spread(modes[static_cast<size_t>(t)], border) <= SeedSpread) {
+        ground[static_cast<size_t>(t)] = 1;
+        queue.push_back(t);
+      }
+    }
+  while (!queue.empty()) {
+    const int32_t t = queue.front();
+    queue.pop_front();
+    const int32_t tx = t % g.Cols, ty = t / g.Cols;
+    for (int32_t ny = std::max(0, ty - 1); ny <= std::min(g.Rows - 1, ty + 1); ++ny)
+      for (int32_t nx = std::max(0, tx - 1); nx <= std::min(g.Cols - 1, tx + 1); ++nx) {
+        const auto n = static_cast<size_t>(ny * g.Cols + nx);
+        if (ground[n] || Spread(modes[n], modes[static_cast<size_t>(t)]) > StepSpread) continue;
+        ground[n] = 1;
+        queue.push_back(static_cast<int32_t>(n));
+      }
+  }
+  return ground;
+}
+
+// The ground's colour in every tile: the ground tiles' modes, and for the others, ring
+// after ring, the rounded mean of their neighbours already known. No ground tile at
+// all: the border's colour everywhere.
+std::vector<TColour3> GroundColours(const TGrid& g, std::vector<TColour3> modes,
+                                    std::vector<uint8_t> known, const TColour3& border) {
+  if (std::find(known.begin(), known.end(), 1) == known.end())
+    return std::vector<TColour3>(g.Count(), border);
+  for (bool changed = true; changed;) {
+    changed = false;
+    const std::vector<uint8_t> before = known;
+    for (int32_t ty = 0; ty < g.Rows; ++ty)
+      for (int32_t tx = 0; tx < g.Cols; ++tx) {
+        const auto t = static_cast<size_t>(ty * g.Cols + tx);
+        if (before[t]) continue;
+        TColour3 sum{};
+        int32_t n = 0;
+        for (int32_t ny = std::max(0, ty - 1); ny <= std::min(g.Rows - 1, ty + 1); ++ny)
+          for (int32_t nx = std::max(0, tx - 1); nx <= std::min(g.Cols - 1, tx + 1); ++nx) {
+            const auto k = static_cast<size_t>(ny * g.Cols + nx);
+            if (!before[k]) continue;
+            for (size_t c = 0; c < 3; ++c) sum[c] += modes[k][c];
+            ++n;
+          }
+        if (n == 0) continue;
+        for (size_t c = 0; c < 3; ++c) modes[t][c] = (2 * sum[c] + n) / (2 * n);
+        known[t] = 1;
+        changed = true;
+      }
+  }
+  return modes;
+}
+
+// For every pixel column (or row), the two tile centres it lies between and the weight
+// of the second, in 1/256: bilinear interpolation of the tiles' colours.
+struct TBlend {
+  std::vector<int32_t> First, Second, Weight;
+  TBlend(int32_t length, int32_t side, int32_t tiles) : First(length), Second(length), Weight(length) {
+    auto centre = [&](int32_t i) { return std::min(i * side + side / 2, length - 1); };
+    for (int32_t x = 0; x < length; ++x) {
+      const int32_t i = std::clamp((x - side / 2) / side, 0, tiles - 1);
+      const int32_t j = std::min(i + 1, tiles - 1);
+      const int32_t a = centre(i), b = centre(j);
+      First[x] = i;
+      Second[x] = j;
+      Weight[x] = b > a ? std::clamp((x - a) * 256 / (b - a), 0, 256) : 0;
+    }
+  }
+};
+
+// Per pixel, the largest channel difference between its colour (over 3 x 3 pixels when
+// smoothed) and the ground's there, at most 255.
+std::vector<uint8_t> Deviations(const TPicture& p, const TGrid& g,
+                                const std::vector<TColour3>& ground, bool smoothed) {
+  const TBlend bx(p.Width, g.Side, g.Cols), by(p.Height, g.Side, g.Rows);
+  std::vector<uint8_t> d(static_cast<size_t>(p.Width) * static_cast<size_t>(p.Height));
+  std::vector<int32_t> column(static_cast<size_t>(g.Cols) * 3);  // tile colours at this row, x256
+  std::vector<int32_t> sums(static_cast<size_t>(p.Width) * 3);    // 3-row sums per channel
+  std::vector<int32_t> rows(static_cast<size_t>(p.Width));         // rows in those sums
+  for (int32_t y = 0; y < p.Height; ++y) {
+    const int32_t wy = by.Weight[y];
+    for (int32_t tx = 0; tx < g.Cols; ++tx)
+      for (size_t c = 0; c < 3; ++c) {
+        const auto& a = ground[static_cast<size_t>(by.First[y] * g.Cols + tx)];
+        const auto& b = ground[static_cast<size_t>(by.Second[y] * g.Cols + tx)];
+        column[static_cast<size_t>(tx) * 3 + c] = (256 - wy) * a[c] + wy * b[c];
+      }
+    if (smoothed) {
+      std::fill(sums.begin(), sums.end(), 0);
+      const int32_t y0 = std::max(0, y - 1), y1 = std::min(p.Height - 1, y + 1);
+      for (int32_t yy = y0; yy <= y1; ++yy)
+        for (int32_t x = 0; x < p.Width; ++x) {
+          const uint32_t v = p.At(x, yy);
+          for (int c = 0; c < 3; ++c) sums[static_cast<size_t>(x) * 3 + static_cast<size_t>(c)] += Level(v, c);
+        }
+      std::fill(rows.begin(), rows.end(), y1 - y0 + 1);
+    }
+    uint8_t* out = d.data() + static_cast<size_t>(y) * static_cast<size_t>(p.Width);
+    for (int32_t x = 0; x < p.Width; ++x) {
+      const int32_t wx = bx.Weight[x];
+      const auto i = static_cast<size_t>(bx.First[x]) * 3, j = static_cast<size_t>(bx.Second[x]) * 3;
+      int32_t dev = 0;
+      for (size_t c = 0; c < 3; ++c) {
+        const int32_t g256 = ((256 - wx) * column[i + c] + wx * column[j + c] + 32768) >> 16;
+        int32_t v;
+        if (smoothed) {
+          const int32_t x0 = std::max(0, x - 1), x1 = std::min(p.Width - 1, x + 1);
+          int32_t s = 0;
+          for (int32_t xx = x0; xx <= x1; ++xx) s += sums[static_cast<size_t>(xx) * 3 + c];
+          const int32_t n = (x1 - x0 + 1) * rows[static_cast<size_t>(x)];
+          v = (2 * s + n) / (2 * n);
+        } else {
+          v = Level(p.At(x, y), static_cast<int>(c));
+        }
+        dev = std::max(dev, std::abs(v - g256));
+      }
+      out[x] = static_cast<uint8_t>(std::min(dev, 255));
+    }
+  }
+  return d;
+}
+
+// The median deviation of the pixels of the ground tiles (of all pixels when there are
+// none): the picture's noise. Ink may cover most of the picture, not of those tiles.
+int32_t Noise(const std::vector<uint8_t>& d, int32_t width, int32_t height, const TGrid& g,
+              const std::vector<uint8_t>& groundTiles) {
+  const bool any = std::find(groundTiles.begin(), groundTiles.end(), 1) != groundTiles.end();
+  std::array<int64_t, 256> h{};
+  int64_t total = 0;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = d.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+    const uint8_t* tiles = groundTiles.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
+    for (int32_t x = 0; x < width; ++x)
+      if (!any || tiles[x / g.Side]) {
+        ++h[row[x]];
+        ++total;
+      }
+  }
+  return HistogramMedian(h, total);
+}
+
+// Per tile, the strongest deviation held by two neighbouring pixels (a lone speck does
+// not count), then the largest of each tile's 3 x 3 tiles: the contrast of the ink
+// around.
+std::vector<int32_t> LocalContrast(const std::vector<uint8_t>& d, int32_t width, int32_t height,
+                                   const TGrid& g) {
+  std::vector<int32_t> own(g.Count(), 0);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = d.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+    const uint8_t* next = y + 1 < height ? row + width : nullptr;
+    int32_t* tiles = own.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
+    for (int32_t x = 0; x < width; ++x) {
+      int32_t held = x + 1 < width ? std::min(row[x], row[x + 1]) : 0;
+      if (next) held = std::max<int32_t>(held, std::min(row[x], next[x]));
+      int32_t& t = tiles[x / g.Side];
+      t = std::max(t, held);
+    }
+  }
+  std::vector<int32_t> around(g.Count(), 0);
+  for (int32_t ty = 0; ty < g.Rows; ++ty)
+    for (int32_t tx = 0; tx < g.Cols; ++tx) {
+      int32_t m = 0;
+      for (int32_t ny = std::max(0, ty - 1); ny <= std::min(g.Rows - 1, ty + 1); ++ny)
+        for (int32_t nx = std::max(0, tx - 1); nx <= std::min(g.Cols - 1, tx + 1); ++nx)
+          m = std::max(m, own[static_cast<size_t>(ny * g.Cols + nx)]);
+      around[static_cast<size_t>(ty * g.Cols + tx)] = m;
+    }
+  return around;
+}
+
+}  // namespace
+
+std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
+                             ptrdiff_t stride, TInkFinding* finding) {
+  TInkFinding seen;
+  if (width <= 0 || height <= 0) {
+    if (finding) *finding = seen;
+    return {};
+  }
+  const TPicture p{pixels, width, height, stride};
+  const TGrid g(p);
+  const TColour3 border = BorderColour(p);
+  std::vector<TColour3> modes(g.Count());
+  const int32_t step = g.Side >= 32 ? 2 : 1;
+  for (int32_t ty = 0; ty < g.Rows; ++ty)
+    for (int32_t tx = 0; tx < g.Cols; ++tx)
+      modes[static_cast<size_t>(ty * g.Cols + tx)] =
+          TileMode(p, tx * g.Side, ty * g.Side, std::min(width, (tx + 1) * g.Side),
+                   std::min(height, (ty + 1) * g.Side), step);
+  const std::vector<uint8_t> groundTiles = GroundTiles(g, modes, border);
+  const std::vector<TColour3> ground = GroundColours(g, modes, groundTiles, border);
+
+  // A picture drawn by a program has ground of one exact colour: its pixels are
+  // judged one by one. Any other is judged over 3 x 3 pixels, which quiets its noise.
+  std::vector<uint8_t> d = Deviations(p, g, ground, false);
+  seen.Noise = Noise(d, width, height, g, groundTiles);
+  if (seen.Noise > 0) {
+    d = Deviations(p, g, ground, true);
+    seen.Smoothed = true;
+    seen.Noise = Noise(d, width, height, g, groundTiles);
+  }
+  seen.Threshold = std::max(MinThreshold, NoiseFactor * seen.Noise + NoiseMargin);
+  seen.Ground = static_cast<uint32_t>(border[0]) | static_cast<uint32_t>(border[1]) << 8 |
+                static_cast<uint32_t>(border[2]) << 16;
+
+  const std::vector<int32_t> contrast = LocalContrast(d, width, height, g);
+  std::vector<uint8_t> ink(d.size());
+  for (int32_t y = 0; y < height; ++y) {
+    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+    const int32_t* tiles = contrast.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t cut = std::max(seen.Threshold, (tiles[x / g.Side] + 1) / 2);
+      const uint8_t is = d[row + static_cast<size_t>(x)] >= cut ? 1 : 0;
+      ink[row + static_cast<size_t>(x)] = is;
+      seen.InkPixels += is;
+    }
+  }
+  if (finding) *finding = seen;
+  return ink;
+}
+
+}  // namespace ormax

@@ -116,7 +116,10 @@ bench-dask: build
 # Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
 # ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at
 # random angles, sizes, positions and colours; at the defaults (the plot goes to docs/)
-# and at the options that were the defaults before.
+# and at the options that were the defaults before. Then bench/Conditions.cpp: pictures
+# as people have them (anti-aliased, JPEG, tinted and noisy, unevenly lit, light on
+# dark, coloured card, salt and pepper, defocused, faint ink) with --background white
+# and auto, beside an OpenCV peer (Debian's python3-opencv, installed here if missing).
 ACCURACY_SEED ?= 1
 accuracy: build
 	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
@@ -126,6 +129,11 @@ accuracy: build
 	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
 	  --work $(BUILD_DIR)/accuracy-old --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
 	  --title "the former defaults" --plot docs/accuracy-former.png -- --turns 12 --level 3 --scales 1
+	@echo
+	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
+	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
+	@$(BUILD_DIR)/ormax_conditions --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
+	  --work $(BUILD_DIR)/conditions --seed $(ACCURACY_SEED) --python /usr/bin/python3
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.

@@ -7,12 +7,12 @@
 // Usage: ormax_accuracy --cli ORMAX-CLI --shapes DIR --work DIR [--seed S] [--count N]
 //        [--scene SCENE.bmp] [--plot OUT.png] [--title T] [-- BASE OPTIONS...]
 // Nothing of the held-out drawing reaches the base: it is built before they are drawn.
+// What it shares with the conditions bench (the base, the commands, the CSV) is in
+// bench/HeldOut.h.
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/Evaluation.h"
+#include "bench/HeldOut.h"
 #include "cli/RecognizeCommand.h"
 #include "platform/QtBitmap.h"
 #include "platform/SamenessPlot.h"
@@ -31,16 +32,6 @@
 namespace {
 
 using namespace ormax;
-
-// A seeded generator of its own, apart from the one evaluate uses: the standard's
-// mt19937_64, whose numbers are the same on every machine; the conversions are ours.
-struct TDrawingRandom {
-  std::mt19937_64 Engine;
-  double Uniform(double lo, double hi) {  // [lo, hi)
-    return lo + (hi - lo) * (static_cast<double>(Engine() >> 11) * 0x1.0p-53);
-  }
-  size_t Index(size_t n) { return static_cast<size_t>(Engine() % n); }
-};
 
 // Colours of the fixed palette, so the 8-bit file keeps them exactly.
 const QRgb Colours[] = {qRgb(204, 0, 0),   qRgb(0, 51, 204),   qRgb(0, 153, 51),
@@ -54,11 +45,6 @@ struct TArguments {
   int Count = 624;
   QStringList BaseOptions;
 };
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "ormax_accuracy: %s\n", what.c_str());
-  std::exit(1);
-}
 
 TArguments Parse(const QStringList& args) {
   TArguments a;
@@ -86,22 +72,6 @@ TArguments Parse(const QStringList& args) {
   return a;
 }
 
-// Runs the command to its end; its standard output, and the wall time in ms.
-QByteArray Run(const QString& program, const QStringList& args, double* ms = nullptr) {
-  QProcess p;
-  p.setProcessChannelMode(QProcess::SeparateChannels);
-  QElapsedTimer timer;
-  timer.start();
-  p.start(program, args);
-  if (!p.waitForStarted(-1)) Fail("cannot start " + program.toStdString());
-  p.waitForFinished(-1);
-  if (ms) *ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-    Fail(program.toStdString() + " " + args.join(' ').left(200).toStdString() + " failed:\n" +
-         p.readAllStandardError().toStdString());
-  return p.readAllStandardOutput();
-}
-
 void Save(const QImage& picture, const QString& file) {
   SavePicture(ReduceTo256Colours(picture), file);
 }
@@ -110,13 +80,6 @@ struct THeldOut {
   QString File;
   std::string Shape;
 };
-
-std::vector<std::string> AllShapes() {
-  std::vector<std::string> names;
-  for (const auto* list : {&SampleShapes(), &MirrorPair()})
-    for (const TSampleShape& s : *list) names.push_back(s.Name);
-  return names;
-}
 
 // Shape i % kinds, so every kind is drawn as often; all else at random.
 std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
@@ -146,49 +109,12 @@ std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
   return pictures;
 }
 
-std::vector<std::string> SplitCsvLine(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') field += line[++i];
-      else if (c == '"') quoted = false;
-      else field += c;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  fields.push_back(field);
-  return fields;
-}
-
 // Per picture, the label and sameness of its largest region ("none" when it has none).
 std::vector<TAnswer> Answers(const std::vector<THeldOut>& pictures, const QByteArray& csv) {
   std::map<std::string, std::pair<long long, TAnswer>> byScene;
-  const QList<QByteArray> lines = csv.split('\n');
-  if (lines.isEmpty()) Fail("recognize wrote nothing");
-  const std::vector<std::string> header = SplitCsvLine(lines[0].toStdString());
-  const auto column = [&](const std::string& name) {
-    const auto it = std::find(header.begin(), header.end(), name);
-    if (it == header.end()) Fail("recognize's CSV has no column " + name);
-    return static_cast<size_t>(it - header.begin());
-  };
-  const size_t scene = column("scene"), pixels = column("pixels"), shape = column("shape"),
-               sameness = column("sameness");
-  for (int i = 1; i < lines.size(); ++i) {
-    if (lines[i].trimmed().isEmpty()) continue;
-    const std::vector<std::string> f = SplitCsvLine(lines[i].toStdString());
-    if (f.size() < header.size()) Fail("a short CSV line: " + lines[i].toStdString());
-    const long long n = std::stoll(f[pixels]);
-    auto& slot = byScene[f[scene]];
-    if (n > slot.first) slot = {n, TAnswer{"", f[shape], std::stod(f[sameness])}};
+  for (const TRegionRow& r : RecognizedRegions(csv)) {
+    auto& slot = byScene[r.Scene];
+    if (r.Pixels > slot.first) slot = {r.Pixels, TAnswer{"", r.Shape, r.Sameness}};
   }
   std::vector<TAnswer> answers;
   for (const THeldOut& p : pictures) {
@@ -260,23 +186,12 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const TArguments a = Parse(app.arguments());
   QDir(a.Work).removeRecursively();
-  for (const char* sub : {"shapes", "base", "heldout"}) QDir().mkpath(a.Work + "/" + sub);
+  QDir().mkpath(a.Work + "/heldout");
 
   // The base: the sample pictures as they are, and the mirror pair at the same size.
-  QStringList baseArgs = {"base", "-o", a.Work + "/base/base.txt"};
-  for (const TSampleShape& s : SampleShapes()) {
-    const QString from = a.Shapes + "/" + QString::fromStdString(s.Name) + ".bmp";
-    const QString to = a.Work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
-    if (!QFile::copy(from, to)) Fail("cannot copy " + from.toStdString());
-    baseArgs << to;
-  }
-  for (const TSampleShape& s : MirrorPair()) {
-    const QString to = a.Work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
-    Save(Picture(100, 100, {{s.Name, 50, 50, 40, 0, qRgb(0, 0, 0)}}), to);
-    baseArgs << to;
-  }
-  double baseMs = 0;
-  const QByteArray made = Run(a.Cli, baseArgs + a.BaseOptions, &baseMs);
+  const TBuiltBase base = BuildBase(a.Cli, a.Shapes, a.Work, a.BaseOptions);
+  const QByteArray& made = base.Output;
+  const double baseMs = base.Ms;
 
   const std::vector<THeldOut> pictures = DrawHeldOut(a, a.Work + "/heldout");
   QStringList recognizeArgs = {"recognize", "--base", a.Work + "/base/base.txt", "--format",

@@ -1,0 +1,118 @@
+// HeldOut: the commands run, the base built from the sample pictures, recognize's CSV read.
+//   Fail, Run, AllShapes, BuildBase, SplitCsvLine, RecognizedRegions
+#include "bench/HeldOut.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/QtBitmap.h"
+#include "tools/SampleShapes.h"
+
+namespace ormax {
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toStdString().c_str(),
+               what.c_str());
+  std::exit(1);
+}
+
+QByteArray Run(const QString& program, const QStringList& args, double* ms) {
+  QProcess p;
+  p.setProcessChannelMode(QProcess::SeparateChannels);
+  QElapsedTimer timer;
+  timer.start();
+  p.start(program, args);
+  if (!p.waitForStarted(-1)) Fail("cannot start " + program.toStdString());
+  p.waitForFinished(-1);
+  if (ms) *ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+  if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    Fail(program.toStdString() + " " + args.join(' ').left(200).toStdString() + " failed:\n" +
+         p.readAllStandardError().toStdString());
+  return p.readAllStandardOutput();
+}
+
+std::vector<std::string> AllShapes() {
+  std::vector<std::string> names;
+  for (const auto* list : {&SampleShapes(), &MirrorPair()})
+    for (const TSampleShape& s : *list) names.push_back(s.Name);
+  return names;
+}
+
+TBuiltBase BuildBase(const QString& cli, const QString& shapesDir, const QString& work,
+                     const QStringList& options) {
+  QDir().mkpath(work + "/shapes");
+  QDir().mkpath(work + "/base");
+  TBuiltBase base;
+  base.List = work + "/base/base.txt";
+  for (const TSampleShape& s : SampleShapes()) {
+    const QString from = shapesDir + "/" + QString::fromStdString(s.Name) + ".bmp";
+    const QString to = work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
+    if (!QFile::copy(from, to)) Fail("cannot copy " + from.toStdString());
+    base.Pictures.push_back({s.Name, to});
+  }
+  for (const TSampleShape& s : MirrorPair()) {
+    const QString to = work + "/shapes/" + QString::fromStdString(s.Name) + ".bmp";
+    SavePicture(ReduceTo256Colours(Picture(100, 100, {{s.Name, 50, 50, 40, 0, qRgb(0, 0, 0)}})),
+                to);
+    base.Pictures.push_back({s.Name, to});
+  }
+  QStringList args = {"base", "-o", base.List};
+  for (const TBasePicture& p : base.Pictures) args << p.File;
+  base.Output = Run(cli, args + options, &base.Ms);
+  return base;
+}
+
+std::vector<std::string> SplitCsvLine(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') field += line[++i];
+      else if (c == '"') quoted = false;
+      else field += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  fields.push_back(field);
+  return fields;
+}
+
+std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv) {
+  const QList<QByteArray> lines = csv.split('\n');
+  if (lines.isEmpty() || lines[0].trimmed().isEmpty()) Fail("recognize wrote nothing");
+  const std::vector<std::string> header = SplitCsvLine(lines[0].trimmed().toStdString());
+  const auto column = [&](const std::string& name) {
+    const auto it = std::find(header.begin(), header.end(), name);
+    if (it == header.end()) Fail("recognize's CSV has no column " + name);
+    return static_cast<size_t>(it - header.begin());
+  };
+  const size_t scene = column("scene"), left = column("left"), top = column("top"),
+               right = column("right"), bottom = column("bottom"), pixels = column("pixels"),
+               shape = column("shape"), sameness = column("sameness");
+  std::vector<TRegionRow> rows;
+  for (int i = 1; i < lines.size(); ++i) {
+    if (lines[i].trimmed().isEmpty()) continue;
+    const std::vector<std::string> f = SplitCsvLine(lines[i].trimmed().toStdString());
+    if (f.size() < header.size()) Fail("a short CSV line: " + lines[i].toStdString());
+    rows.push_back({f[scene], f[shape], std::stoll(f[left]), std::stoll(f[top]),
+                    std::stoll(f[right]), std::stoll(f[bottom]), std::stoll(f[pixels]),
+                    std::stod(f[sameness])});
+  }
+  return rows;
+}
+
+}  // namespace ormax

@@ -1,0 +1,74 @@
+// HeldOut: what the benchmarks of shapes drawn apart from the base share.
+//   TDrawingRandom   a seeded generator of their own (mt19937_64, our own conversions)
+//   Fail             the message on standard error, prefixed by the program's name; exit 1
+//   Run              a command run to its end: its standard output and wall time
+//   AllShapes        the names of the sample shapes and of the mirror pair, in order
+//   BuildBase        the base pictures (the sample shapes copied, the mirror pair drawn)
+//                    and the base `ormax-cli base` builds from them
+//   TRegionRow, RecognizedRegions   the rows of `ormax-cli recognize --format csv`
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace ormax {
+
+// The standard's mt19937_64 gives the same numbers on every machine; the conversions to
+// the ranges and distributions wanted are ours, so the pictures are too.
+struct TDrawingRandom {
+  std::mt19937_64 Engine;
+  double Uniform(double lo, double hi) {  // [lo, hi)
+    return lo + (hi - lo) * (static_cast<double>(Engine() >> 11) * 0x1.0p-53);
+  }
+  size_t Index(size_t n) { return static_cast<size_t>(Engine() % n); }
+  // A standard normal number (Box-Muller, one of the pair).
+  double Normal() {
+    const double u = 1 - Uniform(0, 1), v = Uniform(0, 1);
+    return std::sqrt(-2 * std::log(u)) * std::cos(2 * std::numbers::pi * v);
+  }
+};
+
+[[noreturn]] void Fail(const std::string& what);
+
+// Runs the command to its end; its standard output, and the wall time in ms. Fails when
+// it cannot start or ends other than with exit code 0.
+QByteArray Run(const QString& program, const QStringList& args, double* ms = nullptr);
+
+std::vector<std::string> AllShapes();
+
+struct TBasePicture {
+  std::string Shape;
+  QString File;
+};
+
+struct TBuiltBase {
+  QString List;                       // WORK/base/base.txt
+  std::vector<TBasePicture> Pictures;  // in WORK/shapes
+  QByteArray Output;                  // what `ormax-cli base` printed
+  double Ms = 0;                      // its wall time
+};
+
+// The sample pictures of shapesDir as they are and the mirror pair drawn at the same
+// size (radius 40 in 100 x 100) go to WORK/shapes; `cli base` with the options given
+// makes WORK/base/base.txt of them.
+TBuiltBase BuildBase(const QString& cli, const QString& shapesDir, const QString& work,
+                     const QStringList& options);
+
+struct TRegionRow {
+  std::string Scene, Shape;
+  long long Left = 0, Top = 0, Right = 0, Bottom = 0, Pixels = 0;
+  double Sameness = 0;
+};
+
+std::vector<std::string> SplitCsvLine(const std::string& line);
+// The rows of recognize's CSV, found by the header's column names.
+std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv);
+
+}  // namespace ormax

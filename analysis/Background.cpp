@@ -215,7 +215,6 @@ std::vector<uint8_t> Deviations(const TPicture& p, const TGrid& g,
   std::vector<uint8_t> d(static_cast<size_t>(p.Width) * static_cast<size_t>(p.Height));
   std::vector<int32_t> column(static_cast<size_t>(g.Cols) * 3);  // tile colours at this row, x256
   std::vector<int32_t> sums(static_cast<size_t>(p.Width) * 3);    // 3-row sums per channel
-  std::vector<int32_t> rows(static_cast<size_t>(p.Width));         // rows in those sums
   for (int32_t y = 0; y < p.Height; ++y) {
     const int32_t wy = by.Weight[y];
     for (int32_t tx = 0; tx < g.Cols; ++tx)
@@ -224,15 +223,13 @@ std::vector<uint8_t> Deviations(const TPicture& p, const TGrid& g,
         const auto& b = ground[static_cast<size_t>(by.Second[y] * g.Cols + tx)];
         column[static_cast<size_t>(tx) * 3 + c] = (256 - wy) * a[c] + wy * b[c];
       }
-    if (smoothed) {
+    if (smoothed) {  // the picture's outermost pixels stand in for those beyond it
       std::fill(sums.begin(), sums.end(), 0);
-      const int32_t y0 = std::max(0, y - 1), y1 = std::min(p.Height - 1, y + 1);
-      for (int32_t yy = y0; yy <= y1; ++yy)
+      for (int32_t yy = y - 1; yy <= y + 1; ++yy)
         for (int32_t x = 0; x < p.Width; ++x) {
-          const uint32_t v = p.At(x, yy);
+          const uint32_t v = p.At(x, std::clamp(yy, 0, p.Height - 1));
           for (int c = 0; c < 3; ++c) sums[static_cast<size_t>(x) * 3 + static_cast<size_t>(c)] += Level(v, c);
         }
-      std::fill(rows.begin(), rows.end(), y1 - y0 + 1);
     }
     uint8_t* out = d.data() + static_cast<size_t>(y) * static_cast<size_t>(p.Width);
     for (int32_t x = 0; x < p.Width; ++x) {
@@ -243,11 +240,10 @@ std::vector<uint8_t> Deviations(const TPicture& p, const TGrid& g,
         const int32_t g256 = ((256 - wx) * column[i + c] + wx * column[j + c] + 32768) >> 16;
         int32_t v;
         if (smoothed) {
-          const int32_t x0 = std::max(0, x - 1), x1 = std::min(p.Width - 1, x + 1);
           int32_t s = 0;
-          for (int32_t xx = x0; xx <= x1; ++xx) s += sums[static_cast<size_t>(xx) * 3 + c];
-          const int32_t n = (x1 - x0 + 1) * rows[static_cast<size_t>(x)];
-          v = (2 * s + n) / (2 * n);
+          for (int32_t xx = x - 1; xx <= x + 1; ++xx)
+            s += sums[static_cast<size_t>(std::clamp(xx, 0, p.Width - 1)) * 3 + c];
+          v = (2 * s + 9) / 18;
         } else {
           v = Level(p.At(x, y), static_cast<int>(c));
         }
@@ -329,14 +325,17 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
   const std::vector<uint8_t> groundTiles = GroundTiles(g, modes, border);
   const std::vector<TColour3> ground = GroundColours(g, modes, groundTiles, border);
 
-  // A picture drawn by a program has ground of one exact colour: its pixels are
-  // judged one by one. Any other is judged over 3 x 3 pixels, which quiets its noise.
-  std::vector<uint8_t> d = Deviations(p, g, ground, false);
+  // A picture drawn by a program has ground of one exact colour. Any other has noise:
+  // there a pixel is ink only where the mean of its 3 x 3 pixels, which quiets the
+  // noise, stands above the noise too, so that lone noisy pixels stay ground while
+  // edges and corners are still cut pixel by pixel.
+  const std::vector<uint8_t> d = Deviations(p, g, ground, false);
+  std::vector<uint8_t> mean;
   seen.Noise = Noise(d, width, height, g, groundTiles);
   if (seen.Noise > 0) {
-    d = Deviations(p, g, ground, true);
+    mean = Deviations(p, g, ground, true);
     seen.Smoothed = true;
-    seen.Noise = Noise(d, width, height, g, groundTiles);
+    seen.Noise = Noise(mean, width, height, g, groundTiles);
   }
   seen.Threshold = std::max(MinThreshold, NoiseFactor * seen.Noise + NoiseMargin);
   seen.Ground = static_cast<uint32_t>(border[0]) | static_cast<uint32_t>(border[1]) << 8 |
@@ -348,8 +347,9 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
     const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
     const int32_t* tiles = contrast.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
     for (int32_t x = 0; x < width; ++x) {
+      const size_t at = row + static_cast<size_t>(x);
       const int32_t cut = std::max(seen.Threshold, (tiles[x / g.Side] + 1) / 2);
-      const uint8_t is = d[row + static_cast<size_t>(x)] >= cut ? 1 : 0;
+      const uint8_t is = d[at] >= cut && (mean.empty() || mean[at] >= seen.Threshold) ? 1 : 0;
       ink[row + static_cast<size_t>(x)] = is;
       seen.InkPixels += is;
     }

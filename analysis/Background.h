@@ -30,7 +30,7 @@ struct TInkFinding {
   uint32_t Ground = 0;     // the ground's colour where the picture's border is, 0x00c2c1c0
   int32_t Noise = 0;       // median deviation of a pixel from the ground, in colour levels
   int32_t Threshold = 0;   // the least deviation that is ink anywhere
-  bool Smoothed = false;   // deviations taken over 3 x 3 pixels (a noisy picture)
+  bool Smoothed = false;   // a noisy picture: ink also stands out over 3 x 3 pixels
   int64_t InkPixels = 0;
 };
 
@@ -39,8 +39,9 @@ struct TInkFinding {
 // and 0 where it is ground, row after row without gaps. The ground's colour is
 // estimated in tiles and may change slowly across the picture (uneven light); a pixel
 // is ink when its largest channel difference from the ground there is above the
-// picture's noise and at least half the contrast of the ink around it, so blurred and
-// anti-aliased edges are cut midway and compression ringing next to an edge stays ground.
+// picture's noise (also over its 3 x 3 pixels, in a noisy picture) and at least half the
+// contrast of the ink around it, so blurred and anti-aliased edges are cut midway and
+// compression ringing next to an edge stays ground.
 std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
                              ptrdiff_t stride, TInkFinding* finding = nullptr);
 

@@ -14,6 +14,7 @@
 
 #include "app/AppState.h"
 #include "app/Records.h"
+#include "app/SceneReading.h"
 #include "platform/QtBitmap.h"
 #include "tests/QtRasters.h"
 #include "tests/TempDir.h"
@@ -456,6 +457,155 @@ TEST(Samples, TopListsDistinctShapesInOrderOfDistance) {
     ++tops;
   EXPECT_EQ(tops, rows.size() - 1);
   EXPECT_EQ(Cli(args + QStringList{"--top", "0"}).Status, 2);
+}
+
+// ---- pictures as people have them ----
+
+// Shapes on grey paper, as a scan gives them: a black block and a red bar on a ground of
+// 200 (scale: pixels per raster character).
+QImage OnGreyPaper(int scale = 4) {
+  const std::vector<std::string> rows = {"..........", ".kkk......", ".kkk..###.", ".kkk......",
+                                         ".........."};
+  QImage img(10 * scale, 5 * scale, QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const char c = rows[static_cast<size_t>(y / scale)][static_cast<size_t>(x / scale)];
+      img.setPixel(x, y, c == '.' ? qRgb(200, 200, 200) : testing::PictureColour(c));
+    }
+  return img;
+}
+
+size_t DataRows(const std::string& csv) {
+  return Lines(csv).size() - 1;
+}
+
+TEST(Cli, BackgroundAndSpeckOptionsAreCheckedOnEveryCommand) {
+  TempDir dir;
+  WritePicture(dir.File("bar.bmp"), kBar);
+  const QString bar = Q(dir.File("bar.bmp")), list = Q(dir.File("base.txt"));
+  const std::vector<QStringList> commands = {{"codes", bar, "-o", Q(dir.File("c"))},
+                                             {"base", bar, "-o", list},
+                                             {"recognize", bar, "--base", list},
+                                             {"evaluate", bar, "--base", list},
+                                             {"view", bar, "--view", "scene", "-o", Q(dir.File("v.bmp"))}};
+  for (const QStringList& command : commands) {
+    const CliRun grey = Cli(command + QStringList{"--background", "grey"});
+    EXPECT_EQ(grey.Status, 2) << command[0].toStdString();
+    EXPECT_NE(grey.Err.find("--background is white or auto, not 'grey'"), std::string::npos)
+        << grey.Err;
+    for (const char* bad : {"-1", "many", "2000000000"}) {
+      const CliRun run = Cli(command + QStringList{"--min-pixels", bad});
+      EXPECT_EQ(run.Status, 2) << command[0].toStdString() << " " << bad;
+      EXPECT_NE(run.Err.find(std::string("--min-pixels takes a whole number from 0 to ") +
+                             std::to_string(MaxMinPixels) + ", not '" + bad + "'"),
+                std::string::npos)
+          << run.Err;
+    }
+  }
+}
+
+TEST(Cli, AGreyGroundIsNamedOnStderrAndFoundByAuto) {
+  TempDir dir;
+  const std::string file = dir.File("scan.png");
+  ASSERT_TRUE(OnGreyPaper().save(Q(file)));
+  const CliRun white = Cli({"codes", Q(file), "-o", Q(dir.File("w")), "--format", "csv"});
+  ASSERT_EQ(white.Status, 0) << white.Err;
+  EXPECT_EQ(DataRows(white.Out), 1u);  // the paper is one region
+  EXPECT_EQ(white.Err, "ormax-cli: warning: " + file +
+                           ": one region covers 100 % of the picture and touches all four "
+                           "edges; its background is not exact white: try --background auto\n");
+  const CliRun found = Cli({"codes", Q(file), "-o", Q(dir.File("a")), "--format", "csv",
+                            "--background", "auto", "--min-pixels", "0"});
+  ASSERT_EQ(found.Status, 0) << found.Err;
+  EXPECT_EQ(found.Err, "");
+  EXPECT_EQ(DataRows(found.Out), 2u);
+  // The view shows the scene as read: the paper white, the block black.
+  ASSERT_EQ(Cli({"view", Q(file), "--view", "scene", "--background", "auto", "-o",
+                 Q(dir.File("scene.bmp"))})
+                .Status,
+            0);
+  const QImage scene(Q(dir.File("scene.bmp")));
+  EXPECT_EQ(scene.pixel(0, 0), qRgb(255, 255, 255));
+  EXPECT_EQ(scene.pixel(6, 6), qRgb(0, 0, 0));
+}
+
+TEST(Cli, AJpegOfShapesGivesItsShapesUnderAuto) {
+  TempDir dir;
+  const std::string file = dir.File("photo.jpg");
+  QImage picture = OnGreyPaper(12);
+  picture.fill(qRgb(255, 255, 255));
+  {  // the same shapes on white, compressed hard
+    const QImage grey = OnGreyPaper(12);
+    for (int y = 0; y < grey.height(); ++y)
+      for (int x = 0; x < grey.width(); ++x)
+        if (grey.pixel(x, y) != qRgb(200, 200, 200)) picture.setPixel(x, y, grey.pixel(x, y));
+  }
+  ASSERT_TRUE(picture.save(Q(file), "jpg", 50));
+  const CliRun white = Cli({"codes", Q(file), "-o", Q(dir.File("w")), "--format", "csv"});
+  ASSERT_EQ(white.Status, 0);
+  EXPECT_GT(DataRows(white.Out), 2u);  // compression specks
+  const CliRun found =
+      Cli({"codes", Q(file), "-o", Q(dir.File("a")), "--format", "csv", "--background", "auto"});
+  ASSERT_EQ(found.Status, 0);
+  EXPECT_EQ(DataRows(found.Out), 2u);
+}
+
+TEST(Cli, ABaseRemembersHowItsPicturesWereReadAndRecognizeAdoptsIt) {
+  TempDir dir;
+  ASSERT_TRUE(OnGreyPaper().copy(0, 0, 20, 20).save(Q(dir.File("block.png"))));
+  ASSERT_TRUE(OnGreyPaper().save(Q(dir.File("scan.png"))));
+  const QString list = Q(dir.File("base/base.txt"));
+  ASSERT_EQ(Cli({"base", Q(dir.File("block.png")), "-o", list, "--turns", "1", "--level", "0",
+                 "--background", "auto"})
+                .Status,
+            0);
+  std::ifstream in(list.toStdString());
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "% made by ormax-cli base: maximum tree level 0, admissible error 0, "
+                   "background auto, min pixels " + std::to_string(AutoMinPixels));
+  // Recognize reads the scan as the base's pictures were read; told otherwise, it obeys.
+  const CliRun adopted = Cli({"recognize", Q(dir.File("scan.png")), "--base", list, "--format", "csv"});
+  ASSERT_EQ(adopted.Status, 0) << adopted.Err;
+  EXPECT_EQ(DataRows(adopted.Out), 2u);
+  EXPECT_EQ(adopted.Err.find("warning"), std::string::npos);
+  const CliRun white = Cli({"recognize", Q(dir.File("scan.png")), "--base", list, "--format",
+                            "csv", "--background", "white"});
+  ASSERT_EQ(white.Status, 0);
+  EXPECT_EQ(DataRows(white.Out), 1u);
+  EXPECT_NE(white.Err.find("try --background auto"), std::string::npos);
+  // A white base's line stays as it always was.
+  ASSERT_EQ(Cli({"base", Q(dir.File("block.png")), "-o", Q(dir.File("w/base.txt")), "--turns",
+                 "1", "--level", "0", "--skip-bad"})
+                .Status,
+            0);
+  std::ifstream plain(dir.File("w/base.txt"));
+  std::getline(plain, first);
+  EXPECT_EQ(first, "% made by ormax-cli base: maximum tree level 0, admissible error 0");
+}
+
+TEST(Samples, EverySampleGivesTheSameCodesUnderBothBackgrounds) {
+  TempDir dir;
+  QStringList pictures;
+  for (const char* folder : {"/scenes", "/shapes"})
+    for (const auto& entry : std::filesystem::directory_iterator(kExamples + folder))
+      pictures << Q(entry.path().string());
+  const CliRun white = Cli(QStringList{"codes", "-o", Q(dir.File("w")), "--level", "3"} + pictures);
+  const CliRun found = Cli(QStringList{"codes", "-o", Q(dir.File("a")), "--level", "3",
+                                       "--background", "auto"} +
+                           pictures);
+  ASSERT_EQ(white.Status, 0);
+  ASSERT_EQ(found.Status, 0);
+  EXPECT_EQ(white.Err, "");  // no sample looks as if its background were not white
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File("w"))) {
+    std::ifstream a(entry.path(), std::ios::binary), b(dir.File("a/" + entry.path().filename().string()), std::ios::binary);
+    const std::string bytesA{std::istreambuf_iterator<char>(a), {}}, bytesB{std::istreambuf_iterator<char>(b), {}};
+    EXPECT_EQ(bytesA, bytesB) << entry.path();
+    ++files;
+  }
+  EXPECT_EQ(files, static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir.File("a")), {})));
+  EXPECT_GE(files, 28u);
 }
 
 }  // namespace

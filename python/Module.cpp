@@ -83,20 +83,73 @@ std::vector<TRegion> Regions(const TAppState& s) {
   return regions;
 }
 
+const std::string& FromFileDoc() {
+  static const std::string doc =
+      "Reads a picture (BMP, PNG, JPEG and the other formats the command line reads):\n"
+      "an 8-bit picture keeps its palette, any other is reduced to the fixed 256 colours.\n"
+      "background='white' (the default): exact white is the background; 'auto': the\n"
+      "background is found in the picture (photos, scans, JPEG files, dark or tinted\n"
+      "grounds) and becomes white. min_pixels: regions of fewer pixels are left out\n"
+      "(default 0 under 'white', " +
+      std::to_string(AutoMinPixels) +
+      " under 'auto').\n"
+      "Raises ormax.Error naming the file and the reason; an analysis of a picture\n"
+      "whose background evidently is not white warns (UserWarning).";
+  return doc;
+}
+
+// The reading of the keyword arguments background= and min_pixels= (None: the
+// background's own default); ValueError for any other value.
+TSceneReading PyReading(const std::string& background, std::optional<int64_t> minPixels) {
+  const std::optional<TBackground> b = ParseBackground(background);
+  if (!b) throw std::invalid_argument("background is 'white' or 'auto', not '" + background + "'");
+  TSceneReading reading = DefaultReading(*b);
+  if (minPixels) {
+    if (*minPixels < 0 || *minPixels > MaxMinPixels)
+      throw std::invalid_argument("min_pixels is a whole number from 0 to " +
+                                  std::to_string(MaxMinPixels));
+    reading.MinPixels = static_cast<int32_t>(*minPixels);
+  }
+  return reading;
+}
+
+// A UserWarning, once per analysis, when the scene's background evidently is not white.
+void WarnOfMisfit(TPyScene& scene) {
+  std::string misfit;
+  {
+    std::lock_guard<std::mutex> guard(scene.Lock);
+    misfit = scene.TakeMisfit();
+  }
+  if (misfit.empty()) return;
+  const std::string text = scene.State.SceneFileName + ": " + misfit +
+                           "; its background is not exact white: try background='auto'";
+  if (PyErr_WarnEx(PyExc_UserWarning, text.c_str(), 1) != 0) throw py::error_already_set();
+}
+
 std::vector<TRegion> AnalysedRegions(TPyScene& scene, int32_t level, double error,
                                      int32_t threads) {
-  py::gil_scoped_release release;
-  std::lock_guard<std::mutex> guard(scene.Lock);
-  scene.Analyse(level, error, threads);
-  return Regions(scene.State);
+  std::vector<TRegion> regions;
+  {
+    py::gil_scoped_release release;
+    std::lock_guard<std::mutex> guard(scene.Lock);
+    scene.Analyse(level, error, threads);
+    regions = Regions(scene.State);
+  }
+  WarnOfMisfit(scene);
+  return regions;
 }
 
 std::vector<TRecognition> Recognitions(TPyScene& scene, std::shared_ptr<TCodeBase> base,
                                        int32_t top, double minSameness, int32_t threads) {
   if (top < 1) throw std::invalid_argument("top is a whole number from 1");
+  {
+    py::gil_scoped_release release;
+    std::lock_guard<std::mutex> guard(scene.Lock);
+    scene.Recognise(std::move(base), threads);
+  }
+  WarnOfMisfit(scene);
   py::gil_scoped_release release;
   std::lock_guard<std::mutex> guard(scene.Lock);
-  scene.Recognise(std::move(base), threads);
   std::vector<TRecognition> results;
   for (TRegion& region : Regions(scene.State)) {
     TRecognition r{std::move(region), {}, {}};
@@ -184,8 +237,11 @@ std::shared_ptr<TCodeBase> LoadedBase(const std::string& list) {
 
 std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, int32_t turns,
                                      bool mirror, std::optional<std::vector<double>> scales,
-                                     int32_t level, double error, bool skipBad) {
+                                     int32_t level, double error, bool skipBad,
+                                     const std::string& background,
+                                     std::optional<int64_t> minPixels) {
   TBaseOptions options;
+  options.Reading = PyReading(background, minPixels);
   options.Turns = turns;
   options.Mirror = mirror;
   options.Scales = scales ? *scales : DefaultScales(turns);
@@ -203,7 +259,9 @@ std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, i
     py::gil_scoped_release release;
     BuildBase(
         sources,
-        [](const TBasePicture& p) { return std::move(TPyScene::FromFile(p.File)->State.SceneImage); },
+        [&](const TBasePicture& p) {
+          return std::move(TPyScene::FromFile(p.File, options.Reading)->State.SceneImage);
+        },
         options, *base, problems);
   }
   if (!problems.empty() && !skipBad) {
@@ -316,14 +374,16 @@ PYBIND11_MODULE(ormax, m) {
                   py::arg("scales") = py::none(),
                   py::arg("level") = TBaseOptions{}.MaxTreeLevel,
                   py::arg("error") = TBaseOptions{}.AdmissibleError,
-                  py::arg("skip_bad") = false,
+                  py::arg("skip_bad") = false, py::arg("background") = "white",
+                  py::arg("min_pixels") = py::none(),
                   "Builds a base from pictures of one shape each, as `ormax-cli base` does with\n"
                   "the same defaults: every picture turned `turns` times by 360/turns degrees\n"
                   "at each of `scales` (by default the command line's sizes, or the picture's\n"
                   "own alone for turns=1): entries SHAPE@DEGREES, SHAPE@DEGREESxSIZE and, when\n"
                   "mirrored, SHAPE@mDEGREES; trees of `level` levels at admissible `error`.\n"
                   "A picture without exactly one region, or whose trees would make\n"
-                  "the base fail to load, raises ormax.Error unless skip_bad leaves it out.")
+                  "the base fail to load, raises ormax.Error unless skip_bad leaves it out.\n"
+                  "background and min_pixels: how the pictures are read, as Scene.from_file.")
       .def("__len__", &TCodeBase::Count, "Number of entries.")
       .def_property_readonly("names", [](const TCodeBase& b) {
             std::vector<std::string> names;
@@ -343,15 +403,24 @@ PYBIND11_MODULE(ormax, m) {
                        "array of colour values ($00BBGGRR) with its colours exactly as they\n"
                        "are; Scene.from_file reads a picture through the programs' 256-colour\n"
                        "reduction.")
-      .def(py::init([](const py::array& array) { return SceneOfArray(array, "array"); }),
-           py::arg("array"), "A scene of a numpy array, colours as they are.")
-      .def_static("from_file", [](const std::string& path) {
+      .def(py::init([](const py::array& array, const std::string& background,
+                       std::optional<int64_t> minPixels) {
+             const TSceneReading reading = PyReading(background, minPixels);
+             auto scene = SceneOfArray(array, "array");
+             py::gil_scoped_release release;
+             scene->Read(reading);
+             return scene;
+           }),
+           py::arg("array"), py::arg("background") = "white", py::arg("min_pixels") = py::none(),
+           "A scene of a numpy array, colours as they are; background='auto' finds the\n"
+           "background in the picture and makes it white, as Scene.from_file does.")
+      .def_static("from_file", [](const std::string& path, const std::string& background,
+                                  std::optional<int64_t> minPixels) {
+            const TSceneReading reading = PyReading(background, minPixels);
             py::gil_scoped_release release;
-            return TPyScene::FromFile(path);
-          }, py::arg("path"),
-          "Reads a picture (BMP, PNG and the other formats the command line reads): an\n"
-          "8-bit picture keeps its palette, any other is reduced to the fixed 256 colours.\n"
-          "Raises ormax.Error naming the file and the reason.")
+            return TPyScene::FromFile(path, reading);
+          }, py::arg("path"), py::arg("background") = "white", py::arg("min_pixels") = py::none(),
+          FromFileDoc().c_str())
       .def_property_readonly("width", &TPyScene::Width, "Width in pixels.")
       .def_property_readonly("height", &TPyScene::Height, "Height in pixels.")
       .def_property_readonly("name", [](const TPyScene& s) { return s.State.SceneFileName; },
@@ -395,6 +464,7 @@ PYBIND11_MODULE(ormax, m) {
               WriteRecognitionCsv(out, {RecognitionRows(s.State, name, minSameness, top)}, top,
                                   header);
             }
+            WarnOfMisfit(s);
             return out.str();
           }, py::arg("base"), py::arg("name"), py::arg("top") = 1,
           py::arg("min_sameness") = DefaultMinSameness, py::arg("header") = true,

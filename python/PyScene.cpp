@@ -16,12 +16,35 @@
 
 namespace ormax {
 
-std::unique_ptr<TPyScene> TPyScene::FromFile(const std::string& path) {
-  const QImage picture = LoadScenePicture(QString::fromStdString(path), false);
+std::unique_ptr<TPyScene> TPyScene::FromFile(const std::string& path,
+                                             const TSceneReading& reading) {
+  const QImage picture = LoadScenePicture(QString::fromStdString(path), false, reading.Background);
   std::unique_ptr<TPyScene> scene(new TPyScene);
   scene->State.SceneImage = ScenePattern(picture);
   scene->State.SceneFileName = path;
+  scene->State.Reading = reading;
   return scene;
+}
+
+void TPyScene::Read(const TSceneReading& reading) {
+  State.Reading = reading;
+  if (reading.Background != TBackground::Auto) return;
+  TPattern& p = *State.SceneImage;
+  const std::vector<uint8_t> ink = FindInk(p.Pixels[0], p.Width(), p.Height(), p.Width());
+  for (int32_t y = 0; y < p.Height(); ++y)
+    for (int32_t x = 0; x < p.Width(); ++x) {
+      TColor& v = p.Pixels[y][x];
+      if (!ink[static_cast<size_t>(y) * static_cast<size_t>(p.Width()) + static_cast<size_t>(x)])
+        v = clWhite;
+      else if (v == clWhite)
+        v = 0x00FEFEFE;
+    }
+}
+
+std::string TPyScene::TakeMisfit() {
+  if (misfitTold_) return "";
+  misfitTold_ = true;
+  return State.BackgroundMisfit;
 }
 
 void TPyScene::CheckSize(int64_t height, int64_t width, const std::string& source) {
@@ -43,6 +66,7 @@ void TPyScene::Analyse(int32_t level, double error, int32_t threads) {
   State.AdmissibleError = error;
   State.Threads = threads;
   State.BuildSceneCodes();
+  misfitTold_ = false;
   level_ = level;
   error_ = error;
   analysed_ = true;
@@ -54,6 +78,7 @@ void TPyScene::Recognise(std::shared_ptr<const TCodeBase> base, int32_t threads)
   recognisedWith_.reset();
   State.Threads = threads;
   RecogniseScene(State, *base);
+  misfitTold_ = false;
   recognisedWith_ = std::move(base);
   level_ = State.MaxTreeLevel;
   error_ = State.AdmissibleError;

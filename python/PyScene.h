@@ -21,9 +21,16 @@ namespace ormax {
 
 class TPyScene {
  public:
-  // Any picture the command line reads, through the same 256-colour reduction; throws
-  // the reader's EDataError.
-  static std::unique_ptr<TPyScene> FromFile(const std::string& path);
+  // Any picture the command line reads, through the same 256-colour reduction and with
+  // its background as the reading asks; throws the reader's EDataError.
+  static std::unique_ptr<TPyScene> FromFile(const std::string& path,
+                                            const TSceneReading& reading = {});
+  // Takes the reading for the analyses to come; with a background found in the
+  // picture, its ground becomes white and ink as white as the ground a light grey.
+  void Read(const TSceneReading& reading);
+  // What the last analysis saw that says the background is not white, once: empty
+  // afterwards, and when nothing did.
+  std::string TakeMisfit();
   // height x width colour values; at(y, x) gives the pixel's value. source names the
   // scene in errors and captions.
   template <typename TAt>
@@ -51,6 +58,7 @@ class TPyScene {
   TPyScene() = default;
   static void CheckSize(int64_t height, int64_t width, const std::string& source);
   bool analysed_ = false;
+  bool misfitTold_ = false;
   int32_t level_ = 0;
   double error_ = 0;
   std::shared_ptr<const TCodeBase> recognisedWith_;

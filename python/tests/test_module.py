@@ -3,6 +3,7 @@ recognition, views and errors, from files and from numpy arrays."""
 import pathlib
 import re
 import threading
+import warnings
 
 import numpy as np
 import pytest
@@ -269,3 +270,41 @@ def test_views_keep_stderr_quiet_without_a_runtime_folder():
         capture_output=True, text=True, env=env)
     assert done.returncode == 0 and done.stdout.strip() == "(320, 480, 3)"
     assert done.stderr == ""
+
+
+def grey_paper():
+    """Shapes on grey paper as a scan gives them: a black block and a red bar on 200."""
+    picture = np.full((40, 60, 3), 200, np.uint8)
+    picture[8:20, 6:18] = 0
+    picture[24:32, 30:54] = (255, 0, 0)
+    return picture
+
+
+def test_the_background_found_in_the_picture_and_the_warning_of_one_that_is_not_white(tmp_path):
+    with pytest.warns(UserWarning, match="covers 100 % of the picture.*background='auto'"):
+        assert len(ormax.Scene(grey_paper()).regions(level=0)) == 1
+    found = ormax.Scene(grey_paper(), background="auto")
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        regions = found.regions(level=0)
+    assert sorted(r.pixels for r in regions) == [144, 192]
+    assert found.colours()[0, 0] == 0xFFFFFF
+    # A file reads the same way, and the command line agrees.
+    write_bmp24(tmp_path / "scan.bmp", grey_paper())
+    from_file = ormax.Scene.from_file(str(tmp_path / "scan.bmp"), background="auto", min_pixels=0)
+    rows = cli_csv("codes", tmp_path / "scan.bmp", "-o", tmp_path, "--background", "auto",
+                   "--min-pixels", "0")
+    assert [r.pixels for r in from_file.regions(level=0)] == [int(r["pixels"]) for r in rows]
+
+
+def test_specks_are_left_out_and_bad_readings_refused():
+    picture = np.full((30, 30, 3), 255, np.uint8)
+    picture[5:15, 5:15] = 0
+    picture[25, 25] = 0
+    assert len(ormax.Scene(picture).regions(level=0)) == 2
+    assert len(ormax.Scene(picture, min_pixels=2).regions(level=0)) == 1
+    assert len(ormax.Scene(picture, background="auto").regions(level=0)) == 1
+    with pytest.raises(ValueError, match="background is 'white' or 'auto', not 'grey'"):
+        ormax.Scene(picture, background="grey")
+    with pytest.raises(ValueError, match="min_pixels"):
+        ormax.Scene.from_file("x.bmp", min_pixels=-1)

@@ -1,6 +1,6 @@
 // MainFrm: the main window (see MainFrm.h).
-//   construction and actions, Guard and RunCommand, status bar, enabling rules, views,
-//   commands, the selection, drops
+//   construction and actions, Guard and RunCommand, status bar (the reading and the
+//   background misfit too), enabling rules, views, commands, the selection, drops
 // Long commands show the hourglass and say what they do in the last status panel until
 // the picture is drawn.
 #include "shell/MainFrm.h"
@@ -83,6 +83,19 @@ bool HasSuffix(const QString& file, const char* suffix) {
   return QFileInfo(file).suffix().compare(suffix, Qt::CaseInsensitive) == 0;
 }
 
+// A .bmp is read by the BMP reader alone, so that a damaged BMP is refused rather than
+// taken for whatever else its bytes might be; other pictures in any format Qt reads.
+bool IsBmp(const std::string& path) {
+  return HasSuffix(QString::fromStdString(path), "bmp");
+}
+
+// What Open offers and a drop takes as a scene.
+bool IsPictureName(const QString& file) {
+  for (const char* suffix : {"bmp", "png", "jpg", "jpeg"})
+    if (HasSuffix(file, suffix)) return true;
+  return false;
+}
+
 std::string BareName(const std::string& path) {
   return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
 }
@@ -117,6 +130,13 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
   }
   ActivityPanel = new QLabel;
   statusBar()->addWidget(ActivityPanel, 1);
+  // At the right, hidden while they have nothing to say.
+  for (QLabel** panel : {&ReadingPanel, &MisfitPanel}) {
+    *panel = new QLabel;
+    (*panel)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addPermanentWidget(*panel);
+    (*panel)->hide();
+  }
   FormCreate();
 
   // The picture window, then the two dialogs (hidden until asked for).
@@ -258,6 +278,54 @@ void TMainForm::IndicateGenParameters() {
       QString::fromStdString("Maximum tree level: " + std::to_string(State.MaxTreeLevel) + ";"));
 }
 
+std::string TMainForm::ReadingStatus(const TSceneReading& reading) {
+  if (reading == TSceneReading{}) return "";
+  std::string text = std::string("Background: ") + BackgroundName(reading.Background);
+  if (reading.MinPixels > 0)
+    text += ", regions under " + std::to_string(reading.MinPixels) + " pixels left out";
+  return text;
+}
+
+void TMainForm::IndicateReading() {
+  const std::string text = ReadingStatus(State.Reading);
+  ReadingPanel->setText(QString::fromStdString(text));
+  ReadingPanel->setVisible(!text.empty());
+}
+
+void TMainForm::SetReading(const TSceneReading& reading) {
+  const bool reread = reading.Background != State.Reading.Background && State.SceneImage &&
+                      !State.SceneFileName.empty();
+  State.Reading = reading;
+  IndicateReading();
+  // The background is applied as the picture is read: the scene is read again.
+  if (reread) OpenSceneFile(State.SceneFileName);
+}
+
+void TMainForm::ReportBackgroundMisfit() {
+  if (State.BackgroundMisfit.empty()) {
+    MisfitPanel->clear();
+    MisfitPanel->setToolTip({});
+    MisfitPanel->hide();
+    if (MisfitNote) MisfitNote->hide();
+    return;
+  }
+  const std::string name = BareName(State.SceneFileName);
+  const std::string note =
+      name + ": " + State.BackgroundMisfit +
+      ".\n\nThe picture's background is not exact white, so its regions are not its "
+      "shapes. Choose Background \"found in the picture (auto)\" in Recognition > "
+      "Settings: the picture is read again with its own background.";
+  MisfitPanel->setText(QString::fromStdString(name + ": the background is not exact white"));
+  MisfitPanel->setToolTip(QString::fromStdString(note));
+  MisfitPanel->show();
+  if (!MisfitNote) {
+    MisfitNote = new QMessageBox(QMessageBox::Information, "Background", "", QMessageBox::Ok, this);
+    MisfitNote->setWindowModality(Qt::NonModal);
+  }
+  MisfitNote->setText(QString::fromStdString(note));
+  MisfitNote->show();
+}
+
 // ---- enabling rules ----
 
 void TMainForm::MenuFileClick() {
@@ -353,8 +421,11 @@ std::string TMainForm::TargetName(const std::string& chosen, const std::string& 
 }
 
 void TMainForm::OpenClick() {
-  const auto chosen =
-      fileDialogs_->OpenPicture({"Open Scene", "Bitmap Files (*.bmp)|*.bmp|All Files|*", "", ""});
+  const auto chosen = fileDialogs_->OpenPicture(
+      {"Open Scene",
+       "Bitmap Files (*.bmp)|*.bmp|Pictures (*.bmp *.png *.jpg *.jpeg)|*.bmp;*.png;*.jpg;*.jpeg|"
+       "All Files|*",
+       "", ""});
   if (!chosen) return;
   OpenSceneFile(*chosen);
 }
@@ -363,10 +434,12 @@ void TMainForm::OpenSceneFile(const std::string& path) {
   const std::optional<std::string> chosen = path;  // the body is the menu command's
   ++analysisGeneration_;
   State.ResetAnalysis();
+  ReportBackgroundMisfit();
   QImage loaded;
   try {
     WaitCursor wait(ActivityPanel, "Opening the scene...");
-    loaded = LoadScenePicture(QString::fromStdString(*chosen), true);
+    loaded = LoadScenePicture(QString::fromStdString(*chosen), IsBmp(*chosen),
+                              State.Reading.Background);
   } catch (const EPictureTooLarge& e) {
     // A picture beyond the limits says which limit in the message itself.
     messages_->ErrorWithDetails("Error", "Error in loading file: " + e.Reason(), e.what());
@@ -419,6 +492,7 @@ void TMainForm::BuildTreesClick() {
   ++analysisGeneration_;
   WaitCursor wait(ActivityPanel, "Building trees...");
   BuildSceneCodes();
+  ReportBackgroundMisfit();
   State.MaxViewLevel = State.MaxTreeLevel;
   ShowRepresentation();
 }
@@ -426,7 +500,10 @@ void TMainForm::BuildTreesClick() {
 void TMainForm::RecognizeClick() {
   ++analysisGeneration_;
   WaitCursor wait(ActivityPanel, "Recognizing...");
-  if (State.SceneCodes.Count() == 0) BuildSceneCodes();
+  if (State.SceneCodes.Count() == 0) {
+    BuildSceneCodes();
+    ReportBackgroundMisfit();
+  }
   BuildSceneNearestIndices();
   State.MaxViewLevel = State.MaxTreeLevel;
   ShowRecognition();
@@ -442,6 +519,7 @@ void TMainForm::LoadBaseFile(const std::string& path) {
   const std::optional<std::string> chosen = path;  // the body is the menu command's
   ++analysisGeneration_;
   State.ResetAnalysis();
+  ReportBackgroundMisfit();
   State.CodeBase.Clear();
   State.BaseFileName = *chosen;
   int32_t n = 0;
@@ -458,6 +536,8 @@ void TMainForm::LoadBaseFile(const std::string& path) {
     StatusPanels[2]->setText(QString::number(n) + " trees in Base");
     State.AdmissibleError = State.CodeBase.AdmissibleError;
     State.MaxTreeLevel = State.CodeBase.MaxLevel;
+    // Its pictures' reading too, so that the scene is read as they were.
+    SetReading(ReadingOfBaseList(State.BaseFileName));
     messages_->Information("Information", std::to_string(n) + " trees loaded");
     IndicateGenParameters();
   } else {
@@ -580,12 +660,12 @@ void TMainForm::StepRegion(int step) {
     SelectRegion(((SelectedRegion + step) % n + n) % n);
 }
 
-// ---- drops: a BMP opens, a base list (.txt) loads ----
+// ---- drops: a picture opens, a base list (.txt) loads ----
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile() &&
-        (HasSuffix(url.toLocalFile(), "bmp") || HasSuffix(url.toLocalFile(), "txt"))) {
+        (IsPictureName(url.toLocalFile()) || HasSuffix(url.toLocalFile(), "txt"))) {
       event->acceptProposedAction();
       return;
     }
@@ -596,7 +676,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
   for (const QUrl& url : event->mimeData()->urls()) {
     if (!url.isLocalFile()) continue;
     const std::string file = url.toLocalFile().toStdString();
-    if (HasSuffix(url.toLocalFile(), "bmp")) {
+    if (IsPictureName(url.toLocalFile())) {
       RunCommand([&] { OpenSceneFile(file); });
       taken = true;
     } else if (HasSuffix(url.toLocalFile(), "txt")) {

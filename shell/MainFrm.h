@@ -3,6 +3,11 @@
 // Save Picture, Save Code, Export Results, Exit, the five views, Options, the zoom,
 // Settings, Build Trees, Recognize, Load Base, About); files from the command line or
 // dropped on the window open as the menus would (OpenSceneFile, LoadBaseFile).
+// The scene reading (the background, white or found in the picture, and the speck
+// size) is set in Method Settings or adopted from a loaded base; a changed background
+// reads the open scene again. A reading other than white shows beside the status
+// panels, and so does a picture that Build Trees finds not to be on exact white (with a
+// note naming the picture and the remedy).
 // Every command runs inside Guard: an error that no handler catches is shown in a
 // message box titled "Ormax 4" and the program goes on; the enabling rules run again
 // after each command, so shortcuts follow them. File dialogs and message boxes go
@@ -14,6 +19,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMessageBox>
 #include <functional>
 #include <memory>
 
@@ -82,6 +88,15 @@ class TMainForm : public QMainWindow {
   void BuildSceneCodes() { State.BuildSceneCodes(); }
   void BuildSceneNearestIndices() { State.BuildSceneNearestIndices(); }
   void IndicateGenParameters();
+  // The reading's panel: shown unless the reading is white with no speck size.
+  void IndicateReading();
+  // Takes a reading; a changed background reads the open scene again, as Open would.
+  void SetReading(const TSceneReading& reading);
+  // After a segmentation: a picture that does not fit a white background is named in
+  // the misfit panel and a note; otherwise both are hidden.
+  void ReportBackgroundMisfit();
+  // "Background: auto, regions under 32 pixels left out"; empty for white with none.
+  static std::string ReadingStatus(const TSceneReading& reading);
   void Clear();
   void ShowScene();
   void ShowQuadro();
@@ -136,6 +151,9 @@ class TMainForm : public QMainWindow {
   QAction* About = nullptr;
   QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
   QLabel* ActivityPanel = nullptr;  // what a long command is doing; empty otherwise
+  QLabel* ReadingPanel = nullptr;   // the reading, when it is not white with no speck size
+  QLabel* MisfitPanel = nullptr;    // the scene's background is not exact white
+  QMessageBox* MisfitNote = nullptr;  // the same at length, non-modal; made when first needed
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

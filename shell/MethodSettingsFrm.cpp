@@ -1,5 +1,6 @@
 // MethodSettingsFrm: the Method Settings dialog; OK takes the admissible error and the
-// maximum tree level and shows them in the status bar.
+// maximum tree level and shows them in the status bar, then the scene reading (a
+// changed background reads the open scene again).
 //   TMethodSettingsForm: FormShow, Button1Click, Button2Click
 #include "shell/MethodSettingsFrm.h"
 
@@ -12,9 +13,26 @@
 
 namespace ormax {
 
+namespace {
+
+TBackground BackgroundAt(int index) {
+  return index == 1 ? TBackground::Auto : TBackground::White;
+}
+
+// A speck size from its field: a whole number of pixels, 0 keeping every region.
+int32_t ReadMinPixels(const QString& text) {
+  const int32_t n = ReadInteger(text);
+  if (n < 0 || n > MaxMinPixels)
+    throw EConvertError("'" + text.toStdString() + "' is not a number of pixels from 0 to " +
+                        std::to_string(MaxMinPixels));
+  return n;
+}
+
+}  // namespace
+
 TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
     : QDialog(mainForm), mainForm_(mainForm) {
-  SetUpSettingsDialog(*this, "Method Settings", QSize(254, 150));
+  SetUpSettingsDialog(*this, "Method Settings", QSize(254 + 250, 150));
   Panel = new QFrame(this);
   Panel->setGeometry(0, 0, 254, 92);
   Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -31,6 +49,26 @@ TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
   UpDown->Min = 0;
   UpDown->SetMax(255);
   UpDown->SetPosition(0);
+  ReadingPanel = new QFrame(this);
+  ReadingPanel->setGeometry(254, 0, 250, 150);
+  ReadingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  BackgroundLabel = new QLabel("Background:", ReadingPanel);
+  BackgroundLabel->setGeometry(12, 13, 70, 21);
+  BackgroundBox = new QComboBox(ReadingPanel);
+  BackgroundBox->addItems({"white", "found in the picture (auto)"});
+  BackgroundBox->setGeometry(84, 13, 154, 21);
+  SpecksLabel = new QLabel("Leave out regions under", ReadingPanel);
+  SpecksLabel->setGeometry(12, 52, 122, 21);
+  SpecksEdit = new QLineEdit("0", ReadingPanel);
+  SpecksEdit->setGeometry(136, 52, 56, 21);
+  SpecksUnit = new QLabel("pixels", ReadingPanel);
+  SpecksUnit->setGeometry(198, 52, 40, 21);
+  connect(BackgroundBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    const TBackground other =
+        BackgroundAt(index) == TBackground::Auto ? TBackground::White : TBackground::Auto;
+    if (SpecksEdit->text().trimmed() == QString::number(DefaultMinPixels(other)))
+      SpecksEdit->setText(QString::number(DefaultMinPixels(BackgroundAt(index))));
+  });
   const TOkCancel buttons = AddOkCancel(
       *this, QRect(7, 104, 111, 33), QRect(137, 104, 111, 33),
       [this](const std::function<void()>& f) { mainForm_->Guard(f); }, [this] { Button1Click(); },
@@ -62,6 +100,9 @@ void TMethodSettingsForm::FormShow() {
   Edit1->setText(QString::fromStdString(
       FormatGeneral(mainForm_->State.AdmissibleError, 7, DecimalSeparator())));
   Edit2->setText(QString::number(mainForm_->State.MaxTreeLevel));
+  const TSceneReading& reading = mainForm_->State.Reading;
+  BackgroundBox->setCurrentIndex(reading.Background == TBackground::Auto ? 1 : 0);
+  SpecksEdit->setText(QString::number(reading.MinPixels));
 }
 
 void TMethodSettingsForm::Button1Click() {
@@ -69,6 +110,10 @@ void TMethodSettingsForm::Button1Click() {
   mainForm_->State.AdmissibleError = ReadReal(Edit1->text());
   mainForm_->State.MaxTreeLevel = ReadInteger(Edit2->text());
   mainForm_->IndicateGenParameters();
+  TSceneReading reading;
+  reading.MinPixels = ReadMinPixels(SpecksEdit->text());
+  reading.Background = BackgroundAt(BackgroundBox->currentIndex());
+  mainForm_->SetReading(reading);
 }
 
 void TMethodSettingsForm::Button2Click() {

@@ -1,9 +1,13 @@
 // MethodSettingsFrm: the "Method Settings" dialog, editing the admissible error and
-// the maximum tree level. Filled from the settings on every show; written back on OK
-// only, field by field, so that a field that is not a number stops the storing there
-// (and the error reaches the program's error report).
+// the maximum tree level, and beside them how the scene is read: its background
+// (white, or found in the picture) and the size of the regions left out as specks.
+// Filled from the settings on every show; written back on OK only, field by field, so
+// that a field that is not a number stops the storing there (and the error reaches the
+// program's error report). Choosing a background puts that background's usual speck
+// size in its field while the field holds the other one's.
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
@@ -34,6 +38,13 @@ class TMethodSettingsForm : public QDialog {
   TUpDown* UpDown;
   QPushButton* Button1;
   QPushButton* Button2;
+  // The scene reading, at the right of the method settings.
+  QFrame* ReadingPanel;
+  QLabel* BackgroundLabel;
+  QComboBox* BackgroundBox;  // "white", "found in the picture (auto)"
+  QLabel* SpecksLabel;
+  QLineEdit* SpecksEdit;     // regions under this many pixels are left out
+  QLabel* SpecksUnit;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -33,6 +33,7 @@
 #include "analysis/Nearest.h"
 #include "platform/QtBitmap.h"
 #include "platform/QtCanvas.h"
+#include "platform/QtDialogs.h"
 #include "shell/InspectorFrm.h"
 #include "shell/LeftFrm.h"
 #include "shell/MethodSettingsFrm.h"
@@ -1178,6 +1179,178 @@ TEST_F(MainWindow, InspectorAndResultsAreTheCommandLinesFigures) {
     }
     EXPECT_EQ(shapes.size(), 5u);
   }
+}
+
+// ---- how scenes are read: the background and the speck size ----
+
+// A picture on light grey, as a scanner gives it: a red bar of 192 pixels, a green
+// square of 144 and a black speck of 4.
+QImage GreyGround() {
+  QImage img(60, 40, QImage::Format_RGB32);
+  img.fill(qRgb(192, 192, 192));
+  for (int y = 8; y < 20; ++y)
+    for (int x = 8; x < 24; ++x) img.setPixel(x, y, qRgb(255, 0, 0));
+  for (int y = 14; y < 26; ++y)
+    for (int x = 36; x < 48; ++x) img.setPixel(x, y, qRgb(0, 255, 0));
+  for (int y = 4; y < 6; ++y)
+    for (int x = 52; x < 54; ++x) img.setPixel(x, y, qRgb(0, 0, 0));
+  return img;
+}
+
+std::multiset<int64_t> RegionSizes(const TAppState& state) {
+  std::multiset<int64_t> sizes;
+  for (const auto& r : state.Segments) sizes.insert(r->InsideCount());
+  return sizes;
+}
+
+TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
+  const std::string path = Write("grey.bmp", GreyGround());
+  TMethodSettingsForm* form = window.MethodSettingsForm;
+  auto settings = [&](int background, const std::string& specks) {
+    WithDialog(window.Recognition, window.Settings, [&] {
+      form->BackgroundBox->setCurrentIndex(background);
+      if (!specks.empty()) form->SpecksEdit->setText(QString::fromStdString(specks));
+      form->Button1->click();
+    });
+  };
+  OpenScene(path);
+  EXPECT_FALSE(window.ReadingPanel->isVisible());
+  EXPECT_FALSE(window.MisfitPanel->isVisible());
+
+  // On white, ground and shapes are one region, and the picture is named with the remedy.
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{60 * 40}));
+  ASSERT_FALSE(window.State.BackgroundMisfit.empty());
+  EXPECT_TRUE(window.MisfitPanel->isVisible());
+  EXPECT_EQ(window.MisfitPanel->text().toStdString(), "grey.bmp: the background is not exact white");
+  ASSERT_NE(window.MisfitNote, nullptr);
+  EXPECT_TRUE(window.MisfitNote->isVisible());
+  EXPECT_FALSE(window.MisfitNote->isModal());
+  const std::string note = window.MisfitNote->text().toStdString();
+  EXPECT_EQ(note.rfind("grey.bmp: " + window.State.BackgroundMisfit + ".", 0), 0u) << note;
+  EXPECT_NE(note.find("\"found in the picture (auto)\" in Recognition > Settings"), std::string::npos);
+  EXPECT_TRUE(messages.Shown.empty());  // nothing to answer
+  EXPECT_EQ(Panel(0), "Admissible error: 0;");
+
+  // Auto: the dialog offers its speck size, and the scene is read again on white.
+  WithDialog(window.Recognition, window.Settings, [&] {
+    EXPECT_EQ(form->BackgroundBox->currentIndex(), 0);
+    EXPECT_EQ(form->SpecksEdit->text().toStdString(), "0");
+    form->BackgroundBox->setCurrentIndex(1);
+    EXPECT_EQ(form->SpecksEdit->text().toStdString(), "32");
+    form->Button1->click();
+  });
+  EXPECT_EQ(window.State.Reading, DefaultReading(TBackground::Auto));
+  EXPECT_TRUE(window.ReadingPanel->isVisible());
+  EXPECT_EQ(window.ReadingPanel->text().toStdString(),
+            "Background: auto, regions under 32 pixels left out");
+  EXPECT_EQ(window.State.Segments.Count(), 0);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + path);
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(255, 255, 255));
+  EXPECT_EQ(PixelOnScreen(10, 10), qRgb(255, 0, 0));
+  EXPECT_FALSE(window.MisfitPanel->isVisible());
+  EXPECT_FALSE(window.MisfitNote->isVisible());
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{144, 192}));
+  EXPECT_FALSE(window.MisfitPanel->isVisible());
+  EXPECT_FALSE(window.MisfitNote->isVisible());
+
+  // The speck size alone reads nothing again; it counts from the next Build Trees.
+  settings(1, "0");
+  EXPECT_EQ(window.ReadingPanel->text().toStdString(), "Background: auto");
+  EXPECT_EQ(window.State.Segments.Count(), 2);
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{4, 144, 192}));
+
+  settings(1, "-1");
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown[0].Text, "'-1' is not a number of pixels from 0 to 1073741824.");
+  EXPECT_EQ(window.State.Reading, (TSceneReading{TBackground::Auto, 0}));
+
+  // Back to white with a speck size of its own: the grey ground returns, one region again.
+  settings(0, "5");
+  EXPECT_EQ(window.State.Reading, (TSceneReading{TBackground::White, 5}));
+  EXPECT_EQ(window.ReadingPanel->text().toStdString(),
+            "Background: white, regions under 5 pixels left out");
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(192, 192, 192));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{60 * 40}));
+  EXPECT_TRUE(window.MisfitNote->isVisible());
+  settings(0, "0");
+  EXPECT_FALSE(window.ReadingPanel->isVisible());
+  EXPECT_EQ(window.ReadingPanel->text().toStdString(), "");
+}
+
+TEST_F(MainWindow, LoadingABaseAdoptsItsReading) {
+  TAppState one;
+  one.SceneImage = ScenePattern(Picture({"......", ".####.", ".####.", "......"}));
+  one.BuildSceneCodes();
+  one.SceneCodes.GetCode(0).SaveToFile(dir.File("box.c"));
+  std::ofstream(dir.File("auto.txt"))
+      << "% made by ormax-cli base: maximum tree level 0, admissible error 0, background auto, "
+         "min pixels 32\nbox\n";
+  const std::string path = Write("grey.bmp", GreyGround());
+  OpenScene(path);
+  dialogs.Answers = {dir.File("auto.txt")};
+  Choose(window.Base, window.LoadBase);
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_EQ(messages.Shown[0].Text, "1 trees loaded");
+  EXPECT_EQ(window.State.Reading, DefaultReading(TBackground::Auto));
+  EXPECT_EQ(window.ReadingPanel->text().toStdString(),
+            "Background: auto, regions under 32 pixels left out");
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(255, 255, 255));  // read again as the base's pictures
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{144, 192}));
+  EXPECT_EQ(window.State.NearestIndices.size(), 2u);
+  EXPECT_FALSE(window.MisfitPanel->isVisible());
+
+  // A base of white pictures brings white back, and Recognize's segmentation warns.
+  dialogs.Answers = {MakeBase({{"bar", Picture({"........", ".######.", "........"})}}, 0)};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(window.State.Reading, TSceneReading{});
+  EXPECT_FALSE(window.ReadingPanel->isVisible());
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(192, 192, 192));
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{60 * 40}));
+  EXPECT_TRUE(window.MisfitPanel->isVisible());
+  EXPECT_EQ(messages.Shown.size(), 2u);
+}
+
+TEST_F(MainWindow, OpenReadsPngAndJpegPicturesWithTheReading) {
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  const std::string filter = dialogs.Asked.back().Filter;
+  EXPECT_EQ(filter.rfind("Bitmap Files (*.bmp)|*.bmp|", 0), 0u) << filter;
+  const QStringList offered = QtFilter(filter).split(";;");
+  ASSERT_EQ(offered.size(), 3);
+  for (const char* pattern : {"*.bmp", "*.png", "*.PNG", "*.jpg", "*.jpeg"})
+    EXPECT_TRUE(offered[1].endsWith(")") && offered[1].contains(pattern)) << pattern;
+
+  Picture(kOneShape).save(QString::fromStdString(dir.File("one.png")), "png");
+  OpenScene(dir.File("one.png"));
+  EXPECT_TRUE(messages.Shown.empty());
+  EXPECT_EQ(window.State.SceneFileName, dir.File("one.png"));
+  EXPECT_EQ(window.LeftForm->Picture, Picture(kOneShape));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.State.Segments.Count(), 1);
+
+  // A JPEG's ground is never one colour: read with the ground found in the picture.
+  window.State.Reading = DefaultReading(TBackground::Auto);
+  ASSERT_TRUE(GreyGround().save(QString::fromStdString(dir.File("grey.jpg")), "jpeg", 90));
+  OpenScene(dir.File("grey.jpg"));
+  EXPECT_TRUE(messages.Shown.empty());
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(255, 255, 255));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.State.Segments.Count(), 2);
+
+  // A dropped PNG opens too.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("one.png")))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &dropped);
+  EXPECT_EQ(window.State.SceneFileName, dir.File("one.png"));
 }
 
 }  // namespace

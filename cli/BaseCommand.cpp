@@ -111,7 +111,7 @@ int RunBase(const QStringList& arguments, const TCliContext& cx) {
                              .State->SceneImage);
       },
       call->Options, base, problems, &warnings);
-  for (std::string& w : warnings) w += "; its background is not exact white: try --background auto";
+  for (std::string& w : warnings) w = MisfitWarning(w);
   ReportWarnings(cx, warnings);
   ReportProblems(cx, problems);
   if (!problems.empty() && !call->SkipBad) {

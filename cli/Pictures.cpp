@@ -28,8 +28,11 @@ TCliScene LoadScene(const QString& file, bool keepPicture, const TSceneReading& 
 
 std::string MisfitWarning(const QString& file, const TAppState& state) {
   if (state.BackgroundMisfit.empty()) return "";
-  return Str(file) + ": " + state.BackgroundMisfit +
-         "; its background is not exact white: try --background auto";
+  return MisfitWarning(Str(file) + ": " + state.BackgroundMisfit);
+}
+
+std::string MisfitWarning(const std::string& namedMisfit) {
+  return namedMisfit + "; its background is not exact white: try --background auto";
 }
 
 void LoadBase(const QString& list, TCodeBase& base) {

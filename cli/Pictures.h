@@ -28,6 +28,8 @@ TCliScene LoadScene(const QString& file, bool keepPicture = true,
 // After the scene's segmentation: "<file>: <what was seen>; ..." with the remedy, when
 // the scene was read with a white background that it does not have; else empty.
 std::string MisfitWarning(const QString& file, const TAppState& state);
+// The same of a misfit already named: "<file>: <misfit>" with the remedy added.
+std::string MisfitWarning(const std::string& namedMisfit);
 
 // The base of a list file; throws what the loader throws, and "<list>: the base is
 // empty" for a list without entries.

@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes read as a BMP picture and reduced to 256 colours, then
-// made into a scene. A picture that loads has at most 256 colours and a scene of its
-// size; any other input fails with a reason.
+// made into a scene; and read again with its background found in the picture. A
+// picture that loads has at most 256 colours and a scene of its size, and loads the
+// same size with its background found; any other input fails with a reason.
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
@@ -32,5 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto scene = ScenePattern(img);
     if (scene->Width() != img.width() || scene->Height() != img.height()) std::abort();
   }
+  const QImage found = LoadScenePicture(bytes, true, 512, "picture", TBackground::Auto);
+  if (found.size() != img.size()) std::abort();
+  std::set<QRgb> foundColours;
+  for (int y = 0; y < found.height() && foundColours.size() <= 256; ++y)
+    for (int x = 0; x < found.width(); ++x) foundColours.insert(found.pixel(x, y));
+  if (foundColours.size() > 256) std::abort();
   return 0;
 }

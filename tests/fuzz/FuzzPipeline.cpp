@@ -1,15 +1,17 @@
 // Fuzz target: the whole pipeline on a small scene drawn from the input (width,
 // height, maximum tree level and admissible error from the first bytes, then one of
-// four colours per pixel, white among them). Checks: one tree, one normalised tree
-// and one code per region; every region holds exactly the scene's non-white pixels
-// of one 8-connected component, in its own colours; codes read back equal from their
-// file image; a code compared with itself is at distance 0 or, for ellipses too thin
-// for the comparison grid, 1.
+// four colours per pixel, white among them). Checks: the background found in the
+// pixels answers each pixel with 0 or 1; one tree, one normalised tree and one code per
+// region; every region holds exactly the scene's non-white pixels of one 8-connected
+// component, in its own colours; codes read back equal from their file image; a code
+// compared with itself is at distance 0 or, for ellipses too thin for the comparison
+// grid, 1.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "analysis/Background.h"
 #include "app/AppState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,6 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint8_t byte = k < size ? data[k] : 0;
       s.SceneImage->SetPixel(x, y, colours[(byte >> shift) & 3]);
     }
+  {  // the background found in the same pixels: one answer, 0 or 1, per pixel
+    const std::vector<uint8_t> ink = FindInk(s.SceneImage->Pixels[0], w, h, w);
+    if (ink.size() != static_cast<size_t>(w * h)) std::abort();
+    for (uint8_t v : ink)
+      if (v > 1) std::abort();
+  }
   s.MaxTreeLevel = data[2] % 6;
   s.AdmissibleError = (data[3] % 16) / 20.0 - 0.1;  // negative values too
   s.BuildSceneCodes();

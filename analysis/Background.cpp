@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <deque>
 
 namespace ormax {
@@ -23,6 +24,9 @@ std::optional<TBackground> ParseBackground(const std::string& text) {
 }
 
 namespace {
+
+// Colours are read as the four bytes of each pixel's value, the first the low one.
+static_assert(std::endian::native == std::endian::little);
 
 using TColour3 = std::array<int32_t, 3>;
 
@@ -190,8 +194,8 @@ std::vector<TColour3> GroundColours(const TGrid& g, std::vector<TColour3> modes,
   return modes;
 }
 
-// For every pixel column (or row), the two tile centres it lies between and the weight
-// of the second, in 1/256: bilinear interpolation of the tiles' colours.
+// For every pixel row, the two tile centres it lies between and the weight of the
+// second, in 1/256.
 struct TBlend {
   std::vector<int32_t> First, Second, Weight;
   TBlend(int32_t length, int32_t side, int32_t tiles) : First(length), Second(length), Weight(length) {
@@ -207,90 +211,121 @@ struct TBlend {
   }
 };
 
-// Per pixel, the largest channel difference between its colour (over 3 x 3 pixels when
-// smoothed) and the ground's there, at most 255.
-std::vector<uint8_t> Deviations(const TPicture& p, const TGrid& g,
-                                const std::vector<TColour3>& ground, bool smoothed) {
-  const TBlend bx(p.Width, g.Side, g.Cols), by(p.Height, g.Side, g.Rows);
-  std::vector<uint8_t> d(static_cast<size_t>(p.Width) * static_cast<size_t>(p.Height));
-  std::vector<int32_t> column(static_cast<size_t>(g.Cols) * 3);  // tile colours at this row, x256
-  std::vector<int32_t> sums(static_cast<size_t>(p.Width) * 3);    // 3-row sums per channel
-  for (int32_t y = 0; y < p.Height; ++y) {
-    const int32_t wy = by.Weight[y];
-    for (int32_t tx = 0; tx < g.Cols; ++tx)
-      for (size_t c = 0; c < 3; ++c) {
-        const auto& a = ground[static_cast<size_t>(by.First[y] * g.Cols + tx)];
-        const auto& b = ground[static_cast<size_t>(by.Second[y] * g.Cols + tx)];
-        column[static_cast<size_t>(tx) * 3 + c] = (256 - wy) * a[c] + wy * b[c];
-      }
-    if (smoothed) {  // the picture's outermost pixels stand in for those beyond it
-      std::fill(sums.begin(), sums.end(), 0);
-      for (int32_t yy = y - 1; yy <= y + 1; ++yy)
-        for (int32_t x = 0; x < p.Width; ++x) {
-          const uint32_t v = p.At(x, std::clamp(yy, 0, p.Height - 1));
-          for (int c = 0; c < 3; ++c) sums[static_cast<size_t>(x) * 3 + static_cast<size_t>(c)] += Level(v, c);
-        }
-    }
-    uint8_t* out = d.data() + static_cast<size_t>(y) * static_cast<size_t>(p.Width);
-    for (int32_t x = 0; x < p.Width; ++x) {
-      const int32_t wx = bx.Weight[x];
-      const auto i = static_cast<size_t>(bx.First[x]) * 3, j = static_cast<size_t>(bx.Second[x]) * 3;
-      int32_t dev = 0;
-      for (size_t c = 0; c < 3; ++c) {
-        const int32_t g256 = ((256 - wx) * column[i + c] + wx * column[j + c] + 32768) >> 16;
-        int32_t v;
-        if (smoothed) {
-          int32_t s = 0;
-          for (int32_t xx = x - 1; xx <= x + 1; ++xx)
-            s += sums[static_cast<size_t>(std::clamp(xx, 0, p.Width - 1)) * 3 + c];
-          v = (2 * s + 9) / 18;
-        } else {
-          v = Level(p.At(x, y), static_cast<int>(c));
-        }
-        dev = std::max(dev, std::abs(v - g256));
-      }
-      out[x] = static_cast<uint8_t>(std::min(dev, 255));
+// The ground's levels at every pixel of row y, four bytes a pixel as the picture's
+// (the fourth unused): the tiles' colours interpolated down the columns of tile
+// centres, then along the row between the centres, in steps of 1/65536 of a level.
+void GroundRow(const TGrid& g, const TBlend& by, int32_t y, const std::vector<TColour3>& ground,
+               std::vector<int32_t>& column, std::vector<uint8_t>& row) {
+  const int32_t wy = by.Weight[y];
+  for (int32_t tx = 0; tx < g.Cols; ++tx) {
+    const auto& a = ground[static_cast<size_t>(by.First[y] * g.Cols + tx)];
+    const auto& b = ground[static_cast<size_t>(by.Second[y] * g.Cols + tx)];
+    for (size_t c = 0; c < 3; ++c)  // in 1/65536 of a level
+      column[static_cast<size_t>(tx) * 3 + c] = ((256 - wy) * a[c] + wy * b[c]) << 8;
+  }
+  const auto width = static_cast<int32_t>(row.size() / 4);
+  auto centre = [&](int32_t i) { return std::min(i * g.Side + g.Side / 2, width - 1); };
+  // Before the first centre and after the last, the nearest centre's colour.
+  for (int32_t i = -1; i < g.Cols; ++i) {
+    const int32_t a = std::max(i, 0), b = std::min(i + 1, g.Cols - 1);
+    const int32_t x0 = i < 0 ? 0 : centre(i), x1 = i + 1 < g.Cols ? centre(i + 1) : width;
+    for (size_t c = 0; c < 3; ++c) {
+      const int32_t from = column[static_cast<size_t>(a) * 3 + c], to = column[static_cast<size_t>(b) * 3 + c];
+      const int32_t step = x1 > x0 && a != b ? (to - from) / (x1 - x0) : 0;
+      int32_t v = from + 32768;
+      for (int32_t x = x0; x < x1; ++x, v += step) row[4 * static_cast<size_t>(x) + c] = static_cast<uint8_t>(v >> 16);
     }
   }
-  return d;
+}
+
+// Per pixel, the largest channel difference between its colour (the mean of its 3 x 3
+// pixels when smoothed, the picture's outermost pixels standing in for those beyond
+// it) and the ground's there. Colours are taken four bytes a pixel, the fourth unused.
+// Rows y0 .. y1 - 1 of d (a byte a pixel, row after row).
+void Deviations(const TPicture& p, const TGrid& g, const TBlend& by,
+                const std::vector<TColour3>& ground, bool smoothed, int32_t y0, int32_t y1,
+                std::vector<uint8_t>& d) {
+  const auto width = static_cast<size_t>(p.Width);
+  std::vector<int32_t> column(static_cast<size_t>(g.Cols) * 3);
+  std::vector<uint8_t> groundRow(width * 4), colours(width * 4), diff(width * 4);
+  std::vector<int32_t> sums((width + 2) * 3);  // 3-row sums per channel, a column each side
+  for (int32_t y = y0; y < y1; ++y) {
+    GroundRow(g, by, y, ground, column, groundRow);
+    const uint8_t* in = reinterpret_cast<const uint8_t*>(p.Pixels + y * p.Stride);
+    if (smoothed) {
+      std::fill(sums.begin(), sums.end(), 0);
+      for (int32_t yy = y - 1; yy <= y + 1; ++yy) {
+        const uint32_t* line = p.Pixels + std::clamp(yy, 0, p.Height - 1) * p.Stride;
+        for (size_t x = 0; x < width + 2; ++x) {
+          const uint32_t v = line[std::clamp<size_t>(x, 1, width) - 1];
+          for (int c = 0; c < 3; ++c) sums[3 * x + static_cast<size_t>(c)] += Level(v, c);
+        }
+      }
+      for (size_t x = 0; x < width; ++x)
+        for (size_t c = 0; c < 3; ++c)
+          colours[4 * x + c] = static_cast<uint8_t>(
+              (2 * (sums[3 * x + c] + sums[3 * x + 3 + c] + sums[3 * x + 6 + c]) + 9) / 18);
+      in = colours.data();
+    }
+    // Byte by byte (the compiler's vector instructions do many at once), then the
+    // largest of each pixel's three.
+    const uint8_t* ground3 = groundRow.data();
+    for (size_t k = 0; k < 4 * width; ++k)
+      diff[k] = static_cast<uint8_t>(in[k] > ground3[k] ? in[k] - ground3[k] : ground3[k] - in[k]);
+    uint8_t* out = d.data() + static_cast<size_t>(y) * width;
+    for (size_t x = 0; x < width; ++x)
+      out[x] = std::max(std::max(diff[4 * x], diff[4 * x + 1]), diff[4 * x + 2]);
+  }
+}
+
+// Calls each(x0, x1, tile) for the pixel spans of one row that lie in one tile each.
+template <typename TEach>
+void ForEachSpan(const TGrid& g, int32_t width, int32_t y, TEach each) {
+  const size_t first = static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
+  for (int32_t tx = 0; tx < g.Cols; ++tx)
+    each(tx * g.Side, std::min(width, (tx + 1) * g.Side), first + static_cast<size_t>(tx));
 }
 
 // The median deviation of the pixels of the ground tiles (of all pixels when there are
-// none): the picture's noise. Ink may cover most of the picture, not of those tiles.
+// none; every other row and column suffice): the picture's noise. Ink may cover most of
+// the picture, not of those tiles.
 int32_t Noise(const std::vector<uint8_t>& d, int32_t width, int32_t height, const TGrid& g,
               const std::vector<uint8_t>& groundTiles) {
   const bool any = std::find(groundTiles.begin(), groundTiles.end(), 1) != groundTiles.end();
   std::array<int64_t, 256> h{};
   int64_t total = 0;
-  for (int32_t y = 0; y < height; ++y) {
+  for (int32_t y = 0; y < height; y += 2) {
     const uint8_t* row = d.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-    const uint8_t* tiles = groundTiles.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
-    for (int32_t x = 0; x < width; ++x)
-      if (!any || tiles[x / g.Side]) {
-        ++h[row[x]];
-        ++total;
-      }
+    ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
+      if (any && !groundTiles[tile]) return;
+      for (int32_t x = x0; x < x1; x += 2) ++h[row[x]];
+      total += (x1 - x0 + 1) / 2;
+    });
   }
   return HistogramMedian(h, total);
 }
 
-// Per tile, the strongest deviation held by two neighbouring pixels (a lone speck does
-// not count), then the largest of each tile's 3 x 3 tiles: the contrast of the ink
-// around.
-std::vector<int32_t> LocalContrast(const std::vector<uint8_t>& d, int32_t width, int32_t height,
-                                   const TGrid& g) {
-  std::vector<int32_t> own(g.Count(), 0);
-  for (int32_t y = 0; y < height; ++y) {
+// The contrast of the ink around a tile: per tile, the strongest deviation held by two
+// neighbouring pixels (a lone speck does not count) ...
+// Each tile row's own contrast (tile rows ty0 .. ty1 - 1) ...
+void OwnContrast(const std::vector<uint8_t>& d, int32_t width, int32_t height, const TGrid& g,
+                 int32_t ty, std::vector<int32_t>& own) {
+  for (int32_t y = ty * g.Side; y < std::min(height, (ty + 1) * g.Side); ++y) {
     const uint8_t* row = d.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-    const uint8_t* next = y + 1 < height ? row + width : nullptr;
-    int32_t* tiles = own.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
-    for (int32_t x = 0; x < width; ++x) {
-      int32_t held = x + 1 < width ? std::min(row[x], row[x + 1]) : 0;
-      if (next) held = std::max<int32_t>(held, std::min(row[x], next[x]));
-      int32_t& t = tiles[x / g.Side];
-      t = std::max(t, held);
-    }
+    const uint8_t* next = y + 1 < height ? row + width : row;  // the last row: pairs in it only
+    ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
+      uint8_t held = 0;
+      for (int32_t x = x0; x < x1; ++x) {
+        const uint8_t right = x + 1 < width ? row[x + 1] : 0;
+        held = std::max(held, std::min(row[x], std::max(right, next == row ? uint8_t{0} : next[x])));
+      }
+      own[tile] = std::max<int32_t>(own[tile], held);
+    });
   }
+}
+
+// ... then the largest of its 3 x 3 tiles'.
+std::vector<int32_t> AroundContrast(const TGrid& g, const std::vector<int32_t>& own) {
   std::vector<int32_t> around(g.Count(), 0);
   for (int32_t ty = 0; ty < g.Rows; ++ty)
     for (int32_t tx = 0; tx < g.Cols; ++tx) {
@@ -306,7 +341,7 @@ std::vector<int32_t> LocalContrast(const std::vector<uint8_t>& d, int32_t width,
 }  // namespace
 
 std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
-                             ptrdiff_t stride, TInkFinding* finding) {
+                             ptrdiff_t stride, TInkFinding* finding, const TRunParts& parts) {
   TInkFinding seen;
   if (width <= 0 || height <= 0) {
     if (finding) *finding = seen;
@@ -314,14 +349,20 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
   }
   const TPicture p{pixels, width, height, stride};
   const TGrid g(p);
+  // The work of each row of tiles is its own: rows of tiles may go side by side.
+  auto eachTileRow = [&](const std::function<void(int32_t)>& work) {
+    if (parts) parts(g.Rows, work);
+    else for (int32_t ty = 0; ty < g.Rows; ++ty) work(ty);
+  };
   const TColour3 border = BorderColour(p);
   std::vector<TColour3> modes(g.Count());
   const int32_t step = g.Side >= 32 ? 2 : 1;
-  for (int32_t ty = 0; ty < g.Rows; ++ty)
+  eachTileRow([&](int32_t ty) {
     for (int32_t tx = 0; tx < g.Cols; ++tx)
       modes[static_cast<size_t>(ty * g.Cols + tx)] =
           TileMode(p, tx * g.Side, ty * g.Side, std::min(width, (tx + 1) * g.Side),
                    std::min(height, (ty + 1) * g.Side), step);
+  });
   const std::vector<uint8_t> groundTiles = GroundTiles(g, modes, border);
   const std::vector<TColour3> ground = GroundColours(g, modes, groundTiles, border);
 
@@ -329,11 +370,19 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
   // there a pixel is ink only where the mean of its 3 x 3 pixels, which quiets the
   // noise, stands above the noise too, so that lone noisy pixels stay ground while
   // edges and corners are still cut pixel by pixel.
-  const std::vector<uint8_t> d = Deviations(p, g, ground, false);
+  const TBlend by(height, g.Side, g.Rows);
+  auto deviations = [&](bool smoothed) {
+    std::vector<uint8_t> d(static_cast<size_t>(width) * static_cast<size_t>(height));
+    eachTileRow([&](int32_t ty) {
+      Deviations(p, g, by, ground, smoothed, ty * g.Side, std::min(height, (ty + 1) * g.Side), d);
+    });
+    return d;
+  };
+  std::vector<uint8_t> d = deviations(false);
   std::vector<uint8_t> mean;
   seen.Noise = Noise(d, width, height, g, groundTiles);
   if (seen.Noise > 0) {
-    mean = Deviations(p, g, ground, true);
+    mean = deviations(true);
     seen.Smoothed = true;
     seen.Noise = Noise(mean, width, height, g, groundTiles);
   }
@@ -341,19 +390,24 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
   seen.Ground = static_cast<uint32_t>(border[0]) | static_cast<uint32_t>(border[1]) << 8 |
                 static_cast<uint32_t>(border[2]) << 16;
 
-  const std::vector<int32_t> contrast = LocalContrast(d, width, height, g);
-  std::vector<uint8_t> ink(d.size());
-  for (int32_t y = 0; y < height; ++y) {
-    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
-    const int32_t* tiles = contrast.data() + static_cast<size_t>(y / g.Side) * static_cast<size_t>(g.Cols);
-    for (int32_t x = 0; x < width; ++x) {
-      const size_t at = row + static_cast<size_t>(x);
-      const int32_t cut = std::max(seen.Threshold, (tiles[x / g.Side] + 1) / 2);
-      const uint8_t is = d[at] >= cut && (mean.empty() || mean[at] >= seen.Threshold) ? 1 : 0;
-      ink[row + static_cast<size_t>(x)] = is;
-      seen.InkPixels += is;
+  std::vector<int32_t> own(g.Count(), 0);
+  eachTileRow([&](int32_t ty) { OwnContrast(d, width, height, g, ty, own); });
+  const std::vector<int32_t> contrast = AroundContrast(g, own);
+  // The deviations become the answer in place: a picture's worth of fresh memory less.
+  // (A tile row reads the row below it for the contrast only, which is done by now.)
+  std::vector<uint8_t>& ink = d;
+  eachTileRow([&](int32_t ty) {
+    for (int32_t y = ty * g.Side; y < std::min(height, (ty + 1) * g.Side); ++y) {
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+      ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
+        const int32_t cut = std::max(seen.Threshold, (contrast[tile] + 1) / 2);
+        const int32_t floor = seen.Threshold;
+        for (size_t at = row + static_cast<size_t>(x0); at < row + static_cast<size_t>(x1); ++at)
+          ink[at] = d[at] >= cut && (mean.empty() || mean[at] >= floor);
+      });
     }
-  }
+  });
+  for (uint8_t v : ink) seen.InkPixels += v;
   if (finding) *finding = seen;
   return ink;
 }

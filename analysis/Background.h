@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Methods.h"
+
 namespace ormax {
 
 // How a scene's background is found: White, exact white and nothing else (the
@@ -42,7 +44,9 @@ struct TInkFinding {
 // picture's noise (also over its 3 x 3 pixels, in a noisy picture) and at least half the
 // contrast of the ink around it, so blurred and anti-aliased edges are cut midway and
 // compression ringing next to an edge stays ground.
+// With parts, bands of rows are worked on at once; the answer is the same.
 std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
-                             ptrdiff_t stride, TInkFinding* finding = nullptr);
+                             ptrdiff_t stride, TInkFinding* finding = nullptr,
+                             const TRunParts& parts = {});
 
 }  // namespace ormax

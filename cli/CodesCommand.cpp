@@ -68,7 +68,8 @@ QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
 
 // Writes the codes of one scene, each as soon as it is made, and gives its rows.
 std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning) {
-  TCliScene scene = LoadScene(call.Files[i], false, call.Reading);
+  TCliScene scene =
+      LoadScene(call.Files[i], false, call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;

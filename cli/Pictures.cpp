@@ -13,13 +13,14 @@
 
 namespace ormax {
 
-TCliScene LoadScene(const QString& file, bool keepPicture, const TSceneReading& reading) {
+TCliScene LoadScene(const QString& file, bool keepPicture, const TSceneReading& reading,
+                    int32_t threads) {
   TCliScene scene;
   if (keepPicture) {
-    scene.Picture = LoadScenePicture(file, false, reading.Background);
+    scene.Picture = LoadScenePicture(file, false, reading.Background, threads);
     scene.State->SceneImage = ScenePattern(scene.Picture);
   } else {
-    scene.State->SceneImage = LoadScenePattern(file, false, reading.Background);
+    scene.State->SceneImage = LoadScenePattern(file, false, reading.Background, threads);
   }
   scene.State->SceneFileName = Str(file);
   scene.State->Reading = reading;

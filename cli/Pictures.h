@@ -22,8 +22,9 @@ struct TCliScene {
 // keepPicture: false for a command that draws no view, so that only the scene's own
 // pixel matrix stays in memory. The state takes the reading; the picture is read with
 // its background.
+// threads: for finding the background (0: one a core).
 TCliScene LoadScene(const QString& file, bool keepPicture = true,
-                    const TSceneReading& reading = {});
+                    const TSceneReading& reading = {}, int32_t threads = 1);
 
 // After the scene's segmentation: "<file>: <what was seen>; ..." with the remedy, when
 // the scene was read with a white background that it does not have; else empty.

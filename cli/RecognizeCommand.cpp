@@ -101,7 +101,8 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
 
 TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognised result;
-  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty(), call.Reading);
+  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty(), call.Reading,
+                              ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   RecogniseScene(s, base);

@@ -60,7 +60,7 @@ std::string DrawAndWrite(const QCommandLineParser& p, TView view) {
   const QString file = p.positionalArguments()[0];
   const TSceneReading reading =
       ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))) : TSceneReading());
-  TCliScene scene = LoadScene(file, true, reading);
+  TCliScene scene = LoadScene(file, true, reading, 0);
   TAppState& s = *scene.State;
   ApplySettings(p, s);
   switch (view) {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "app/WorkerPool.h"
 #include "codes/Files.h"
 #include "platform/QtCanvas.h"
 
@@ -162,7 +163,7 @@ namespace {
 // The reader's work; bytes is taken by value so that the file's bytes go as soon as
 // the picture is decoded when the caller hands over the only copy.
 QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source,
-                          TBackground background) {
+                          TBackground background, int32_t threads = 1) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -190,7 +191,7 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   bytes = QByteArray();
   if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
     RefuseSize(source, image.width(), image.height(), maxSide);
-  if (background == TBackground::Auto) return InkOnWhite(image);
+  if (background == TBackground::Auto) return InkOnWhite(image, threads);
   const bool eightBit =
       image.format() == QImage::Format_Indexed8 && (!bmpOnly || (header && header->Bits == 8));
   if (!eightBit) image = ReduceTo256Colours(image);  // the decoded picture goes at once
@@ -209,7 +210,7 @@ std::array<QRgb, 256> IndexColours(const QImage& eightBit) {
   return colours;
 }
 
-QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background) {
+QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background, int32_t threads) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
     const std::string name = fileName.toStdString(), why = file.errorString().toStdString();
@@ -219,7 +220,7 @@ QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background) {
     Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
   QByteArray bytes = file.readAll();
   file.close();
-  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName, background);
+  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName, background, threads);
 }
 
 }  // namespace
@@ -230,15 +231,20 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, cons
       .convertToFormat(QImage::Format_RGB32);
 }
 
-QImage LoadScenePicture(const QString& fileName, bool bmpOnly, TBackground background) {
-  return ReadFile(fileName, bmpOnly, background).convertToFormat(QImage::Format_RGB32);
+QImage LoadScenePicture(const QString& fileName, bool bmpOnly, TBackground background,
+                        int32_t threads) {
+  return ReadFile(fileName, bmpOnly, background, threads).convertToFormat(QImage::Format_RGB32);
 }
 
-QImage InkOnWhite(const QImage& picture) {
+QImage InkOnWhite(const QImage& picture, int32_t threads) {
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
   const int w = rgb.width(), h = rgb.height();
+  const TRunParts parts = [&](int32_t n, const std::function<void(int32_t)>& part) {
+    RunInParallel(n, threads, part);
+  };
   const std::vector<uint8_t> ink =
-      FindInk(reinterpret_cast<const uint32_t*>(rgb.constBits()), w, h, rgb.bytesPerLine() / 4);
+      FindInk(reinterpret_cast<const uint32_t*>(rgb.constBits()), w, h, rgb.bytesPerLine() / 4,
+              nullptr, WorkerCount(threads) > 1 ? parts : TRunParts());
   QImage out = ReduceTo256Colours(rgb);
   // Ink as light as the ground would vanish as white: it takes the lightest grey.
   static const uchar white = static_cast<uchar>(NearestPaletteIndex(qRgb(255, 255, 255)));
@@ -261,8 +267,8 @@ QImage InkOnWhite(const QImage& picture) {
 }
 
 std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
-                                           TBackground background) {
-  const QImage eightBit = ReadFile(fileName, bmpOnly, background);
+                                           TBackground background, int32_t threads) {
+  const QImage eightBit = ReadFile(fileName, bmpOnly, background, threads);
   const std::array<QRgb, 256> colours = IndexColours(eightBit);
   std::array<TColor, 256> values{};
   for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);

@@ -59,8 +59,9 @@ inline constexpr qint64 MaxPictureFileSize = qint64{512} << 20;
 // "<file>: cannot read the picture (<reason>)".
 // background Auto: the ground is found in the picture (FindInk) and becomes white,
 // every ink pixel keeps its nearest colour of FixedPalette other than white.
+// threads: how many may find the background at once (0: one a core).
 QImage LoadScenePicture(const QString& fileName, bool bmpOnly,
-                        TBackground background = TBackground::White);
+                        TBackground background = TBackground::White, int32_t threads = 1);
 // maxSide: a smaller limit than the program's, for tools that want one; source names
 // the data in the errors.
 QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = MaxSceneSide,
@@ -69,13 +70,14 @@ QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide = Max
 
 // The picture as an 8-bit image of FixedPalette's colours: where FindInk sees ground,
 // white; where it sees ink, the pixel's nearest colour other than white.
-QImage InkOnWhite(const QImage& picture);
+QImage InkOnWhite(const QImage& picture, int32_t threads = 1);
 
 // The scene of a loaded picture: one colour value per pixel, white the background.
 std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
 // ScenePattern(LoadScenePicture(fileName, bmpOnly, background)), with the same errors.
 std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
-                                           TBackground background = TBackground::White);
+                                           TBackground background = TBackground::White,
+                                           int32_t threads = 1);
 // Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
 QImage PatternPicture(const TImg& pattern);
 

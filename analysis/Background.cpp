@@ -194,26 +194,28 @@ std::vector<TColour3> GroundColours(const TGrid& g, std::vector<TColour3> modes,
   return modes;
 }
 
-// For every pixel row, the two tile centres it lies between and the weight of the
-// second, in 1/256.
+// For every pixel row, the two tile centres it lies between, or beyond the first or
+// the last centre the two nearest (the ground's slope goes on to the picture's edge:
+// light falls off fastest in the corners), and the weight of the second, in 1/256.
 struct TBlend {
   std::vector<int32_t> First, Second, Weight;
   TBlend(int32_t length, int32_t side, int32_t tiles) : First(length), Second(length), Weight(length) {
     auto centre = [&](int32_t i) { return std::min(i * side + side / 2, length - 1); };
     for (int32_t x = 0; x < length; ++x) {
-      const int32_t i = std::clamp((x - side / 2) / side, 0, tiles - 1);
+      const int32_t i = std::clamp((x - side / 2) / side, 0, std::max(0, tiles - 2));
       const int32_t j = std::min(i + 1, tiles - 1);
       const int32_t a = centre(i), b = centre(j);
       First[x] = i;
       Second[x] = j;
-      Weight[x] = b > a ? std::clamp((x - a) * 256 / (b - a), 0, 256) : 0;
+      Weight[x] = b > a ? (x - a) * 256 / (b - a) : 0;
     }
   }
 };
 
 // The ground's levels at every pixel of row y, four bytes a pixel as the picture's
 // (the fourth unused): the tiles' colours interpolated down the columns of tile
-// centres, then along the row between the centres, in steps of 1/65536 of a level.
+// centres, then along the row between the centres (and on beyond the first and the
+// last), in steps of 1/65536 of a level.
 void GroundRow(const TGrid& g, const TBlend& by, int32_t y, const std::vector<TColour3>& ground,
                std::vector<int32_t>& column, std::vector<uint8_t>& row) {
   const int32_t wy = by.Weight[y];
@@ -221,19 +223,20 @@ void GroundRow(const TGrid& g, const TBlend& by, int32_t y, const std::vector<TC
     const auto& a = ground[static_cast<size_t>(by.First[y] * g.Cols + tx)];
     const auto& b = ground[static_cast<size_t>(by.Second[y] * g.Cols + tx)];
     for (size_t c = 0; c < 3; ++c)  // in 1/65536 of a level
-      column[static_cast<size_t>(tx) * 3 + c] = ((256 - wy) * a[c] + wy * b[c]) << 8;
+      column[static_cast<size_t>(tx) * 3 + c] = ((256 - wy) * a[c] + wy * b[c]) * 256;
   }
   const auto width = static_cast<int32_t>(row.size() / 4);
   auto centre = [&](int32_t i) { return std::min(i * g.Side + g.Side / 2, width - 1); };
-  // Before the first centre and after the last, the nearest centre's colour.
   for (int32_t i = -1; i < g.Cols; ++i) {
-    const int32_t a = std::max(i, 0), b = std::min(i + 1, g.Cols - 1);
     const int32_t x0 = i < 0 ? 0 : centre(i), x1 = i + 1 < g.Cols ? centre(i + 1) : width;
+    const int32_t a = std::clamp(i, 0, std::max(0, g.Cols - 2)), b = std::min(a + 1, g.Cols - 1);
+    const int32_t ca = centre(a), cb = centre(b);
     for (size_t c = 0; c < 3; ++c) {
       const int32_t from = column[static_cast<size_t>(a) * 3 + c], to = column[static_cast<size_t>(b) * 3 + c];
-      const int32_t step = x1 > x0 && a != b ? (to - from) / (x1 - x0) : 0;
-      int32_t v = from + 32768;
-      for (int32_t x = x0; x < x1; ++x, v += step) row[4 * static_cast<size_t>(x) + c] = static_cast<uint8_t>(v >> 16);
+      const int32_t step = cb > ca ? (to - from) / (cb - ca) : 0;
+      int32_t v = from + step * (x0 - ca) + 32768;
+      for (int32_t x = x0; x < x1; ++x, v += step)
+        row[4 * static_cast<size_t>(x) + c] = static_cast<uint8_t>(std::clamp(v >> 16, 0, 255));
     }
   }
 }
@@ -248,23 +251,29 @@ void Deviations(const TPicture& p, const TGrid& g, const TBlend& by,
   const auto width = static_cast<size_t>(p.Width);
   std::vector<int32_t> column(static_cast<size_t>(g.Cols) * 3);
   std::vector<uint8_t> groundRow(width * 4), colours(width * 4), diff(width * 4);
-  std::vector<int32_t> sums((width + 2) * 3);  // 3-row sums per channel, a column each side
+  // Smoothed: per byte of the row, with a pixel beyond each end standing in for the
+  // outermost one, the sum over the three rows around (kept from row to row).
+  std::vector<uint16_t> sums(smoothed ? (width + 2) * 4 : 0);
+  auto addRow = [&](int32_t yy, int sign) {
+    const uint8_t* line = reinterpret_cast<const uint8_t*>(p.Pixels + std::clamp(yy, 0, p.Height - 1) * p.Stride);
+    for (size_t k = 0; k < 4 * width; ++k) sums[k + 4] = static_cast<uint16_t>(sums[k + 4] + sign * line[k]);
+    for (size_t k = 0; k < 4; ++k) {
+      sums[k] = sums[k + 4];
+      sums[4 * width + 4 + k] = sums[4 * width + k];
+    }
+  };
+  if (smoothed)
+    for (int32_t yy = y0 - 1; yy <= y0 + 1; ++yy) addRow(yy, 1);
   for (int32_t y = y0; y < y1; ++y) {
     GroundRow(g, by, y, ground, column, groundRow);
     const uint8_t* in = reinterpret_cast<const uint8_t*>(p.Pixels + y * p.Stride);
     if (smoothed) {
-      std::fill(sums.begin(), sums.end(), 0);
-      for (int32_t yy = y - 1; yy <= y + 1; ++yy) {
-        const uint32_t* line = p.Pixels + std::clamp(yy, 0, p.Height - 1) * p.Stride;
-        for (size_t x = 0; x < width + 2; ++x) {
-          const uint32_t v = line[std::clamp<size_t>(x, 1, width) - 1];
-          for (int c = 0; c < 3; ++c) sums[3 * x + static_cast<size_t>(c)] += Level(v, c);
-        }
+      if (y > y0) {
+        addRow(y - 2, -1);
+        addRow(y + 1, 1);
       }
-      for (size_t x = 0; x < width; ++x)
-        for (size_t c = 0; c < 3; ++c)
-          colours[4 * x + c] = static_cast<uint8_t>(
-              (2 * (sums[3 * x + c] + sums[3 * x + 3 + c] + sums[3 * x + 6 + c]) + 9) / 18);
+      for (size_t k = 0; k < 4 * width; ++k)
+        colours[k] = static_cast<uint8_t>((2 * (sums[k] + sums[k + 4] + sums[k + 8]) + 9) / 18);
       in = colours.data();
     }
     // Byte by byte (the compiler's vector instructions do many at once), then the
@@ -310,15 +319,16 @@ int32_t Noise(const std::vector<uint8_t>& d, int32_t width, int32_t height, cons
 // Each tile row's own contrast (tile rows ty0 .. ty1 - 1) ...
 void OwnContrast(const std::vector<uint8_t>& d, int32_t width, int32_t height, const TGrid& g,
                  int32_t ty, std::vector<int32_t>& own) {
+  const std::vector<uint8_t> none(static_cast<size_t>(width) + 1, 0);  // below the last row
   for (int32_t y = ty * g.Side; y < std::min(height, (ty + 1) * g.Side); ++y) {
     const uint8_t* row = d.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-    const uint8_t* next = y + 1 < height ? row + width : row;  // the last row: pairs in it only
+    const uint8_t* next = y + 1 < height ? row + width : none.data();
     ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
       uint8_t held = 0;
-      for (int32_t x = x0; x < x1; ++x) {
-        const uint8_t right = x + 1 < width ? row[x + 1] : 0;
-        held = std::max(held, std::min(row[x], std::max(right, next == row ? uint8_t{0} : next[x])));
-      }
+      const int32_t inner = std::min(x1, width - 1);  // pixels with one to their right
+      for (int32_t x = x0; x < inner; ++x)
+        held = std::max(held, std::min(row[x], std::max(row[x + 1], next[x])));
+      if (inner < x1) held = std::max(held, std::min(row[inner], next[inner]));
       own[tile] = std::max<int32_t>(own[tile], held);
     });
   }

@@ -6,7 +6,10 @@ First the whole process as a user runs it: `ormax-cli codes SCENE --level 0 --er
 process (bench/opencv_peer.py: Python, OpenCV, reading, labelling, moments), median of
 the runs, with each process's peak memory. Then, per scene, the stages in-process, and
 the views: `ormax-cli view` as a whole (the Representation view with outlines against
-the filled one) and the drawing alone.
+the filled one) and the drawing alone. And what finding the background costs: the
+whole `ormax-cli recognize` of the large scene with `--background auto` against
+`--background white`, runs interleaved, on the scene as drawn and as a photo of it
+(tinted paper with sensor noise).
 
 For each generated scene it runs our pipeline stage by stage (one process per scene,
 so each peak memory is the scene's own) and the peer (bench/opencv_peer.py) on the
@@ -16,7 +19,7 @@ large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only. 
 beside the long double one, on the small and large scenes.
 
     scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k,sparse]
-                   [--views noise,sparse] [--soft SOFT_BUILD_DIR]
+                   [--views noise,sparse] [--background large] [--soft SOFT_BUILD_DIR]
 
 "none" leaves out the whole commands, the stages or the views.
 """
@@ -95,6 +98,56 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
     print()
 
 
+def photographed(bmp, out):
+    """The scene as a photo of it: its white become tinted paper, sensor noise (sigma 6)
+    on every pixel; a 24-bit BMP like the scene's own (seeded, so the same every run)."""
+    import numpy as np
+    data = open(bmp, "rb").read()
+    offset = int.from_bytes(data[10:14], "little")
+    width, height = (int.from_bytes(data[k:k + 4], "little", signed=True) for k in (18, 22))
+    stride = (width * 3 + 3) // 4 * 4
+    rows = np.frombuffer(data, np.uint8, stride * abs(height), offset).reshape(abs(height), stride)
+    pixels = rows[:, :width * 3].reshape(abs(height), width, 3).astype(np.int16)
+    paper = np.array([200, 225, 235], np.int16)  # blue, green, red: warm paper
+    white = (pixels == 255).all(axis=2)
+    photo = np.where(white[..., None], paper, pixels)
+    photo = photo + np.random.default_rng(1).normal(0, 6, photo.shape).astype(np.int16)
+    padded = np.zeros((abs(height), stride), np.uint8)
+    padded[:, :width * 3] = np.clip(photo, 0, 255).astype(np.uint8).reshape(abs(height), width * 3)
+    open(out, "wb").write(data[:offset] + padded.tobytes())
+
+
+def background_cost(args, ours_bin, cli, tmp):
+    """The whole recognize command with the background found against exact white."""
+    scenes = [] if args.background == "none" else args.background.split(",")
+    if not scenes:
+        return
+    base = os.path.join(os.path.dirname(HERE), "examples", "base", "base.txt")
+    print("\nFinding the background, the whole command `ormax-cli recognize SCENE --base "
+          "examples/base/base.txt --background B` (median of %d, runs interleaved; peak resident "
+          "memory):" % args.runs)
+    print("| scene | picture | white | auto | auto / white (drawn, white) | peak white | peak auto |\n"
+          "|---|---|---:|---:|---:|---:|---:|")
+    for scene in scenes:
+        bmp = os.path.join(tmp, scene + ".bmp")
+        photo = os.path.join(tmp, scene + "-photo.bmp")
+        subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
+        # In a process of its own: a child's peak memory counts its parent's at the fork.
+        subprocess.run([sys.executable, os.path.abspath(__file__), "--photograph", bmp, photo], check=True)
+        white = [cli, "recognize", bmp, "--base", base, "--background", "white"]
+        for title, picture in (("as drawn", bmp), ("photographed", photo)):
+            auto = [cli, "recognize", picture, "--base", base, "--background", "auto"]
+            pairs = [(run_whole(white), run_whole(auto)) for _ in range(args.runs)]
+            w = sorted(p[0][0] for p in pairs)[len(pairs) // 2]
+            a = sorted(p[1][0] for p in pairs)[len(pairs) // 2]
+            ratio = sorted(p[1][0] / p[0][0] for p in pairs)[len(pairs) // 2]
+            print("| %s | %s | %s | %s | %.2f | %.0f MB | %.0f MB |"
+                  % (scene, title, fmt(w), fmt(a), ratio, max(p[0][1] for p in pairs) / 1024,
+                     max(p[1][1] for p in pairs) / 1024))
+        os.remove(bmp)
+        os.remove(photo)
+
+
 def views(args, ours_bin, cli, tmp):
     """The views: the whole `ormax-cli view` command, then the drawing alone."""
     scenes = [] if args.views == "none" else args.views.split(",")
@@ -129,12 +182,16 @@ def views(args, ours_bin, cli, tmp):
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--photograph":
+        photographed(sys.argv[2], sys.argv[3])
+        return
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
     parser.add_argument("--whole", default="large,noise,noise8k,sparse")
     parser.add_argument("--views", default="noise,sparse")
+    parser.add_argument("--background", default="large")
     parser.add_argument("--soft")
     args = parser.parse_args()
     ours_bin = os.path.join(args.build, "ormax_scenebench")
@@ -142,6 +199,7 @@ def main():
     peer = [sys.executable, os.path.join(HERE, "opencv_peer.py")]
     tmp = tempfile.mkdtemp(prefix="ormax-bench-")
     whole_commands(args, ours_bin, cli, peer, tmp)
+    background_cost(args, ours_bin, cli, tmp)
     stages = [
         ("scene read", "scene_read", "scene_read"),
         ("quadtree", "quadtree", None),

@@ -2,12 +2,14 @@
 //   TSceneReading        the background setting and the speck size
 //   AutoMinPixels, DefaultMinPixels   the speck size when none is asked for
 //   ReadingNote          the words a base list's comment line adds for a reading
-//   ReadingOfBaseList    the reading a base list's comment line records
+//   ReadingOfBaseList    the reading a base list's comment line records, if any
 // A list without such words was read with a white background and no speck size, as
-// every base made before the setting existed.
+// every base made before the setting existed; it records nothing, so a front end keeps
+// the reading it has (the command line's is white unless asked otherwise).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "analysis/Background.h"
@@ -36,8 +38,8 @@ TSceneReading DefaultReading(TBackground background);
 std::string ReadingNote(const TSceneReading& reading);
 
 // The reading recorded in the comment lines of a base list file (ReadingNote's words);
-// the white, no-speck reading when there are none or the file cannot be read (its
-// loader reports that).
-TSceneReading ReadingOfBaseList(const std::string& listFile);
+// nothing when they record none (a white base with no speck size, or one made before
+// the setting) or the file cannot be read (its loader reports that).
+std::optional<TSceneReading> ReadingOfBaseList(const std::string& listFile);
 
 }  // namespace ormax

@@ -81,7 +81,7 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   call.Plot = p.value("plot");
   call.Copies = p.value("copies");
   call.Jobs = JobsOption(p);
-  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)));
+  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)).value_or(TSceneReading()));
   return call;
 }
 

@@ -87,7 +87,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
   }
   if (p.isSet("picture")) call.Picture = p.value("picture");
   call.Jobs = JobsOption(p);
-  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)));
+  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)).value_or(TSceneReading()));
   return call;
 }
 

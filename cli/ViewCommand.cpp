@@ -59,7 +59,8 @@ void ApplySettings(const QCommandLineParser& p, TAppState& s) {
 std::string DrawAndWrite(const QCommandLineParser& p, TView view) {
   const QString file = p.positionalArguments()[0];
   const TSceneReading reading =
-      ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))) : TSceneReading());
+      ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))).value_or(TSceneReading())
+                                       : TSceneReading());
   TCliScene scene = LoadScene(file, true, reading, 0);
   TAppState& s = *scene.State;
   ApplySettings(p, s);

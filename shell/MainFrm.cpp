@@ -536,8 +536,9 @@ void TMainForm::LoadBaseFile(const std::string& path) {
     StatusPanels[2]->setText(QString::number(n) + " trees in Base");
     State.AdmissibleError = State.CodeBase.AdmissibleError;
     State.MaxTreeLevel = State.CodeBase.MaxLevel;
-    // Its pictures' reading too, so that the scene is read as they were.
-    SetReading(ReadingOfBaseList(State.BaseFileName));
+    // Its pictures' reading too, where it records one, so that the scene is read as they
+    // were; a base that records none (made on white) leaves the user's reading.
+    if (const auto recorded = ReadingOfBaseList(State.BaseFileName)) SetReading(*recorded);
     messages_->Information("Information", std::to_string(n) + " trees loaded");
     IndicateGenParameters();
   } else {

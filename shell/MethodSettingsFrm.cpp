@@ -32,7 +32,7 @@ int32_t ReadMinPixels(const QString& text) {
 
 TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
     : QDialog(mainForm), mainForm_(mainForm) {
-  SetUpSettingsDialog(*this, "Method Settings", QSize(254 + 250, 150));
+  SetUpSettingsDialog(*this, "Method Settings", QSize(254 + 290, 150));
   Panel = new QFrame(this);
   Panel->setGeometry(0, 0, 254, 92);
   Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -50,13 +50,13 @@ TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
   UpDown->SetMax(255);
   UpDown->SetPosition(0);
   ReadingPanel = new QFrame(this);
-  ReadingPanel->setGeometry(254, 0, 250, 150);
+  ReadingPanel->setGeometry(254, 0, 290, 150);
   ReadingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   BackgroundLabel = new QLabel("Background:", ReadingPanel);
   BackgroundLabel->setGeometry(12, 13, 70, 21);
   BackgroundBox = new QComboBox(ReadingPanel);
   BackgroundBox->addItems({"white", "found in the picture (auto)"});
-  BackgroundBox->setGeometry(84, 13, 154, 21);
+  BackgroundBox->setGeometry(84, 13, 194, 21);
   SpecksLabel = new QLabel("Leave out regions under", ReadingPanel);
   SpecksLabel->setGeometry(12, 52, 122, 21);
   SpecksEdit = new QLineEdit("0", ReadingPanel);

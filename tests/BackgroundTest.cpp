@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 #include "app/AppState.h"
 #include "app/SceneReading.h"
+#include "tests/TempDir.h"
 
 namespace ormax {
 namespace {
@@ -191,6 +193,20 @@ TEST(Background, TheSettingsWords) {
   EXPECT_EQ(ReadingNote({}), "");  // a white base's list line stays as it was
   EXPECT_EQ(ReadingNote(DefaultReading(TBackground::Auto)),
             ", background auto, min pixels " + std::to_string(AutoMinPixels));
+  // A base list's line read back; a list that records nothing gives nothing.
+  testing::TempDir dir;
+  auto readBack = [&](const std::string& text) {
+    std::ofstream(dir.File("base.txt"), std::ios::binary) << text;
+    return ReadingOfBaseList(dir.File("base.txt"));
+  };
+  const std::string made = "% made by ormax-cli base: maximum tree level 2, admissible error 0";
+  for (const TSceneReading& r : {DefaultReading(TBackground::Auto), TSceneReading{TBackground::Auto, 0},
+                                 TSceneReading{TBackground::White, 5}})
+    EXPECT_EQ(readBack(made + ReadingNote(r) + "\nstar@0\n"), r) << ReadingNote(r);
+  EXPECT_EQ(readBack(made + "\nstar@0\n"), std::nullopt);
+  EXPECT_EQ(readBack("star@0\n% background auto\n"), (TSceneReading{TBackground::Auto, 0}));
+  EXPECT_EQ(readBack(made + ", min pixels 99999999999\n"), std::nullopt);  // beyond the bound
+  EXPECT_EQ(ReadingOfBaseList(dir.File("missing.txt")), std::nullopt);
 }
 
 TEST(Background, SpecksLeftOutKeepEveryListAligned) {

@@ -1304,16 +1304,23 @@ TEST_F(MainWindow, LoadingABaseAdoptsItsReading) {
   EXPECT_EQ(window.State.NearestIndices.size(), 2u);
   EXPECT_FALSE(window.MisfitPanel->isVisible());
 
-  // A base of white pictures brings white back, and Recognize's segmentation warns.
+  // A base of white pictures records no reading: the user's stays, and so does the scene.
   dialogs.Answers = {MakeBase({{"bar", Picture({"........", ".######.", "........"})}}, 0)};
   Choose(window.Base, window.LoadBase);
-  EXPECT_EQ(window.State.Reading, TSceneReading{});
+  EXPECT_EQ(window.State.Reading, DefaultReading(TBackground::Auto));
+  EXPECT_TRUE(window.ReadingPanel->isVisible());
+  EXPECT_EQ(PixelOnScreen(0, 0), qRgb(255, 255, 255));
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{144, 192}));
+  EXPECT_FALSE(window.MisfitPanel->isVisible());
+  EXPECT_EQ(messages.Shown.size(), 2u);
+  // Back to white by the user's choice: the paper is one region, and the program says so.
+  window.SetReading(TSceneReading{});
   EXPECT_FALSE(window.ReadingPanel->isVisible());
   EXPECT_EQ(PixelOnScreen(0, 0), qRgb(192, 192, 192));
   Choose(window.Recognition, window.Recognize);
   EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{60 * 40}));
   EXPECT_TRUE(window.MisfitPanel->isVisible());
-  EXPECT_EQ(messages.Shown.size(), 2u);
 }
 
 TEST_F(MainWindow, OpenReadsPngAndJpegPicturesWithTheReading) {

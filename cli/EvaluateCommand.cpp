@@ -216,14 +216,21 @@ struct TCopies {
 };
 
 TCopies PlanCopies(const TEvaluateCall& call, const std::map<QString, std::string>& truth,
-                   std::vector<std::string>& problems) {
+                   std::vector<std::string>& problems, std::vector<std::string>& warnings) {
   TCopies plan;
   TRandom random{call.Seed};
   for (const QString& file : call.Files) {
     const std::vector<TResampling> moves = RandomMoves(call.Samples, random);
     try {
       const std::string shape = ShapeOf(call, truth, file);
-      plan.Sources.push_back(std::move(LoadScene(file, false, call.Reading).State->SceneImage));
+      TCliScene scene = LoadScene(file, false, call.Reading);
+      if (call.Reading.Background == TBackground::White) {  // a picture as it is, not a copy
+        scene.State->Threads = 1;
+        scene.State->SegmentScene();
+        warnings.push_back(MisfitWarning(file, *scene.State));
+        scene.State->ResetAnalysis();
+      }
+      plan.Sources.push_back(std::move(scene.State->SceneImage));
       for (const TResampling& move : moves)
         plan.Copies.push_back({shape, plan.Sources.back().get(), move});
     } catch (const std::exception& e) {
@@ -291,8 +298,9 @@ int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
     cx.Err << "ormax-cli: " << Str(call->Copies) << ": cannot create the folder\n";
     return ExitInputFailed;
   }
-  std::vector<std::string> problems;
-  const TCopies plan = PlanCopies(*call, truth, problems);
+  std::vector<std::string> problems, warnings;
+  const TCopies plan = PlanCopies(*call, truth, problems, warnings);
+  ReportWarnings(cx, warnings);
   const TEvaluation e = Evaluate(RecogniseCopies(*call, plan, base, problems));
   if (call->Format == "json")
     WriteJsonReport(e, cx);

@@ -574,6 +574,15 @@ TEST(Cli, ABaseRemembersHowItsPicturesWereReadAndRecognizeAdoptsIt) {
   ASSERT_EQ(white.Status, 0);
   EXPECT_EQ(DataRows(white.Out), 1u);
   EXPECT_NE(white.Err.find("try --background auto"), std::string::npos);
+  // evaluate reads its pictures the same way, and warns the same way.
+  ASSERT_TRUE(OnGreyPaper().copy(0, 0, 20, 20).save(Q(dir.File("block_2.png"))));
+  const CliRun checked = Cli({"evaluate", Q(dir.File("block_2.png")), "--base", list, "--samples", "2"});
+  ASSERT_EQ(checked.Status, 0) << checked.Err;
+  EXPECT_EQ(checked.Err.find("warning"), std::string::npos) << checked.Err;
+  const CliRun unchecked = Cli({"evaluate", Q(dir.File("block_2.png")), "--base", list, "--samples",
+                                "2", "--background", "white"});
+  EXPECT_EQ(unchecked.Err.rfind("ormax-cli: warning: " + dir.File("block_2.png") + ": one region covers", 0), 0u)
+      << unchecked.Err;
   // A white base's line stays as it always was.
   ASSERT_EQ(Cli({"base", Q(dir.File("block.png")), "-o", Q(dir.File("w/base.txt")), "--turns",
                  "1", "--level", "0", "--skip-bad"})

@@ -439,7 +439,7 @@ void TMainForm::OpenSceneFile(const std::string& path) {
   try {
     WaitCursor wait(ActivityPanel, "Opening the scene...");
     loaded = LoadScenePicture(QString::fromStdString(*chosen), IsBmp(*chosen),
-                              State.Reading.Background);
+                              State.Reading.Background, State.Threads);
   } catch (const EPictureTooLarge& e) {
     // A picture beyond the limits says which limit in the message itself.
     messages_->ErrorWithDetails("Error", "Error in loading file: " + e.Reason(), e.what());

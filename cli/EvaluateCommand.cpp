@@ -57,7 +57,7 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(Option({"j", "jobs"}, "Copies worked on at once (default: the number of cores).",
                      "N"));
-  AddReadingOptions(p);
+  AddReadingOptions(p, true);
   if (!ParseCommand(p, arguments, cx, kHelp, "Pictures of one shape each.", "pictures…"))
     return std::nullopt;
   TEvaluateCall call;

@@ -71,12 +71,18 @@ int32_t JobsOption(const QCommandLineParser& p) {
   return v;
 }
 
-void AddReadingOptions(QCommandLineParser& p) {
+void AddReadingOptions(QCommandLineParser& p, bool baseDecides) {
+  const QString byDefault =
+      baseDecides ? "By default as the base's pictures were read (its list says so; white when "
+                    "it does not, or without a base). "
+                  : "";
   p.addOption(Option({"background"},
-                     "white (default): exact white is the background, every other pixel a "
-                     "shape's. auto: the background is found in the picture, light or dark, "
-                     "tinted, unevenly lit, noisy or compressed (photos, scans, JPEG files); its "
-                     "pixels become white, the shapes keep their colours.",
+                     byDefault +
+                         "white" + (baseDecides ? "" : " (default)") +
+                         ": exact white is the background, every other pixel a shape's. auto: "
+                         "the background is found in the picture, light or dark, tinted, "
+                         "unevenly lit, noisy or compressed (photos, scans, JPEG files); its "
+                         "pixels become white, the shapes keep their colours.",
                      "white|auto"));
   p.addOption(Option({"min-pixels"},
                      QString("Leaves regions of fewer than N pixels out (default 0 with "

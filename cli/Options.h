@@ -53,8 +53,9 @@ int32_t JobsOption(const QCommandLineParser& p);
 // "table", "csv" or "json".
 std::string FormatOption(const QCommandLineParser& p);
 
-// --background and --min-pixels, which every command that reads scenes takes.
-void AddReadingOptions(QCommandLineParser& p);
+// --background and --min-pixels, which every command that reads scenes takes; for a
+// command given a base, baseDecides says that the base's list decides by default.
+void AddReadingOptions(QCommandLineParser& p, bool baseDecides = false);
 // The reading they ask for; fallback where neither is given (recognize's: the base's).
 // --background alone brings its own default speck size.
 TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fallback = {});

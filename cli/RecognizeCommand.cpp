@@ -55,7 +55,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "K"));
   p.addOption(
       Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
-  AddReadingOptions(p);
+  AddReadingOptions(p, true);
   if (!ParseCommand(
           p, arguments, cx,
           "Labels every region of each scene with its nearest base entry, using the base's\n"

@@ -38,7 +38,7 @@ void AddViewOptions(QCommandLineParser& p) {
   p.addOption(Option({"b", "base"}, "The base list file (recognition only).", "LIST.txt"));
   p.addOption(Option({"o", "output"},
                      "The picture to write: BMP, or PNG for a .png name (required).", "OUT.bmp"));
-  AddReadingOptions(p);
+  AddReadingOptions(p, true);
 }
 
 // The state's settings from the base and the options, in that order.

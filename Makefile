@@ -30,10 +30,10 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
 
-# The tests of the threaded paths (the worker pool: recognition, Build Trees, the
-# command line's --jobs, evaluate's copies) built with ThreadSanitizer; any report fails.
+# The tests of the threaded paths (the worker pool: finding the background, recognition,
+# Build Trees, the command line's --jobs, evaluate's copies) built with ThreadSanitizer; any report fails.
 TSAN_DIR ?= build-tsan
-THREADED_TESTS = FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
+THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
 test-threads: deps
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests

@@ -32,6 +32,8 @@ using TColour3 = std::array<int32_t, 3>;
 
 // Levels on either side of a tile's densest level that still count as its ground.
 constexpr int32_t ModeReach = 6;
+// How far the ground of a noisy picture may spread around its middle.
+constexpr int32_t WideReach = 24;
 // A border tile this near the border's colour is ground to begin with; a tile this
 // near a neighbouring ground tile is ground too.
 constexpr int32_t SeedSpread = 32;
@@ -97,8 +99,9 @@ TColour3 BorderColour(const TPicture& p) {
 }
 
 // Per channel, the middle of the densest window of 2 ModeReach + 1 levels among the
-// tile's pixels (every `step`-th in each direction), refined to the mean of the pixels
-// in that window: the ground's colour where ground covers most of the tile.
+// tile's pixels (every `step`-th in each direction), moved to the middle of the levels
+// around it and refined to the mean of the pixels in that window: the ground's colour
+// where ground covers most of the tile.
 TColour3 TileMode(const TPicture& p, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t step) {
   std::array<std::array<int32_t, 256>, 3> h{};
   for (int32_t y = y0; y < y1; y += step)
@@ -123,10 +126,21 @@ TColour3 TileMode(const TPicture& p, int32_t x0, int32_t y0, int32_t x1, int32_t
       const int64_t n = below[static_cast<size_t>(hi) + 1] - below[static_cast<size_t>(lo)];
       if (n > bestCount) bestCount = n, best = m;
     }
-    const auto [lo, hi] = window(best);
-    int64_t sum = 0;
-    for (int32_t v = lo; v <= hi; ++v) sum += int64_t{v} * h[c][static_cast<size_t>(v)];
-    mode[c] = bestCount > 0 ? static_cast<int32_t>((2 * sum + bestCount) / (2 * bestCount)) : best;
+    // The rounded mean of the pixels within reach of a level (the level itself if none).
+    auto meanNear = [&](int32_t m, int32_t reach) {
+      const int32_t lo = std::max(0, m - reach), hi = std::min(255, m + reach);
+      int64_t sum = 0, n = 0;
+      for (int32_t v = lo; v <= hi; ++v) {
+        sum += int64_t{v} * h[c][static_cast<size_t>(v)];
+        n += h[c][static_cast<size_t>(v)];
+      }
+      return n > 0 ? static_cast<int32_t>((2 * sum + n) / (2 * n)) : m;
+    };
+    // Strong noise spreads the ground over many levels, where the densest narrow window
+    // may lie anywhere: a few steps to the mean of a wide reach find its middle, then
+    // the narrow window's mean is the ground's level.
+    for (int k = 0; k < 3; ++k) best = meanNear(best, WideReach);
+    mode[c] = meanNear(best, ModeReach);
   }
   return mode;
 }

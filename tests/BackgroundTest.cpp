@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/AppState.h"
+#include "app/WorkerPool.h"
 #include "app/SceneReading.h"
 #include "tests/TempDir.h"
 
@@ -48,12 +49,16 @@ constexpr uint32_t Rgb(int r, int g, int b) {
   return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
 }
 
-// A small deterministic noise in -amplitude .. amplitude.
+// A deterministic noise in -amplitude .. amplitude, each value apart from the last
+// (splitmix64).
 struct TNoise {
-  uint32_t State = 12345;
+  uint64_t State = 12345;
   int Next(int amplitude) {
-    State = State * 1103515245u + 12345u;
-    return static_cast<int>((State >> 16) % static_cast<uint32_t>(2 * amplitude + 1)) - amplitude;
+    uint64_t z = (State += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return static_cast<int>(z % static_cast<uint64_t>(2 * amplitude + 1)) - amplitude;
   }
 };
 
@@ -119,11 +124,14 @@ TEST(Background, ShapesOnGroundsAsPeopleHaveThemGiveTheRegionsOfTheirCrispTwin) 
   // Coloured ink on coloured card.
   ExpectCrispTwin(Photograph([](int, int) { return Rgb(240, 210, 90); },
                              [](int, int) { return Rgb(180, 20, 30); }));
-  // Sensor noise on both.
-  TNoise noise;
-  ExpectCrispTwin(Photograph(
-      [&](int, int) { const int n = noise.Next(6); return Rgb(Clamp(235 + n), Clamp(235 + n), Clamp(230 + n)); },
-      [&](int, int) { const int n = noise.Next(6); return Rgb(Clamp(40 + n), Clamp(40 + n), Clamp(40 + n)); }));
+  // Sensor noise on both, strong enough that lone ground pixels stray as far from the
+  // ground as the noise threshold: only over 3 x 3 pixels are they told from ink.
+  for (const int amplitude : {6, 24}) {
+    TNoise noise;
+    ExpectCrispTwin(Photograph(
+        [&](int, int) { const int n = noise.Next(amplitude); return Rgb(Clamp(215 + n), Clamp(215 + n), Clamp(210 + n)); },
+        [&](int, int) { const int n = noise.Next(amplitude); return Rgb(Clamp(40 + n), Clamp(40 + n), Clamp(40 + n)); }));
+  }
 }
 
 TEST(Background, RingingBesideEdgesAndSpecksStayOutOfTheRegions) {
@@ -166,6 +174,63 @@ TEST(Background, RingingBesideEdgesAndSpecksStayOutOfTheRegions) {
                       [](int, int) { return Rgb(0, 0, 0); }),
                   3);
   EXPECT_GT(specks, 5);
+}
+
+TEST(Background, RowsOfTilesOnSeveralThreadsFindTheSameInk) {
+  // A picture of many rows of tiles: discs on plain paper, and on noisy paper lit from
+  // one side.
+  const int w = 320, h = 240;
+  for (const int amplitude : {0, 9}) {
+    TNoise noise;
+    std::vector<uint32_t> picture;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int cx = x % 64 - 32, cy = y % 60 - 30;
+        const int level = cx * cx + cy * cy < 400 ? 30 : 240 - (amplitude ? x / 8 : 0);
+        const int v = Clamp(level + (amplitude ? noise.Next(amplitude) : 0));
+        picture.push_back(Rgb(v, v, v));
+      }
+    TInkFinding alone, together;
+    const std::vector<uint8_t> one = FindInk(picture.data(), w, h, w, &alone);
+    const TRunParts parts = [](int32_t n, const std::function<void(int32_t)>& part) {
+      RunInParallel(n, 3, part);
+    };
+    EXPECT_EQ(FindInk(picture.data(), w, h, w, &together, parts), one) << amplitude;
+    EXPECT_EQ(together.InkPixels, alone.InkPixels);
+    EXPECT_EQ(alone.Smoothed, amplitude > 0);
+    EXPECT_NEAR(static_cast<double>(alone.InkPixels), 20 * 1245, 20 * 60) << amplitude;  // 20 discs
+  }
+}
+
+TEST(Background, GrainyPaperLeavesNoMoreThanSpecks) {
+  // Grainy paper, mostly empty: a few single pixels stray past the noise threshold even
+  // over their 3 x 3 pixels; they stay specks, which the least region size leaves out.
+  const int w = 200, h = 160;
+  TNoise noise;
+  std::vector<uint32_t> picture;
+  int disc = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool in = (x - 30) * (x - 30) + (y - 30) * (y - 30) < 225;
+      disc += in;
+      const int v = Clamp((in ? 40 : 200) + noise.Next(40));
+      picture.push_back(Rgb(v, v, v));
+    }
+  TInkFinding seen;
+  const std::vector<uint8_t> ink = FindInk(picture.data(), w, h, w, &seen);
+  EXPECT_TRUE(seen.Smoothed);
+  int far = 0;
+  auto scene = TPattern::CreateEmpty(TRect{0, 0, w - 1, h - 1}, clWhite);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool is = ink[static_cast<size_t>(y * w + x)];
+      far += is && (x - 30) * (x - 30) + (y - 30) * (y - 30) > 400;
+      if (is) scene->SetPixel(x, y, 0);
+    }
+  EXPECT_LT(far, w * h / 100);
+  const auto regions = Regions(std::move(scene), AutoMinPixels);
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(regions[0].second), disc, disc / 20.0);
 }
 
 TEST(Background, PicturesWithoutInk) {

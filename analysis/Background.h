@@ -29,11 +29,11 @@ const char* BackgroundName(TBackground background);
 std::optional<TBackground> ParseBackground(const std::string& text);
 
 struct TInkFinding {
-  uint32_t Ground = 0;     // the ground's colour where the picture's border is, 0x00c2c1c0
-  int32_t Noise = 0;       // median deviation of a pixel from the ground, in colour levels
+  uint32_t Ground = 0;     // the median colour of the picture's border, channels as the pixels'
+  int32_t Noise = 0;       // median deviation of a ground pixel from the ground, in levels
   int32_t Threshold = 0;   // the least deviation that is ink anywhere
   bool Smoothed = false;   // a noisy picture: ink also stands out over 3 x 3 pixels
-  int64_t InkPixels = 0;
+  int64_t InkPixels = 0;   // pixels found to be ink
 };
 
 // For each pixel of a width x height picture (rows `stride` values apart, each value
@@ -44,7 +44,8 @@ struct TInkFinding {
 // picture's noise (also over its 3 x 3 pixels, in a noisy picture) and at least half the
 // contrast of the ink around it, so blurred and anti-aliased edges are cut midway and
 // compression ringing next to an edge stays ground.
-// With parts, bands of rows are worked on at once; the answer is the same.
+// stride is at least width. With parts, rows of tiles are worked on at once; the answer
+// is the same.
 std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
                              ptrdiff_t stride, TInkFinding* finding = nullptr,
                              const TRunParts& parts = {});

@@ -48,14 +48,7 @@ struct TArguments {
 
 TArguments Parse(const QStringList& args) {
   TArguments a;
-  for (int i = 1; i < args.size(); ++i) {
-    const QString& k = args[i];
-    if (k == "--") {
-      a.BaseOptions = args.mid(i + 1);
-      break;
-    }
-    if (i + 1 >= args.size()) Fail("missing value after " + k.toStdString());
-    const QString v = args[++i];
+  a.BaseOptions = ParseOptionPairs(args, [&](const QString& k, const QString& v) {
     if (k == "--cli") a.Cli = v;
     else if (k == "--shapes") a.Shapes = v;
     else if (k == "--work") a.Work = v;
@@ -64,8 +57,9 @@ TArguments Parse(const QStringList& args) {
     else if (k == "--title") a.Title = v;
     else if (k == "--seed") a.Seed = v.toULongLong();
     else if (k == "--count") a.Count = v.toInt();
-    else Fail("unknown option " + k.toStdString());
-  }
+    else return false;
+    return true;
+  });
   if (a.Cli.isEmpty() || a.Shapes.isEmpty() || a.Work.isEmpty())
     Fail("usage: ormax_accuracy --cli ORMAX-CLI --shapes DIR --work DIR [--seed S] [--count N] "
          "[--scene SCENE.bmp] [--plot OUT.png] [--title T] [-- BASE OPTIONS...]");

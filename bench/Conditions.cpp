@@ -57,14 +57,7 @@ const char* const Usage =
 
 TArguments Parse(const QStringList& args) {
   TArguments a;
-  for (int i = 1; i < args.size(); ++i) {
-    const QString& k = args[i];
-    if (k == "--") {
-      a.RecognizeOptions = args.mid(i + 1);
-      break;
-    }
-    if (i + 1 >= args.size()) Fail("missing value after " + k.toStdString());
-    const QString v = args[++i];
+  a.RecognizeOptions = ParseOptionPairs(args, [&](const QString& k, const QString& v) {
     if (k == "--cli") a.Cli = v;
     else if (k == "--shapes") a.Shapes = v;
     else if (k == "--work") a.Work = v;
@@ -72,8 +65,9 @@ TArguments Parse(const QStringList& args) {
     else if (k == "--seed") a.Seed = v.toULongLong();
     else if (k == "--count") a.Count = v.toInt();
     else if (k == "--variants") a.Variants = v.split(',', Qt::SkipEmptyParts);
-    else Fail("unknown option " + k.toStdString());
-  }
+    else return false;
+    return true;
+  });
   if (a.Cli.isEmpty() || a.Shapes.isEmpty() || a.Work.isEmpty() || a.Count < 2 ||
       a.Variants.isEmpty())
     Fail(Usage);

@@ -22,6 +22,17 @@ void Fail(const std::string& what) {
   std::exit(1);
 }
 
+QStringList ParseOptionPairs(const QStringList& args,
+                             const std::function<bool(const QString&, const QString&)>& take) {
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& k = args[i];
+    if (k == "--") return args.mid(i + 1);
+    if (i + 1 >= args.size()) Fail("missing value after " + k.toStdString());
+    if (!take(k, args[++i])) Fail("unknown option " + k.toStdString());
+  }
+  return {};
+}
+
 QByteArray Run(const QString& program, const QStringList& args, double* ms) {
   QProcess p;
   p.setProcessChannelMode(QProcess::SeparateChannels);

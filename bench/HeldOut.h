@@ -1,6 +1,7 @@
 // HeldOut: what the benchmarks of shapes drawn apart from the base share.
 //   TDrawingRandom   a seeded generator of their own (mt19937_64, our own conversions)
 //   Fail             the message on standard error, prefixed by the program's name; exit 1
+//   ParseOptionPairs the "--KEY VALUE" options of a benchmark's command line
 //   Run              a command run to its end: its standard output and wall time
 //   AllShapes        the names of the sample shapes and of the mirror pair, in order
 //   BuildBase        the base pictures (the sample shapes copied, the mirror pair drawn)
@@ -13,6 +14,7 @@
 #include <QStringList>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <string>
@@ -36,6 +38,12 @@ struct TDrawingRandom {
 };
 
 [[noreturn]] void Fail(const std::string& what);
+
+// Hands each "--KEY VALUE" pair after args[0] to take(key, value), which returns false
+// for a key it does not know (Fail: "unknown option"); a key without a value fails too.
+// Returns what follows "--".
+QStringList ParseOptionPairs(const QStringList& args,
+                             const std::function<bool(const QString&, const QString&)>& take);
 
 // Runs the command to its end; its standard output, and the wall time in ms. Fails when
 // it cannot start or ends other than with exit code 0.

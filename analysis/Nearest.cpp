@@ -11,7 +11,8 @@
 namespace ormax {
 
 std::string ShapeOfEntry(const std::string& entryName) {
-  return entryName.substr(0, entryName.find('@'));
+  // The picture's name ends at '@'; a drawing's number follows the shape after '_'.
+  return entryName.substr(0, std::min(entryName.find('@'), entryName.find('_')));
 }
 
 namespace {

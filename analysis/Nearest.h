@@ -1,5 +1,6 @@
 // Nearest: the nearest base entries of distinct shapes, for a runner-up list.
-//   ShapeOfEntry       the shape an entry name stands for (the text before its first '@')
+//   ShapeOfEntry       the shape an entry name stands for (the text before its first '@'
+//                      or '_': "star_2@30" is a drawing of a star turned 30 degrees)
 //   FindNearestShapes  the k nearest entries, one per shape, nearest first
 //   FindNearestCode    FindNearest by CodeDistance, leaving an entry as soon as its
 //                      sum passes the nearest so far: the same entry and distance
@@ -22,7 +23,8 @@ struct TNearestShape {
   friend bool operator==(const TNearestShape&, const TNearestShape&) = default;
 };
 
-// "star@30" and "star@m30" stand for "star"; a name without '@' is its own shape.
+// "star@30", "star@m30" and "star_2@30" stand for "star"; a name without '@' or '_'
+// is its own shape.
 std::string ShapeOfEntry(const std::string& entryName);
 
 // For each shape its nearest entry (the first on ties); the k nearest of those, by

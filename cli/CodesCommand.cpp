@@ -5,6 +5,9 @@
 #include "cli/CodesCommand.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
 
 #include "app/Results.h"
 #include "app/Records.h"
@@ -18,6 +21,7 @@ namespace {
 
 struct TCodesCall {
   QStringList Files;
+  QStringList Stems;  // each scene's own name for its code files
   int32_t Level = 0;
   double Error = 0;
   std::string Format;
@@ -25,6 +29,47 @@ struct TCodesCall {
   int32_t Jobs = 1;
   TSceneReading Reading;
 };
+
+// Each scene's name: its file name, with as many of its folders before it as set it
+// apart from the other scenes ("a-x" and "b-x" for a/x.bmp and b/x.bmp). One file
+// given twice is refused, naming both.
+QStringList SceneStems(const QStringList& files) {
+  const auto count = static_cast<size_t>(files.size());
+  std::vector<QStringList> folders(count);  // innermost first
+  QStringList stems;
+  for (size_t i = 0; i < count; ++i) {
+    const QFileInfo info(files[static_cast<qsizetype>(i)]);
+    QStringList parts = QDir::cleanPath(info.absolutePath()).split('/', Qt::SkipEmptyParts);
+    std::reverse(parts.begin(), parts.end());
+    folders[i] = parts;
+    stems << QString::fromStdString(Stem(files[static_cast<qsizetype>(i)]));
+  }
+  std::vector<qsizetype> depth(count, 0);
+  QStringList names = stems;
+  for (;;) {
+    std::map<QString, std::vector<size_t>> holders;
+    for (size_t i = 0; i < count; ++i) holders[names[static_cast<qsizetype>(i)]].push_back(i);
+    bool changed = false;
+    for (const auto& [name, same] : holders) {
+      if (same.size() < 2) continue;
+      bool grew = false;
+      for (size_t i : same) {
+        if (depth[i] >= folders[i].size()) continue;
+        ++depth[i];
+        QString longer = stems[static_cast<qsizetype>(i)];
+        for (qsizetype d = 0; d < depth[i]; ++d) longer = folders[i][d] + "-" + longer;
+        names[static_cast<qsizetype>(i)] = longer;
+        grew = true;
+      }
+      changed = changed || grew;
+      if (!grew)
+        throw EUsage("'" + Str(files[static_cast<qsizetype>(same[0])]) + "' and '" +
+                     Str(files[static_cast<qsizetype>(same[1])]) +
+                     "' are the same scene; give it once");
+    }
+    if (!changed) return names;
+  }
+}
 
 std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
@@ -38,7 +83,9 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   AddReadingOptions(p);
   if (!ParseCommand(p, arguments, cx,
                     "Writes the code of every region of each scene, one code file per region\n"
-                    "named SCENE-INDEX.c, and prints a table of the regions.",
+                    "named SCENE-INDEX.c, and prints a table of the regions. Scenes of the same\n"
+                    "name in different folders are told apart by their folders: a/x.bmp and\n"
+                    "b/x.bmp give a-x-0.c and b-x-0.c.",
                     "Scene pictures.", "scenes…"))
     return std::nullopt;
   TCodesCall call;
@@ -48,6 +95,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   call.Error = ErrorOption(p, 0.0);
   call.Format = FormatOption(p);
   call.Folder = p.isSet("output") ? p.value("output") : QString(".");
+  call.Stems = SceneStems(call.Files);
   call.Jobs = JobsOption(p);
   call.Reading = ReadingOption(p);
   return call;
@@ -62,8 +110,7 @@ struct TCodeRow {
 };
 
 QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
-  return call.Folder + "/" + QString::fromStdString(Stem(call.Files[scene])) + "-" +
-         QString::number(region) + CodeFileExt;
+  return call.Folder + "/" + call.Stems[scene] + "-" + QString::number(region) + CodeFileExt;
 }
 
 // Writes the codes of one scene, each as soon as it is made, and gives its rows.

@@ -8,7 +8,10 @@
 #include <QFileInfo>
 #include <map>
 
+#include "app/EntryNames.h"
 #include "app/Evaluation.h"
+#include "app/LeaveOneOut.h"
+#include "app/TextFields.h"
 #include "app/WorkerPool.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
@@ -21,7 +24,10 @@ namespace {
 
 struct TEvaluateCall {
   QStringList Files;
+  std::vector<TShapePicture> Pictures;
   QString Base, Truth, Plot, Copies;
+  bool LeaveOneOut = false, Sweep = false;
+  TBaseOptions Options;  // of the bases --leave-one-out makes
   std::string Format;
   int32_t Samples = 20;
   uint64_t Seed = 1;
@@ -39,11 +45,25 @@ const char* const kHelp =
     "'_' (star_2.bmp is a star), or as --truth gives it.\n\n"
     "Copies of the base's own pictures flatter a base: they are the pictures it was\n"
     "made from. Pictures of the shapes drawn, scanned or photographed apart from those in\n"
-    "the base give the honest figure.";
+    "the base give the honest figure.\n\n"
+    "--leave-one-out checks a collection of several drawings per shape without a base:\n"
+    "each picture is recognised against a base (made as 'ormax-cli base' would, with\n"
+    "--level, --error, --turns, --scales, --mirror) of all the other pictures. Besides\n"
+    "the accuracy it prints the retrieval figure: of the N drawings of a picture's\n"
+    "shape, the share of the other N-1 among its 2N nearest other pictures. --sweep\n"
+    "does so at several levels and admissible errors and suggests the setting that suits\n"
+    "the collection. A folder of folders is a collection whose folders name the shapes:\n"
+    "  ormax-cli evaluate --leave-one-out shapes/ --sweep";
 
 std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
-  p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
+  p.addOption(Option({"b", "base"}, "The base list file (required but with --leave-one-out).",
+                     "LIST.txt"));
+  p.addOption(Option({"leave-one-out"},
+                     "Each picture against a base of all the others, made from the pictures."));
+  p.addOption(Option({"sweep"}, "With --leave-one-out: at levels 0 to 3 and admissible "
+                                "errors 0, 0.1 and 0.2, with the time each took."));
+  AddBaseOptions(p);
   p.addOption(Option({"n", "samples"}, "Copies of each picture (default 20).", "N"));
   p.addOption(Option({"seed"}, "Seed of the random copies (default 1).", "S"));
   p.addOption(Option({"truth"},
@@ -58,12 +78,32 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   p.addOption(Option({"j", "jobs"}, "Copies worked on at once (default: the number of cores).",
                      "N"));
   AddReadingOptions(p, true);
-  if (!ParseCommand(p, arguments, cx, kHelp, "Pictures of one shape each.", "pictures…"))
+  if (!ParseCommand(p, arguments, cx, kHelp,
+                    "Pictures of one shape each, folders of them, or folders of folders.",
+                    "pictures…"))
     return std::nullopt;
   TEvaluateCall call;
   call.Files = p.positionalArguments();
   if (call.Files.isEmpty()) throw EUsage("evaluate needs at least one picture");
-  if (!p.isSet("base")) throw EUsage("evaluate needs --base LIST.txt");
+  call.LeaveOneOut = p.isSet("leave-one-out");
+  call.Sweep = p.isSet("sweep");
+  if (call.Sweep && !call.LeaveOneOut) throw EUsage("--sweep goes with --leave-one-out");
+  if (call.LeaveOneOut) {
+    for (const char* other : {"base", "samples", "seed", "copies"})
+      if (p.isSet(other))
+        throw EUsage(std::string("--leave-one-out makes its bases of the pictures; leave out --") +
+                     other);
+    if (call.Sweep)
+      for (const char* other : {"level", "error"})
+        if (p.isSet(other))
+          throw EUsage(std::string("--sweep tries the levels and errors; leave out --") + other);
+    ReadBaseOptions(p, call.Options);
+  } else {
+    for (const char* other : {"level", "error", "turns", "scales", "mirror"})
+      if (p.isSet(other))
+        throw EUsage(std::string("--") + other + " goes with --leave-one-out (a base has its own)");
+    if (!p.isSet("base")) throw EUsage("evaluate needs --base LIST.txt");
+  }
   call.Base = p.value("base");
   call.Format = FormatOption(p);
   if (p.isSet("samples")) {
@@ -81,41 +121,11 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   call.Plot = p.value("plot");
   call.Copies = p.value("copies");
   call.Jobs = JobsOption(p);
-  call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)).value_or(TSceneReading()));
+  call.Reading = call.LeaveOneOut ? ReadingOption(p)
+                                  : ReadingOption(p, ReadingOfBaseList(Str(call.Base))
+                                                         .value_or(TSceneReading()));
+  call.Options.Reading = call.Reading;
   return call;
-}
-
-// picture (as given, and its file name) -> shape.
-std::map<QString, std::string> ReadTruth(const QString& file) {
-  QFile in(file);
-  if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
-    throw std::runtime_error(Str(file) + ": cannot read (" + Str(in.errorString()) + ")");
-  std::map<QString, std::string> truth;
-  int line = 0;
-  while (!in.atEnd()) {
-    ++line;
-    const QString text = QString::fromUtf8(in.readLine()).trimmed();
-    if (text.isEmpty()) continue;
-    const QStringList fields = text.split(',');
-    if (fields.size() != 2 || fields[1].trimmed().isEmpty())
-      throw std::runtime_error(Str(file) + ": line " + std::to_string(line) +
-                               " is not 'picture,shape'");
-    if (line == 1 && fields[1].trimmed() == "shape") continue;  // a header
-    const QString picture = fields[0].trimmed();
-    truth[picture] = Str(fields[1].trimmed());
-    truth[QFileInfo(picture).fileName()] = Str(fields[1].trimmed());
-  }
-  return truth;
-}
-
-std::string ShapeOf(const TEvaluateCall& call, const std::map<QString, std::string>& truth,
-                    const QString& file) {
-  if (call.Truth.isEmpty()) return Str(QFileInfo(file).completeBaseName().section('_', 0, 0));
-  for (const QString& key : {file, QFileInfo(file).fileName()}) {
-    const auto it = truth.find(key);
-    if (it != truth.end()) return it->second;
-  }
-  throw std::runtime_error(Str(file) + ": not in " + Str(call.Truth));
 }
 
 struct TCopy {
@@ -137,12 +147,10 @@ std::vector<TRecord> ShapeRows(const TEvaluation& e) {
   return rows;
 }
 
-void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCodeBase& base,
-                      const TCliContext& cx) {
-  cx.Out << e.Answers << " copies of " << call.Files.size() << " pictures against "
-         << Str(call.Base) << " (" << base.Count() << " entries)\n";
+// The accuracy line and what follows it: shapes, confusions, sameness, threshold.
+void WriteAnswers(const TEvaluation& e, const TCliContext& cx, const std::string& between = "") {
   cx.Out << "accuracy: " << FixedDouble(100 * e.Accuracy(), 2) << " % (" << e.Right << " of "
-         << e.Answers << " right)\n\n";
+         << e.Answers << " right)\n" << between << "\n";
   std::vector<TRecord> rows = ShapeRows(e);
   WriteTable(cx.Out, rows, 1);
   const auto confusions = e.CommonConfusions();
@@ -172,6 +180,13 @@ void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCo
            << " % of the right answers become unknown)\n";
 }
 
+void WriteTableReport(const TEvaluation& e, const TEvaluateCall& call, const TCodeBase& base,
+                      const TCliContext& cx) {
+  cx.Out << e.Answers << " copies of " << call.Pictures.size() << " pictures against "
+         << Str(call.Base) << " (" << base.Count() << " entries)\n";
+  WriteAnswers(e, cx);
+}
+
 TRecord Totals(const TEvaluation& e) {
   return TRecord()
       .Add("copies", static_cast<long long>(e.Answers))
@@ -181,7 +196,8 @@ TRecord Totals(const TEvaluation& e) {
       .Add("unknown_share", 100 * e.UnknownRightShare);
 }
 
-void WriteJsonReport(const TEvaluation& e, const TCliContext& cx) {
+// fields: more members of the object, each "\"name\": value", put first.
+void WriteJsonReport(const TEvaluation& e, const TCliContext& cx, const std::string& fields = "") {
   std::vector<std::string> shapes, confusions;
   for (const auto& [shape, score] : e.PerShape)
     shapes.push_back(JsonObject(TRecord()
@@ -202,6 +218,7 @@ void WriteJsonReport(const TEvaluation& e, const TCliContext& cx) {
   };
   std::string totals = JsonObject(Totals(e));
   totals.pop_back();
+  if (!fields.empty()) totals = "{" + fields + ",\n " + totals.substr(1);
   cx.Out << totals << ",\n \"right_sameness\": " << spread(e.RightSpread)
          << ",\n \"wrong_sameness\": " << spread(e.WrongSpread)
          << ",\n \"shapes\": " << JsonArray(shapes, "  ", " ")
@@ -215,14 +232,19 @@ struct TCopies {
   std::vector<TCopy> Copies;
 };
 
-TCopies PlanCopies(const TEvaluateCall& call, const std::map<QString, std::string>& truth,
-                   std::vector<std::string>& problems, std::vector<std::string>& warnings) {
+TCopies PlanCopies(const TEvaluateCall& call, std::vector<std::string>& problems,
+                   std::vector<std::string>& warnings) {
   TCopies plan;
   TRandom random{call.Seed};
-  for (const QString& file : call.Files) {
+  for (const TShapePicture& picture : call.Pictures) {
+    const QString& file = picture.File;
     const std::vector<TResampling> moves = RandomMoves(call.Samples, random);
+    if (!picture.Problem.empty()) {
+      problems.push_back(picture.Problem);
+      continue;
+    }
     try {
-      const std::string shape = ShapeOf(call, truth, file);
+      const std::string shape = picture.ShapeName();
       TCliScene scene = LoadScene(file, false, call.Reading);
       if (call.Reading.Background == TBackground::White) {  // a picture as it is, not a copy
         scene.State->Threads = 1;
@@ -280,16 +302,124 @@ void WriteCsvReport(const TEvaluation& e, const TCliContext& cx) {
   WriteCsv(cx.Out, rows, true);
 }
 
+TRecord SettingRecord(const TLeaveOneOut& r) {
+  return TRecord()
+      .Add("level", static_cast<long long>(r.Level))
+      .Add("error", r.Error)
+      .Add("accuracy", 100 * r.Evaluation.Accuracy())
+      .Add("retrieval", r.Retrieval)
+      .Add("seconds", r.Seconds)
+      .Add("loadable", std::string(r.Loadable ? "yes" : "no"));
+}
+
+void WriteLeaveOneOutTable(const TLeaveOneOut& r, const TBaseOptions& options,
+                           const TCliContext& cx) {
+  const size_t copies = static_cast<size_t>(options.Turns) * options.Scales.size() *
+                        (options.Mirror ? 2 : 1);
+  cx.Out << "leave-one-out: " << r.Counted << " pictures of " << r.Shapes
+         << " shapes, each against a base of the others (level " << r.Level
+         << ", admissible error " << ShortestDouble(r.Error) << ", " << copies
+         << (copies == 1 ? " entry" : " entries") << " a picture)\n";
+  std::string notes = "retrieval: " + FixedDouble(r.Retrieval, 2) +
+                      " % (of the N drawings of a shape, the other N-1 among a picture's 2N "
+                      "nearest other pictures)\n";
+  if (r.Alone > 0)
+    notes += std::to_string(r.Alone) + " pictures not counted: the only drawing of their shape\n";
+  if (!r.Loadable)
+    notes += "a base of these pictures would not load at this setting: some trees stop short "
+             "of level " + std::to_string(r.Level) + "\n";
+  notes += "time: " + FixedDouble(r.Seconds, 2) + " s\n";
+  WriteAnswers(r.Evaluation, cx, notes);
+}
+
+int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
+  std::vector<std::string> problems;
+  std::vector<std::unique_ptr<TPattern>> patterns;
+  std::vector<std::string> names;
+  std::vector<const TShapePicture*> read;
+  for (const TShapePicture& picture : call.Pictures) {
+    if (!picture.Problem.empty()) {
+      problems.push_back(picture.Problem);
+      continue;
+    }
+    try {
+      patterns.push_back(
+          std::move(LoadScene(picture.File, false, call.Reading, call.Jobs).State->SceneImage));
+      names.push_back(PictureEntryName(Stem(picture.File), picture.Shape));
+      read.push_back(&picture);
+    } catch (const std::exception& e) {
+      problems.push_back(e.what());
+    }
+  }
+  names = UniqueEntryNames(names);
+  std::vector<TCollectionPicture> collection;
+  for (size_t i = 0; i < read.size(); ++i)
+    collection.push_back(
+        TCollectionPicture{Str(read[i]->File), names[i], read[i]->ShapeName(), patterns[i].get()});
+
+  std::vector<TLeaveOneOut> runs;
+  TBaseOptions options = call.Options;
+  if (call.Sweep) {
+    for (const TSetting& setting : SweepSettings()) {
+      options.MaxTreeLevel = setting.Level;
+      options.AdmissibleError = setting.Error;
+      runs.push_back(LeaveOneOut(collection, options, call.Jobs));
+    }
+  } else {
+    runs.push_back(LeaveOneOut(collection, options, call.Jobs));
+  }
+  const TSetting suggested = SuggestedSetting(runs);
+  const TLeaveOneOut* chosen = &runs.front();
+  for (const TLeaveOneOut& r : runs)
+    if (r.Level == suggested.Level && r.Error == suggested.Error) chosen = &r;
+  options.MaxTreeLevel = chosen->Level;
+  options.AdmissibleError = chosen->Error;
+  for (const std::string& p : chosen->Problems) problems.push_back(p);
+
+  std::vector<TRecord> sweep;
+  for (const TLeaveOneOut& r : runs) sweep.push_back(SettingRecord(r));
+  const std::string setting =
+      "--level " + std::to_string(suggested.Level) + " --error " + ShortestDouble(suggested.Error);
+  if (call.Format == "json") {
+    std::vector<std::string> rows;
+    for (const TRecord& row : sweep) rows.push_back(JsonObject(row));
+    std::string fields = "\"pictures\": " + std::to_string(chosen->Counted) +
+                         ", \"shapes\": " + std::to_string(chosen->Shapes) +
+                         ", \"alone\": " + std::to_string(chosen->Alone) +
+                         ", \"level\": " + std::to_string(chosen->Level) +
+                         ", \"error\": " + ShortestDouble(chosen->Error) +
+                         ", \"retrieval\": " + ShortestDouble(chosen->Retrieval) +
+                         ", \"seconds\": " + ShortestDouble(chosen->Seconds) +
+                         ", \"loadable\": " + (chosen->Loadable ? "true" : "false");
+    if (call.Sweep)
+      fields += ",\n \"sweep\": " + JsonArray(rows, "  ", " ") +
+                ",\n \"suggested\": {\"level\": " + std::to_string(suggested.Level) +
+                ", \"error\": " + ShortestDouble(suggested.Error) + "}";
+    WriteJsonReport(chosen->Evaluation, cx, fields);
+  } else if (call.Format == "csv") {
+    WriteCsv(cx.Out, sweep, true);
+  } else {
+    if (call.Sweep) {
+      cx.Out << "leave-one-out at each setting:\n";
+      WriteTable(cx.Out, sweep, 1);
+      cx.Out << "suggested: " << setting
+             << " (the best accuracy, then retrieval, of a base that loads)\n\n";
+    }
+    WriteLeaveOneOutTable(*chosen, options, cx);
+  }
+  return ReportProblems(cx, problems);
+}
+
 }  // namespace
 
 int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
-  const std::optional<TEvaluateCall> call = ParseEvaluate(arguments, cx);
+  std::optional<TEvaluateCall> call = ParseEvaluate(arguments, cx);
   if (!call) return 0;
   TCodeBase base;
-  std::map<QString, std::string> truth;
   try {
+    call->Pictures = CollectPictures(call->Files, call->Truth);
+    if (call->LeaveOneOut) return RunLeaveOneOut(*call, cx);
     LoadBase(call->Base, base);
-    if (!call->Truth.isEmpty()) truth = ReadTruth(call->Truth);
   } catch (const std::exception& e) {
     cx.Err << "ormax-cli: " << e.what() << "\n";
     return ExitInputFailed;
@@ -299,7 +429,7 @@ int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
     return ExitInputFailed;
   }
   std::vector<std::string> problems, warnings;
-  const TCopies plan = PlanCopies(*call, truth, problems, warnings);
+  const TCopies plan = PlanCopies(*call, problems, warnings);
   ReportWarnings(cx, warnings);
   const TEvaluation e = Evaluate(RecogniseCopies(*call, plan, base, problems));
   if (call->Format == "json")

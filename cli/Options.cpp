@@ -110,6 +110,45 @@ TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fa
   return reading;
 }
 
+void AddBaseOptions(QCommandLineParser& p) {
+  p.addOption(Option({"l", "level"}, "Maximum tree level (default 2).", "L"));
+  p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
+  p.addOption(Option({"t", "turns"},
+                     "Copies of each picture, turned by 360/N degrees each (default 24: every "
+                     "15 degrees); 1 gives the plain base, the pictures as they are, unless "
+                     "--scales is given too.",
+                     "N"));
+  p.addOption(Option({"m", "mirror"}, "Also add mirrored copies (entries SHAPE@mDEGREES)."));
+  p.addOption(Option({"scales"},
+                     "Every turn at each of these sizes, separated by commas (default 1,0.7, "
+                     "or 1 with --turns 1; entries SHAPE@DEGREESxSIZE for a size other than 1).",
+                     "LIST"));
+}
+
+void ReadBaseOptions(const QCommandLineParser& p, TBaseOptions& options) {
+  options.MaxTreeLevel = LevelOption(p, "level", options.MaxTreeLevel);
+  options.AdmissibleError = ErrorOption(p, options.AdmissibleError);
+  if (p.isSet("turns")) {
+    bool ok = false;
+    options.Turns = p.value("turns").toInt(&ok);
+    if (!ok || options.Turns < 1 || options.Turns > 360)
+      throw EUsage("--turns takes a whole number from 1 to 360");
+  }
+  options.Mirror = p.isSet("mirror");
+  options.Scales = DefaultScales(options.Turns);
+  if (p.isSet("scales")) {
+    options.Scales.clear();
+    for (const QString& v : p.value("scales").split(',')) {
+      bool ok = false;
+      const double scale = v.toDouble(&ok);
+      if (!ok || !(scale >= 0.1 && scale <= 10))
+        throw EUsage("--scales takes sizes from 0.1 to 10 separated by commas, not '" +
+                     Str(p.value("scales")) + "'");
+      options.Scales.push_back(scale);
+    }
+  }
+}
+
 void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings)
     if (!w.empty()) cx.Err << "ormax-cli: warning: " << w << "\n";

@@ -2,6 +2,7 @@
 // statuses, the usage error, parsing with --help, and the options several take.
 //   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option,
 //   LevelOption, ErrorOption, JobsOption, FormatOption, AddReadingOptions, ReadingOption,
+//   AddBaseOptions, ReadBaseOptions,
 //   Str, Stem, ReportProblems, ReportWarnings
 // A wrong value throws EUsage with a message naming the option; RunCli turns it into
 // exit status 2 and a hint to the command's --help.
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BaseBuilder.h"
 #include "app/SceneReading.h"
 
 namespace ormax {
@@ -56,6 +58,11 @@ std::string FormatOption(const QCommandLineParser& p);
 // --background and --min-pixels, which every command that reads scenes takes; for a
 // command given a base, baseDecides says that the base's list decides by default.
 void AddReadingOptions(QCommandLineParser& p, bool baseDecides = false);
+
+// --level, --error, --turns, --mirror and --scales: how a base's entries are made.
+void AddBaseOptions(QCommandLineParser& p);
+// The options given, over options' values (the defaults of TBaseOptions).
+void ReadBaseOptions(const QCommandLineParser& p, TBaseOptions& options);
 // The reading they ask for; fallback where neither is given (recognize's: the base's).
 // --background alone brings its own default speck size.
 TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fallback = {});

@@ -1,13 +1,19 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput, ThreadsPerInput
+//   LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput, ThreadsPerInput,
+//   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <atomic>
+#include <map>
 #include <mutex>
 
 #include "app/BaseBuilder.h"
+#include "app/EntryNames.h"
 #include "app/WorkerPool.h"
 #include "platform/QtBitmap.h"
 
@@ -60,6 +66,79 @@ void ForEachInput(const QStringList& files, int32_t jobs, const TCliContext& cx,
     }
   });
   if (progress) cx.Err << "\r\x1b[K" << std::flush;
+}
+
+std::string TShapePicture::ShapeName() const {
+  return Shape.empty() ? ShapeOfPictureName(Stem(File)) : Shape;
+}
+
+namespace {
+
+// picture (as given, and its file name) -> shape.
+std::map<QString, std::string> ReadTruth(const QString& file) {
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+    throw std::runtime_error(Str(file) + ": cannot read (" + Str(in.errorString()) + ")");
+  std::map<QString, std::string> truth;
+  int line = 0;
+  while (!in.atEnd()) {
+    ++line;
+    const QString text = QString::fromUtf8(in.readLine()).trimmed();
+    if (text.isEmpty()) continue;
+    const QStringList fields = text.split(',');
+    if (fields.size() != 2 || fields[1].trimmed().isEmpty())
+      throw std::runtime_error(Str(file) + ": line " + std::to_string(line) +
+                               " is not 'picture,shape'");
+    if (line == 1 && fields[1].trimmed() == "shape") continue;  // a header
+    const QString picture = fields[0].trimmed();
+    truth[picture] = Str(fields[1].trimmed());
+    truth[QFileInfo(picture).fileName()] = Str(fields[1].trimmed());
+  }
+  return truth;
+}
+
+QStringList PictureFilters() {
+  QStringList filters;
+  for (const QByteArray& format : QImageReader::supportedImageFormats())
+    filters << "*." + QString::fromLatin1(format);
+  return filters;
+}
+
+}  // namespace
+
+std::vector<TShapePicture> CollectPictures(const QStringList& arguments, const QString& truth) {
+  std::vector<TShapePicture> pictures;
+  const QDir::SortFlags byName = QDir::Name;
+  for (const QString& argument : arguments) {
+    const QFileInfo info(argument);
+    if (!info.isDir()) {
+      pictures.push_back({argument, ""});
+      continue;
+    }
+    const QDir folder(argument);
+    const size_t before = pictures.size();
+    for (const QString& name : folder.entryList(PictureFilters(), QDir::Files, byName))
+      pictures.push_back({folder.filePath(name), ""});
+    for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, byName)) {
+      const QDir shape(folder.filePath(sub));
+      for (const QString& name : shape.entryList(PictureFilters(), QDir::Files, byName))
+        pictures.push_back({shape.filePath(name), CleanShapeName(Str(sub))});
+    }
+    if (pictures.size() == before)
+      throw std::runtime_error(Str(argument) + ": a folder without pictures");
+  }
+  if (truth.isEmpty()) return pictures;
+  const std::map<QString, std::string> shapes = ReadTruth(truth);
+  for (TShapePicture& picture : pictures) {
+    bool named = false;
+    for (const QString& key : {picture.File, QFileInfo(picture.File).fileName()})
+      if (const auto it = shapes.find(key); it != shapes.end() && !named) {
+        picture.Shape = CleanShapeName(it->second);
+        named = true;
+      }
+    if (!named) picture.Problem = Str(picture.File) + ": not in " + Str(truth);
+  }
+  return pictures;
 }
 
 int32_t ThreadsPerInput(const QStringList& files, int32_t jobs) {

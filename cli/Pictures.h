@@ -1,6 +1,7 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
 //   TCliScene, LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput
+//   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
 
@@ -44,6 +45,25 @@ void WritePicture(const QImage& picture, const QString& file);
 // catches its own errors.
 void ForEachInput(const QStringList& files, int32_t jobs, const TCliContext& cx,
                   const std::function<void(int32_t)>& work);
+
+// A picture and the shape it shows: its folder's name in a folder of folders, or what
+// a truth file says; empty when its file name tells (ShapeOfPictureName).
+struct TShapePicture {
+  QString File;
+  std::string Shape;
+  std::string Problem;  // "<file>: not in <truth file>": a picture to leave out
+  // Shape, or the one its file name tells.
+  std::string ShapeName() const;
+};
+
+// The pictures of the arguments, in order: a file as it is; a folder's pictures (those
+// whose name ends in a picture format's suffix), sorted by name, and for each of its
+// sub-folders the sub-folder's pictures, showing the shape the sub-folder is named
+// after. truth, when not empty, is a CSV file of lines "picture,shape" (a picture
+// matched by its path as given or by its file name) that names every picture's shape.
+// A picture the truth file does not name gets a Problem. Throws "<file>: ..." for an
+// unreadable or malformed truth file, or a folder without pictures.
+std::vector<TShapePicture> CollectPictures(const QStringList& arguments, const QString& truth);
 
 // Threads for the analysis inside one input: all of them when there is one input, one
 // when the inputs themselves are spread over the threads.

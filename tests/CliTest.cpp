@@ -619,3 +619,148 @@ TEST(Samples, EverySampleGivesTheSameCodesUnderBothBackgrounds) {
 
 }  // namespace
 }  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// ---- collections: several drawings a shape, in folders ----
+
+std::string ReadText(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+const std::vector<std::string> kSquare = {"......", ".####.", ".####.", ".####.", ".####.", "......"};
+const std::vector<std::string> kEll = {".......", ".##....", ".##....", ".#####.", ".#####.", "......."};
+
+TEST(Collections, PicturesOfOneNameNeverShareAnOutput) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("a"));
+  std::filesystem::create_directories(dir.File("b"));
+  WritePicture(dir.File("a/x.bmp"), kBar);
+  WritePicture(dir.File("b/x.bmp"), kTwo);
+  // codes: the folders tell the scenes apart, on two threads as on one.
+  const CliRun codes = Cli({"codes", Q(dir.File("a/x.bmp")), Q(dir.File("b/x.bmp")), "--jobs", "2",
+                            "-o", Q(dir.File("out")), "--format", "csv"});
+  ASSERT_EQ(codes.Status, 0) << codes.Err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out/a-x-0.c")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out/b-x-0.c")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out/b-x-1.c")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/x-0.c")));
+  EXPECT_NE(codes.Out.find("out/a-x-0.c"), std::string::npos) << codes.Out;
+  const CliRun twice = Cli({"codes", Q(dir.File("a/x.bmp")), Q(dir.File("a/../a/x.bmp")), "-o",
+                            Q(dir.File("out"))});
+  EXPECT_EQ(twice.Status, 2);
+  EXPECT_NE(twice.Err.find("the same scene"), std::string::npos) << twice.Err;
+
+  // base: two entries of their own, each its own picture's code.
+  WritePicture(dir.File("b/x.bmp"), kSquare);
+  const CliRun base = Cli({"base", Q(dir.File("a/x.bmp")), Q(dir.File("b/x.bmp")), "--turns", "1",
+                           "--level", "0", "-o", Q(dir.File("b/base.txt"))});
+  ASSERT_EQ(base.Status, 0) << base.Err;
+  TCodeBase loaded;
+  ASSERT_EQ(loaded.LoadBaseList(dir.File("b/base.txt")), 2);
+  EXPECT_EQ(loaded.Names(0), "x");
+  EXPECT_EQ(loaded.Names(1), "x_2");
+  EXPECT_GT(CodeDistance(loaded.GetCode(0), loaded.GetCode(1)), 0.01);
+
+  // A new base over a list: refused, the list left whole; --force replaces it.
+  const std::string before = ReadText(dir.File("b/base.txt"));
+  const CliRun over =
+      Cli({"base", Q(dir.File("a/x.bmp")), "--turns", "1", "-o", Q(dir.File("b/base.txt"))});
+  EXPECT_EQ(over.Status, 1);
+  EXPECT_NE(over.Err.find("--force replaces it"), std::string::npos) << over.Err;
+  EXPECT_EQ(ReadText(dir.File("b/base.txt")), before);
+  const CliRun forced = Cli({"base", Q(dir.File("a/x.bmp")), "--turns", "1", "--level", "0",
+                             "--force", "-o", Q(dir.File("b/base.txt"))});
+  ASSERT_EQ(forced.Status, 0) << forced.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("b/x_2.c")));  // only the old list named it
+}
+
+TEST(Collections, AFolderOfFoldersNamesTheShapesAndABaseGrowsAndShrinks) {
+  TempDir dir;
+  for (const char* shape : {"bar", "ell", "square"}) std::filesystem::create_directories(dir.File(std::string("c/") + shape));
+  WritePicture(dir.File("c/bar/1.bmp"), kBar);
+  WritePicture(dir.File("c/bar/2.bmp"), {"............", ".##########.", ".##########.", "............"});
+  WritePicture(dir.File("c/ell/1.bmp"), kEll);
+  const CliRun made = Cli({"base", Q(dir.File("c")), "--turns", "2", "--scales", "1", "--level",
+                           "0", "-o", Q(dir.File("base/list.txt"))});
+  ASSERT_EQ(made.Status, 0) << made.Err;
+  TCodeBase base;
+  ASSERT_EQ(base.LoadBaseList(dir.File("base/list.txt")), 6);
+  EXPECT_EQ(base.Names(0), "bar_1@0");
+  EXPECT_EQ(base.Names(3), "bar_2@180");
+  EXPECT_EQ(base.Names(5), "ell_1@180");
+
+  // Added with the base's own level and copies (its list records them).
+  WritePicture(dir.File("c/square/1.bmp"), kSquare);
+  EXPECT_EQ(Cli({"base", "--add", Q(dir.File("base/list.txt")), "--level", "2",
+                 Q(dir.File("c/square/1.bmp"))}).Status, 2);
+  const CliRun added = Cli({"base", "--add", Q(dir.File("base/list.txt")), "--truth",
+                            Q(dir.File("truth.csv")), Q(dir.File("c/square/1.bmp"))});
+  EXPECT_EQ(added.Status, 1);  // no truth file: nothing added
+  std::ofstream(dir.File("truth.csv")) << "1.bmp,square\n";
+  const CliRun grown = Cli({"base", "--add", Q(dir.File("base/list.txt")), "--truth",
+                            Q(dir.File("truth.csv")), Q(dir.File("c/square/1.bmp"))});
+  ASSERT_EQ(grown.Status, 0) << grown.Err;
+  TCodeBase more;
+  ASSERT_EQ(more.LoadBaseList(dir.File("base/list.txt")), 8);
+  EXPECT_EQ(more.Names(6), "square_1@0");
+  EXPECT_EQ(more.MaxLevel, 0);
+
+  // A picture that cannot make entries: refused, the base as it was.
+  WritePicture(dir.File("two.bmp"), kTwo);
+  const std::string before = ReadText(dir.File("base/list.txt"));
+  EXPECT_EQ(Cli({"base", "--add", Q(dir.File("base/list.txt")), Q(dir.File("c/ell/1.bmp")),
+                 Q(dir.File("two.bmp"))}).Status, 1);
+  EXPECT_EQ(ReadText(dir.File("base/list.txt")), before);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("base/1@0.c")));
+  TCodeBase same;
+  EXPECT_EQ(same.LoadBaseList(dir.File("base/list.txt")), 8);
+
+  const CliRun removed = Cli({"base", "--remove", Q(dir.File("base/list.txt")), "bar"});
+  ASSERT_EQ(removed.Status, 0) << removed.Err;
+  EXPECT_NE(removed.Out.find("4 entries removed"), std::string::npos) << removed.Out;
+  TCodeBase fewer;
+  EXPECT_EQ(fewer.LoadBaseList(dir.File("base/list.txt")), 4);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("base/bar_1@0.c")));
+  EXPECT_EQ(Cli({"base", "--remove", Q(dir.File("base/list.txt")), "zebra"}).Status, 1);
+
+  // recognize's shape column: the shape, not the drawing.
+  const CliRun seen = Cli({"recognize", "--base", Q(dir.File("base/list.txt")), "--format", "csv",
+                           Q(dir.File("c/ell/1.bmp"))});
+  ASSERT_EQ(seen.Status, 0) << seen.Err;
+  EXPECT_NE(seen.Out.find(",ell_1@0,ell,0,"), std::string::npos) << seen.Out;
+}
+
+TEST(Collections, LeaveOneOutRecognisesEachDrawingByTheOthers) {
+  TempDir dir;
+  // Three drawings of a bar and of an L, each drawn apart; and one lone square.
+  WritePicture(dir.File("bar_1.bmp"), kBar);
+  WritePicture(dir.File("bar_2.bmp"), {"............", ".##########.", ".##########.", "............"});
+  WritePicture(dir.File("bar_3.bmp"), {"........", ".######.", ".######.", "........"});
+  WritePicture(dir.File("ell_1.bmp"), kEll);
+  WritePicture(dir.File("ell_2.bmp"), {".........", ".##......", ".##......", ".##......", ".#######.", ".#######.", "........."});
+  WritePicture(dir.File("ell_3.bmp"), {"........", ".###....", ".###....", ".###....", ".######.", ".######.", ".######.", "........"});
+  WritePicture(dir.File("square_1.bmp"), kSquare);
+  const CliRun run = Cli({"evaluate", "--leave-one-out", Q(dir.File("")), "--turns", "4",
+                          "--scales", "1", "--level", "1", "--format", "json"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("\"pictures\": 6, \"shapes\": 2, \"alone\": 1"), std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("\"right\": 6"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("\"retrieval\": 100"), std::string::npos) << run.Out;
+
+  const CliRun sweep = Cli({"evaluate", "--leave-one-out", "--sweep", Q(dir.File("")), "--turns",
+                            "2", "--scales", "1"});
+  ASSERT_EQ(sweep.Status, 0) << sweep.Err;
+  EXPECT_NE(sweep.Out.find("suggested: --level "), std::string::npos) << sweep.Out;
+  EXPECT_NE(sweep.Out.find("seconds"), std::string::npos) << sweep.Out;
+  EXPECT_EQ(Cli({"evaluate", "--leave-one-out", "--base", "b.txt", "x.bmp"}).Status, 2);
+  EXPECT_EQ(Cli({"evaluate", "--sweep", "--base", "b.txt", "x.bmp"}).Status, 2);
+}
+
+}  // namespace
+}  // namespace ormax

@@ -18,12 +18,17 @@ void AddEntry(TCodeBase& base, const std::string& name, int32_t level) {
   base.Add(name, std::move(code));
 }
 
-TEST(NearestShapes, ShapeIsTheNameBeforeTheFirstAt) {
+TEST(NearestShapes, ShapeIsTheNameBeforeTheFirstAtOrUnderscore) {
   EXPECT_EQ(ShapeOfEntry("star@30"), "star");
   EXPECT_EQ(ShapeOfEntry("star@m30"), "star");
   EXPECT_EQ(ShapeOfEntry("star"), "star");
   EXPECT_EQ(ShapeOfEntry("a@b@c"), "a");
   EXPECT_EQ(ShapeOfEntry("@0"), "");
+  // Several drawings of one shape: the drawing's own name follows '_'.
+  EXPECT_EQ(ShapeOfEntry("star_2@30x0.7"), "star");
+  EXPECT_EQ(ShapeOfEntry("star_2"), "star");
+  EXPECT_EQ(ShapeOfEntry("star@m30_x"), "star");
+  EXPECT_EQ(ShapeOfEntry("_1@0"), "");
 }
 
 TEST(NearestShapes, OneEntryPerShapeNearestFirst) {

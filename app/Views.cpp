@@ -4,6 +4,7 @@
 //   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
 
+#include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
 #include "numerics/Rounding.h"
 
@@ -107,7 +108,8 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
     const int32_t entry = state.NearestIndices[i];
     if (entry < 0 || entry >= state.Base().Count()) continue;
     if (static_cast<int32_t>(i) >= state.Segments.Count()) break;
-    std::string text = state.Base().Names(entry);
+    // The shape, not the drawing or turn: "star_2@30" is a star.
+    std::string text = ShapeOfEntry(state.Base().Names(entry));
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
     if (state.ShowSameness)
       text +=

@@ -5,7 +5,10 @@
 // random angle, scale, sub-pixel position and colour; one in three in two colours),
 // recognises them with `ormax-cli recognize` and reports what came out.
 // Usage: ormax_accuracy --cli ORMAX-CLI --shapes DIR --work DIR [--seed S] [--count N]
-//        [--scene SCENE.bmp] [--plot OUT.png] [--title T] [-- BASE OPTIONS...]
+//        [--scene SCENE.bmp] [--plot OUT.png] [--title T] [--pixels LO,HI]
+//        [-- BASE OPTIONS...]
+// --pixels draws every shape with LO to HI pixels (log-uniform) instead of at 0.5 to 2
+// times the base pictures' size.
 // Nothing of the held-out drawing reaches the base: it is built before they are drawn.
 // What it shares with the conditions bench (the base, the commands, the CSV) is in
 // bench/HeldOut.h.
@@ -43,6 +46,7 @@ struct TArguments {
   QString Cli, Shapes, Work, Scene, Plot, Title = "held-out shapes";
   uint64_t Seed = 1;
   int Count = 624;
+  double MinPixels = 0, MaxPixels = 0;  // 0: sizes 0.5 to 2
   QStringList BaseOptions;
 };
 
@@ -57,6 +61,11 @@ TArguments Parse(const QStringList& args) {
     else if (k == "--title") a.Title = v;
     else if (k == "--seed") a.Seed = v.toULongLong();
     else if (k == "--count") a.Count = v.toInt();
+    else if (k == "--pixels") {
+      a.MinPixels = v.section(',', 0, 0).toDouble();
+      a.MaxPixels = v.section(',', 1, 1).toDouble();
+      if (!(a.MinPixels >= 1 && a.MaxPixels >= a.MinPixels)) Fail("--pixels takes LO,HI");
+    }
     else return false;
     return true;
   });
@@ -75,6 +84,16 @@ struct THeldOut {
   std::string Shape;
 };
 
+// The pixels of a shape drawn at the base pictures' radius, 40.
+double PixelsAt40(const std::string& shape) {
+  TPlacement p{shape, 75, 75, 40, 0, qRgb(0, 0, 0)};
+  const QImage picture = Picture(150, 150, {p});
+  double count = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) count += picture.pixel(x, y) != qRgb(255, 255, 255);
+  return count;
+}
+
 // Shape i % kinds, so every kind is drawn as often; all else at random.
 std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
   const std::vector<std::string> shapes = AllShapes();
@@ -84,7 +103,13 @@ std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
     TPlacement p;
     p.Shape = shapes[static_cast<size_t>(i) % shapes.size()];
     p.Degrees = random.Uniform(0, 360);
-    p.Radius = 40 * random.Uniform(0.5, 2.0);  // the base pictures' radius is 40
+    if (a.MaxPixels > 0) {  // log-uniform in pixels: as many small shapes as large ones
+      const double pixels =
+          a.MinPixels * std::exp(random.Uniform(0, 1) * std::log(a.MaxPixels / a.MinPixels));
+      p.Radius = 40 * std::sqrt(pixels / PixelsAt40(p.Shape));
+    } else {
+      p.Radius = 40 * random.Uniform(0.5, 2.0);  // the base pictures' radius is 40
+    }
     const int side = static_cast<int>(std::ceil(3 * p.Radius)) + 6;
     p.X = side / 2.0 + random.Uniform(-0.5, 0.5);
     p.Y = side / 2.0 + random.Uniform(-0.5, 0.5);
@@ -103,24 +128,35 @@ std::vector<THeldOut> DrawHeldOut(const TArguments& a, const QString& folder) {
   return pictures;
 }
 
-// Per picture, the label and sameness of its largest region ("none" when it has none).
-std::vector<TAnswer> Answers(const std::vector<THeldOut>& pictures, const QByteArray& csv) {
-  std::map<std::string, std::pair<long long, TAnswer>> byScene;
+// Per picture, its largest region's row (an empty one when it has no region).
+std::vector<TRegionRow> LargestRegions(const std::vector<THeldOut>& pictures,
+                                       const QByteArray& csv) {
+  std::map<std::string, TRegionRow> byScene;
   for (const TRegionRow& r : RecognizedRegions(csv)) {
-    auto& slot = byScene[r.Scene];
-    if (r.Pixels > slot.first) slot = {r.Pixels, TAnswer{"", r.Shape, r.Sameness}};
+    TRegionRow& slot = byScene[r.Scene];
+    if (r.Pixels > slot.Pixels) slot = r;
   }
-  std::vector<TAnswer> answers;
+  std::vector<TRegionRow> rows;
   for (const THeldOut& p : pictures) {
     const auto it = byScene.find(p.File.toStdString());
-    TAnswer a = it == byScene.end() ? TAnswer{"", "none", 0} : it->second.second;
-    a.Truth = p.Shape;
-    answers.push_back(a);
+    TRegionRow row;
+    row.Shape = "none";
+    rows.push_back(it == byScene.end() ? row : it->second);
   }
+  return rows;
+}
+
+// Per picture, the label and sameness of its largest region ("none" when it has none).
+std::vector<TAnswer> Answers(const std::vector<THeldOut>& pictures,
+                             const std::vector<TRegionRow>& rows) {
+  std::vector<TAnswer> answers;
+  for (size_t i = 0; i < pictures.size(); ++i)
+    answers.push_back(TAnswer{pictures[i].Shape, rows[i].Shape, rows[i].Sameness});
   return answers;
 }
 
-void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes) {
+void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes,
+                 const std::vector<THeldOut>& pictures, const std::vector<TRegionRow>& labelled) {
   std::printf("accuracy: %.2f %% (%lld of %lld right)\n", 100 * e.Accuracy(),
               static_cast<long long>(e.Right), static_cast<long long>(e.Answers));
   std::printf("\nper shape (right of drawn):\n");
@@ -161,16 +197,25 @@ void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes) {
   std::printf("lowest --min-sameness leaving no wrong label: %.1f (turns %.2f %% of the right "
               "answers into unknown)\n",
               e.MinSameness, 100 * e.UnknownRightShare);
-  const auto below = [](const std::vector<double>& v) {
-    return std::lower_bound(v.begin(), v.end(), DefaultMinSameness) - v.begin();
-  };
-  const long long rightBelow = below(e.RightSameness);
-  const long long wrongAbove =
-      static_cast<long long>(e.WrongSameness.size()) - below(e.WrongSameness);
-  std::printf("at recognize's default --min-sameness %.0f: %lld wrong labels left, %lld right "
-              "answers (%.2f %%) unknown\n",
-              DefaultMinSameness, wrongAbove, rightBelow,
-              e.RightSameness.empty() ? 0.0 : 100.0 * rightBelow / e.RightSameness.size());
+  // What recognize gives at its defaults: a wrong label, or a right nearest shape withheld.
+  long long wrong = 0, withheld = 0, right = 0, small = 0, smallWithheld = 0;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const TRegionRow& r = labelled[i];
+    if (r.Shape != pictures[i].Shape) {
+      wrong += r.Label != "unknown" && r.Label != "";
+      continue;
+    }
+    ++right;
+    withheld += r.Label == "unknown";
+    if (r.Pixels < 1000) {
+      ++small;
+      smallWithheld += r.Label == "unknown";
+    }
+  }
+  std::printf("at recognize's defaults: %lld wrong labels, %lld of %lld right answers (%.2f %%) "
+              "withheld as unknown; of those under 1000 pixels %lld of %lld (%.2f %%)\n",
+              wrong, withheld, right, right ? 100.0 * withheld / right : 0.0, smallWithheld,
+              small, small ? 100.0 * smallWithheld / small : 0.0);
 }
 
 }  // namespace
@@ -188,22 +233,31 @@ int main(int argc, char** argv) {
   const double baseMs = base.Ms;
 
   const std::vector<THeldOut> pictures = DrawHeldOut(a, a.Work + "/heldout");
+  // Recognize as a user runs it, at its defaults: the labels, "unknown" where it
+  // withholds them; then every nearest shape with its runner-up, for a closer look.
   QStringList recognizeArgs = {"recognize", "--base", a.Work + "/base/base.txt", "--format",
-                               "csv", "--min-sameness", "0", "--jobs", "1"};
+                               "csv", "--jobs", "1"};
   for (const THeldOut& p : pictures) recognizeArgs << p.File;
   double recognizeMs = 0;
-  const QByteArray csv = Run(a.Cli, recognizeArgs, &recognizeMs);
-  const std::vector<TAnswer> answers = Answers(pictures, csv);
+  const std::vector<TRegionRow> labelled =
+      LargestRegions(pictures, Run(a.Cli, recognizeArgs, &recognizeMs));
+  QStringList nearestArgs = recognizeArgs;
+  nearestArgs << "--min-sameness" << "0" << "--top" << "2";
+  const std::vector<TRegionRow> rows = LargestRegions(pictures, Run(a.Cli, nearestArgs));
+  const std::vector<TAnswer> answers = Answers(pictures, rows);
   const TEvaluation e = Evaluate(answers);
   {
     // Every answer, for a closer look: work/answers.csv.
     QFile out(a.Work + "/answers.csv");
     if (!out.open(QIODevice::WriteOnly)) Fail("cannot write answers.csv");
-    out.write("picture,drawn,label,sameness\n");
+    out.write("picture,drawn,nearest,sameness,pixels,runner_up_sameness,label\n");
     for (size_t i = 0; i < answers.size(); ++i)
       out.write((pictures[i].File + "," + QString::fromStdString(answers[i].Truth) + "," +
                  QString::fromStdString(answers[i].Label) + "," +
-                 QString::number(answers[i].Sameness, 'g', 17) + "\n")
+                 QString::number(answers[i].Sameness, 'g', 17) + "," +
+                 QString::number(rows[i].Pixels) + "," +
+                 QString::number(rows[i].RunnerSameness, 'g', 17) + "," +
+                 QString::fromStdString(labelled[i].Label) + "\n")
                     .toUtf8());
   }
 
@@ -212,7 +266,7 @@ int main(int argc, char** argv) {
               a.Count, static_cast<unsigned long long>(a.Seed));
   std::printf("base: %s", made.toStdString().c_str());
   std::printf("base built in %.0f ms (the whole command)\n\n", baseMs);
-  PrintReport(e, AllShapes());
+  PrintReport(e, AllShapes(), pictures, labelled);
   std::printf("time per scene: %.2f ms (recognize of all the pictures on one core, the whole "
               "command, divided by their number)\n",
               recognizeMs / pictures.size());

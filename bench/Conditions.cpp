@@ -439,7 +439,7 @@ std::vector<TSceneScore> Recognize(const TArguments& a, const QString& base, con
 std::vector<std::vector<std::string>> RunPeer(const TArguments& a, const TBuiltBase& base,
                                               const std::vector<TScene>& scenes, double* ms) {
   QByteArray basePictures = "name,file\n", tests = "picture,cell,left,top,right,bottom,truth\n";
-  for (const TBasePicture& p : base.Pictures)
+  for (const TBaseSource& p : base.Pictures)
     basePictures += QByteArray::fromStdString(p.Shape) + "," + p.File.toUtf8() + "\n";
   for (const TScene& s : scenes)
     for (size_t k = 0; k < s.Truth.size(); ++k) {

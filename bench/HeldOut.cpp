@@ -74,7 +74,7 @@ TBuiltBase BuildBase(const QString& cli, const QString& shapesDir, const QString
     base.Pictures.push_back({s.Name, to});
   }
   QStringList args = {"base", "-o", base.List};
-  for (const TBasePicture& p : base.Pictures) args << p.File;
+  for (const TBaseSource& p : base.Pictures) args << p.File;
   base.Output = Run(cli, args + options, &base.Ms);
   return base;
 }
@@ -114,6 +114,11 @@ std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv) {
   const size_t scene = column("scene"), left = column("left"), top = column("top"),
                right = column("right"), bottom = column("bottom"), pixels = column("pixels"),
                shape = column("shape"), sameness = column("sameness");
+  const auto optional = [&](const std::string& name) {
+    const auto it = std::find(header.begin(), header.end(), name);
+    return it == header.end() ? header.size() : static_cast<size_t>(it - header.begin());
+  };
+  const size_t label = optional("label"), runner = optional("top2_sameness");
   std::vector<TRegionRow> rows;
   for (int i = 1; i < lines.size(); ++i) {
     if (lines[i].trimmed().isEmpty()) continue;
@@ -122,6 +127,8 @@ std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv) {
     rows.push_back({f[scene], f[shape], std::stoll(f[left]), std::stoll(f[top]),
                     std::stoll(f[right]), std::stoll(f[bottom]), std::stoll(f[pixels]),
                     std::stod(f[sameness])});
+    if (label < f.size()) rows.back().Label = f[label];
+    if (runner < f.size() && !f[runner].empty()) rows.back().RunnerSameness = std::stod(f[runner]);
   }
   return rows;
 }

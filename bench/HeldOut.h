@@ -51,14 +51,14 @@ QByteArray Run(const QString& program, const QStringList& args, double* ms = nul
 
 std::vector<std::string> AllShapes();
 
-struct TBasePicture {
+struct TBaseSource {
   std::string Shape;
   QString File;
 };
 
 struct TBuiltBase {
   QString List;                       // WORK/base/base.txt
-  std::vector<TBasePicture> Pictures;  // in WORK/shapes
+  std::vector<TBaseSource> Pictures;  // in WORK/shapes
   QByteArray Output;                  // what `ormax-cli base` printed
   double Ms = 0;                      // its wall time
 };
@@ -73,6 +73,8 @@ struct TRegionRow {
   std::string Scene, Shape;
   long long Left = 0, Top = 0, Right = 0, Bottom = 0, Pixels = 0;
   double Sameness = 0;
+  std::string Label;           // "unknown" when withheld
+  double RunnerSameness = -1;  // of the runner-up shape (--top 2); -1 without one
 };
 
 std::vector<std::string> SplitCsvLine(const std::string& line);

@@ -12,7 +12,9 @@
 #include <optional>
 #include <sstream>
 
+#include "analysis/Nearest.h"
 #include "app/BaseBuilder.h"
+#include "app/EntryNames.h"
 #include "app/RecognitionRows.h"
 #include "app/Results.h"
 #include "codes/Errors.h"
@@ -239,7 +241,8 @@ std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, i
                                      bool mirror, std::optional<std::vector<double>> scales,
                                      int32_t level, double error, bool skipBad,
                                      const std::string& background,
-                                     std::optional<int64_t> minPixels) {
+                                     std::optional<int64_t> minPixels,
+                                     std::optional<std::vector<std::string>> shapes) {
   TBaseOptions options;
   options.Reading = PyReading(background, minPixels);
   options.Turns = turns;
@@ -250,9 +253,16 @@ std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, i
   if (turns < 1 || turns > 360) throw std::invalid_argument("turns is a whole number from 1 to 360");
   for (double s : options.Scales)
     if (!(s >= 0.1 && s <= 10)) throw std::invalid_argument("scales are sizes from 0.1 to 10");
+  if (shapes && shapes->size() != pictures.size())
+    throw std::invalid_argument("shapes names one shape per picture");
+  // The command line's names: a picture's own, or "shape_picture", made distinct.
+  std::vector<std::string> names;
+  for (size_t i = 0; i < pictures.size(); ++i)
+    names.push_back(PictureEntryName(PictureStem(QString::fromStdString(pictures[i])),
+                                     shapes ? (*shapes)[i] : std::string()));
+  names = UniqueEntryNames(names);
   std::vector<TBasePicture> sources;
-  for (const std::string& p : pictures)
-    sources.push_back(TBasePicture{p, PictureStem(QString::fromStdString(p))});
+  for (size_t i = 0; i < pictures.size(); ++i) sources.push_back(TBasePicture{pictures[i], names[i]});
   auto base = std::make_shared<TCodeBase>();
   std::vector<std::string> problems;
   {
@@ -375,7 +385,7 @@ PYBIND11_MODULE(ormax, m) {
                   py::arg("level") = TBaseOptions{}.MaxTreeLevel,
                   py::arg("error") = TBaseOptions{}.AdmissibleError,
                   py::arg("skip_bad") = false, py::arg("background") = "white",
-                  py::arg("min_pixels") = py::none(),
+                  py::arg("min_pixels") = py::none(), py::arg("shapes") = py::none(),
                   "Builds a base from pictures of one shape each, as `ormax-cli base` does with\n"
                   "the same defaults: every picture turned `turns` times by 360/turns degrees\n"
                   "at each of `scales` (by default the command line's sizes, or the picture's\n"
@@ -383,13 +393,20 @@ PYBIND11_MODULE(ormax, m) {
                   "mirrored, SHAPE@mDEGREES; trees of `level` levels at admissible `error`.\n"
                   "A picture without exactly one region, or whose trees would make\n"
                   "the base fail to load, raises ormax.Error unless skip_bad leaves it out.\n"
-                  "background and min_pixels: how the pictures are read, as Scene.from_file.")
+                  "background and min_pixels: how the pictures are read, as Scene.from_file.\n"
+                  "A picture's shape is its file name up to the first '_' (star_2.bmp is a\n"
+                  "star), or shapes[i] when given; two pictures of one name get NAME, NAME_2.")
       .def("__len__", &TCodeBase::Count, "Number of entries.")
       .def_property_readonly("names", [](const TCodeBase& b) {
             std::vector<std::string> names;
             for (int32_t i = 0; i < b.Count(); ++i) names.push_back(b.Names(i));
             return names;
           }, "The entries' names, in base order.")
+      .def_property_readonly("shapes", [](const TCodeBase& b) {
+            std::vector<std::string> shapes;
+            for (int32_t i = 0; i < b.Count(); ++i) shapes.push_back(ShapeOfEntry(b.Names(i)));
+            return shapes;
+          }, "The shape of each entry: its name up to the first '@' or '_'.")
       .def_readonly("admissible_error", &TCodeBase::AdmissibleError,
                     "The admissible error of the base's codes.")
       .def_readonly("max_level", &TCodeBase::MaxLevel, "The maximum tree level of its codes.")

@@ -231,6 +231,8 @@ void TMainForm::CreateActions() {
 
   Base = menuBar()->addMenu("&Base");
   LoadBase = AddCommand(Base, "Load...", &TMainForm::LoadBaseClick, QKeySequence("Ctrl+L"));
+  Base->addSeparator();
+  Collections = AddCommand(Base, "Bases of Collections...", &TMainForm::CollectionsClick);
 
   Help = menuBar()->addMenu("&Help");
   About = AddCommand(Help, "&About", &TMainForm::AboutClick);
@@ -561,6 +563,21 @@ void TMainForm::AboutClick() {
   messages_->Information(std::string("About ") + ApplicationTitle,
                          std::string(ApplicationTitle) + ", version " + ORMAX_VERSION +
                              "\nRecognises shapes in pictures by trees of moment-fitted ellipses.");
+}
+
+void TMainForm::CollectionsClick() {
+  messages_->Information(
+      "Bases of Collections",
+      "A collection: several drawings of each shape, in a folder per shape (shapes/star/1.bmp, "
+      "...), or named SHAPE_N.bmp.\n\n"
+      "How well it recognises a new drawing of one of its shapes, and at which tree level and "
+      "admissible error:\n"
+      "    ormax-cli evaluate --leave-one-out shapes/ --sweep\n"
+      "(each drawing recognised by a base of all the others).\n\n"
+      "Its base, at the setting suggested:\n"
+      "    ormax-cli base shapes/ --level L --error E -o base/base.txt\n"
+      "then Base > Load. Pictures are added with ormax-cli base --add base/base.txt and shapes "
+      "taken out with --remove; the labels show the shape of the nearest drawing.");
 }
 
 void TMainForm::OpenStartFiles(const TStartFiles& files) {

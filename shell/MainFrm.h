@@ -63,6 +63,7 @@ class TMainForm : public QMainWindow {
   void ExportResultsClick();
   void ExitClick() { close(); }
   void AboutClick();
+  void CollectionsClick();
   void ZoomInClick();
   void ZoomOutClick();
   void ActualSizeClick();
@@ -148,6 +149,7 @@ class TMainForm : public QMainWindow {
   QAction* BuildTrees = nullptr;
   QAction* Recognize = nullptr;
   QAction* LoadBase = nullptr;
+  QAction* Collections = nullptr;
   QAction* About = nullptr;
   QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
   QLabel* ActivityPanel = nullptr;  // what a long command is doing; empty otherwise

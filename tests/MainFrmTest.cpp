@@ -862,6 +862,16 @@ TEST_F(MainWindow, AboutTellsTheVersionAndExitCloses) {
   EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(MainWindow, TheBaseMenuPointsToTheCheckOfACollection) {
+  window.Collections->trigger();
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_FALSE(messages.Shown[0].IsError);
+  const std::string& text = messages.Shown[0].Text;
+  EXPECT_NE(text.find("ormax-cli evaluate --leave-one-out shapes/ --sweep"), std::string::npos);
+  EXPECT_NE(text.find("--add"), std::string::npos);
+  EXPECT_TRUE(window.Collections->isEnabled());
+}
+
 TEST_F(MainWindow, BothWindowsCarryTheProgramsIcon) {
   for (QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(window.LeftForm)}) {
     const QImage icon = w->windowIcon().pixmap(64, 64).toImage();

@@ -91,6 +91,13 @@ TEST(Views, RecognitionLabelsWithAndWithoutSameness) {
   TestCanvas c3(5, 4);
   DrawView(TView::Recognition, s, c3);
   EXPECT_EQ(c3.texts[0].Value, "square: 100%");
+  // A base of several drawings turned: the label is the shape.
+  s.CodeBase.Add("square_2@30x0.7", std::make_unique<TCode>(s.SceneCodes.GetCode(0)));
+  s.NearestIndices = {1};
+  s.ShowSameness = false;
+  TestCanvas c4(5, 4);
+  DrawView(TView::Recognition, s, c4);
+  EXPECT_EQ(c4.texts[0].Value, "square");
 }
 
 TEST(Views, RepresentationDrawsEachTreeInItsFrame) {

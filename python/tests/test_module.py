@@ -155,6 +155,28 @@ def test_base_build_defaults_are_the_command_lines(tmp_path):
     assert any(n.endswith("x0.7") for n in built.names)
 
 
+def test_drawings_of_one_shape_are_one_shape_as_on_the_command_line(tmp_path):
+    square = str(SOURCE / "examples" / "shapes" / "square.bmp")
+    ring = str(SOURCE / "examples" / "shapes" / "ring.bmp")
+    for folder in ("a", "b"):
+        (tmp_path / folder).mkdir()
+    (tmp_path / "a" / "x.bmp").write_bytes(open(square, "rb").read())
+    (tmp_path / "b" / "x.bmp").write_bytes(open(ring, "rb").read())
+    pictures = [str(tmp_path / "a" / "x.bmp"), str(tmp_path / "b" / "x.bmp")]
+    built = ormax.Base.build(pictures, turns=1, shapes=["square", "ring"])
+    assert built.names == ["square_x", "ring_x"] and built.shapes == ["square", "ring"]
+    truth = tmp_path / "truth.csv"
+    truth.write_text(f"{pictures[0]},square\n{pictures[1]},ring\n")
+    cli("base", *pictures, "--turns", 1, "--truth", truth, "-o", tmp_path / "base.txt")
+    assert ormax.Base.load(str(tmp_path / "base.txt")).names == built.names
+    same = ormax.Base.build(pictures, turns=1)  # one name twice: two entries of shape x
+    assert same.names == ["x", "x_2"] and same.shapes == ["x", "x"]
+    scene = ormax.Scene.from_file(ring)
+    assert [r.label for r in scene.recognize(built)] == ["ring"]
+    with pytest.raises(ormax.Error, match="one shape per picture"):
+        ormax.Base.build(pictures, shapes=["ring"])
+
+
 def test_base_build_refuses_what_the_command_line_refuses():
     scene = str(SCENES[0])  # many regions: no base picture
     with pytest.raises(ormax.Error, match=r"regions.*a base picture needs exactly one"):

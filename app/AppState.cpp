@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 
 #include <atomic>
+#include <limits>
 #include <stdexcept>
 
 #include "analysis/Nearest.h"
@@ -20,6 +21,7 @@ void TAppState::ResetAnalysis() {
   SceneCodes.Clear();
   NearestIndices.clear();
   NearestMeasures.clear();
+  RunnerUpMeasures.clear();
   BackgroundMisfit.clear();
 }
 
@@ -138,17 +140,23 @@ void TAppState::BuildSceneNearestIndices() {
   const int32_t count = SceneCodes.Count();
   NearestIndices.assign(static_cast<size_t>(count), 0);
   NearestMeasures.assign(static_cast<size_t>(count), 0.0);
+  RunnerUpMeasures.assign(static_cast<size_t>(count), std::numeric_limits<double>::infinity());
   // A scene of noise holds thousands of one-pixel regions, all of one code.
   ForEachDistinctCode(
       SceneCodes, Threads,
       [&](int32_t i) {
         const auto slot = static_cast<size_t>(i);
-        // FindNearest by CodeDistance, leaving each entry once it is farther than the best.
-        NearestIndices[slot] = FindNearestCode(base, SceneCodes.GetCode(i), NearestMeasures[slot]);
+        // The nearest of the two nearest shapes is FindNearest's entry, to the bit; each
+        // entry is left as soon as it is farther than both.
+        const std::vector<TNearestShape> two = FindNearestShapes(base, SceneCodes.GetCode(i), 2);
+        NearestIndices[slot] = two[0].Index;
+        NearestMeasures[slot] = two[0].Distance;
+        if (two.size() > 1) RunnerUpMeasures[slot] = two[1].Distance;
       },
       [&](int32_t i, int32_t first) {
         NearestIndices[static_cast<size_t>(i)] = NearestIndices[static_cast<size_t>(first)];
         NearestMeasures[static_cast<size_t>(i)] = NearestMeasures[static_cast<size_t>(first)];
+        RunnerUpMeasures[static_cast<size_t>(i)] = RunnerUpMeasures[static_cast<size_t>(first)];
       });
 }
 

@@ -68,6 +68,9 @@ class TAppState {
   TCodeList SceneCodes;
   std::vector<int32_t> NearestIndices;
   std::vector<double> NearestMeasures;
+  // Per region, the distance of the nearest entry of another shape than the nearest
+  // entry's (infinity when the base holds one shape): how clear the answer is.
+  std::vector<double> RunnerUpMeasures;
   TCodeBase CodeBase;
   // A base shared by several states (the command line's scenes) instead of CodeBase;
   // it must outlive the state's use of it.

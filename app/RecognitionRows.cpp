@@ -70,24 +70,25 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
 
 TRecord TSceneRows::Row(size_t k) const {
   const TRegionFigures& f = Figures.at(k);
-  return RecognitionRecord(Scene, f, f.Sameness >= MinSameness);
+  return RecognitionRecord(Scene, f, IsLabelled(Rule, f.Sameness, f.RunnerUpSameness, f.Pixels));
 }
 
 std::vector<TRecord> TSceneRows::Runners(size_t k) const {
   return k < Matches.size() ? RunnerRecords(Matches[k]) : std::vector<TRecord>();
 }
 
-TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, double minSameness,
-                           int32_t top) {
+TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
+                           const TLabelRule& rule, int32_t top) {
   TSceneRows result;
   result.Scene = scene;
-  result.MinSameness = minSameness;
+  result.Rule = rule;
   const int32_t count = state.SceneCodes.Count();
   result.Figures.reserve(static_cast<size_t>(count));
   for (int32_t r = 0; r < count; ++r) {
     result.Figures.push_back(RegionFigures(state, r));
     ++result.Regions;
-    (result.Figures.back().Sameness >= minSameness ? result.Known : result.Unknown)++;
+    const TRegionFigures& f = result.Figures.back();
+    (IsLabelled(rule, f.Sameness, f.RunnerUpSameness, f.Pixels) ? result.Known : result.Unknown)++;
   }
   if (top > 1) {
     result.Matches.resize(static_cast<size_t>(count));

@@ -1,9 +1,9 @@
 // RecognitionRows: a scene recognised against a base and its rows, the very rows of
 // `ormax-cli recognize` for every front end (the command line, the Python module).
-//   DefaultMinSameness, RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords,
+//   RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords,
 //   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), WriteRecognitionCsv
-// A region whose sameness is below minSameness is labelled "unknown"; a base with fewer
-// shapes than top gives fewer runners-up (their CSV cells stay empty).
+// A region the label rule withholds is labelled "unknown"; a base with fewer shapes
+// than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
 
 #include <cstdint>
@@ -12,14 +12,11 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/LabelRule.h"
 #include "app/Records.h"
 #include "app/Results.h"
 
 namespace ormax {
-
-// On shapes drawn apart from the sample base (make accuracy), no wrong label and few
-// right ones lie below this sameness, in percent.
-inline constexpr double DefaultMinSameness = 75;
 
 // Analyses the state's scene with the base's admissible error and maximum tree level
 // and finds every region's nearest entry. The base must outlive the state's use of it.
@@ -50,22 +47,22 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
 // regions is not held as text.
 struct TSceneRows {
   std::string Scene;
-  double MinSameness = DefaultMinSameness;
+  TLabelRule Rule;
   std::vector<TRegionFigures> Figures;  // per region
   // Per region, the nearest entries of distinct shapes, nearest first (top > 1 only).
   std::vector<std::vector<TShapeMatch>> Matches;
   long long Regions = 0, Known = 0, Unknown = 0;
 
   size_t Count() const { return Figures.size(); }
-  // The region's RecognitionRecord; its label "unknown" below MinSameness.
+  // The region's RecognitionRecord; its label "unknown" where the rule withholds it.
   TRecord Row(size_t k) const;
   // The RunnerRecords of the region (none when top is 1).
   std::vector<TRecord> Runners(size_t k) const;
 };
 
 // The rows of a state after RecogniseScene; scene names the scene in them.
-TSceneRows RecognitionRows(const TAppState& state, const std::string& scene, double minSameness,
-                           int32_t top);
+TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
+                           const TLabelRule& rule, int32_t top);
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
 // header false leaves the header line out (for pieces joined by the caller).

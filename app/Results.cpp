@@ -3,6 +3,8 @@
 //   Sameness, RegionFigures (from a state's lists or from one region's results)
 #include "app/Results.h"
 
+#include <cmath>
+
 #include "analysis/Nearest.h"
 
 namespace ormax {
@@ -41,6 +43,8 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
     f.Turn = at == std::string::npos ? std::string() : f.EntryName.substr(at + 1);
     f.Distance = state.NearestMeasures[slot];
     f.Sameness = Sameness(f.Distance);
+    if (slot < state.RunnerUpMeasures.size() && std::isfinite(state.RunnerUpMeasures[slot]))
+      f.RunnerUpSameness = Sameness(state.RunnerUpMeasures[slot]);
   }
   return f;
 }

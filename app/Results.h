@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "app/AppState.h"
@@ -34,6 +35,9 @@ struct TRegionFigures {
   std::string Turn;       // the name after '@', empty for a plain entry
   double Distance = 0;
   double Sameness = 0;
+  // The sameness of the nearest entry of another shape; -infinity when the base holds
+  // no other shape.
+  double RunnerUpSameness = -std::numeric_limits<double>::infinity();
 };
 
 double Sameness(double distance);

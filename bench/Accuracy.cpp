@@ -282,8 +282,8 @@ int main(int argc, char** argv) {
                 a.Scene.toStdString().c_str(), times[2]);
   }
   if (!a.Plot.isEmpty()) {
-    SavePicture(SamenessPlot(e.RightSameness, e.WrongSameness, DefaultMinSameness,
-                             a.Title + " (threshold: recognize's default --min-sameness)"),
+    SavePicture(SamenessPlot(e.RightSameness, e.WrongSameness, TLabelRule::LowestLabelled,
+                             a.Title + " (line: the lowest sameness recognize labels)"),
                 a.Plot, "png");
     std::printf("plot: %s\n", a.Plot.toStdString().c_str());
   }

@@ -338,6 +338,9 @@ struct TCellAnswer {
   std::string Label = "none";
   double Sameness = 0;
   EVerdict Verdict = EVerdict::Unknown;
+  std::string Nearest = "none";  // the nearest shape, labelled or not
+  double RunnerUp = -1;          // the runner-up shape's sameness
+  long long Pixels = 0;
 };
 
 struct TSceneScore {
@@ -354,8 +357,9 @@ size_t CellOf(const TScene& scene, const TRegionRow& r) {
   return static_cast<size_t>(at(r.Top, r.Bottom) * scene.PerRow + at(r.Left, r.Right));
 }
 
-EVerdict Judge(const std::string& truth, const std::string& label, double sameness) {
-  if (label == "none" || sameness < DefaultMinSameness) return EVerdict::Unknown;
+// label: recognize's own, "unknown" where it withholds the answer.
+EVerdict Judge(const std::string& truth, const std::string& label) {
+  if (label == "none" || label == "unknown") return EVerdict::Unknown;
   return label == truth ? EVerdict::Right : EVerdict::Wrong;
 }
 
@@ -372,13 +376,15 @@ TSceneScore Score(const TScene& scene, const std::vector<const TRegionRow*>& row
   score.Regions = static_cast<int>(rows.size());
   for (size_t k = 0; k < cells; ++k) {
     TCellAnswer answer;
-    if (largest[k]) answer = {largest[k]->Shape, largest[k]->Sameness, EVerdict::Unknown};
-    answer.Verdict = Judge(scene.Truth[k], answer.Label, answer.Sameness);
+    if (largest[k])
+      answer = {largest[k]->Label,  largest[k]->Sameness,       EVerdict::Unknown,
+                largest[k]->Shape,  largest[k]->RunnerSameness, largest[k]->Pixels};
+    answer.Verdict = Judge(scene.Truth[k], answer.Label);
     score.Cells.push_back(answer);
   }
   for (const TRegionRow* r : rows)
     if (std::find(largest.begin(), largest.end(), r) == largest.end() &&
-        r->Sameness >= DefaultMinSameness)
+        r->Label != "unknown")
       ++score.Stray;
   return score;
 }
@@ -420,8 +426,8 @@ void WriteFile(const QString& file, const QByteArray& text) {
 // per picture its score.
 std::vector<TSceneScore> Recognize(const TArguments& a, const QString& base, const QString& variant,
                                    const std::vector<TScene>& scenes, double* ms) {
-  QStringList args = {"recognize", "--base", base,     "--format", "csv",
-                      "--min-sameness", "0", "--jobs", "2"};
+  // --top 2 only adds the runner-up's columns, kept for a closer look.
+  QStringList args = {"recognize", "--base", base, "--format", "csv", "--jobs", "2", "--top", "2"};
   if (variant != "none") args << "--background" << variant;
   args << a.RecognizeOptions;
   for (const TScene& s : scenes) args << s.File;
@@ -487,7 +493,9 @@ const char* VerdictName(EVerdict v) {
 }
 
 void WriteAnswers(const TArguments& a, const TResults& r) {
-  QByteArray csv = "condition,picture,cell,drawn,answerer,label,sameness,verdict\n";
+  QByteArray csv =
+      "condition,picture,cell,drawn,answerer,label,sameness,verdict,nearest,runner_up_sameness,"
+      "pixels\n";
   for (size_t i = 0; i < r.Scenes.size(); ++i) {
     const TScene& s = r.Scenes[i];
     for (size_t k = 0; k < s.Truth.size(); ++k) {
@@ -497,11 +505,13 @@ void WriteAnswers(const TArguments& a, const TResults& r) {
         const TCellAnswer& c = r.Variants[v][i].Cells[k];
         csv += (head + "ormax background " + a.Variants[static_cast<qsizetype>(v)] + "," +
                 QString::fromStdString(c.Label) + "," + QString::number(c.Sameness, 'g', 17) +
-                "," + VerdictName(c.Verdict) + "\n").toUtf8();
+                "," + VerdictName(c.Verdict) + "," + QString::fromStdString(c.Nearest) + "," +
+                QString::number(c.RunnerUp, 'g', 17) + "," + QString::number(c.Pixels) + "\n")
+                   .toUtf8();
       }
       const std::string& peer = r.Peer[i][k];
       csv += (head + "opencv peer," + QString::fromStdString(peer) + ",," +
-              (peer == s.Truth[k] ? "right" : peer == "none" ? "unknown" : "wrong") + "\n")
+              (peer == s.Truth[k] ? "right" : peer == "none" ? "unknown" : "wrong") + ",,,\n")
                  .toUtf8();
     }
   }
@@ -564,9 +574,9 @@ QString Quoted(const QStringList& args) {
 void PrintReport(const TArguments& a, const TResults& r) {
   std::printf("== pictures as people have them ==\n");
   std::printf("%d one-shape and %d four-shape pictures per condition, seed %llu; right, wrong "
-              "and unknown at recognize's default --min-sameness %.0f; stray labels: other "
-              "regions labelled at it; regions m/M: per picture, median/max\n\n",
-              a.Count, a.Count / 2, static_cast<unsigned long long>(a.Seed), DefaultMinSameness);
+              "and unknown as recognize labels them at its defaults; stray labels: other "
+              "regions it labels; regions m/M: per picture, median/max\n\n",
+              a.Count, a.Count / 2, static_cast<unsigned long long>(a.Seed));
   PrintTable(a, r);
   std::printf("\n");
   for (qsizetype v = 0; v < a.Variants.size(); ++v)

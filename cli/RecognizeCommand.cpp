@@ -22,7 +22,7 @@ struct TRecognizeCall {
   QString Base;
   QString Picture;  // empty: no picture
   std::string Format;
-  double MinSameness = DefaultMinSameness;
+  TLabelRule Rule;
   int32_t Top = 1;
   int32_t Jobs = 1;
   TSceneReading Reading;  // the base's, unless the options say otherwise
@@ -43,11 +43,12 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "OUT.bmp"));
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
   p.addOption(Option({"s", "min-sameness"},
-                     QString("A region less alike than P percent to its nearest entry is reported "
-                             "as 'unknown' (default %1: on shapes drawn apart from the sample "
-                             "base, no wrong label and few right ones lie below it; 0 labels "
-                             "every region).")
-                         .arg(DefaultMinSameness),
+                     QString::fromStdString(
+                         "Labels a region exactly when it is at least P percent alike to its "
+                         "nearest entry, else 'unknown' (0 labels every region). " +
+                         LabelRuleHelp() +
+                         ": on shapes drawn apart from the base (make accuracy) that leaves no "
+                         "wrong label and few right ones withheld."),
                      "P"));
   p.addOption(Option({"t", "top"},
                      "Also lists the runners-up: the K nearest entries of distinct shapes, with "
@@ -75,8 +76,9 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
   call.Format = FormatOption(p);
   if (p.isSet("min-sameness")) {
     bool ok = false;
-    call.MinSameness = p.value("min-sameness").toDouble(&ok);
-    if (!ok || !std::isfinite(call.MinSameness))
+    const double threshold = p.value("min-sameness").toDouble(&ok);
+    call.Rule.MinSameness = threshold;
+    if (!ok || !std::isfinite(threshold))
       throw EUsage("--min-sameness takes a number of percent");
   }
   if (p.isSet("top")) {
@@ -108,7 +110,7 @@ TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, in
   RecogniseScene(s, base);
   result.Warning = MisfitWarning(call.Files[i], s);
   static_cast<TSceneRows&>(result) =
-      RecognitionRows(s, Str(call.Files[i]), call.MinSameness, call.Top);
+      RecognitionRows(s, Str(call.Files[i]), call.Rule, call.Top);
   if (!call.Picture.isEmpty()) {
     s.ShowSameness = true;
     {

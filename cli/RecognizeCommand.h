@@ -1,8 +1,8 @@
 // RecognizeCommand: `ormax-cli recognize`, the nearest base entry of every region of
 // each scene, as a table, CSV or JSON, and if asked the Recognition view as a picture.
 //   RunRecognize
-// Regions less alike than --min-sameness (DefaultMinSameness unless given) are labelled
-// "unknown"; --top K adds the runners-up of distinct shapes. A base that does not
+// Regions whose answer is doubtful (TLabelRule), or less alike than --min-sameness when
+// it is given, are labelled "unknown"; --top K adds the runners-up of distinct shapes. A base that does not
 // load fails the command; a scene that cannot be read is reported, the others printed.
 #pragma once
 

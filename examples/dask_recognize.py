@@ -90,7 +90,7 @@ def main(argv=None):
     parser.add_argument("-o", "--output", required=True, help="the CSV file to write")
     args = parser.parse_args(argv)
     import ormax
-    min_sameness = ormax.DEFAULT_MIN_SAMENESS if args.min_sameness is None else args.min_sameness
+    min_sameness = args.min_sameness  # None: the default rule (ormax.LABEL_RULE)
     ormax.Base.load(args.base)  # a bad base fails here, before the cluster is asked
     paths = scene_paths(args.folder)
     if args.scheduler:

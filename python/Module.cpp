@@ -142,7 +142,8 @@ std::vector<TRegion> AnalysedRegions(TPyScene& scene, int32_t level, double erro
 }
 
 std::vector<TRecognition> Recognitions(TPyScene& scene, std::shared_ptr<TCodeBase> base,
-                                       int32_t top, double minSameness, int32_t threads) {
+                                       int32_t top, std::optional<double> minSameness,
+                                       int32_t threads) {
   if (top < 1) throw std::invalid_argument("top is a whole number from 1");
   {
     py::gil_scoped_release release;
@@ -156,7 +157,9 @@ std::vector<TRecognition> Recognitions(TPyScene& scene, std::shared_ptr<TCodeBas
   for (TRegion& region : Regions(scene.State)) {
     TRecognition r{std::move(region), {}, {}};
     const TRegionFigures& f = r.Region.Figures;
-    r.Label = f.Sameness >= minSameness ? f.Shape : std::string("unknown");
+    r.Label = IsLabelled(TLabelRule{minSameness}, f.Sameness, f.RunnerUpSameness, f.Pixels)
+                  ? f.Shape
+                  : std::string("unknown");
     r.Matches.push_back(TShapeMatch{f.Entry, f.EntryName, f.Shape, f.Distance, f.Sameness});
     if (top > 1) {
       std::vector<TShapeMatch> nearest = NearestShapes(scene.State, f.Index, top);
@@ -301,7 +304,7 @@ PYBIND11_MODULE(ormax, m) {
       "Errors (bad files, bad arrays, bad arguments) raise ormax.Error, which names the\n"
       "file (.file) and the reason (.reason) where there is one.";
   m.attr("__version__") = ORMAX_VERSION;
-  m.attr("DEFAULT_MIN_SAMENESS") = DefaultMinSameness;
+  m.attr("LABEL_RULE") = LabelRuleHelp();
 
   py::object valueError = py::reinterpret_borrow<py::object>(PyExc_ValueError);
   ErrorType = PyErr_NewExceptionWithDoc(
@@ -358,7 +361,7 @@ PYBIND11_MODULE(ormax, m) {
                            "shapes, nearest first (the columns of `ormax-cli recognize --top`).")
       .def_readonly("region", &TRecognition::Region, "The Region.")
       .def_readonly("label", &TRecognition::Label,
-                    "The nearest shape, or 'unknown' below min_sameness.")
+                    "The nearest shape, or 'unknown' where the answer is withheld.")
       .def_readonly("matches", &TRecognition::Matches, "The top nearest Matches, nearest first.")
       .def_property_readonly("entry", [](const TRecognition& r) { return r.Matches[0].EntryName; },
                              "The nearest entry's name.")
@@ -465,26 +468,28 @@ PYBIND11_MODULE(ormax, m) {
           "pixels, center_x, center_y, axis_a, axis_b, angle, depth, items), ready for\n"
           "pandas.DataFrame.")
       .def("recognize", &Recognitions, py::arg("base"), py::arg("top") = 1,
-           py::arg("min_sameness") = DefaultMinSameness, py::arg("threads") = 0,
+           py::arg("min_sameness") = py::none(), py::arg("threads") = 0,
            "Analyses the scene with the base's settings and gives per region a Recognition:\n"
            "the `top` nearest entries of distinct shapes, and the label ('unknown' below\n"
-           "min_sameness percent). The same numbers as `ormax-cli recognize --top`.")
+           "min_sameness percent, or where ormax.LABEL_RULE finds the answer doubtful when\n"
+           "min_sameness is None). The same numbers as `ormax-cli recognize --top`.")
       .def("recognition_csv", [](TPyScene& s, std::shared_ptr<TCodeBase> base,
-                                 const std::string& name, int32_t top, double minSameness,
-                                 bool header, int32_t threads) {
+                                 const std::string& name, int32_t top,
+                                 std::optional<double> minSameness, bool header,
+                                 int32_t threads) {
             if (top < 1 || top > 100) throw std::invalid_argument("top is a whole number from 1 to 100");
             std::ostringstream out;
             {
               py::gil_scoped_release release;
               std::lock_guard<std::mutex> guard(s.Lock);
               s.Recognise(std::move(base), threads);
-              WriteRecognitionCsv(out, {RecognitionRows(s.State, name, minSameness, top)}, top,
+              WriteRecognitionCsv(out, {RecognitionRows(s.State, name, TLabelRule{minSameness}, top)}, top,
                                   header);
             }
             WarnOfMisfit(s);
             return out.str();
           }, py::arg("base"), py::arg("name"), py::arg("top") = 1,
-          py::arg("min_sameness") = DefaultMinSameness, py::arg("header") = true,
+          py::arg("min_sameness") = py::none(), py::arg("header") = true,
           py::arg("threads") = 0,
           "The scene's lines of `ormax-cli recognize --format csv`, the scene column\n"
           "holding `name`; header=False leaves the header line out. Empty for a scene\n"

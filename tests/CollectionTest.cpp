@@ -4,11 +4,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "analysis/Nearest.h"
 #include "app/BaseList.h"
 #include "app/EntryNames.h"
+#include "app/FormatGeneral.h"
+#include "app/LabelRule.h"
 #include "app/LeaveOneOut.h"
 #include "tests/Rasters.h"
 #include "tests/TempDir.h"
@@ -233,6 +236,33 @@ TEST(LeaveOneOut, TheSuggestionIsTheBestSettingWhoseBaseLoads) {
   runs[0].Retrieval = 50;
   runs[2].Retrieval = 40;
   EXPECT_EQ(SuggestedSetting(runs).Level, 0);  // equal accuracy: the better retrieval
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+TEST(LabelRule, AThresholdAskedForIsTheRuleAndTheDefaultWeighsTheRunnerUp) {
+  const TLabelRule asked{60.0};
+  EXPECT_TRUE(IsLabelled(asked, 60, 59.9, 1));  // the runner-up and size do not matter then
+  EXPECT_FALSE(IsLabelled(asked, 59.99, 0, 100000));
+  EXPECT_TRUE(IsLabelled(TLabelRule{0.0}, 0, 0, 1));
+
+  const TLabelRule rule;
+  const double low = TLabelRule::LowestLabelled, sure = TLabelRule::DoubtfulBelow;
+  const double margin = TLabelRule::ClearMargin;
+  const int64_t big = TLabelRule::SmallestByMargin, tiny = big - 1;
+  EXPECT_TRUE(IsLabelled(rule, sure, sure, tiny));  // sure enough whatever comes next
+  EXPECT_FALSE(IsLabelled(rule, sure - 0.01, sure - 0.01, big));
+  EXPECT_TRUE(IsLabelled(rule, low, low - margin, big));
+  EXPECT_FALSE(IsLabelled(rule, low, low - margin, tiny));  // pixel noise could do that
+  EXPECT_FALSE(IsLabelled(rule, low, low - margin / 2, big));  // another shape about as near
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(IsLabelled(rule, low, -inf, big));  // a base of one shape
+  EXPECT_FALSE(IsLabelled(rule, low - 0.01, -inf, big));
+  EXPECT_NE(LabelRuleHelp().find(FormatGeneral(margin, 6) + " points"), std::string::npos);
 }
 
 }  // namespace

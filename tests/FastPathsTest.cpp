@@ -545,9 +545,13 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
                          "region " + std::to_string(i));
       }
       // The runner-up lists too, worked out once per code.
-      const TSceneRows rows = RecognitionRows(app, "scene", 0, 3);
+      const TSceneRows rows = RecognitionRows(app, "scene", TLabelRule{0.0}, 3);
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
         const std::vector<TShapeMatch> own = NearestShapes(app, i, 3);
+        // The runner-up shape kept by the recognition for the label rule.
+        ASSERT_GE(own.size(), 2u);
+        ExpectSameDouble(app.RunnerUpMeasures.at(static_cast<size_t>(i)), own[1].Distance,
+                         "runner-up of region " + std::to_string(i));
         const std::vector<TShapeMatch>& shared = rows.Matches.at(static_cast<size_t>(i));
         ASSERT_EQ(shared.size(), own.size()) << "region " << i;
         for (size_t k = 0; k < own.size(); ++k) {

@@ -29,6 +29,9 @@ struct TBaseOptions {
   int32_t MaxTreeLevel = 2;
   double AdmissibleError = 0.0;
   TSceneReading Reading;  // how the pictures were read; specks are left out of every copy
+  // Threads that make the copies (and read the pictures); 0 takes one per core. The
+  // entries and problems do not depend on it.
+  int32_t Threads = 0;
 };
 
 // The sizes when none are asked for: the defaults', or the picture's own size alone for
@@ -60,6 +63,8 @@ struct TBasePicture {
 // the base refuses, adds a problem (with a hint how to avoid a refusal) and no entry.
 // warnings, when given, receives "<file>: <what was seen>" for a picture read with a
 // white background that it does not have (WhiteBackgroundMisfit).
+// Pictures are read and copied on options.Threads threads, a few pictures at a time, so
+// load may run on several threads at once (each picture once).
 void BuildBase(const std::vector<TBasePicture>& pictures,
                const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
                const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems,

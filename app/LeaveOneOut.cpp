@@ -27,9 +27,11 @@ struct TMadePicture {
   std::string Problem;
 };
 
-TMadePicture MakePicture(const TCollectionPicture& picture, const TBaseOptions& options) {
+// On one thread: the pictures themselves are spread over the threads.
+TMadePicture MakePicture(const TCollectionPicture& picture, TBaseOptions options) {
   TMadePicture made;
   std::string problem;
+  options.Threads = 1;
   made.Entries = ShapeEntries(*picture.Picture, picture.Name, options, problem);
   if (!problem.empty()) {
     made.Problem = picture.File + ": " + problem;

@@ -66,6 +66,10 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
                      "A CSV file of lines 'picture,shape' naming each picture's shape.",
                      "FILE.csv"));
   AddBaseOptions(p);
+  p.addOption(Option({"j", "jobs"},
+                     "Copies made at once (default: the number of cores); the base is the same "
+                     "whatever the number.",
+                     "N"));
   p.addOption(Option({"s", "skip-bad"},
                      "Leave out, with a warning, pictures that do not hold exactly one region "
                      "or whose trees would make the base fail to load."));
@@ -99,6 +103,7 @@ std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliConte
   call.Force = p.isSet("force");
   call.CopiesGiven = p.isSet("turns") || p.isSet("scales") || p.isSet("mirror");
   ReadBaseOptions(p, call.Options);
+  call.Options.Threads = JobsOption(p);
   call.SkipBad = p.isSet("skip-bad");
   call.Options.Reading = ReadingOption(p);
   return call;

@@ -4,12 +4,14 @@
 //   ScenePattern, PatternPicture, PictureStem, SavePicture
 #include "platform/QtBitmap.h"
 
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <unordered_map>
@@ -89,6 +91,9 @@ QImage ReduceTo256Colours(const QImage& image) {
       }
       line[x] = recentIndex[slot];
     }
+    // Lines are padded to 4 bytes, and a BMP file holds the padding as it is in memory:
+    // zeros, or a picture written twice would not give the same file.
+    std::fill(line + width, line + out.bytesPerLine(), uchar{0});
   }
   return out;
 }

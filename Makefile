@@ -120,6 +120,9 @@ bench-dask: build
 # as people have them (anti-aliased, JPEG, tinted and noisy, unevenly lit, light on
 # dark, coloured card, salt and pepper, defocused, faint ink) with --background white
 # and auto, beside an OpenCV peer (Debian's python3-opencv, installed here if missing).
+# Then bench/Collections.cpp: capital letters in typefaces (fonts-dejavu-core,
+# fonts-urw-base35), several drawings each, left out one at a time and in typefaces the
+# base has not seen, beside the same peer.
 ACCURACY_SEED ?= 1
 accuracy: build
 	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
@@ -134,6 +137,11 @@ accuracy: build
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
 	@$(BUILD_DIR)/ormax_conditions --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
 	  --work $(BUILD_DIR)/conditions --seed $(ACCURACY_SEED) --python /usr/bin/python3
+	@echo
+	@for p in fonts-dejavu-core fonts-urw-base35; do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || \
+	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends $$p >/dev/null; }; done
+	@$(BUILD_DIR)/ormax_collections --cli $(BUILD_DIR)/ormax-cli --work $(BUILD_DIR)/collections \
+	  --seed $(ACCURACY_SEED) --python /usr/bin/python3
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.

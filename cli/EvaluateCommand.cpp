@@ -383,8 +383,8 @@ int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
   if (call.Format == "json") {
     std::vector<std::string> rows;
     for (const TRecord& row : sweep) rows.push_back(JsonObject(row));
+    // The shapes counted are the list "shapes" below.
     std::string fields = "\"pictures\": " + std::to_string(chosen->Counted) +
-                         ", \"shapes\": " + std::to_string(chosen->Shapes) +
                          ", \"alone\": " + std::to_string(chosen->Alone) +
                          ", \"level\": " + std::to_string(chosen->Level) +
                          ", \"error\": " + ShortestDouble(chosen->Error) +

@@ -748,8 +748,8 @@ TEST(Collections, LeaveOneOutRecognisesEachDrawingByTheOthers) {
   const CliRun run = Cli({"evaluate", "--leave-one-out", Q(dir.File("")), "--turns", "4",
                           "--scales", "1", "--level", "1", "--format", "json"});
   ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_NE(run.Out.find("\"pictures\": 6, \"shapes\": 2, \"alone\": 1"), std::string::npos)
-      << run.Out;
+  EXPECT_NE(run.Out.find("\"pictures\": 6, \"alone\": 1"), std::string::npos) << run.Out;
+  EXPECT_EQ(run.Out.find("\"shapes\""), run.Out.rfind("\"shapes\""));  // one key, the list
   EXPECT_NE(run.Out.find("\"right\": 6"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("\"retrieval\": 100"), std::string::npos) << run.Out;
 

@@ -12,6 +12,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "analysis/Comparisons.h"
 #include "analysis/PointTests.h"
 #include "analysis/QuadTree.h"
 #include "numerics/Rounding.h"
@@ -443,6 +444,40 @@ TMomentSums MomentSums(const TPattern& region) {
   TMomentSums t;
   TMatrix& m = t.M;
   int32_t lastX = 0, lastY = 0;
+  // The count and the sums of x, y and x y add whole numbers: Real holds every whole
+  // number below 2^64 exactly, so while no partial sum can reach 2^62 they are the
+  // exact sums, which int64_t gives at once. Only the two sums that add the pixels' own
+  // moment round at each step, in the order below.
+  const double reach = std::max({std::fabs(static_cast<double>(region.Left)),
+                                 std::fabs(static_cast<double>(region.Right)),
+                                 std::fabs(static_cast<double>(region.Top)),
+                                 std::fabs(static_cast<double>(region.Bottom)), 1.0});
+  if (static_cast<double>(region.Width()) * region.Height() * reach * reach < 0x1p62) {
+    int64_t sx = 0, sy = 0, sxy = 0;
+    ForEachColumnsInsideRows(region, [&](int32_t x, const int32_t* rows, int32_t n) {
+      if (n == 0) return;
+      const Real xx = static_cast<Real>(int64_t{x} * x);
+      int64_t column = 0;
+      for (int32_t i = 0; i < n; ++i) {
+        const int32_t y = rows[i];
+        column += y;
+        m[0][0] = (m[0][0] + xx) + kPixelMoment;
+        m[1][1] = (m[1][1] + int64_t{y} * y) + kPixelMoment;
+      }
+      t.N += n;
+      sx += int64_t{x} * n;
+      sy += column;
+      sxy += int64_t{x} * column;
+      lastX = x;
+      lastY = rows[n - 1];
+    });
+    t.Sx = static_cast<Real>(sx);
+    t.Sy = static_cast<Real>(sy);
+    m[0][1] = static_cast<Real>(sxy);
+    if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
+    m[1][0] = m[0][1];
+    return t;
+  }
   // Columns outside, rows inside: the order of the sums is part of the result.
   ForEachColumnsInsideRows(region, [&](int32_t x, const int32_t* rows, int32_t n) {
     if (n == 0) return;
@@ -769,115 +804,15 @@ void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t l
 // ---- comparison and recognition ----
 
 double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
-  const double r1 = static_cast<double>(VectorNorm(e1.Axes));
-  const double r2 = static_cast<double>(VectorNorm(e2.Axes));
-  const double xmin = static_cast<double>(std::min(e1.Center[0] - r1, e2.Center[0] - r2));
-  const double ymin = static_cast<double>(std::min(e1.Center[1] - r1, e2.Center[1] - r2));
-  const double xmax = static_cast<double>(std::max(e1.Center[0] + r1, e2.Center[0] + r2));
-  const double ymax = static_cast<double>(std::max(e1.Center[1] + r1, e2.Center[1] + r2));
-  const double dx = static_cast<double>((static_cast<Real>(xmax) - xmin) / 25);
-  const double dy = static_cast<double>((static_cast<Real>(ymax) - ymin) / 25);
-
-  // 26 points per axis at the most, also for a zero, infinite or NaN extent. Every
-  // column sees the same rows, so both coordinate runs are made once.
-  constexpr int kGridPoints = 26;
-  double xs[kGridPoints], ys[kGridPoints];
-  int32_t columns = 0, rows = 0;
-  for (double x = xmin; columns < kGridPoints && x <= xmax;
-       x = static_cast<double>(static_cast<Real>(x) + dx))
-    xs[columns++] = x;
-  for (double y = ymin; rows < kGridPoints && y <= ymax;
-       y = static_cast<double>(static_cast<Real>(y) + dy))
-    ys[rows++] = y;
-  int64_t common = 0, covered = 0;
-  if (columns > 0 && rows > 0) {
-    const TGridContainment in1(e1, ys, rows), in2(e2, ys, rows);
-    uint8_t a[kGridPoints], b[kGridPoints];
-    for (int32_t i = 0; i < columns; ++i) {
-      in1.Column(xs[i], a);
-      in2.Column(xs[i], b);
-      for (int32_t j = 0; j < rows; ++j) {
-        common += a[j] & b[j];
-        covered += a[j] | b[j];
-      }
-    }
-  }
-  if (covered == 0) return 1.0;  // no grid point in either: nothing in common
-  return static_cast<double>(1 - static_cast<Real>(common) / covered);
+  return CompareEllipses(TComparedEllipse(e1), TComparedEllipse(e2));
 }
-
-namespace {
-
-// The items of a code with positions 0 .. last, one per position, ascending; where a
-// position repeats, the item later in the code wins.
-std::vector<const TCodeItem*> IndexedItems(const TCode& code, int32_t last) {
-  std::vector<const TCodeItem*> items;
-  items.reserve(code.Items.size());
-  bool ascending = true;
-  for (const TCodeItem& item : code.Items)
-    if (item.Index >= 0 && item.Index <= last) {
-      if (!items.empty() && items.back()->Index >= item.Index) ascending = false;
-      items.push_back(&item);
-    }
-  if (ascending) return items;  // the usual case: already one per position, in order
-  std::stable_sort(items.begin(), items.end(),
-                   [](const TCodeItem* a, const TCodeItem* b) { return a->Index < b->Index; });
-  std::vector<const TCodeItem*> unique;
-  unique.reserve(items.size());
-  for (const TCodeItem* item : items) {
-    if (!unique.empty() && unique.back()->Index == item->Index)
-      unique.back() = item;
-    else
-      unique.push_back(item);
-  }
-  return unique;
-}
-
-}  // namespace
 
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
   return CodeDistanceUpTo(sceneCode, baseCode, std::numeric_limits<double>::infinity());
 }
 
 double CodeDistanceUpTo(const TCode& sceneCode, const TCode& baseCode, double bound) {
-  const int32_t last = std::max(sceneCode.LastIndex(), baseCode.LastIndex());
-  const int32_t depthScene = sceneCode.Depth();
-  const int32_t depthBase = baseCode.Depth();
-  const auto scene = IndexedItems(sceneCode, last);
-  const auto base = IndexedItems(baseCode, last);
-
-  double d = 0.0;
-  size_t a = 0, b = 0;
-  while (a < scene.size() && b < base.size()) {
-    const TCodeItem& s = *scene[a];
-    const TCodeItem& t = *base[b];
-    if (s.Index < t.Index) {
-      ++a;
-      continue;
-    }
-    if (t.Index < s.Index) {
-      ++b;
-      continue;
-    }
-    ++a;
-    ++b;
-    if (s.HasChildren != 0 && t.HasChildren != 0) continue;
-    const TEllipse e1 = TEllipse::CreateFromBytes(s.Data);
-    const TEllipse e2 = TEllipse::CreateFromBytes(t.Data);
-    int32_t gap = 0;
-    if (s.HasChildren == 0 && t.HasChildren != 0)
-      gap = depthBase - sceneCode.LevelOf(s.Index);
-    else if (t.HasChildren == 0 && s.HasChildren != 0)
-      gap = depthScene - baseCode.LevelOf(s.Index);
-    // A consistent pair never has a negative gap; a damaged code (a foreign Arity)
-    // could, and 2^-gap would then overflow.
-    if (gap < 0) gap = 0;
-    const double share =
-        static_cast<double>((1 - Real(CompareEllipses(e1, e2))) * Ldexp(Real(1), -gap));
-    d = static_cast<double>(d + Ldexp(Real(1), -sceneCode.LevelOf(s.Index)) * (1 - Real(share)));
-    if (d > bound) return d;  // the rest only adds: this entry cannot come nearer
-  }
-  return d;
+  return TCodeDistanceFrom(sceneCode).UpTo(baseCode, bound);
 }
 
 int32_t FindNearest(const TCodeBase& base, const TCode& code, const TCodeDistance& distance,

@@ -32,7 +32,8 @@ std::string ShapeOfEntry(const std::string& entryName);
 // std::invalid_argument, like FindNearest.
 std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k,
                                              const TCodeDistance& distance);
-// The same by CodeDistance, each entry left as soon as it passes its shape's nearest.
+// The same by CodeDistance, to the bit, each entry left as soon as it passes its
+// shape's nearest so far or, once k shapes have one, the k-th of those.
 std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k);
 
 // What FindNearest(base, code, CodeDistance, bestDistance) gives, to the bit.

@@ -34,7 +34,6 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTransform>
@@ -325,19 +324,13 @@ struct TCommand {
 };
 
 TCommand RunCommand(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.setProcessChannelMode(QProcess::SeparateChannels);
-  QElapsedTimer timer;
-  timer.start();
-  p.start(program, args);
-  if (!p.waitForStarted(-1)) Fail("cannot start " + program.toStdString());
-  p.waitForFinished(-1);
+  const TProcessRun run = RunProcess(program, args);
   TCommand c;
-  c.Ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  c.Out = p.readAllStandardOutput();
-  const QString errors = QString::fromUtf8(p.readAllStandardError());
-  const bool answered = p.exitStatus() == QProcess::NormalExit &&
-                        (p.exitCode() == 0 || (p.exitCode() == 1 && !c.Out.trimmed().isEmpty()));
+  c.Ms = run.Ms;
+  c.Out = run.Out;
+  const QString errors = QString::fromUtf8(run.Err);
+  const bool answered =
+      run.Normal && (run.Exit == 0 || (run.Exit == 1 && !c.Out.trimmed().isEmpty()));
   if (!answered)
     Fail(program.toStdString() + " " + args.join(' ').left(200).toStdString() + " failed:\n" +
          errors.toStdString());
@@ -609,15 +602,6 @@ void PrintPeerOnly(const std::string& what, const TPeer& peer, double TPeerMetho
   std::printf(Row, what.c_str(), "");
   std::printf(" %8s   %6.1f %6.1f %6.1f\n", "-", peer.Methods.at("I1").*figure,
               peer.Methods.at("I2").*figure, peer.Methods.at("I3").*figure);
-}
-
-QString Quoted(const QStringList& args) {
-  QStringList out;
-  for (const QString& s : args) {
-    const bool plain = !s.isEmpty() && s.indexOf(QRegularExpression("[^A-Za-z0-9_./=,:+@%-]")) < 0;
-    out << (plain ? s : "'" + QString(s).replace("'", "'\\''") + "'");
-  }
-  return out.join(' ');
 }
 
 struct TVariantResult {

@@ -562,15 +562,6 @@ void PrintTable(const TArguments& a, const TResults& r) {
   PrintRow("total", r.Scenes.size(), total, peerTotal);
 }
 
-QString Quoted(const QStringList& args) {
-  QStringList out;
-  for (const QString& s : args) {
-    const bool plain = !s.isEmpty() && s.indexOf(QRegularExpression("[^A-Za-z0-9_./=,:+@%-]")) < 0;
-    out << (plain ? s : "'" + QString(s).replace("'", "'\\''") + "'");
-  }
-  return out.join(' ');
-}
-
 void PrintReport(const TArguments& a, const TResults& r) {
   std::printf("== pictures as people have them ==\n");
   std::printf("%d one-shape and %d four-shape pictures per condition, seed %llu; right, wrong "

@@ -1,5 +1,5 @@
 // HeldOut: the commands run, the base built from the sample pictures, recognize's CSV read.
-//   Fail, Run, AllShapes, BuildBase, SplitCsvLine, RecognizedRegions
+//   Fail, RunProcess, Run, Quoted, AllShapes, BuildBase, SplitCsvLine, RecognizedRegions
 #include "bench/HeldOut.h"
 
 #include <QCoreApplication>
@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,7 @@ QStringList ParseOptionPairs(const QStringList& args,
   return {};
 }
 
-QByteArray Run(const QString& program, const QStringList& args, double* ms) {
+TProcessRun RunProcess(const QString& program, const QStringList& args) {
   QProcess p;
   p.setProcessChannelMode(QProcess::SeparateChannels);
   QElapsedTimer timer;
@@ -41,11 +42,31 @@ QByteArray Run(const QString& program, const QStringList& args, double* ms) {
   p.start(program, args);
   if (!p.waitForStarted(-1)) Fail("cannot start " + program.toStdString());
   p.waitForFinished(-1);
-  if (ms) *ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+  TProcessRun run;
+  run.Ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+  run.Out = p.readAllStandardOutput();
+  run.Err = p.readAllStandardError();
+  run.Normal = p.exitStatus() == QProcess::NormalExit;
+  run.Exit = p.exitCode();
+  return run;
+}
+
+QByteArray Run(const QString& program, const QStringList& args, double* ms) {
+  TProcessRun run = RunProcess(program, args);
+  if (ms) *ms = run.Ms;
+  if (!run.Normal || run.Exit != 0)
     Fail(program.toStdString() + " " + args.join(' ').left(200).toStdString() + " failed:\n" +
-         p.readAllStandardError().toStdString());
-  return p.readAllStandardOutput();
+         run.Err.toStdString());
+  return run.Out;
+}
+
+QString Quoted(const QStringList& args) {
+  QStringList out;
+  for (const QString& s : args) {
+    const bool plain = !s.isEmpty() && s.indexOf(QRegularExpression("[^A-Za-z0-9_./=,:+@%-]")) < 0;
+    out << (plain ? s : "'" + QString(s).replace("'", "'\\''") + "'");
+  }
+  return out.join(' ');
 }
 
 std::vector<std::string> AllShapes() {
@@ -124,9 +145,16 @@ std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv) {
     if (lines[i].trimmed().isEmpty()) continue;
     const std::vector<std::string> f = SplitCsvLine(lines[i].trimmed().toStdString());
     if (f.size() < header.size()) Fail("a short CSV line: " + lines[i].toStdString());
-    rows.push_back({f[scene], f[shape], std::stoll(f[left]), std::stoll(f[top]),
-                    std::stoll(f[right]), std::stoll(f[bottom]), std::stoll(f[pixels]),
-                    std::stod(f[sameness])});
+    TRegionRow row;
+    row.Scene = f[scene];
+    row.Shape = f[shape];
+    row.Left = std::stoll(f[left]);
+    row.Top = std::stoll(f[top]);
+    row.Right = std::stoll(f[right]);
+    row.Bottom = std::stoll(f[bottom]);
+    row.Pixels = std::stoll(f[pixels]);
+    row.Sameness = std::stod(f[sameness]);
+    rows.push_back(row);
     if (label < f.size()) rows.back().Label = f[label];
     if (runner < f.size() && !f[runner].empty()) rows.back().RunnerSameness = std::stod(f[runner]);
   }

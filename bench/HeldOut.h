@@ -3,6 +3,7 @@
 //   Fail             the message on standard error, prefixed by the program's name; exit 1
 //   ParseOptionPairs the "--KEY VALUE" options of a benchmark's command line
 //   Run              a command run to its end: its standard output and wall time
+//   RunProcess       the same, whatever its exit; Quoted, a command line to reproduce
 //   AllShapes        the names of the sample shapes and of the mirror pair, in order
 //   BuildBase        the base pictures (the sample shapes copied, the mirror pair drawn)
 //                    and the base `ormax-cli base` builds from them
@@ -47,7 +48,19 @@ QStringList ParseOptionPairs(const QStringList& args,
 
 // Runs the command to its end; its standard output, and the wall time in ms. Fails when
 // it cannot start or ends other than with exit code 0.
+// A command run to its end, whatever its exit; Fail only when it cannot start.
+struct TProcessRun {
+  QByteArray Out, Err;
+  bool Normal = false;  // ended by itself, not by a signal
+  int Exit = -1;
+  double Ms = 0;        // wall time
+};
+TProcessRun RunProcess(const QString& program, const QStringList& args);
+
 QByteArray Run(const QString& program, const QStringList& args, double* ms = nullptr);
+
+// The arguments as a shell reads them back: quoted where they need it.
+QString Quoted(const QStringList& args);
 
 std::vector<std::string> AllShapes();
 

@@ -31,9 +31,10 @@ test-sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
 
 # The tests of the threaded paths (the worker pool: finding the background, recognition,
-# Build Trees, the command line's --jobs, evaluate's copies) built with ThreadSanitizer; any report fails.
+# Build Trees, the command line's --jobs, evaluate's copies, a base's copies, leave-one-out)
+# built with ThreadSanitizer; any report fails.
 TSAN_DIR ?= build-tsan
-THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts
+THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts|Resampling.ABaseOnSeveralThreads|LeaveOneOut.DrawingsOfTwoShapes|Collections.PicturesOfOneNameNeverShareAnOutput
 test-threads: deps
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests

@@ -305,6 +305,8 @@ PYBIND11_MODULE(ormax, m) {
       "file (.file) and the reason (.reason) where there is one.";
   m.attr("__version__") = ORMAX_VERSION;
   m.attr("LABEL_RULE") = LabelRuleHelp();
+  // Scripts that passed min_sameness=DEFAULT_MIN_SAMENESS keep getting the default.
+  m.attr("DEFAULT_MIN_SAMENESS") = py::none();
 
   py::object valueError = py::reinterpret_borrow<py::object>(PyExc_ValueError);
   ErrorType = PyErr_NewExceptionWithDoc(

@@ -93,6 +93,14 @@ def test_recognition_is_recognize_top_3(base, min_sameness):
     assert "unknown" in labels and len(labels) > 5  # both kinds of label were compared
 
 
+def test_the_default_label_rule_is_the_command_lines_and_stays_reachable(base):
+    assert "20 points" in ormax.LABEL_RULE and ormax.DEFAULT_MIN_SAMENESS is None
+    scene = ormax.Scene.from_file(str(SCENES[0]))
+    default = [r.label for r in scene.recognize(base)]
+    assert [r.label for r in scene.recognize(base, min_sameness=ormax.DEFAULT_MIN_SAMENESS)] == default
+    assert all(r.label != "unknown" for r in scene.recognize(base, min_sameness=0))
+
+
 def test_recognition_csv_is_the_command_lines_text(base):
     scene = SCENES[2]
     text = cli("recognize", scene, "--base", BASE, "--top", 2, "--format", "csv")

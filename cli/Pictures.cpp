@@ -112,17 +112,17 @@ std::vector<TShapePicture> CollectPictures(const QStringList& arguments, const Q
   for (const QString& argument : arguments) {
     const QFileInfo info(argument);
     if (!info.isDir()) {
-      pictures.push_back({argument, ""});
+      pictures.push_back({argument, "", ""});
       continue;
     }
     const QDir folder(argument);
     const size_t before = pictures.size();
     for (const QString& name : folder.entryList(PictureFilters(), QDir::Files, byName))
-      pictures.push_back({folder.filePath(name), ""});
+      pictures.push_back({folder.filePath(name), "", ""});
     for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, byName)) {
       const QDir shape(folder.filePath(sub));
       for (const QString& name : shape.entryList(PictureFilters(), QDir::Files, byName))
-        pictures.push_back({shape.filePath(name), CleanShapeName(Str(sub))});
+        pictures.push_back({shape.filePath(name), CleanShapeName(Str(sub)), ""});
     }
     if (pictures.size() == before)
       throw std::runtime_error(Str(argument) + ": a folder without pictures");

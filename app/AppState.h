@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/Methods.h"
 #include "analysis/QuadTree.h"
+#include "app/LabelRule.h"
 #include "app/SceneReading.h"
 #include "codes/Codes.h"
 #include "model/Patterns.h"
@@ -84,6 +86,9 @@ class TAppState {
   int32_t MaxViewLevel = 0;
   bool FillEllipses = true;
   bool ShowSameness = false;
+  // Which regions the Recognition view and the tables label with their nearest shape:
+  // none labels every region; a rule withholds doubtful answers ("unknown").
+  std::optional<TLabelRule> Labels;
   // Threads of Build Trees and Recognize; 0 takes one per core.
   int32_t Threads = 0;
   // How the scene was read: its background exact white, or found in the picture (the

@@ -1,5 +1,5 @@
 // LabelRule: the margin is taken in sameness points, so it reads as the help says.
-//   IsLabelled, LabelRuleHelp
+//   IsLabelled, LabelRuleHelp, LabelsSummary
 #include "app/LabelRule.h"
 
 #include "app/FormatGeneral.h"
@@ -20,6 +20,17 @@ std::string LabelRuleHelp() {
          FormatGeneral(TLabelRule::LowestLabelled, 6) + " % with the nearest entry of any other "
          "shape at least " + FormatGeneral(TLabelRule::ClearMargin, 6) +
          " points less alike; else 'unknown'";
+}
+
+std::string LabelsSummary(const std::optional<TLabelRule>& labels, char decimalSeparator) {
+  if (!labels) return "Labels: every region, its nearest shape";
+  auto num = [&](double v) { return FormatGeneral(v, 6, decimalSeparator); };
+  if (labels->MinSameness)
+    return "Labels: sameness at least " + num(*labels->MinSameness) + " %, else unknown";
+  return "Labels: as ormax-cli recognize: sameness at least " + num(TLabelRule::DoubtfulBelow) +
+         " %, or " + num(TLabelRule::LowestLabelled) + " % with every other shape " +
+         num(TLabelRule::ClearMargin) + " points behind (regions of " +
+         std::to_string(TLabelRule::SmallestByMargin) + " pixels or more), else unknown";
 }
 
 }  // namespace ormax

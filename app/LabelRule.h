@@ -5,6 +5,7 @@
 //   TLabelRule        a threshold asked for, or the default rule
 //   IsLabelled        whether the rule gives the nearest shape as the label
 //   LabelRuleHelp     the default rule in words, for the front ends' help
+//   LabelsSummary     which regions a choice labels, in one line (none: every region)
 // The default rule: labelled when the sameness is at least DoubtfulBelow, or, for a
 // region of at least SmallestByMargin pixels, at least LowestLabelled with the runner-up
 // shape at least ClearMargin points behind. Chosen on shapes drawn apart from the base
@@ -36,5 +37,9 @@ struct TLabelRule {
 bool IsLabelled(const TLabelRule& rule, double sameness, double runnerUp, int64_t pixels);
 
 std::string LabelRuleHelp();
+
+// "Labels: every region, its nearest shape", "Labels: sameness at least 75 %, else
+// unknown", or the default rule in short ("as ormax-cli recognize: ...").
+std::string LabelsSummary(const std::optional<TLabelRule>& labels, char decimalSeparator = '.');
 
 }  // namespace ormax

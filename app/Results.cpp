@@ -1,6 +1,7 @@
 // Results: the figures are read from the state's lists at one index; nothing is
 // computed again except the pixel count and the root ellipse's angle.
-//   Sameness, RegionFigures (from a state's lists or from one region's results)
+//   Sameness, RegionFigures (from a state's lists or from one region's results),
+//   KeepsLabel, RegionLabel
 #include "app/Results.h"
 
 #include <cmath>
@@ -47,6 +48,24 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
       f.RunnerUpSameness = Sameness(state.RunnerUpMeasures[slot]);
   }
   return f;
+}
+
+bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f) {
+  return f.Recognised && (!labels || IsLabelled(*labels, f.Sameness, f.RunnerUpSameness, f.Pixels));
+}
+
+std::string RegionLabel(const TAppState& state, int32_t index) {
+  const auto slot = static_cast<size_t>(index);
+  const std::string shape = ShapeOfEntry(state.Base().Names(state.NearestIndices.at(slot)));
+  if (!state.Labels) return shape;
+  TRegionFigures f;
+  f.Recognised = true;
+  f.Sameness = Sameness(state.NearestMeasures.at(slot));
+  if (slot < state.RunnerUpMeasures.size() && std::isfinite(state.RunnerUpMeasures[slot]))
+    f.RunnerUpSameness = Sameness(state.RunnerUpMeasures[slot]);
+  // The pixel count only when the rule may ask for it.
+  if (!state.Labels->MinSameness) f.Pixels = state.Segments.Items(index).InsideCount();
+  return KeepsLabel(state.Labels, f) ? shape : std::string("unknown");
 }
 
 }  // namespace ormax

@@ -4,12 +4,15 @@
 //                            and after recognition the nearest entry, distance, sameness
 //   RegionFigures(index, region, tree, code)  the same, recognition aside
 //   Sameness(distance)       (1 - distance) x 100, in percent
+//   KeepsLabel, RegionLabel  whether a recognised region is labelled with its nearest
+//                            shape under the state's Labels, and the label itself
 // The state must hold the scene codes (BuildSceneCodes); the recognition figures are
 // filled only when it holds the recognition results too.
 #pragma once
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "app/AppState.h"
@@ -47,5 +50,13 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index);
 // StreamRegionResults hands them out).
 TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,
                              const TCode& code);
+
+// Whether the nearest shape of recognised figures is their label under `labels` (none:
+// every recognised region is labelled).
+bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f);
+
+// The label of recognised region index: its nearest entry's shape, or "unknown" where
+// the state's Labels withhold it. Reads only what the choice needs.
+std::string RegionLabel(const TAppState& state, int32_t index);
 
 }  // namespace ormax

@@ -6,6 +6,7 @@
 
 #include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
+#include "app/Results.h"
 #include "numerics/Rounding.h"
 
 namespace ormax {
@@ -108,8 +109,9 @@ void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
     const int32_t entry = state.NearestIndices[i];
     if (entry < 0 || entry >= state.Base().Count()) continue;
     if (static_cast<int32_t>(i) >= state.Segments.Count()) break;
-    // The shape, not the drawing or turn: "star_2@30" is a star.
-    std::string text = ShapeOfEntry(state.Base().Names(entry));
+    // The shape, not the drawing or turn: "star_2@30" is a star; "unknown" where the
+    // chosen labels withhold it.
+    std::string text = RegionLabel(state, static_cast<int32_t>(i));
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
     if (state.ShowSameness)
       text +=

@@ -44,7 +44,8 @@ void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas);
 void DrawSegmentation(TAppState& state, ICanvas& canvas);
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
 // The segmentation, then each region's label at its centre: the nearest entry's
-// name, with ": <sameness>%" when ShowSameness is on.
+// shape ("unknown" where the state's Labels withhold it), with ": <sameness>%" when
+// ShowSameness is on.
 void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator = '.');
 
 // Draws `view` after clearing (the common entry of the desktop program and the

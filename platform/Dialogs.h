@@ -2,9 +2,10 @@
 // small interfaces so that tests can answer them. platform/QtDialogs binds them to
 // Qt's dialogs.
 //   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
-//   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only)
+//   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only), AskNumber
 // Filters are written "Description|*.EXT" (several pairs joined by '|'). A save dialog
-// asks before it returns the name of a file that exists.
+// asks before it returns the name of a file that exists. A request without a folder
+// opens where the last choice was made.
 #pragma once
 
 #include <optional>
@@ -19,6 +20,8 @@ struct TFileRequest {
   // Save dialogs: the extension (without '.') a chosen name gets when it does not end
   // with it, before the dialog asks whether to replace an existing file.
   std::string DefaultSuffix;
+  // The folder the dialog starts in; empty: the folder of the last choice.
+  std::string Folder;
 };
 
 class IFileDialogs {
@@ -42,6 +45,9 @@ class IMessageBoxes {
     Error(caption, text);
   }
   virtual void Information(const std::string& caption, const std::string& text) = 0;
+  // A number from lowest to highest, `value` offered; nothing when the user cancels.
+  virtual std::optional<double> AskNumber(const std::string& caption, const std::string& label,
+                                          double value, double lowest, double highest) = 0;
 };
 
 }  // namespace ormax

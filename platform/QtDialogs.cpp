@@ -1,10 +1,11 @@
 // QtDialogs: the program's "Desc|*.EXT" filters turned into Qt's, both spellings of
 // each extension offered; message boxes with an OK button only.
-//   QtFilter, TQtFileDialogs, TQtMessageBoxes
+//   QtFilter, TQtFileDialogs, TQtMessageBoxes (AskNumber with one decimal)
 #include "platform/QtDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -31,9 +32,10 @@ QString QtFilter(const std::string& filter) {
 
 std::optional<std::string> TQtFileDialogs::Ask(const TFileRequest& request, bool save) {
   const QString title = QString::fromStdString(request.Title);
-  QString start = folder_;
+  const QString folder = request.Folder.empty() ? folder_ : QString::fromStdString(request.Folder);
+  QString start = folder;
   if (!request.ProposedName.empty())
-    start = (folder_.isEmpty() ? QString() : folder_ + "/") +
+    start = (folder.isEmpty() ? QString() : folder + "/") +
             QString::fromStdString(request.ProposedName);
   QFileDialog dialog(parent_, title, start, QtFilter(request.Filter));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -88,6 +90,17 @@ void TQtMessageBoxes::ErrorWithDetails(const std::string& caption, const std::st
 
 void TQtMessageBoxes::Information(const std::string& caption, const std::string& text) {
   QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+std::optional<double> TQtMessageBoxes::AskNumber(const std::string& caption,
+                                                 const std::string& label, double value,
+                                                 double lowest, double highest) {
+  bool ok = false;
+  const double chosen =
+      QInputDialog::getDouble(parent_, QString::fromStdString(caption),
+                              QString::fromStdString(label), value, lowest, highest, 1, &ok);
+  if (!ok) return std::nullopt;
+  return chosen;
 }
 
 }  // namespace ormax

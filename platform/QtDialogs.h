@@ -1,6 +1,7 @@
 // QtDialogs: the file dialogs and message boxes of the desktop program on Qt's own
-// QFileDialog and QMessageBox. Save dialogs add the request's default suffix and ask
-// before replacing a file, also when the suffix was added.
+// QFileDialog, QMessageBox and QInputDialog. Save dialogs add the request's default
+// suffix and ask before replacing a file, also when the suffix was added; a dialog
+// opens in the request's folder, else where the last choice was made.
 //   TQtFileDialogs, TQtMessageBoxes, QtFilter ("Desc|*.EXT" -> "Desc (*.EXT *.ext)")
 #pragma once
 
@@ -34,6 +35,8 @@ class TQtMessageBoxes : public IMessageBoxes {
   void ErrorWithDetails(const std::string& caption, const std::string& text,
                         const std::string& details) override;
   void Information(const std::string& caption, const std::string& text) override;
+  std::optional<double> AskNumber(const std::string& caption, const std::string& label,
+                                  double value, double lowest, double highest) override;
 
  private:
   QWidget* parent_;

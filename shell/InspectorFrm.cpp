@@ -7,6 +7,7 @@
 
 #include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
+#include "app/Results.h"
 
 namespace ormax {
 
@@ -33,6 +34,7 @@ TInspectorFigures InspectorFigures(const TAppState& state, int32_t region) {
         f.Nearest.push_back({state.CodeBase.Names(n.Index), n.Distance,
                              static_cast<double>((Real(1.0) - n.Distance) * 100)});
   }
+  if (static_cast<size_t>(region) < state.NearestIndices.size()) f.Label = RegionLabel(state, region);
   return f;
 }
 
@@ -65,6 +67,7 @@ void TInspectorForm::ShowRegion(const TInspectorFigures& f, char decimalSeparato
   text += "Root ellipse: a " + num(f.AxisA) + ", b " + num(f.AxisB) + ", angle " + num(f.Angle) +
           "\xC2\xB0\n";
   text += "Tree: depth " + std::to_string(f.Depth) + ", " + std::to_string(f.Items) + " items\n";
+  if (!f.Label.empty()) text += "\nLabel: " + f.Label + "\n";
   if (!f.Nearest.empty()) {
     text += "\nNearest shapes:\n";
     for (size_t k = 0; k < f.Nearest.size(); ++k)

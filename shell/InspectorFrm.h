@@ -1,6 +1,7 @@
 // InspectorFrm: the "Region" dock beside the picture: the figures of the selected
 // region (index, bounds, pixels, centre, root ellipse, tree depth and items) and,
-// after Recognize, the five nearest entries of distinct shapes with their sameness.
+// after Recognize, its label (as the picture shows it) and the five nearest entries of
+// distinct shapes with their sameness.
 //   InspectorFigures (the figures of one region of a state), TInspectorForm: ShowRegion, Clear
 // The figures are those of the Results table and the command line's recognize.
 #pragma once
@@ -28,6 +29,7 @@ struct TInspectorFigures {
     double Sameness = 0;  // (1 - distance) x 100
   };
   std::vector<TNearest> Nearest;  // empty before Recognize
+  std::string Label;              // the label the picture shows; empty before Recognize
 };
 
 // Needs the trees and codes of Build Trees; the nearest list needs recognition results.

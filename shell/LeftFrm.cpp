@@ -1,12 +1,16 @@
 // LeftFrm: the picture window (see LeftFrm.h).
-//   TZoom steps; TLeftForm sizing, display at the zoom with the outline, clicks and keys
-// The display is made by whole-pixel replication (zoom in) or by taking every Den-th
-// pixel (zoom out), so cells stay sharp and a display pixel maps back to one scene pixel.
+//   ShownPicture; TZoom steps; TLeftForm sizing within the work area, display at the
+//   zoom with the outline, the zoom keeping the middle of the view, clicks and keys
+// Zooming in repeats whole pixels, so cells stay sharp and a display pixel maps back
+// to one scene pixel; zooming out keeps the most ink of each block.
 #include "shell/LeftFrm.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QMdiArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -20,24 +24,59 @@ constexpr QRgb kOutlineColour = qRgb(255, 0, 255);
 // The largest picture shown: 32 million display pixels (128 MiB).
 constexpr long long kMaxDisplayPixels = 32LL << 20;
 
-QImage Scale(const QImage& picture, TZoom zoom) {
-  if (zoom.Num == 1 && zoom.Den == 1) return picture;
-  const int w = zoom.Scaled(picture.width()), h = zoom.Scaled(picture.height());
+// The first scene pixel of display pixel `d` along a side of `side` pixels at a zoom
+// out by `den`; the last display pixel takes the remainder too, so none is dropped.
+int BlockStart(int d, int den) {
+  return d * den;
+}
+int BlockEnd(int d, int den, int shownSide, int side) {
+  return d + 1 == shownSide ? side : std::min(side, (d + 1) * den);
+}
+
+QImage Enlarged(const QImage& picture, int num) {
+  const int w = picture.width() * num, h = picture.height() * num;
   QImage out(w, h, QImage::Format_RGB32);
-  std::vector<int> source(static_cast<size_t>(w));
-  for (int x = 0; x < w; ++x)
-    source[static_cast<size_t>(x)] =
-        std::min(picture.width() - 1, static_cast<int>(1LL * x * zoom.Den / zoom.Num));
   for (int y = 0; y < h; ++y) {
-    const int sy = std::min(picture.height() - 1, static_cast<int>(1LL * y * zoom.Den / zoom.Num));
-    const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(sy));
+    const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y / num));
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < w; ++x) line[x] = in[source[static_cast<size_t>(x)]];
+    for (int x = 0; x < w; ++x) line[x] = in[x / num];
+  }
+  return out;
+}
+
+QImage Reduced(const QImage& picture, int den) {
+  const int pw = picture.width(), ph = picture.height();
+  const int w = TZoom{1, den}.Scaled(pw), h = TZoom{1, den}.Scaled(ph);
+  QImage out(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    const int y0 = BlockStart(y, den), y1 = BlockEnd(y, den, h, ph);
+    for (int x = 0; x < w; ++x) {
+      const int x0 = BlockStart(x, den), x1 = BlockEnd(x, den, w, pw);
+      QRgb most = 0;
+      int lightest = 3 * 255 + 1;  // the ink of a pixel: how far below white its sum is
+      for (int sy = y0; sy < y1; ++sy) {
+        const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(sy));
+        for (int sx = x0; sx < x1; ++sx) {
+          const int sum = qRed(in[sx]) + qGreen(in[sx]) + qBlue(in[sx]);
+          if (sum < lightest) lightest = sum, most = in[sx];
+        }
+      }
+      line[x] = most;
+    }
   }
   return out;
 }
 
 }  // namespace
+
+QImage ShownPicture(const QImage& picture, TZoom zoom) {
+  if (picture.isNull() || zoom == TZoom{}) return picture;
+  const QImage rgb = picture.format() == QImage::Format_RGB32
+                         ? picture
+                         : picture.convertToFormat(QImage::Format_RGB32);
+  return zoom.Den == 1 ? Enlarged(rgb, zoom.Num) : Reduced(rgb, zoom.Den);
+}
 
 TZoom TZoom::In() const {
   if (Den > 1) return {Num, Den - 1};
@@ -73,7 +112,12 @@ TLeftForm::TLeftForm(QWidget* parent) : QMdiSubWindow(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(Image);
-  setWidget(Panel);
+  Scroller = new QScrollArea;
+  Scroller->setFrameShape(QFrame::NoFrame);
+  Scroller->setAlignment(Qt::AlignCenter);
+  Scroller->setFocusPolicy(Qt::NoFocus);  // the arrow keys step through the regions
+  Scroller->setWidget(Panel);
+  setWidget(Scroller);
 }
 
 void TLeftForm::FormCreate(QSize mainClient) {
@@ -82,18 +126,49 @@ void TLeftForm::FormCreate(QSize mainClient) {
   setFixedSize(s, s);
 }
 
-void TLeftForm::SetClientSize(QSize client) {
-  // The frame (borders and title bar) around the client area stays as it is.
+QSize TLeftForm::FrameSize() const {
+  // The borders and the title bar: the content's offset, the side border once more.
   const QRect inner = widget()->geometry();
-  const QSize frame(inner.x() * 2, inner.y() + inner.x());
+  return QSize(inner.x() * 2, inner.y() + inner.x());
+}
+
+QSize TLeftForm::Room() const {
+  if (const QMdiArea* area = mdiArea()) return area->viewport()->size();
+  return {};
+}
+
+void TLeftForm::SetClientSize(QSize client) {
   Panel->setFixedSize(client);
-  setFixedSize(client + frame);
+  const QSize frame = FrameSize();
+  const QSize room = Room();
+  if (room.isEmpty()) {
+    setFixedSize(client + frame);
+    return;
+  }
+  // No more than the work area; a scroll bar along one side takes room from the other.
+  const QSize most = room - frame;
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Scroller);
+  bool wide = client.width() > most.width(), tall = client.height() > most.height();
+  if (wide && !tall) tall = client.height() + bar > most.height();
+  if (tall && !wide) wide = client.width() + bar > most.width();
+  const QSize shown(std::max(1, std::min(client.width() + (tall ? bar : 0), most.width())),
+                    std::max(1, std::min(client.height() + (wide ? bar : 0), most.height())));
+  setFixedSize(shown + frame);
+  // The caption and the buttons stay in view.
+  const QPoint at(std::max(0, std::min(x(), room.width() - width())),
+                  std::max(0, std::min(y(), room.height() - height())));
+  if (at != pos()) move(at);
+}
+
+void TLeftForm::FitToRoom() {
+  if (!Picture.isNull() && isVisible() && !isMinimized())
+    SetClientSize(Panel->size());
 }
 
 void TLeftForm::Reveal() {
   if (isMinimized() || isHidden()) showNormal();
-  // Closing the window closes (hides) its panel as well.
-  if (Panel->isHidden()) Panel->show();
+  // Closing the window closes (hides) its content as well.
+  if (widget()->isHidden()) widget()->show();
 }
 
 void TLeftForm::FitToPicture() {
@@ -110,7 +185,7 @@ void TLeftForm::FitToPicture() {
 void TLeftForm::ShowPicture() {
   Reveal();
   if (!ZoomFits(Zoom)) FitToPicture();
-  QImage shown = Scale(Picture, Zoom);
+  QImage shown = ShownPicture(Picture, Zoom);
   if (!Outline.empty() && !shown.isNull()) {
     if (shown.constBits() == Picture.constBits()) shown.detach();  // the outline is display only
     for (const QPoint& p : Outline) {
@@ -145,7 +220,7 @@ bool TLeftForm::ZoomFits(TZoom zoom) const {
 TZoom TLeftForm::FitZoom(QSize room) const {
   if (Picture.isNull()) return {};
   // The frame around the picture: the window's borders, title bar and the bevel.
-  const QSize frame = size() - Panel->size() + QSize(2 * BevelWidth, 2 * BevelWidth);
+  const QSize frame = FrameSize() + QSize(2 * BevelWidth, 2 * BevelWidth);
   auto fits = [&](TZoom z) {
     return z.Scaled(Picture.width()) + frame.width() <= room.width() &&
            z.Scaled(Picture.height()) + frame.height() <= room.height() && ZoomFits(z);
@@ -157,11 +232,24 @@ TZoom TLeftForm::FitZoom(QSize room) const {
 }
 
 void TLeftForm::SetZoom(TZoom zoom) {
+  // The scene point in the middle of the view stays there.
+  const QWidget* view = Scroller->viewport();
+  const QPoint middle = Panel->mapFrom(view, view->rect().center()) -
+                        QPoint(BevelWidth, BevelWidth);
+  const QPointF scene(middle.x() * double(Zoom.Den) / Zoom.Num, middle.y() * double(Zoom.Den) / Zoom.Num);
   Zoom = zoom;
   ApplyCaption();
   if (Picture.isNull()) return;
   FitToPicture();
   ShowPicture();
+  CentreOn(scene);
+}
+
+void TLeftForm::CentreOn(QPointF scenePoint) {
+  const QWidget* view = Scroller->viewport();
+  const QPointF shown = scenePoint * Zoom.Num / Zoom.Den + QPointF(BevelWidth, BevelWidth);
+  Scroller->horizontalScrollBar()->setValue(static_cast<int>(shown.x()) - view->width() / 2);
+  Scroller->verticalScrollBar()->setValue(static_cast<int>(shown.y()) - view->height() / 2);
 }
 
 QPoint TLeftForm::ScenePixelAt(QPoint labelPoint) const {

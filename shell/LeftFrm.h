@@ -1,9 +1,14 @@
 // LeftFrm: the picture window, a fixed-size child window of the main window. Its
 // bitmap (Picture) is both the loaded scene and the surface every view draws on;
 // Panel, a lowered one-pixel bevel, shows it at the zoom, with the selection outline.
-//   FormCreate (square start size), FitToPicture, ShowPicture, SetCaption, Zoom
-// Closing the window only hides it, and ShowPicture brings it back (restored from
-// minimised too). The zoom and the outline are for display only: Picture stays 1:1.
+//   FormCreate (square start size), FitToPicture, ShowPicture, SetCaption, SetZoom,
+//   CentreOn, FitZoom, ScenePixelAt; ShownPicture (the picture as the zoom shows it)
+// The window fits the picture, but never the main window's work area less: a larger
+// picture scrolls inside it, and the window is moved so that its caption and buttons
+// stay in view. Zooming in repeats whole pixels; zooming out keeps the most ink of each
+// block, so one-pixel lines and frames stay visible. Closing the window only hides it,
+// and ShowPicture brings it back (restored from minimised too). The zoom and the
+// outline are for display only: Picture stays 1:1.
 #pragma once
 
 #include <QFrame>
@@ -11,6 +16,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPoint>
+#include <QScrollArea>
 #include <string>
 #include <vector>
 
@@ -31,6 +37,11 @@ struct TZoom {
   static constexpr int MaxDen = 16;
 };
 
+// The picture as shown at `zoom`: whole pixels repeated when zooming in; when zooming
+// out, of each block of pixels the one with the most ink (the darkest; the first of
+// equals in rows), so that a one-pixel line on white is never dropped.
+QImage ShownPicture(const QImage& picture, TZoom zoom);
+
 class TLeftForm : public QMdiSubWindow {
   Q_OBJECT
 
@@ -39,20 +50,26 @@ class TLeftForm : public QMdiSubWindow {
 
   // Starts square: Floor(0.8 x the smaller side of the main window's client area).
   void FormCreate(QSize mainClient);
-  // The client area becomes the picture at the zoom plus the bevel on each side;
-  // a minimised or closed window is restored first.
+  // The client area becomes the picture at the zoom plus the bevel on each side, or
+  // the work area less, scrolled; a minimised or closed window is restored first.
   void FitToPicture();
   // Shows the picture as it now is (at the zoom, with the outline), bringing the
   // window back when it was closed or minimised.
   void ShowPicture();
+  // The client area becomes `client`, or the work area less (scrolled).
   void SetClientSize(QSize client);
+  // Fits the window to the work area again (after the main window was resized).
+  void FitToRoom();
   // The caption of the view; the zoom is added when it is not 100 %.
   void SetCaption(const std::string& caption);
-  // Sets the zoom, refits the window and shows the picture again.
+  // Sets the zoom, refits the window and shows the picture again, the scene point in
+  // the middle of the view kept there.
   void SetZoom(TZoom zoom);
+  // Scrolls so that a scene point (pixel corners at whole numbers) is in the middle.
+  void CentreOn(QPointF scenePoint);
   // Whether the picture at `zoom` stays within the largest display (32 million pixels).
   bool ZoomFits(TZoom zoom) const;
-  // The largest zoom at which the window fits into `room` (at most 100 % for a
+  // The largest zoom at which the whole picture fits into `room` (at most 100 % for a
   // picture that is larger, and never beyond the steps).
   TZoom FitZoom(QSize room) const;
   // The scene pixel under a point of the Image label; (-1, -1) outside the picture.
@@ -60,6 +77,7 @@ class TLeftForm : public QMdiSubWindow {
 
   static constexpr int BevelWidth = 1;
 
+  QScrollArea* Scroller;  // the window's content: Panel, scrolled when larger
   QFrame* Panel;
   QLabel* Image;
   QImage Picture;              // Format_RGB32; null until a scene is opened
@@ -81,6 +99,10 @@ class TLeftForm : public QMdiSubWindow {
  private:
   void ApplyCaption();
   void Reveal();
+  // The main window's work area this window lives in; empty outside one.
+  QSize Room() const;
+  // The window's borders and title bar around its content.
+  QSize FrameSize() const;
   std::string caption_ = " ";
 };
 

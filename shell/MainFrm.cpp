@@ -1,6 +1,7 @@
 // MainFrm: the main window (see MainFrm.h).
 //   construction and actions, Guard and RunCommand, status bar (the reading and the
-//   background misfit too), enabling rules, views, commands, the selection, drops
+//   background misfit too), enabling rules, views, commands, the labels, the
+//   selection, drops
 // Long commands show the hourglass and say what they do in the last status panel until
 // the picture is drawn.
 #include "shell/MainFrm.h"
@@ -120,6 +121,7 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
   Area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   Area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(Area);
+  Area->viewport()->installEventFilter(this);
   CreateActions();
   // Panels are 150 pixels wide, wider when their text needs it.
   for (QLabel*& panel : StatusPanels) {
@@ -189,8 +191,10 @@ QAction* TMainForm::AddCommand(QMenu* menu, const char* caption, void (TMainForm
 void TMainForm::RunCommand(const std::function<void()>& command, QAction* item) {
   Guard([this] { RefreshEnabling(); });
   if (item && !item->isEnabled()) return;
+  ActivityPanel->clear();  // the word on the last save goes with the next command
   Guard(command);
   Guard([this] {
+    KeepDisplayTrue();
     RefreshEnabling();
     AnalysisViewsFollow();
   });
@@ -212,13 +216,21 @@ void TMainForm::CreateActions() {
   ViewSegmentation = AddCommand(View, "Segmentation", &TMainForm::ViewSegmentationClick);
   ViewRepresentation = AddCommand(View, "Representation", &TMainForm::ViewRepresentationClick);
   ViewRecognition = AddCommand(View, "Recognition", &TMainForm::ViewRecognitionClick);
+  // The view on screen is checked; none before the first.
+  ViewGroup = new QActionGroup(this);
+  ViewGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (QAction* a : {ViewScene, ViewQuadro, ViewSegmentation, ViewRepresentation, ViewRecognition}) {
+    a->setCheckable(true);
+    ViewGroup->addAction(a);
+  }
   N1 = View->addSeparator();
-  Options = AddCommand(View, "Options...", &TMainForm::OptionsClick);
+  Options = AddCommand(View, "&Options...", &TMainForm::OptionsClick);
   View->addSeparator();
   ZoomIn = AddCommand(View, "Zoom &In", &TMainForm::ZoomInClick, QKeySequence::ZoomIn);
   // Ctrl+= too: the same key as "+" without Shift on most keyboards.
   ZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
-  ZoomOut = AddCommand(View, "Zoom &Out", &TMainForm::ZoomOutClick, QKeySequence::ZoomOut);
+  // "O" is the Options' access key.
+  ZoomOut = AddCommand(View, "Zoom O&ut", &TMainForm::ZoomOutClick, QKeySequence::ZoomOut);
   ActualSize = AddCommand(View, "&Actual Size", &TMainForm::ActualSizeClick, QKeySequence("Ctrl+0"));
   Fit = AddCommand(View, "&Fit", &TMainForm::FitClick);
 
@@ -228,6 +240,21 @@ void TMainForm::CreateActions() {
       AddCommand(Recognition, "Build Trees", &TMainForm::BuildTreesClick, QKeySequence("Ctrl+B"));
   Recognize =
       AddCommand(Recognition, "Recognize", &TMainForm::RecognizeClick, QKeySequence("Ctrl+R"));
+  Recognition->addSeparator();
+  LabelsMenu = Recognition->addMenu("&Labels");
+  LabelEveryRegion =
+      AddCommand(LabelsMenu, "&Every Region, Its Nearest Shape", &TMainForm::LabelEveryRegionClick);
+  LabelAsCommandLine = AddCommand(LabelsMenu, "As the &Command Line (ormax-cli recognize)",
+                                  &TMainForm::LabelAsCommandLineClick);
+  LabelAtLeast = AddCommand(LabelsMenu, "From a &Sameness of...", &TMainForm::LabelAtLeastClick);
+  LabelAsCommandLine->setToolTip(QString::fromStdString(LabelRuleHelp()));
+  LabelsMenu->setToolTipsVisible(true);
+  LabelsGroup = new QActionGroup(this);
+  for (QAction* a : {LabelEveryRegion, LabelAsCommandLine, LabelAtLeast}) {
+    a->setCheckable(true);
+    LabelsGroup->addAction(a);
+  }
+  LabelEveryRegion->setChecked(true);
 
   Base = menuBar()->addMenu("&Base");
   LoadBase = AddCommand(Base, "Load...", &TMainForm::LoadBaseClick, QKeySequence("Ctrl+L"));
@@ -241,6 +268,7 @@ void TMainForm::CreateActions() {
   connect(View, &QMenu::aboutToShow, this, [this] { Guard([this] { ViewClick(); }); });
   connect(Recognition, &QMenu::aboutToShow, this,
           [this] { Guard([this] { RecognitionClick(); }); });
+  connect(LabelsMenu, &QMenu::aboutToShow, this, [this] { Guard([this] { ShowLabels(); }); });
 
   for (QAction* a : {SavePicture, SaveCode, ViewSegmentation, ViewRepresentation, ViewRecognition,
                      ExportResults, ZoomIn, ZoomOut, ActualSize, Fit})
@@ -367,6 +395,19 @@ void TMainForm::RefreshEnabling() {
 
 // ---- views ----
 
+void TMainForm::Drew(TView view) {
+  ShownView = view;
+  drawnGeneration_ = analysisGeneration_;
+  QAction* const items[] = {ViewScene, ViewQuadro, ViewSegmentation, ViewRepresentation,
+                            ViewRecognition};
+  items[static_cast<int>(view)]->setChecked(true);
+}
+
+void TMainForm::KeepDisplayTrue() {
+  if (!ShownView || *ShownView == TView::Scene || drawnGeneration_ == analysisGeneration_) return;
+  if (State.SceneImage) ShowScene();
+}
+
 void TMainForm::DrawAndShow(TView view) {
   LeftForm->SetCaption(ViewCaption(view, State.SceneFileName));
   if (LeftForm->Picture.isNull()) return;
@@ -375,6 +416,7 @@ void TMainForm::DrawAndShow(TView view) {
     TQtCanvas canvas(LeftForm->Picture);
     DrawView(view, State, canvas, DecimalSeparator());
   }
+  Drew(view);
   LeftForm->ShowPicture();
 }
 
@@ -399,6 +441,7 @@ void TMainForm::ShowQuadro() {
     TQtCanvas canvas(LeftForm->Picture);
     DrawQuadro(State.QuadTree, *State.SceneImage, canvas);
   }
+  Drew(TView::Quadro);
   LeftForm->ShowPicture();
 }
 
@@ -423,11 +466,13 @@ std::string TMainForm::TargetName(const std::string& chosen, const std::string& 
 }
 
 void TMainForm::OpenClick() {
+  // Photographs and scans too (PNG, JPEG): read with the background of Recognition >
+  // Settings.
   const auto chosen = fileDialogs_->OpenPicture(
       {"Open Scene",
        "Bitmap Files (*.bmp)|*.bmp|Pictures (*.bmp *.png *.jpg *.jpeg)|*.bmp;*.png;*.jpg;*.jpeg|"
        "All Files|*",
-       "", ""});
+       "", "", ""});
   if (!chosen) return;
   OpenSceneFile(*chosen);
 }
@@ -463,11 +508,26 @@ void TMainForm::OpenSceneFile(const std::string& path) {
   ShowScene();
 }
 
+std::string TMainForm::SaveFolder() const {
+  if (!lastSaveFolder_.empty()) return lastSaveFolder_;
+  if (State.SceneFileName.empty()) return "";
+  return QFileInfo(QString::fromStdString(State.SceneFileName)).absolutePath().toStdString();
+}
+
+void TMainForm::Saved(const std::string& what, const std::string& path) {
+  lastSaveFolder_ = QFileInfo(QString::fromStdString(path)).absolutePath().toStdString();
+  const QString text = QString::fromStdString(what + " " + path);
+  ActivityPanel->setText(text);
+  ActivityPanel->setToolTip(text);
+}
+
 void TMainForm::SavePictureClick() {
-  const auto chosen =
-      fileDialogs_->SavePicture({"Save Picture", "Bitmap Files (*.bmp)|*.BMP", "", "bmp"});
+  const auto chosen = fileDialogs_->SavePicture(
+      {"Save Picture", "Bitmap Files (*.bmp)|*.BMP", "", "bmp", SaveFolder()});
   if (!chosen) return;
-  ormax::SavePicture(LeftForm->Picture, QString::fromStdString(TargetName(*chosen, ".bmp")));
+  const std::string target = TargetName(*chosen, ".bmp");
+  ormax::SavePicture(LeftForm->Picture, QString::fromStdString(target));
+  Saved("Picture saved to", target);
 }
 
 void TMainForm::SaveCodeClick() {
@@ -476,10 +536,12 @@ void TMainForm::SaveCodeClick() {
   const std::string ext = CodeFileExt;
   std::string upper = ext;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const auto chosen =
-      fileDialogs_->Save({"Save Code", "Code Files (*" + ext + ") |*" + upper, proposed, ext.substr(1)});
+  const auto chosen = fileDialogs_->Save(
+      {"Save Code", "Code Files (*" + ext + ") |*" + upper, proposed, ext.substr(1), SaveFolder()});
   if (!chosen) return;
-  State.SceneCodes.GetCode(0).SaveToFile(TargetName(*chosen, ext));
+  const std::string target = TargetName(*chosen, ext);
+  State.SceneCodes.GetCode(0).SaveToFile(target);
+  Saved("Code saved to", target);
 }
 
 void TMainForm::OptionsClick() {
@@ -512,7 +574,7 @@ void TMainForm::RecognizeClick() {
 }
 
 void TMainForm::LoadBaseClick() {
-  const auto chosen = fileDialogs_->Open({"Load Base", "Base Lists (*.txt)|*.txt|All Files|*", "", ""});
+  const auto chosen = fileDialogs_->Open({"Load Base", "Base Lists (*.txt)|*.txt|All Files|*", "", "", ""});
   if (!chosen) return;
   LoadBaseFile(*chosen);
 }
@@ -553,10 +615,40 @@ void TMainForm::ExportResultsClick() {
   std::string proposed = BareName(State.SceneFileName);
   proposed = proposed.substr(0, proposed.find('.')) + ".csv";
   const auto chosen =
-      fileDialogs_->Save({"Export Results", "CSV Files (*.csv)|*.csv", proposed, "csv"});
+      fileDialogs_->Save({"Export Results", "CSV Files (*.csv)|*.csv", proposed, "csv", SaveFolder()});
   if (!chosen) return;
+  const std::string target = TargetName(*chosen, ".csv");
   const std::string csv = ResultsCsv(RecognitionRows(State));
-  WriteFileAtomically(TargetName(*chosen, ".csv"), TByteArray(csv.begin(), csv.end()));
+  WriteFileAtomically(target, TByteArray(csv.begin(), csv.end()));
+  Saved("Results exported to", target);
+}
+
+// ---- the labels ----
+
+void TMainForm::LabelAtLeastClick() {
+  const double offered = State.Labels && State.Labels->MinSameness ? *State.Labels->MinSameness : 75;
+  const auto chosen = messages_->AskNumber(
+      "Labels", "Label a region with its nearest shape from a sameness (%) of:", offered, 0, 100);
+  if (chosen) SetLabels(TLabelRule{*chosen});
+  ShowLabels();  // a cancelled choice keeps the check where it was
+}
+
+void TMainForm::SetLabels(const std::optional<TLabelRule>& labels) {
+  State.Labels = labels;
+  ShowLabels();
+  ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
+  ResultsForm->SelectRegion(SelectedRegion);
+  if (SelectedRegion >= 0)
+    InspectorForm->ShowRegion(InspectorFigures(State, SelectedRegion), DecimalSeparator());
+  if (ShownView == TView::Recognition && !State.NearestIndices.empty()) ShowRecognition();
+}
+
+void TMainForm::ShowLabels() {
+  QAction* checked = !State.Labels ? LabelEveryRegion
+                     : State.Labels->MinSameness ? LabelAtLeast
+                                                 : LabelAsCommandLine;
+  checked->setChecked(true);
+  ResultsForm->SetNote(LabelsSummary(State.Labels, DecimalSeparator()));
 }
 
 void TMainForm::AboutClick() {
@@ -587,17 +679,26 @@ void TMainForm::OpenStartFiles(const TStartFiles& files) {
 
 // ---- zoom (display only) ----
 
+// A zoom keeps the selected region in the middle of the view, else the middle.
+void TMainForm::ZoomTo(TZoom zoom) {
+  LeftForm->SetZoom(zoom);
+  if (SelectedRegion >= 0 && SelectedRegion < State.Segments.Count()) {
+    const TPattern& p = State.Segments.Items(SelectedRegion);
+    LeftForm->CentreOn(QPointF((p.Left + p.Right + 1) / 2.0, (p.Top + p.Bottom + 1) / 2.0));
+  }
+}
+
 void TMainForm::ZoomInClick() {
   const TZoom next = LeftForm->Zoom.In();
-  if (LeftForm->ZoomFits(next)) LeftForm->SetZoom(next);
+  if (LeftForm->ZoomFits(next)) ZoomTo(next);
 }
 
 void TMainForm::ZoomOutClick() {
-  LeftForm->SetZoom(LeftForm->Zoom.Out());
+  ZoomTo(LeftForm->Zoom.Out());
 }
 
 void TMainForm::ActualSizeClick() {
-  LeftForm->SetZoom({});
+  ZoomTo({});
 }
 
 void TMainForm::FitClick() {
@@ -621,6 +722,7 @@ void TMainForm::AnalysisViewsFollow() {
   SelectedRegion = -1;
   InspectorForm->Clear();
   ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
+  ShowLabels();
   if (State.Segments.Count() > 0) ShowDocks();
   // The views drew over the picture already; only an outline left on screen must go.
   if (!LeftForm->Outline.empty()) {
@@ -687,6 +789,11 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
       event->acceptProposedAction();
       return;
     }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Area->viewport() && event->type() == QEvent::Resize) LeftForm->FitToRoom();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {

@@ -1,8 +1,16 @@
 // MainFrm: the main window "Ormax 4": menus, status bar, the picture window, the
 // Region and Results docks, the application state, and one handler per command (Open,
 // Save Picture, Save Code, Export Results, Exit, the five views, Options, the zoom,
-// Settings, Build Trees, Recognize, Load Base, About); files from the command line or
-// dropped on the window open as the menus would (OpenSceneFile, LoadBaseFile).
+// Settings, Build Trees, Recognize, the labels, Load Base, About); files from the
+// command line or dropped on the window open as the menus would (OpenSceneFile,
+// LoadBaseFile).
+// The View menu checks the view on screen. A command that drops the analysis a view
+// showed (a failed Open, Load Base) shows the scene instead, so the picture never
+// shows work that is gone. Recognition > Labels chooses which regions are labelled
+// (every region, as the command line's recognize, or from a sameness on), alike in the
+// picture, the Results dock (which says the choice), the Region dock and the export.
+// Each save says in the status bar where the file went; save dialogs start in the
+// folder saved to last, else the scene's.
 // The scene reading (the background, white or found in the picture, and the speck
 // size) is set in Method Settings or adopted from a loaded base; a changed background
 // reads the open scene again. A reading other than white shows beside the status
@@ -15,6 +23,7 @@
 #pragma once
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -22,6 +31,7 @@
 #include <QMessageBox>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/AppState.h"
 #include "app/Views.h"
@@ -31,6 +41,7 @@
 namespace ormax {
 
 class TLeftForm;
+struct TZoom;
 class TOptionsForm;
 class TMethodSettingsForm;
 class TInspectorForm;
@@ -64,6 +75,13 @@ class TMainForm : public QMainWindow {
   void ExitClick() { close(); }
   void AboutClick();
   void CollectionsClick();
+  // Recognition > Labels: every region (the default), as the command line's recognize,
+  // or from a sameness asked for.
+  void LabelEveryRegionClick() { SetLabels(std::nullopt); }
+  void LabelAsCommandLineClick() { SetLabels(TLabelRule{}); }
+  void LabelAtLeastClick();
+  // Takes a choice of labels and shows it wherever labels are shown.
+  void SetLabels(const std::optional<TLabelRule>& labels);
   void ZoomInClick();
   void ZoomOutClick();
   void ActualSizeClick();
@@ -150,6 +168,14 @@ class TMainForm : public QMainWindow {
   QAction* Recognize = nullptr;
   QAction* LoadBase = nullptr;
   QAction* Collections = nullptr;
+  QMenu* LabelsMenu = nullptr;
+  QAction* LabelEveryRegion = nullptr;
+  QAction* LabelAsCommandLine = nullptr;
+  QAction* LabelAtLeast = nullptr;
+  QActionGroup* ViewGroup = nullptr;    // the five views: the one on screen is checked
+  QActionGroup* LabelsGroup = nullptr;  // the choice of labels
+  // The view on screen; none before the first.
+  std::optional<TView> ShownView;
   QAction* About = nullptr;
   QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
   QLabel* ActivityPanel = nullptr;  // what a long command is doing; empty otherwise
@@ -160,6 +186,8 @@ class TMainForm : public QMainWindow {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // The work area resized: the picture window fits into it again.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // A command as the menus run it: the rules first (a shortcut of a disabled item does
@@ -172,6 +200,19 @@ class TMainForm : public QMainWindow {
   QAction* AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)(),
                       const QKeySequence& shortcut = {});
   void DrawAndShow(TView view);
+  // Zooms, keeping the selected region in the middle of the view when there is one.
+  void ZoomTo(TZoom zoom);
+  // A view was drawn: checked in the View menu, and drawn from the analysis as it is.
+  void Drew(TView view);
+  // After a command: a view drawn from an analysis that is gone gives way to the scene.
+  void KeepDisplayTrue();
+  // The labels' choice checked in the menu, written in the Results dock and applied to
+  // the docks' rows and the picture on screen.
+  void ShowLabels();
+  // Where a save dialog starts: the folder saved to last, else the scene's.
+  std::string SaveFolder() const;
+  // Tells where a file went ("Picture saved to ...") and starts the next save there.
+  void Saved(const std::string& what, const std::string& path);
   // The folder and bare name of a chosen path, with `extension` added unless the name
   // already ends with it (in any letter case).
   static std::string TargetName(const std::string& chosen, const std::string& extension);
@@ -183,6 +224,8 @@ class TMainForm : public QMainWindow {
   // Bumped by every command that renews or drops the analysis; the docks follow.
   uint64_t analysisGeneration_ = 0;
   uint64_t shownGeneration_ = 0;
+  uint64_t drawnGeneration_ = 0;  // the analysis the view on screen was drawn from
+  std::string lastSaveFolder_;
   bool docksShown_ = false;
 };
 

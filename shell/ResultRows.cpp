@@ -35,13 +35,13 @@ TResultTable RecognitionRows(const TAppState& state) {
     row.emplace_back(f.AxisB);
     row.emplace_back(f.AngleDegrees);
     if (f.Recognised) {
-      // The desktop program has no threshold: every region is known (as --min-sameness 0).
+      // Labelled as the picture is, under the state's Labels.
       row.emplace_back(f.EntryName);
       row.emplace_back(f.Shape);
       row.emplace_back(f.Turn);
       row.emplace_back(f.Distance);
       row.emplace_back(f.Sameness);
-      row.emplace_back(f.Sameness >= 0 ? f.Shape : std::string("unknown"));
+      row.emplace_back(KeepsLabel(state.Labels, f) ? f.Shape : std::string("unknown"));
     } else {
       row.resize(table.Columns.size());
     }

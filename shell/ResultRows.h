@@ -1,6 +1,7 @@
 // ResultRows: the per-region rows of the Results table and of File, Export Results:
 // the columns and figures of the command line's recognize, and its CSV.
-//   RecognitionRows  the rows of a state (recognition columns empty before Recognize)
+//   RecognitionRows  the rows of a state (recognition columns empty before Recognize;
+//                    the label "unknown" where the state's Labels withhold it)
 //   ResultsCsv       the CSV text, numbers in the shortest form that reads back the same
 // A state without regions gives no rows, and its CSV is empty (as the command line's).
 #pragma once

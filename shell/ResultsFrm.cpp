@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QVBoxLayout>
 
 #include "app/FormatGeneral.h"
 
@@ -76,7 +77,16 @@ TResultsForm::TResultsForm(QWidget* parent) : QDockWidget("Results", parent) {
   Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   Table->verticalHeader()->hide();
   Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
-  setWidget(Table);
+  Note = new QLabel;
+  Note->setWordWrap(true);
+  Note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* content = new QWidget;
+  auto* layout = new QVBoxLayout(content);
+  layout->setContentsMargins(4, 2, 4, 2);
+  layout->setSpacing(2);
+  layout->addWidget(Note);
+  layout->addWidget(Table, 1);
+  setWidget(content);
   connect(Table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (selecting_ || !current.isValid()) return;
@@ -89,6 +99,10 @@ void TResultsForm::SetRows(TResultTable rows, char decimalSeparator) {
   model_->Set(std::move(rows), decimalSeparator);
   Table->resizeColumnsToContents();
   selecting_ = false;
+}
+
+void TResultsForm::SetNote(const std::string& note) {
+  Note->setText(QString::fromStdString(note));
 }
 
 const TResultTable& TResultsForm::Rows() const {

@@ -83,6 +83,15 @@ class FakeMessages : public IMessageBoxes {
   void Information(const std::string& c, const std::string& t) override {
     Shown.push_back({false, c, t, {}});
   }
+  // Numbers asked for are answered in turn; none left: cancelled.
+  std::deque<double> Numbers;
+  std::optional<double> AskNumber(const std::string&, const std::string&, double, double,
+                                  double) override {
+    if (Numbers.empty()) return std::nullopt;
+    const double n = Numbers.front();
+    Numbers.pop_front();
+    return n;
+  }
 };
 
 // Pictures: '.' white, '#' red, 'g' green, one character a pixel.
@@ -256,15 +265,17 @@ TEST_F(MainWindow, AWhiteSceneHasNoRegionsToShow) {
 
 TEST_F(MainWindow, AFileThatIsNoBmpKeepsTheOldScene) {
   OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  const QImage opened = window.LeftForm->Picture;
   Choose(window.Recognition, window.BuildTrees);
-  const QImage before = window.LeftForm->Picture;
   Picture(kOneShape).save(QString::fromStdString(dir.File("really.png.bmp")), "png");
   OpenScene(dir.File("really.png.bmp"));
   ASSERT_EQ(messages.Shown.size(), 1u);
   EXPECT_TRUE(messages.Shown[0].IsError);
   EXPECT_EQ(messages.Shown[0].Caption, "Error");
   EXPECT_EQ(messages.Shown[0].Text, "Error in loading file");
-  EXPECT_EQ(window.LeftForm->Picture, before);
+  // The trees shown are gone with the analysis: the old scene is shown as it stands.
+  EXPECT_EQ(window.LeftForm->Picture, opened);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("two.bmp"));
   ASSERT_NE(window.State.SceneImage, nullptr);
   EXPECT_EQ(window.State.SceneFileName, dir.File("two.bmp"));
   EXPECT_EQ(window.State.Segments.Count(), 0);  // the analysis is gone
@@ -632,8 +643,10 @@ TEST_F(MainWindow, ALargeSceneCanBeScrolledThrough) {
   OpenScene(Write("big.bmp", big));
   QApplication::processEvents();
   EXPECT_EQ(window.LeftForm->Panel->size(), QSize(2002, 1502));
-  EXPECT_GT(window.Area->horizontalScrollBar()->maximum(), 0);
-  EXPECT_GT(window.Area->verticalScrollBar()->maximum(), 0);
+  // Inside the picture window, which stays within the work area.
+  EXPECT_GT(window.LeftForm->Scroller->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(window.LeftForm->Scroller->verticalScrollBar()->maximum(), 0);
+  EXPECT_TRUE(window.Area->viewport()->rect().contains(window.LeftForm->geometry()));
 }
 
 }  // namespace
@@ -1368,6 +1381,315 @@ TEST_F(MainWindow, OpenReadsPngAndJpegPicturesWithTheReading) {
   QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &dropped);
   EXPECT_EQ(window.State.SceneFileName, dir.File("one.png"));
+}
+
+}  // namespace
+}  // namespace ormax
+
+// ---- the desktop program walked again as a new user ----
+namespace ormax {
+namespace {
+
+bool IsInk(QRgb c) {
+  return qRed(c) + qGreen(c) + qBlue(c) < 3 * 128;
+}
+
+QImage OnScreen(const TMainForm& window) {
+  return window.LeftForm->Image->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(MainWindow, ZoomKeepsThePictureWindowInTheWorkAreaAndScrollsInside) {
+  const QImage scene = BorderedScene(300, 200);
+  OpenScene(Write("bordered.bmp", scene));
+  window.LeftForm->move(40, 30);
+  QRect room = window.Area->viewport()->rect();
+  for (int k = 0; k < 3; ++k) Choose(window.View, window.ZoomIn);
+  QApplication::processEvents();
+  ASSERT_EQ(window.LeftForm->Zoom.Percent(), 400);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(),
+            "Scene from " + dir.File("bordered.bmp") + " (400 %)");
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(1202, 802));
+  // The whole window, caption and buttons included, is in the work area.
+  EXPECT_TRUE(room.contains(window.LeftForm->geometry())) << room.width() << " x " << room.height();
+  QScrollBar* across = window.LeftForm->Scroller->horizontalScrollBar();
+  QScrollBar* down = window.LeftForm->Scroller->verticalScrollBar();
+  ASSERT_GT(across->maximum(), 0);
+  ASSERT_GT(down->maximum(), 0);
+  // The middle of the picture stayed in the middle: the green pixel is in view.
+  const QWidget* view = window.LeftForm->Scroller->viewport();
+  const QPoint green = window.LeftForm->Image->mapTo(view, QPoint(150 * 4 + 2, 100 * 4 + 2));
+  EXPECT_TRUE(view->rect().contains(green)) << green.x() << ", " << green.y();
+  // Scrolled to the end, the last corner of the picture is on screen.
+  across->setValue(across->maximum());
+  down->setValue(down->maximum());
+  QApplication::processEvents();
+  const QPoint corner = window.LeftForm->Image->mapTo(view, QPoint(1199, 799));
+  EXPECT_TRUE(view->rect().contains(corner)) << corner.x() << ", " << corner.y();
+
+  // A smaller main window keeps it in view too.
+  window.resize(520, 420);
+  QApplication::processEvents();
+  room = window.Area->viewport()->rect();
+  EXPECT_TRUE(room.contains(window.LeftForm->geometry()));
+  // Back at 100 %, the window fits the picture, without scroll bars.
+  window.resize(1000, 800);
+  QApplication::processEvents();
+  Choose(window.View, window.ActualSize);
+  QApplication::processEvents();
+  EXPECT_EQ(window.LeftForm->Panel->size(), QSize(302, 202));
+  EXPECT_EQ(window.LeftForm->Scroller->viewport()->size(), QSize(302, 202));
+  EXPECT_EQ(across->maximum(), 0);
+
+  // With a region selected, zooming keeps it in view, wherever it is.
+  QImage aside(300, 200, QImage::Format_RGB32);
+  aside.fill(Qt::white);
+  for (int y = 20; y < 25; ++y)
+    for (int x = 270; x < 275; ++x) aside.setPixel(x, y, qRgb(255, 0, 0));
+  OpenScene(Write("aside.bmp", aside));
+  Choose(window.Recognition, window.BuildTrees);
+  ClickScenePixel(window, 272, 22);
+  ASSERT_EQ(window.SelectedRegion, 0);
+  for (int k = 0; k < 4; ++k) Choose(window.View, window.ZoomIn);
+  QApplication::processEvents();
+  const QPoint square = window.LeftForm->Image->mapTo(view, QPoint(272 * 5, 22 * 5));
+  EXPECT_TRUE(view->rect().contains(square)) << square.x() << ", " << square.y();
+}
+
+TEST_F(MainWindow, ZoomingOutKeepsOnePixelLines) {
+  // Ink on an odd column and an odd row, and a frame of one pixel around a red square:
+  // taking every other pixel would drop them all.
+  QImage scene(41, 31, QImage::Format_RGB32);
+  scene.fill(Qt::white);
+  for (int y = 0; y < 31; ++y) scene.setPixel(21, y, qRgb(0, 0, 0));
+  for (int x = 0; x < 41; ++x) scene.setPixel(x, 15, qRgb(0, 0, 0));
+  for (int y = 3; y <= 11; ++y)
+    for (int x = 3; x <= 11; ++x)
+      scene.setPixel(x, y, x == 3 || x == 11 || y == 3 || y == 11 ? qRgb(0, 0, 0) : qRgb(255, 0, 0));
+  OpenScene(Write("lines.bmp", scene));
+  for (const int den : {2, 3, 4}) {
+    Choose(window.View, window.ZoomOut);
+    ASSERT_EQ(window.LeftForm->Zoom, (TZoom{1, den}));
+    const QImage shown = OnScreen(window);
+    ASSERT_EQ(shown.size(), QSize(41 / den, 31 / den));
+    for (int y = 0; y < shown.height(); ++y)
+      EXPECT_TRUE(IsInk(shown.pixel(21 / den, y))) << "1/" << den << ", row " << y;
+    for (int x = 0; x < shown.width(); ++x)
+      EXPECT_TRUE(IsInk(shown.pixel(x, 15 / den))) << "1/" << den << ", column " << x;
+    // Every side of the frame.
+    for (int k = 3 / den; k <= 11 / den; ++k) {
+      EXPECT_TRUE(IsInk(shown.pixel(k, 3 / den)) && IsInk(shown.pixel(k, 11 / den)) &&
+                  IsInk(shown.pixel(3 / den, k)) && IsInk(shown.pixel(11 / den, k)))
+          << "1/" << den << ", " << k;
+    }
+  }
+  // The last pixels of a side that the zoom does not divide are kept with the last block.
+  QImage edge(5, 1, QImage::Format_RGB32);
+  edge.fill(Qt::white);
+  edge.setPixel(4, 0, qRgb(0, 0, 255));
+  const QImage half = ShownPicture(edge, {1, 2});
+  ASSERT_EQ(half.size(), QSize(2, 1));
+  EXPECT_EQ(half.pixel(1, 0), qRgb(0, 0, 255));
+  EXPECT_EQ(half.pixel(0, 0), qRgb(255, 255, 255));
+  // Zooming in stays sharp, and the picture saved stays 1:1.
+  Choose(window.View, window.ActualSize);
+  Choose(window.View, window.ZoomIn);
+  EXPECT_EQ(OnScreen(window), ShownPicture(scene, {2, 1}));
+  EXPECT_EQ(OnScreen(window).pixel(43, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(OnScreen(window).pixel(44, 0), qRgb(255, 255, 255));
+  dialogs.Answers = {dir.File("saved.bmp")};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
+                .convertToFormat(QImage::Format_RGB32),
+            scene);
+}
+
+// A red square the sample base knows, and a hook it does not (the command line
+// withholds it); pictures drawn here, so the rule meets a doubtful answer.
+QImage SquareAndHook() {
+  QImage img(60, 40, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  auto fill = [&](int x0, int y0, int x1, int y1, QRgb c) {
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) img.setPixel(x, y, c);
+  };
+  fill(5, 5, 17, 17, qRgb(255, 0, 0));
+  fill(30, 20, 45, 23, qRgb(0, 200, 0));
+  fill(42, 20, 45, 35, qRgb(0, 200, 0));
+  fill(35, 30, 42, 33, qRgb(0, 200, 0));
+  return img;
+}
+
+TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
+  const std::string base = ORMAX_SOURCE_DIR "/examples/base/base.txt";
+  const std::string scene = Write("hook.bmp", SquareAndHook());
+  const QStringList recognize = {"recognize", QString::fromStdString(scene), "--base",
+                                 QString::fromStdString(base), "--format", "csv", "--jobs", "1"};
+  const auto cli = ReadCsv(RunCli(recognize));
+  ASSERT_EQ(cli.size(), 2u);
+  ASSERT_EQ(cli[0].at("label"), "square");
+  ASSERT_EQ(cli[1].at("label"), "unknown");  // the hook: the command line withholds it
+
+  OpenScene(scene);
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  Choose(window.Recognition, window.Recognize);
+  auto labels = [&] {
+    std::vector<std::string> out;
+    for (const auto& row : window.ResultsForm->Rows().Rows) out.push_back(std::get<std::string>(row.back()));
+    return out;
+  };
+  auto exported = [&](const std::string& name) {
+    dialogs.Answers = {dir.File(name)};
+    Choose(window.MenuFile, window.ExportResults);
+    const TByteArray bytes = testing::ReadBytes(dir.File(name));
+    return std::string(bytes.begin(), bytes.end());
+  };
+  const QPoint hook = window.State.Segments.Items(1).Center().X >= 0
+                          ? QPoint(window.State.Segments.Items(1).Center().X,
+                                   window.State.Segments.Items(1).Center().Y)
+                          : QPoint();
+  auto labelPatch = [&] { return window.LeftForm->Picture.copy(hook.x(), hook.y(), 20, 10); };
+
+  // By default every region is labelled, as the Recognition view always was.
+  EXPECT_TRUE(window.LabelEveryRegion->isChecked());
+  EXPECT_EQ(labels(), (std::vector<std::string>{"square", cli[1].at("shape")}));
+  EXPECT_EQ(window.ResultsForm->Note->text().toStdString(), "Labels: every region, its nearest shape");
+  const QImage everyRegion = labelPatch();
+
+  // As the command line: the same labels everywhere, and the same export bytes.
+  Choose(window.LabelsMenu, window.LabelAsCommandLine);
+  EXPECT_TRUE(window.LabelAsCommandLine->isChecked());
+  EXPECT_EQ(labels(), (std::vector<std::string>{"square", "unknown"}));
+  EXPECT_NE(window.ResultsForm->Note->text().indexOf("as ormax-cli recognize"), -1);
+  EXPECT_NE(labelPatch(), everyRegion);  // the picture says "unknown" at the hook
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Recognition of scene " + scene);
+  ClickScenePixel(window, 43, 25);
+  ASSERT_EQ(window.SelectedRegion, 1);
+  EXPECT_EQ(window.InspectorForm->Figures.Label, "unknown");
+  EXPECT_NE(window.InspectorForm->Text->text().indexOf("Label: unknown"), -1);
+  EXPECT_EQ(exported("rule.csv"), RunCli(recognize));
+
+  // From a sameness asked for: the command line's --min-sameness.
+  messages.Numbers = {40};
+  Choose(window.LabelsMenu, window.LabelAtLeast);
+  EXPECT_TRUE(window.LabelAtLeast->isChecked());
+  EXPECT_EQ(window.ResultsForm->Note->text().toStdString(), "Labels: sameness at least 40 %, else unknown");
+  EXPECT_EQ(window.InspectorForm->Figures.Label, cli[1].at("shape"));
+  EXPECT_EQ(exported("forty.csv"), RunCli(recognize + QStringList{"--min-sameness", "40"}));
+  EXPECT_EQ(labelPatch(), everyRegion);
+  // Cancelled: nothing changes.
+  Choose(window.LabelsMenu, window.LabelAtLeast);
+  EXPECT_TRUE(window.LabelAtLeast->isChecked());
+  EXPECT_EQ(*window.State.Labels->MinSameness, 40);
+  Choose(window.LabelsMenu, window.LabelEveryRegion);
+  EXPECT_EQ(labelPatch(), everyRegion);
+}
+
+TEST_F(MainWindow, WorkThatIsGoneIsNeverShown) {
+  const QImage a = Picture({"........", ".######.", ".######.", "........"});
+  const std::string base = MakeBase({{"bar", a}}, 0);
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  const QImage scene = window.LeftForm->Picture;
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  Choose(window.Recognition, window.Recognize);
+  ASSERT_NE(window.LeftForm->Picture, scene);
+  // A failed Open drops the recognition: the picture and caption show the scene.
+  OpenScene(dir.File("missing.bmp"));
+  ASSERT_FALSE(messages.Shown.empty());
+  EXPECT_TRUE(window.State.NearestIndices.empty());
+  EXPECT_EQ(window.LeftForm->Picture, scene);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("two.bmp"));
+  EXPECT_TRUE(window.ViewScene->isChecked());
+  // So does loading a base while the trees are shown.
+  Choose(window.Recognition, window.BuildTrees);
+  ASSERT_NE(window.LeftForm->Picture, scene);
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(window.LeftForm->Picture, scene);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Scene from " + dir.File("two.bmp"));
+  // Build Trees of a scene without regions still shows its own (empty) view.
+  OpenScene(Write("white.bmp", Picture({"....", "...."})));
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Representation of " + dir.File("white.bmp"));
+}
+
+TEST_F(MainWindow, SavesSayWhereTheFileWentAndTheNextStartsThere) {
+  std::filesystem::create_directories(dir.File("scenes"));
+  std::filesystem::create_directories(dir.File("codes"));
+  std::filesystem::create_directories(dir.File("pictures"));
+  OpenScene(Write("scenes/one.bmp", Picture(kOneShape)));
+  Choose(window.Recognition, window.BuildTrees);
+  dialogs.Answers = {dir.File("codes/one")};
+  Choose(window.MenuFile, window.SaveCode);
+  EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("scenes"));  // the scene's folder first
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(), "Code saved to " + dir.File("codes/one.c"));
+  dialogs.Answers = {dir.File("pictures/p")};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("codes"));
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(),
+            "Picture saved to " + dir.File("pictures/p.bmp"));
+  const std::string base = MakeBase({{"one", Picture(kOneShape)}});
+  dialogs.Answers = {base};
+  Choose(window.Base, window.LoadBase);
+  EXPECT_EQ(dialogs.Asked.back().Folder, "");  // opening is the dialog's own business
+  Choose(window.Recognition, window.Recognize);
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(), "");  // the word goes with the next command
+  dialogs.Answers = {dir.File("pictures/results")};
+  Choose(window.MenuFile, window.ExportResults);
+  EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("pictures"));
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(),
+            "Results exported to " + dir.File("pictures/results.csv"));
+  // A cancelled save says nothing.
+  dialogs.Answers = {std::nullopt};
+  Choose(window.MenuFile, window.SavePicture);
+  EXPECT_EQ(window.ActivityPanel->text().toStdString(), "");
+}
+
+TEST_F(MainWindow, TheViewMenuChecksTheViewOnScreenAndOOpensOptions) {
+  for (QAction* a : {window.ViewScene, window.ViewQuadro, window.ViewSegmentation,
+                     window.ViewRepresentation, window.ViewRecognition})
+    EXPECT_FALSE(a->isChecked()) << a->text().toStdString();
+  OpenScene(Write("two.bmp", Picture(kTwoShapes)));
+  auto checked = [&] {
+    std::vector<std::string> names;
+    for (QAction* a : {window.ViewScene, window.ViewQuadro, window.ViewSegmentation,
+                       window.ViewRepresentation, window.ViewRecognition})
+      if (a->isChecked()) names.push_back(a->text().toStdString());
+    return names;
+  };
+  EXPECT_EQ(checked(), std::vector<std::string>{"Scene"});
+  Choose(window.Recognition, window.BuildTrees);
+  EXPECT_EQ(checked(), std::vector<std::string>{"Representation"});
+  Choose(window.View, window.ViewQuadro);
+  EXPECT_EQ(checked(), std::vector<std::string>{"Quadro"});
+  // Choosing the view on screen again keeps it checked.
+  Choose(window.View, window.ViewQuadro);
+  EXPECT_EQ(checked(), std::vector<std::string>{"Quadro"});
+
+  // Every item of the View menu has its own access key, and Alt+V O opens the Options.
+  std::map<QChar, std::string> keys;
+  for (QAction* a : window.View->actions()) {
+    const QKeySequence key = QKeySequence::mnemonic(a->text());
+    if (key.isEmpty()) continue;
+    const QChar letter = key.toString().back().toUpper();
+    EXPECT_EQ(keys.count(letter), 0u) << a->text().toStdString() << " and " << keys[letter];
+    keys[letter] = a->text().toStdString();
+  }
+  bool optionsShown = false;
+  const TZoom zoom = window.LeftForm->Zoom;
+  window.View->popup(window.mapToGlobal(QPoint(10, 10)));
+  QApplication::processEvents();
+  // Answered once the dialog is up (the timer runs in its modal loop).
+  QTimer::singleShot(0, &window, [&] {
+    optionsShown = QApplication::activeModalWidget() == window.OptionsForm;
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_O, Qt::NoModifier, "o");
+  QApplication::sendEvent(window.View, &press);
+  QApplication::processEvents();
+  EXPECT_TRUE(optionsShown);
+  EXPECT_EQ(window.LeftForm->Zoom, zoom);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Screenshots: drives the real main window through its actions on the sample scene
 // examples/scenes/scene1.bmp with the sample base examples/base/base.txt, and saves a
-// PNG of the whole window in each of the five views and of the region inspector.
+// PNG of the whole window in each of the five views, of the region inspector, and of
+// the recognition at 50 % and 400 % (the picture window scrolled inside the work area).
 // Usage (from the source folder, so that captions show the sample's own path):
 //   ormax_screenshots OUTPUT_FOLDER
 // The file dialogs and message boxes are answered by the tool itself.
@@ -45,6 +46,10 @@ class PrintedMessages : public IMessageBoxes {
   }
   void Information(const std::string& caption, const std::string& text) override {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  }
+  std::optional<double> AskNumber(const std::string&, const std::string&, double, double,
+                                  double) override {
+    return std::nullopt;
   }
 };
 
@@ -128,5 +133,11 @@ int main(int argc, char** argv) {
                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window.LeftForm->Image, &press);
   shoot("inspector");
+
+  choose(window.View, window.ZoomOut);
+  shoot("zoom-50");
+  choose(window.View, window.ActualSize);
+  for (int k = 0; k < 3; ++k) choose(window.View, window.ZoomIn);
+  shoot("zoom-400");
   return 0;
 }

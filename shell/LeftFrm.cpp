@@ -236,7 +236,9 @@ void TLeftForm::SetZoom(TZoom zoom) {
   const QWidget* view = Scroller->viewport();
   const QPoint middle = Panel->mapFrom(view, view->rect().center()) -
                         QPoint(BevelWidth, BevelWidth);
-  const QPointF scene(middle.x() * double(Zoom.Den) / Zoom.Num, middle.y() * double(Zoom.Den) / Zoom.Num);
+  QPointF scene(middle.x() * double(Zoom.Den) / Zoom.Num, middle.y() * double(Zoom.Den) / Zoom.Num);
+  // A window out of sight has no view: its picture's middle then.
+  if (isMinimized() || !isVisible()) scene = QPointF(Picture.width() / 2.0, Picture.height() / 2.0);
   Zoom = zoom;
   ApplyCaption();
   if (Picture.isNull()) return;

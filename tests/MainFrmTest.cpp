@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -1680,14 +1681,21 @@ TEST_F(MainWindow, TheViewMenuChecksTheViewOnScreenAndOOpensOptions) {
   const TZoom zoom = window.LeftForm->Zoom;
   window.View->popup(window.mapToGlobal(QPoint(10, 10)));
   QApplication::processEvents();
-  // Answered once the dialog is up (the timer runs in its modal loop).
-  QTimer::singleShot(0, &window, [&] {
-    optionsShown = QApplication::activeModalWidget() == window.OptionsForm;
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  // The dialog is closed as soon as it is up, whenever the menu opens it.
+  QTimer watch;
+  watch.setInterval(10);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != window.OptionsForm) return;
+    optionsShown = true;
+    window.OptionsForm->reject();
   });
+  watch.start();
   QKeyEvent press(QEvent::KeyPress, Qt::Key_O, Qt::NoModifier, "o");
   QApplication::sendEvent(window.View, &press);
-  QApplication::processEvents();
+  QElapsedTimer waited;
+  waited.start();
+  while (!optionsShown && waited.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  watch.stop();
   EXPECT_TRUE(optionsShown);
   EXPECT_EQ(window.LeftForm->Zoom, zoom);
 }

@@ -1,14 +1,20 @@
-// Methods: the analysis, as free routines that fill objects handed to them.
-//   BuildQuadTree       a raster into a quadtree of single-colour rectangles
-//   SegmentPattern      a scene into its 8-connected regions, in first-cell order
-//   FitEllipse, EllipseError          the moment-fitted ellipse of a region
-//   BuildRepresentation, NormaliseTree, TreeToCode, DrawRepresentation
-//   CompareEllipses, CodeDistance, FindNearest          recognition
-// Edge cases: a non-uniform cell one pixel wide gets four children, the quadrants
-// without pixels staying empty nodes; a region must hold an inside pixel to be
-// fitted; splitting stops at level 30 (positions of a deeper node would not fit in a
-// code file) and where a half would be empty; ellipses that no grid point reaches
-// compare as 1 (nothing in common).
+// Methods: the analysis, as free routines that fill objects handed to them, each step
+// in a source of its own:
+//   SegmentPattern                     a scene into its 8-connected regions, in
+//                                      first-cell order (Segmentation.cpp)
+//   FitEllipse, EllipseError           the moment-fitted ellipse of a region and how
+//                                      well it covers the region (EllipseFitting.cpp)
+//   BuildRepresentation                the tree of ellipses fitted to ever smaller
+//                                      halves of a region (EllipseFitting.cpp)
+//   NormaliseTree, CompareItemsByIndex, TreeToCode, FillEllipse, DrawRepresentation
+//                                      a tree normalised, listed as a code, drawn
+//                                      (RepresentationTrees.cpp)
+//   CompareEllipses, CodeDistance, CodeDistanceUpTo
+//                                      the measures of recognition (CodeComparison.cpp);
+//                                      the nearest base entries are analysis/Nearest's
+// Edge cases: a region must hold an inside pixel to be fitted; splitting stops at
+// level 30 (positions of a deeper node would not fit in a code file) and where a half
+// would be empty; ellipses that no grid point reaches compare as 1 (nothing in common).
 #pragma once
 
 #include <cstdint>
@@ -20,13 +26,6 @@
 #include "model/Trees.h"
 
 namespace ormax {
-
-// ---- quadtree ----
-
-// Fills node (created empty by the caller) with the quadtree of image: a uniform
-// cell is a leaf holding its TRectangle bytes; any other cell has four children,
-// top-left, top-right, bottom-left, bottom-right, split at the cell's Center.
-void BuildQuadTree(const TImg& image, TTree& node);
 
 // ---- segmentation ----
 
@@ -79,20 +78,25 @@ void FillEllipse(const TEllipse& e, ICanvas& canvas);
 void DrawRepresentation(const TTree& node, ICanvas& canvas, bool fill, int32_t level,
                         int32_t maxViewLevel);
 
-// ---- comparison and recognition ----
+// ---- comparison ----
 
+// How unlike two ellipses are, from 0 (they cover the same points) to 1 (no point in
+// common): of the points of a 26 x 26 grid laid over both (each taken as the square of
+// its centre +- the norm of its semi-axes), those inside just one of the two ellipses,
+// as a share of those inside either.
 double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
+// How far a scene's code lies from a base code: the sum, over the positions both codes
+// hold where at least one of the two nodes is a leaf, of 2^-level x (1 - the likeness
+// of their ellipses, 1 - CompareEllipses, halved for every level the other tree goes
+// deeper than that leaf). Positions of one code only, and inner nodes in both, add
+// nothing; the levels are those of the scene's code.
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
 // CodeDistance, summed only until the sum passes `bound`: then a value above bound (the
 // sum so far) comes back at once. Every share of the sum is at least 0, so a distance
 // that comes back at or below bound is CodeDistance's to the bit.
 double CodeDistanceUpTo(const TCode& sceneCode, const TCode& baseCode, double bound);
 
+// A distance between a scene's code and a base code, for the searches that take one.
 using TCodeDistance = std::function<double(const TCode&, const TCode&)>;
-
-// Position of the base code nearest to code (the first on ties); the base must hold
-// a code (std::invalid_argument otherwise).
-int32_t FindNearest(const TCodeBase& base, const TCode& code, const TCodeDistance& distance,
-                    double& bestDistance);
 
 }  // namespace ormax

@@ -1,5 +1,5 @@
 // Nearest: the nearest entry of each shape, and the shapes ordered by it.
-//   ShapeOfEntry, FindNearestShapes, FindNearestCode
+//   ShapeOfEntry, FindNearestShapes, FindNearest
 // The searches by CodeDistanceUpTo leave an entry as soon as its sum passes what it
 // would have to beat: its shape's nearest so far, and, once k shapes have one, the k-th
 // of those (an entry beyond it cannot make the list). A few entries that look near
@@ -254,7 +254,7 @@ std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode&
   return list;
 }
 
-int32_t FindNearestCode(const TCodeBase& base, const TCode& code, double& bestDistance) {
+int32_t FindNearest(const TCodeBase& base, const TCode& code, double& bestDistance) {
   if (base.Empty()) throw std::invalid_argument("The base holds no code to compare with");
   const TBest best = SearchGroups(base, code, {}, 1, 1).front();
   bestDistance = best.Distance;

@@ -1,11 +1,15 @@
-// Nearest: the nearest base entries of distinct shapes, for a runner-up list.
+// Nearest: the nearest base entry of a code, and the nearest entries of distinct shapes
+// for a runner-up list.
+//   FindNearest        the nearest entry and its distance
 //   ShapeOfEntry       the shape an entry name stands for (the text before its first '@'
 //                      or '_': "star_2@30" is a drawing of a star turned 30 degrees)
-//   FindNearestShapes  the k nearest entries, one per shape, nearest first
-//   FindNearestCode    FindNearest by CodeDistance, leaving an entry as soon as its
-//                      sum passes the nearest so far: the same entry and distance
-// The first of the list is always FindNearest's entry. Equal distances keep the
-// lower position; a base with fewer shapes than k gives a shorter list.
+//   FindNearestShapes  the k nearest entries, one per shape, nearest first; with a
+//                      distance of the caller's, compared with every entry in turn
+// The searches by CodeDistance leave an entry as soon as its sum passes what it would
+// have to beat, and answer what comparing every entry in full would: the same entries
+// and distances, to the bit. The first of the list is always FindNearest's entry.
+// Equal distances keep the lower position; a base with fewer shapes than k gives a
+// shorter list; an empty base throws std::invalid_argument.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +40,9 @@ std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode&
 // shape's nearest so far or, once k shapes have one, the k-th of those.
 std::vector<TNearestShape> FindNearestShapes(const TCodeBase& base, const TCode& code, int32_t k);
 
-// What FindNearest(base, code, CodeDistance, bestDistance) gives, to the bit.
-int32_t FindNearestCode(const TCodeBase& base, const TCode& code, double& bestDistance);
+// Position of the base code nearest to code by CodeDistance (the first on ties), with
+// that distance in bestDistance; the base must hold a code (std::invalid_argument
+// otherwise).
+int32_t FindNearest(const TCodeBase& base, const TCode& code, double& bestDistance);
 
 }  // namespace ormax

@@ -1,5 +1,5 @@
-// QuadTree: the cells are tested and split exactly as BuildQuadTree does, each
-// appending its bit in the order the tree would be visited.
+// QuadTree: each cell is tested and, unless uniform, split at its Center, appending
+// its bit in the order the leaves are visited.
 //   IsUniformCell, TQuadTree::Build, Clear, Quadrants
 #include "analysis/QuadTree.h"
 

@@ -3,8 +3,8 @@
 // a leaf of one colour. The leaves' rectangles follow from the splits and their colours
 // from the scene, so a leaf costs a bit instead of a tree node.
 //   IsUniformCell; TQuadTree::Build, Clear, Empty, Leaves, Cells, ForEachLeaf
-// The leaves come in the order of BuildQuadTree's tree (children in order, depth
-// first); a cell with no pixel (the empty quadrant of a one-pixel-wide cell) has no bit.
+// The leaves come depth first, the quadrants of a cell in the order above; a cell with
+// no pixel (the empty quadrant of a one-pixel-wide cell) has no bit.
 // ForEachLeaf needs the scene the tree was built from; on a scene of other bounds it
 // visits nothing.
 #pragma once
@@ -17,7 +17,7 @@
 namespace ormax {
 
 // Whether every pixel of the non-empty cell (within image) has the colour of its top-left
-// pixel; the one test of a uniform cell, for both forms of the quadtree.
+// pixel: a cell that is not is split.
 bool IsUniformCell(const TImg& image, const TRect& cell);
 
 class TQuadTree {

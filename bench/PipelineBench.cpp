@@ -264,7 +264,7 @@ void BM_Search(benchmark::State& state) {
     const double start = ThreadSeconds();
     if (top == 1) {
       double distance = 0;
-      benchmark::DoNotOptimize(FindNearestCode(base, query, distance));
+      benchmark::DoNotOptimize(FindNearest(base, query, distance));
       benchmark::DoNotOptimize(distance);
     } else {
       benchmark::DoNotOptimize(FindNearestShapes(base, query, top).data());

@@ -19,6 +19,7 @@
 
 #include "analysis/Methods.h"
 #include "analysis/Nearest.h"
+#include "analysis/QuadTree.h"
 #include "app/AppState.h"
 #include "app/RecognitionRows.h"
 #include "tests/ExtendedValues.h"
@@ -200,10 +201,11 @@ TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
   for (int n = 0; n < Cases(1500); ++n) {
     const auto scene = GenerateScene(rng);
     const std::string where = "scene " + std::to_string(n);
-    TTree fast, plain;
-    BuildQuadTree(*scene, fast);
+    TQuadTree fast;
+    fast.Build(*scene);
+    TTree plain;
     reference::BuildQuadTree(*scene, plain);
-    ExpectSameTree(fast, plain, where);
+    ExpectSameLeaves(fast, *scene, plain, where + " quadtree");
 
     TPatternList fastRegions, bandedRegions, plainRegions;
     SegmentPattern(*scene, fastRegions);
@@ -480,20 +482,17 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
     app.AdmissibleError = setting.Error;
     app.BuildSceneCodes();
     // Each base code twice: ties must go to the first.
-    std::vector<const TCode*> plainBase;
     for (int round = 0; round < 2; ++round)
-      for (int32_t i = 0; i < base.Count(); ++i) {
+      for (int32_t i = 0; i < base.Count(); ++i)
         app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
-        plainBase.push_back(&base.GetCode(i));
-      }
     for (int threads : {1, 2, 3, 8}) {
       app.Threads = threads;
       app.BuildSceneNearestIndices();
       ASSERT_EQ(app.NearestIndices.size(), static_cast<size_t>(app.SceneCodes.Count()));
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
         double plainDistance = 0;
-        const int32_t plainIndex =
-            reference::FindNearest(plainBase, app.SceneCodes.GetCode(i), plainDistance);
+        const int32_t plainIndex = reference::FindNearest(
+            app.CodeBase, app.SceneCodes.GetCode(i), reference::CodeDistance, plainDistance);
         ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << threads;
         ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
                          std::to_string(threads) + " threads");
@@ -521,11 +520,8 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
     TAppState app;
     Prepare(app, scene, setting);
     app.BuildSceneCodes();
-    std::vector<const TCode*> plainBase;
-    for (int32_t i = 0; i < base.Count(); ++i) {
+    for (int32_t i = 0; i < base.Count(); ++i)
       app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
-      plainBase.push_back(&base.GetCode(i));
-    }
     std::vector<TByteArray> images;
     for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
       images.push_back(app.SceneCodes.GetCode(i).SaveToBytes());
@@ -538,8 +534,8 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
       app.BuildSceneNearestIndices();
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
         double plainDistance = 0;
-        const int32_t plainIndex =
-            reference::FindNearest(plainBase, app.SceneCodes.GetCode(i), plainDistance);
+        const int32_t plainIndex = reference::FindNearest(
+            app.CodeBase, app.SceneCodes.GetCode(i), reference::CodeDistance, plainDistance);
         ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << "region " << i;
         ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
                          "region " + std::to_string(i));

@@ -8,6 +8,7 @@
 
 #include "tests/ExtendedValues.h"
 #include "tests/Rasters.h"
+#include "tests/Reference.h"
 #include "tests/TestCanvas.h"
 
 namespace ormax {
@@ -33,12 +34,13 @@ void ExpectRect(const TRectangle& r, TRect bounds, TColor color) {
   EXPECT_EQ(r.Color, color);
 }
 
-// ---- quadtree ----
+// ---- quadtree: the tree of nodes of tests/Reference, the yardstick of the compact
+// TQuadTree (QuadTreeTest, FastPathsTest) ----
 
 TEST(QuadTree, OneColourIsASingleLeaf) {
   TPattern p = PatternFromRows({"aaa", "aaa"}, 4, 7);
   TTree root;
-  BuildQuadTree(p, root);
+  reference::BuildQuadTree(p, root);
   EXPECT_TRUE(root.Children.empty());
   ExpectRect(RectOf(root), TRect{4, 7, 6, 8}, ColorOf('a'));
 }
@@ -46,7 +48,7 @@ TEST(QuadTree, OneColourIsASingleLeaf) {
 TEST(QuadTree, TwoByTwoOfMixedColoursSplitsIntoPixels) {
   TPattern p = PatternFromRows({"aa", "ab"});
   TTree root;
-  BuildQuadTree(p, root);
+  reference::BuildQuadTree(p, root);
   EXPECT_TRUE(root.Data.empty());
   ASSERT_EQ(root.Children.size(), 4u);
   ExpectRect(RectOf(*root.Children[0]), TRect{0, 0, 0, 0}, ColorOf('a'));
@@ -57,14 +59,14 @@ TEST(QuadTree, TwoByTwoOfMixedColoursSplitsIntoPixels) {
 
 TEST(QuadTree, UniformQuadrantsStayWhole) {
   TTree root;
-  BuildQuadTree(PatternFromRows({"bb..", "bb..", "....", "...."}), root);
+  reference::BuildQuadTree(PatternFromRows({"bb..", "bb..", "....", "...."}), root);
   ASSERT_EQ(root.Children.size(), 4u);
   for (const auto& child : root.Children) EXPECT_TRUE(child->Children.empty());
   ExpectRect(RectOf(*root.Children[0]), TRect{0, 0, 1, 1}, ColorOf('b'));
   ExpectRect(RectOf(*root.Children[3]), TRect{2, 2, 3, 3}, clWhite);
 
   TTree split;
-  BuildQuadTree(PatternFromRows({"bc..", "bb..", "....", "...."}), split);
+  reference::BuildQuadTree(PatternFromRows({"bc..", "bb..", "....", "...."}), split);
   ASSERT_EQ(split.Children[0]->Children.size(), 4u);
   EXPECT_EQ(Leaves(split).size(), 7u);
   ExpectRect(RectOf(*split.Children[0]->Children[1]), TRect{1, 0, 1, 0}, ColorOf('c'));
@@ -72,7 +74,8 @@ TEST(QuadTree, UniformQuadrantsStayWhole) {
 
 TEST(QuadTree, OddSizesGiveTheExtraColumnToTheLeftAndRowToTheTop) {
   TTree root;
-  BuildQuadTree(PatternFromRows({"a....", ".....", ".....", ".....", "....."}, 10, 20), root);
+  reference::BuildQuadTree(
+      PatternFromRows({"a....", ".....", ".....", ".....", "....."}, 10, 20), root);
   ASSERT_EQ(root.Children.size(), 4u);
   ExpectRect(RectOf(*root.Children[1]), TRect{13, 20, 14, 22}, clWhite);  // 2 wide, 3 high
   ExpectRect(RectOf(*root.Children[2]), TRect{10, 23, 12, 24}, clWhite);  // 3 wide, 2 high
@@ -85,14 +88,14 @@ TEST(QuadTree, ColoursDifferingInOneBitAreDifferent) {
   p.SetPixel(0, 0, 0x00101010);
   p.SetPixel(1, 0, 0x00101011);
   TTree root;
-  BuildQuadTree(p, root);
+  reference::BuildQuadTree(p, root);
   EXPECT_EQ(root.Children.size(), 4u);
 }
 
 TEST(QuadTree, OnePixelWideCellsKeepEmptyQuadrantsAsEmptyNodes) {
   // A column 1 wide, 3 high: the right quadrants have no pixels.
   TTree root;
-  BuildQuadTree(PatternFromRows({"a", "b", "b"}), root);
+  reference::BuildQuadTree(PatternFromRows({"a", "b", "b"}), root);
   ASSERT_EQ(root.Children.size(), 4u);
   for (int k : {1, 3}) {
     ASSERT_NE(root.Children[k], nullptr);
@@ -106,7 +109,7 @@ TEST(QuadTree, OnePixelWideCellsKeepEmptyQuadrantsAsEmptyNodes) {
   ExpectRect(leaves[2], TRect{0, 2, 0, 2}, ColorOf('b'));
 
   TTree row;  // and the same for a row one pixel high
-  BuildQuadTree(PatternFromRows({"aab"}), row);
+  reference::BuildQuadTree(PatternFromRows({"aab"}), row);
   EXPECT_TRUE(row.Children[2]->Data.empty());
   EXPECT_TRUE(row.Children[3]->Data.empty());
   const auto rowLeaves = Leaves(row);  // "aa" stays whole on the left
@@ -125,7 +128,7 @@ TEST(QuadTree, LeavesTileRandomImagesExactly) {
       for (int y = img.Top; y <= img.Bottom; ++y)
         img.SetPixel(x, y, static_cast<TColor>(rng() % colours));
     TTree root;
-    BuildQuadTree(img, root);
+    reference::BuildQuadTree(img, root);
     std::vector<int> covered(static_cast<size_t>(w * h), 0);
     for (const TRectangle& r : Leaves(root)) {
       for (int x = r.Left; x <= r.Right; ++x)
@@ -664,17 +667,17 @@ TEST(Recognition, FindNearestTakesTheFirstOfEqualDistances) {
   TCode probe;
   probe.MaxLevel = 4;
   double best = -1;
-  EXPECT_EQ(FindNearest(base, probe, ByName, best), 1);  // 3 and 5 tie; 3 comes first
+  EXPECT_EQ(reference::FindNearest(base, probe, ByName, best), 1);  // 3 and 5 tie; 3 comes first
   EXPECT_DOUBLE_EQ(best, 0.1);
   probe.MaxLevel = 7;
-  EXPECT_EQ(FindNearest(base, probe, ByName, best), 0);
+  EXPECT_EQ(reference::FindNearest(base, probe, ByName, best), 0);
   EXPECT_EQ(best, 0.0);
 
   TCodeBase one;
   one.Add("only", std::make_unique<TCode>());
-  EXPECT_EQ(FindNearest(one, probe, ByName, best), 0);
+  EXPECT_EQ(reference::FindNearest(one, probe, ByName, best), 0);
   TCodeBase none;
-  EXPECT_THROW(FindNearest(none, probe, ByName, best), std::invalid_argument);
+  EXPECT_THROW(reference::FindNearest(none, probe, ByName, best), std::invalid_argument);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "tests/Reference.h"
 
 namespace ormax {
 namespace {
@@ -59,6 +60,10 @@ TEST(NearestShapes, OneEntryPerShapeNearestFirst) {
   EXPECT_TRUE(FindNearestShapes(base, probe, 0, ByLevel).empty());
   TCodeBase none;
   EXPECT_THROW(FindNearestShapes(none, probe, 1, ByLevel), std::invalid_argument);
+  // The searches by CodeDistance refuse an empty base the same way.
+  EXPECT_THROW(FindNearestShapes(none, probe, 1), std::invalid_argument);
+  double distance = 0;
+  EXPECT_THROW(FindNearest(none, probe, distance), std::invalid_argument);
 }
 
 TEST(NearestShapes, TiesKeepTheLowerPositionAndTheFirstMatchesFindNearest) {
@@ -77,7 +82,7 @@ TEST(NearestShapes, TiesKeepTheLowerPositionAndTheFirstMatchesFindNearest) {
   for (int level : {0, 3, 5, 6, 7, 12}) {
     probe.MaxLevel = level;
     double best = -1;
-    const int32_t nearest = FindNearest(base, probe, ByLevel, best);
+    const int32_t nearest = reference::FindNearest(base, probe, ByLevel, best);
     const auto first = FindNearestShapes(base, probe, 1, ByLevel);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].Index, nearest) << "level " << level;
@@ -162,8 +167,8 @@ bool SameDouble(double a, double b) {
 // Every answer of the bounded searches must be the full scan's, to the bit.
 void ExpectFullScanAnswers(const TCodeBase& base, const TCode& probe, const std::string& where) {
   double plain = 0, fast = 0;
-  const int32_t plainIndex = FindNearest(base, probe, CodeDistance, plain);
-  EXPECT_EQ(FindNearestCode(base, probe, fast), plainIndex) << where;
+  const int32_t plainIndex = reference::FindNearest(base, probe, CodeDistance, plain);
+  EXPECT_EQ(FindNearest(base, probe, fast), plainIndex) << where;
   EXPECT_TRUE(SameDouble(fast, plain)) << where << ": " << fast << " against " << plain;
   for (int32_t k : {1, 2, 5, 40}) {
     const auto full = FindNearestShapes(base, probe, k, CodeDistance);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/Methods.h"
 #include "tests/Rasters.h"
+#include "tests/Reference.h"
 
 namespace ormax {
 namespace {
@@ -23,7 +23,7 @@ std::vector<TByteArray> CompactLeaves(const TQuadTree& tree, const TImg& image) 
 
 std::vector<TByteArray> NodeLeaves(const TImg& image) {
   TTree root;
-  BuildQuadTree(image, root);
+  reference::BuildQuadTree(image, root);
   std::vector<const TByteArray*> data;
   root.CollectData(data);
   std::vector<TByteArray> leaves;

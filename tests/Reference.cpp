@@ -354,12 +354,14 @@ double CodeDistance(const TCode& sceneCode, const TCode& baseCode) {
   return d;
 }
 
-int32_t FindNearest(const std::vector<const TCode*>& base, const TCode& code,
+int32_t FindNearest(const TCodeBase& base, const TCode& code,
+                    const std::function<double(const TCode&, const TCode&)>& distance,
                     double& bestDistance) {
+  if (base.Empty()) throw std::invalid_argument("The base holds no code to compare with");
   int32_t best = 0;
-  double bestD = CodeDistance(code, *base[0]);
-  for (int32_t i = 1; i < static_cast<int32_t>(base.size()); ++i) {
-    const double d = CodeDistance(code, *base[static_cast<size_t>(i)]);
+  double bestD = distance(code, base.GetCode(0));
+  for (int32_t i = 1; i < base.Count(); ++i) {
+    const double d = distance(code, base.GetCode(i));
     if (d < bestD) {
       bestD = d;
       best = i;

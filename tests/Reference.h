@@ -1,19 +1,25 @@
 // Reference: the analysis routines written the plain way, one step after another,
-// kept as the yardstick for the fast routines of analysis/Methods. Every routine
-// here must give the same bytes and doubles as its counterpart there; the
-// differential tests (FastPathsTest.cpp) check that on generated scenes.
+// kept as the yardstick for the fast routines of analysis/ (Methods, QuadTree,
+// Nearest). Every routine here must give the same bytes and doubles as its
+// counterpart there; the differential tests (FastPathsTest.cpp, NearestTest.cpp,
+// QuadTreeTest.cpp) check that on generated scenes and drawn shapes. The header does
+// not include analysis/Methods.h: its routines of the same names would be found
+// beside these.
 //   ToLocal, Contains            invert the rotation on every call
-//   BuildQuadTree                copies each quadrant's pixels into an image of its own
+//   BuildQuadTree                copies each quadrant's pixels into an image of its own;
+//                                the tree of nodes that analysis/QuadTree keeps compact
 //   RectanglesAdjacent, AddInteger, AddIntegers, DeleteGroup, GroupCells,
 //   SegmentPattern               quadratic grouping; each region painted into a
 //                                scene-sized pattern and then trimmed
 //   FitEllipse, EllipseError, BuildRepresentation, NormaliseTree, TreeToCode
-//   CompareEllipses, CodeDistance, FindNearest
+//   CompareEllipses, CodeDistance
+//   FindNearest                  every entry compared in full, by any distance
 //   BuildSceneCodes              the whole pipeline for one scene
 //   DrawOutline                  each point from its angle, rounded the plain way
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,7 +58,11 @@ void TreeToCode(const TTree& tree, TCode& code);
 
 double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
-int32_t FindNearest(const std::vector<const TCode*>& base, const TCode& code,
+// Position of the base code nearest to code by distance (the first on ties), every
+// entry compared in full; the base must hold a code (std::invalid_argument otherwise).
+// The fast search is ormax::FindNearest, by CodeDistance.
+int32_t FindNearest(const TCodeBase& base, const TCode& code,
+                    const std::function<double(const TCode&, const TCode&)>& distance,
                     double& bestDistance);
 
 // The canvas calls of TEllipse::DrawOutline: a move to the first point, then a line to

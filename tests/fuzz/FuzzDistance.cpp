@@ -1,11 +1,15 @@
 // Fuzz target: two codes read from arbitrary bytes (split at the first byte's share),
-// compared both ways and searched as a base. Nothing may crash or loop; damaged data
-// in an item (fewer bytes than an ellipse) is refused with EReadError.
+// compared both ways and searched as a base, every entry in full and by the program's
+// search, which must find the same entry at the same distance. Nothing may crash or
+// loop; damaged data in an item (fewer bytes than an ellipse) is refused with EReadError.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "analysis/Methods.h"
+#include "analysis/Nearest.h"
+#include "tests/Reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ormax;
@@ -31,8 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     base.Add("a", std::make_unique<TCode>(*a));
     base.Add("b", std::make_unique<TCode>(*b));
     double best = 0;
-    const int32_t nearest = FindNearest(base, *a, CodeDistance, best);
+    const int32_t nearest = reference::FindNearest(base, *a, CodeDistance, best);
     if (nearest < 0 || nearest > 1) std::abort();
+    // The search leaves an entry as soon as it is too far: it computes a part of what
+    // the full comparison did, so it cannot throw where that did not.
+    double fastBest = 0;
+    if (FindNearest(base, *a, fastBest) != nearest) std::abort();
+    if (std::memcmp(&fastBest, &best, sizeof best) != 0) std::abort();
   } catch (const EReadError&) {
   }
   return 0;

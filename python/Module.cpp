@@ -1,8 +1,9 @@
 // Module: the Python module `ormax`, one more front end over the application layer:
 // scenes from files or numpy arrays, their regions and codes, bases, recognition,
 // views, and the rows of `ormax-cli recognize --format csv`.
-//   PYBIND11_MODULE(ormax): Error, Scene, Region, Match, Recognition, Base,
-//   reduce_colours, recognition_csv
+//   PYBIND11_MODULE(ormax): the module's attributes, then one Bind function per class
+//   (BindErrors: Error; BindRegion, BindMatch, BindRecognition, BindBase, BindScene:
+//   Region, Match, Recognition, Base, Scene) and BindFunctions: reduce_colours
 // Analysis, recognition, loading and building run without the interpreter's lock, so
 // Python threads work in parallel. Every failure surfaces as ormax.Error.
 #include <pybind11/numpy.h>
@@ -286,28 +287,39 @@ std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, i
   return base;
 }
 
-}  // namespace
+// Scene.recognition_csv: the scene's lines of `ormax-cli recognize --format csv`.
+std::string RecognitionCsv(TPyScene& s, std::shared_ptr<TCodeBase> base, const std::string& name,
+                           int32_t top, std::optional<double> minSameness, bool header,
+                           int32_t threads) {
+  if (top < 1 || top > 100) throw std::invalid_argument("top is a whole number from 1 to 100");
+  std::ostringstream out;
+  {
+    py::gil_scoped_release release;
+    std::lock_guard<std::mutex> guard(s.Lock);
+    s.Recognise(std::move(base), threads);
+    WriteRecognitionCsv(out, {RecognitionRows(s.State, name, TLabelRule{minSameness}, top)}, top,
+                        header);
+  }
+  WarnOfMisfit(s);
+  return out.str();
+}
 
-}  // namespace ormax
+// Scene.view: a view drawn as the programs draw it, as an H x W x 3 RGB array.
+py::array_t<uint8_t> ViewPicture(TPyScene& s, const std::string& kind, int32_t maxViewLevel,
+                                 bool fill, bool sameness) {
+  const TView view = ViewOf(kind);
+  EnsureGuiApplication();
+  std::vector<uint8_t> rgb;
+  {
+    py::gil_scoped_release release;
+    std::lock_guard<std::mutex> guard(s.Lock);
+    rgb = s.View(view, maxViewLevel, fill, sameness);
+  }
+  return RgbArray(std::move(rgb), s.Height(), s.Width());
+}
 
-using namespace ormax;
-
-PYBIND11_MODULE(ormax, m) {
-  m.doc() =
-      "Shapes in pictures, recognised by trees of ellipses: the pipeline of the Ormax 4\n"
-      "programs (256-colour reduction, quadtree, 8-connected regions, moment-fitted\n"
-      "ellipse trees, normalised codes) with the very same codes and numbers.\n\n"
-      "    scene = ormax.Scene.from_file('scene.bmp')\n"
-      "    base = ormax.Base.load('base/base.txt')\n"
-      "    for r in scene.recognize(base, top=3):\n"
-      "        print(r.region.index, r.label, r.sameness)\n\n"
-      "Errors (bad files, bad arrays, bad arguments) raise ormax.Error, which names the\n"
-      "file (.file) and the reason (.reason) where there is one.";
-  m.attr("__version__") = ORMAX_VERSION;
-  m.attr("LABEL_RULE") = LabelRuleHelp();
-  // Scripts that passed min_sameness=DEFAULT_MIN_SAMENESS keep getting the default.
-  m.attr("DEFAULT_MIN_SAMENESS") = py::none();
-
+// ormax.Error, with the file and the reason of every error the programs raise.
+void BindErrors(py::module_& m) {
   py::object valueError = py::reinterpret_borrow<py::object>(PyExc_ValueError);
   ErrorType = PyErr_NewExceptionWithDoc(
       "ormax.Error",
@@ -316,7 +328,10 @@ PYBIND11_MODULE(ormax, m) {
       valueError.ptr(), nullptr);
   m.attr("Error") = py::reinterpret_borrow<py::object>(ErrorType);
   py::register_exception_translator(&TranslateErrors);
+}
 
+// ormax.Region: the figures of a region and its code.
+void BindRegion(py::module_& m) {
   py::class_<TRegion>(m, "Region",
                       "A region of a scene: its figures as `ormax-cli` prints them and its code.")
       .def_property_readonly("index", [](const TRegion& r) { return r.Figures.Index; },
@@ -347,7 +362,10 @@ PYBIND11_MODULE(ormax, m) {
         return "<ormax.Region " + std::to_string(r.Figures.Index) + ": " +
                std::to_string(r.Figures.Pixels) + " pixels>";
       });
+}
 
+// ormax.Match: one of the nearest entries of distinct shapes.
+void BindMatch(py::module_& m) {
   py::class_<TShapeMatch>(m, "Match", "One of the nearest base entries of distinct shapes.")
       .def_readonly("entry", &TShapeMatch::EntryName, "The entry's name, 'shape@turn'.")
       .def_readonly("shape", &TShapeMatch::Shape, "The shape: the name before '@'.")
@@ -357,7 +375,10 @@ PYBIND11_MODULE(ormax, m) {
       .def("__repr__", [](const TShapeMatch& t) {
         return "<ormax.Match " + t.EntryName + " " + std::to_string(t.Sameness) + "%>";
       });
+}
 
+// ormax.Recognition: a region, its label and its matches.
+void BindRecognition(py::module_& m) {
   py::class_<TRecognition>(m, "Recognition",
                            "A recognised region: its label and its nearest entries of distinct\n"
                            "shapes, nearest first (the columns of `ormax-cli recognize --top`).")
@@ -376,7 +397,10 @@ PYBIND11_MODULE(ormax, m) {
       .def("__repr__", [](const TRecognition& r) {
         return "<ormax.Recognition " + std::to_string(r.Region.Figures.Index) + ": " + r.Label + ">";
       });
+}
 
+// ormax.Base: loaded from a list or built from pictures.
+void BindBase(py::module_& m) {
   py::class_<TCodeBase, std::shared_ptr<TCodeBase>>(
       m, "Base",
       "A base: named codes of one-shape pictures, all made with one admissible error and\n"
@@ -418,14 +442,11 @@ PYBIND11_MODULE(ormax, m) {
       .def("__repr__", [](const TCodeBase& b) {
         return "<ormax.Base of " + std::to_string(b.Count()) + " entries>";
       });
+}
 
-  py::class_<TPyScene>(m, "Scene",
-                       "A scene: one colour value per pixel, exact white the background.\n\n"
-                       "Scene(array) takes an H x W x 3 uint8 array (RGB) or an H x W uint32\n"
-                       "array of colour values ($00BBGGRR) with its colours exactly as they\n"
-                       "are; Scene.from_file reads a picture through the programs' 256-colour\n"
-                       "reduction.")
-      .def(py::init([](const py::array& array, const std::string& background,
+// How an ormax.Scene is made (from an array or a file) and what it holds.
+void BindSceneMaking(py::class_<TPyScene>& scene) {
+  scene.def(py::init([](const py::array& array, const std::string& background,
                        std::optional<int64_t> minPixels) {
              const TSceneReading reading = PyReading(background, minPixels);
              auto scene = SceneOfArray(array, "array");
@@ -457,8 +478,12 @@ PYBIND11_MODULE(ormax, m) {
               std::copy(p.Pixels[y], p.Pixels[y] + p.Width(),
                         data + static_cast<size_t>(y) * p.Width());
             return out;
-          }, "The scene's colour values ($00BBGGRR) as an H x W uint32 array (a copy).")
-      .def("regions", &AnalysedRegions, py::arg("level") = 3, py::arg("error") = 0.0,
+          }, "The scene's colour values ($00BBGGRR) as an H x W uint32 array (a copy).");
+}
+
+// An ormax.Scene's regions, recognition and views.
+void BindSceneAnalysis(py::class_<TPyScene>& scene) {
+  scene.def("regions", &AnalysedRegions, py::arg("level") = 3, py::arg("error") = 0.0,
            py::arg("threads") = 0,
            "The regions at maximum tree level `level` and admissible error `error`, each\n"
            "with its figures and code. threads: 0 takes one a core; the result does not\n"
@@ -475,49 +500,38 @@ PYBIND11_MODULE(ormax, m) {
            "the `top` nearest entries of distinct shapes, and the label ('unknown' below\n"
            "min_sameness percent, or where ormax.LABEL_RULE finds the answer doubtful when\n"
            "min_sameness is None). The same numbers as `ormax-cli recognize --top`.")
-      .def("recognition_csv", [](TPyScene& s, std::shared_ptr<TCodeBase> base,
-                                 const std::string& name, int32_t top,
-                                 std::optional<double> minSameness, bool header,
-                                 int32_t threads) {
-            if (top < 1 || top > 100) throw std::invalid_argument("top is a whole number from 1 to 100");
-            std::ostringstream out;
-            {
-              py::gil_scoped_release release;
-              std::lock_guard<std::mutex> guard(s.Lock);
-              s.Recognise(std::move(base), threads);
-              WriteRecognitionCsv(out, {RecognitionRows(s.State, name, TLabelRule{minSameness}, top)}, top,
-                                  header);
-            }
-            WarnOfMisfit(s);
-            return out.str();
-          }, py::arg("base"), py::arg("name"), py::arg("top") = 1,
+      .def("recognition_csv", &RecognitionCsv, py::arg("base"), py::arg("name"), py::arg("top") = 1,
           py::arg("min_sameness") = py::none(), py::arg("header") = true,
           py::arg("threads") = 0,
           "The scene's lines of `ormax-cli recognize --format csv`, the scene column\n"
           "holding `name`; header=False leaves the header line out. Empty for a scene\n"
           "without regions.")
-      .def("view", [](TPyScene& s, const std::string& kind, int32_t maxViewLevel, bool fill,
-                      bool sameness) {
-            const TView view = ViewOf(kind);
-            EnsureGuiApplication();
-            std::vector<uint8_t> rgb;
-            {
-              py::gil_scoped_release release;
-              std::lock_guard<std::mutex> guard(s.Lock);
-              rgb = s.View(view, maxViewLevel, fill, sameness);
-            }
-            return RgbArray(std::move(rgb), s.Height(), s.Width());
-          }, py::arg("kind"), py::arg("max_view_level") = -1, py::arg("fill") = true,
+      .def("view", &ViewPicture, py::arg("kind"), py::arg("max_view_level") = -1, py::arg("fill") = true,
           py::arg("sameness") = false,
           "A view as an H x W x 3 uint8 RGB array: 'scene', 'quadro', 'segmentation',\n"
           "'representation' (ellipse trees down to max_view_level, default the tree\n"
           "level; filled or outlined) or 'recognition' (labels, with the sameness if\n"
-          "asked). The analysis views show the last regions() or recognize().")
-      .def("__repr__", [](const TPyScene& s) {
+          "asked). The analysis views show the last regions() or recognize().");
+}
+
+// ormax.Scene.
+void BindScene(py::module_& m) {
+  py::class_<TPyScene> scene(m, "Scene",
+                       "A scene: one colour value per pixel, exact white the background.\n\n"
+                       "Scene(array) takes an H x W x 3 uint8 array (RGB) or an H x W uint32\n"
+                       "array of colour values ($00BBGGRR) with its colours exactly as they\n"
+                       "are; Scene.from_file reads a picture through the programs' 256-colour\n"
+                       "reduction.");
+  BindSceneMaking(scene);
+  BindSceneAnalysis(scene);
+  scene.def("__repr__", [](const TPyScene& s) {
         return "<ormax.Scene " + s.State.SceneFileName + " " + std::to_string(s.Width()) + " x " +
                std::to_string(s.Height()) + ">";
       });
+}
 
+// The module's functions.
+void BindFunctions(py::module_& m) {
   m.def("reduce_colours", [](const py::array_t<uint8_t, py::array::c_style | py::array::forcecast>& a) {
         if (a.ndim() != 3 || a.shape(2) != 3 || a.shape(0) < 1 || a.shape(1) < 1 ||
             a.shape(0) > MaxSceneSide || a.shape(1) > MaxSceneSide)
@@ -535,4 +549,34 @@ PYBIND11_MODULE(ormax, m) {
       "The programs' 256-colour reduction of an H x W x 3 uint8 RGB array: each pixel the\n"
       "nearest colour of the fixed palette (no dithering), as a picture file other than\n"
       "8-bit is read.");
+}
+
+}  // namespace
+
+}  // namespace ormax
+
+using namespace ormax;
+
+PYBIND11_MODULE(ormax, m) {
+  m.doc() =
+      "Shapes in pictures, recognised by trees of ellipses: the pipeline of the Ormax 4\n"
+      "programs (256-colour reduction, quadtree, 8-connected regions, moment-fitted\n"
+      "ellipse trees, normalised codes) with the very same codes and numbers.\n\n"
+      "    scene = ormax.Scene.from_file('scene.bmp')\n"
+      "    base = ormax.Base.load('base/base.txt')\n"
+      "    for r in scene.recognize(base, top=3):\n"
+      "        print(r.region.index, r.label, r.sameness)\n\n"
+      "Errors (bad files, bad arrays, bad arguments) raise ormax.Error, which names the\n"
+      "file (.file) and the reason (.reason) where there is one.";
+  m.attr("__version__") = ORMAX_VERSION;
+  m.attr("LABEL_RULE") = LabelRuleHelp();
+  // Scripts that passed min_sameness=DEFAULT_MIN_SAMENESS keep getting the default.
+  m.attr("DEFAULT_MIN_SAMENESS") = py::none();
+  BindErrors(m);
+  BindRegion(m);
+  BindMatch(m);
+  BindRecognition(m);
+  BindBase(m);
+  BindScene(m);
+  BindFunctions(m);
 }

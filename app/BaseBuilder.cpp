@@ -220,8 +220,15 @@ void BuildBase(const std::vector<TBasePicture>& pictures,
 }
 
 void LoadBase(const std::string& list, TCodeBase& base) {
-  if (base.LoadBaseList(list) == 0)
-    throw EReadError(list + ": the base is empty", list, "the base is empty");
+  int32_t loaded = 0;
+  try {
+    loaded = base.LoadBaseList(list);
+  } catch (const EDataError& e) {
+    // A code file the list names: the list is named too.
+    const std::string text = WithReason(e);
+    throw EReadError(e.File() == list ? text : list + ": " + text, e.File(), e.Reason());
+  }
+  if (loaded == 0) throw EReadError(list + ": the base is empty", list, "the base is empty");
 }
 
 }  // namespace ormax

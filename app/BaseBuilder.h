@@ -70,7 +70,8 @@ void BuildBase(const std::vector<TBasePicture>& pictures,
                const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems,
                std::vector<std::string>* warnings = nullptr);
 
-// The base of a list file; throws what the loader throws, and EReadError "<list>: the
+// The base of a list file. Throws EReadError naming the list, the file and the reason
+// ("base.txt: Cannot open file star@0.c (No such file or directory)"), and "<list>: the
 // base is empty" for a list without entries.
 void LoadBase(const std::string& list, TCodeBase& base);
 

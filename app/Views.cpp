@@ -1,8 +1,10 @@
 // Views: each view clears the surface and draws from the state; the colour ring walks
 // a circle around the grey axis of the RGB cube.
-//   HueToRGB, MakeRGB, RGBToColor, ViewCaption, ClearView, DrawScene, DrawQuadro,
+//   HueToRGB, MakeRGB, RGBToColor, ViewCaption, ViewLevel, ClearView, DrawScene, DrawQuadro,
 //   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
+
+#include <stdexcept>
 
 #include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
@@ -52,6 +54,14 @@ std::string ViewCaption(TView view, const std::string& sceneFileName) {
       return "Recognition of scene " + sceneFileName;
   }
   return sceneFileName;
+}
+
+int32_t ViewLevel(int64_t asked, int32_t maxTreeLevel) {
+  if (asked < TreeLevelView || asked > MaxRepresentationLevel)
+    throw std::invalid_argument("the level to view is -1 (the maximum tree level) or a whole "
+                                "number from 0 to " + std::to_string(MaxRepresentationLevel) +
+                                ", not " + std::to_string(asked));
+  return asked == TreeLevelView ? maxTreeLevel : static_cast<int32_t>(asked);
 }
 
 void ClearView(ICanvas& canvas) {

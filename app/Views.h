@@ -2,8 +2,8 @@
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView (any of them after clearing); ViewCaption; HueToRGB,
-//   MakeRGB, RGBToColor
+//   DrawRecognition, DrawView (any of them after clearing); ViewCaption; ViewLevel;
+//   HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
 // pixels (the display colour replaces the scene colour in them).
 #pragma once
@@ -31,6 +31,12 @@ TColor RGBToColor(TRGB v);
 TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation);
 
 enum class TView { Scene, Quadro, Segmentation, Representation, Recognition };
+
+// The deepest level the Representation view draws when `asked` for by a front end:
+// -1 (TreeLevelView) gives the maximum tree level; a value below -1 or past the deepest
+// level a tree is built to throws std::invalid_argument saying what is taken.
+inline constexpr int32_t TreeLevelView = -1;
+int32_t ViewLevel(int64_t asked, int32_t maxTreeLevel);
 
 // "Scene from <file>", "Quadro of <file>", ...
 std::string ViewCaption(TView view, const std::string& sceneFileName);

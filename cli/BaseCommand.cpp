@@ -157,7 +157,7 @@ int RunBase(const QStringList& arguments, const TCliContext& cx) {
   TCodeBase base;
   std::set<std::string> taken;
   if (call->Work == TBaseWork::Add) {
-    LoadBase(call->List, base);
+    LoadBase(Str(call->List), base);
     AdoptBase(*call, base);
     taken = TakenPictureNames(Str(call->List));
   } else if (list.exists() && !call->Force) {

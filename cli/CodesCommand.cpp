@@ -148,7 +148,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     try {
       rows[static_cast<size_t>(i)] = SceneCodes(*call, i, warnings[static_cast<size_t>(i)]);
     } catch (const std::exception& e) {
-      problems[static_cast<size_t>(i)] = e.what();
+      problems[static_cast<size_t>(i)] = ProblemText(e);
     }
   });
   std::vector<size_t> counts;

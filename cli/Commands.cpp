@@ -62,7 +62,7 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err, b
         << "Try 'ormax-cli " << Str(command) << " --help'.\n";
     return ExitUsage;
   } catch (const std::exception& e) {
-    err << "ormax-cli: " << e.what() << "\n";
+    err << "ormax-cli: " << ProblemText(e) << "\n";
     return ExitInputFailed;
   }
 }

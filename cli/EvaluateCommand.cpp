@@ -3,6 +3,8 @@
 //   RunEvaluate
 #include "cli/EvaluateCommand.h"
 
+#include <limits>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,17 +108,9 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   }
   call.Base = p.value("base");
   call.Format = FormatOption(p);
-  if (p.isSet("samples")) {
-    bool ok = false;
-    call.Samples = p.value("samples").toInt(&ok);
-    if (!ok || call.Samples < 1 || call.Samples > 100000)
-      throw EUsage("--samples takes a whole number from 1 to 100000");
-  }
-  if (p.isSet("seed")) {
-    bool ok = false;
-    call.Seed = p.value("seed").toULongLong(&ok);
-    if (!ok) throw EUsage("--seed takes a whole number of at least 0");
-  }
+  call.Samples = static_cast<int32_t>(WholeOption(p, "samples", 1, 100000, call.Samples));
+  call.Seed = static_cast<uint64_t>(
+      WholeOption(p, "seed", 0, std::numeric_limits<int64_t>::max(), static_cast<int64_t>(call.Seed)));
   call.Truth = p.value("truth");
   call.Plot = p.value("plot");
   call.Copies = p.value("copies");
@@ -256,7 +250,7 @@ TCopies PlanCopies(const TEvaluateCall& call, std::vector<std::string>& problems
       for (const TResampling& move : moves)
         plan.Copies.push_back({shape, plan.Sources.back().get(), move});
     } catch (const std::exception& e) {
-      problems.push_back(e.what());
+      problems.push_back(ProblemText(e));
     }
   }
   return plan;
@@ -282,7 +276,7 @@ std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& p
         SavePicture(ReduceTo256Colours(PatternPicture(copy)), name);
       }
     } catch (const std::exception& e) {
-      copyProblems[static_cast<size_t>(i)] = e.what();
+      copyProblems[static_cast<size_t>(i)] = ProblemText(e);
     }
   });
   std::vector<TAnswer> counted;
@@ -348,7 +342,7 @@ int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
       names.push_back(PictureEntryName(Stem(picture.File), picture.Shape));
       read.push_back(&picture);
     } catch (const std::exception& e) {
-      problems.push_back(e.what());
+      problems.push_back(ProblemText(e));
     }
   }
   names = UniqueEntryNames(names);
@@ -419,9 +413,9 @@ int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
   try {
     call->Pictures = CollectPictures(call->Files, call->Truth);
     if (call->LeaveOneOut) return RunLeaveOneOut(*call, cx);
-    LoadBase(call->Base, base);
+    LoadBase(Str(call->Base), base);
   } catch (const std::exception& e) {
-    cx.Err << "ormax-cli: " << e.what() << "\n";
+    cx.Err << "ormax-cli: " << ProblemText(e) << "\n";
     return ExitInputFailed;
   }
   if (!call->Copies.isEmpty() && !QDir().mkpath(call->Copies)) {

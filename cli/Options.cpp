@@ -4,6 +4,10 @@
 //   FormatOption, ReportProblems
 #include "cli/Options.h"
 
+#include <limits>
+
+#include "codes/Errors.h"
+
 #include <QFileInfo>
 #include <cmath>
 
@@ -44,14 +48,23 @@ bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, cons
   return true;
 }
 
-int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback) {
+int64_t WholeOption(const QCommandLineParser& p, const QString& name, int64_t lowest,
+                    int64_t highest, int64_t fallback) {
   if (!p.isSet(name)) return fallback;
   bool ok = false;
-  const int v = p.value(name).toInt(&ok);
-  if (!ok || v < 0 || v > MaxRepresentationLevel)
-    throw EUsage("--" + Str(name) + " takes a whole number from 0 to " +
-                 std::to_string(MaxRepresentationLevel) + ", not '" + Str(p.value(name)) + "'");
+  const qlonglong v = p.value(name).toLongLong(&ok);
+  if (!ok || v < lowest || v > highest) {
+    const std::string range = highest >= std::numeric_limits<int32_t>::max()
+                                  ? "of at least " + std::to_string(lowest)
+                                  : "from " + std::to_string(lowest) + " to " + std::to_string(highest);
+    throw EUsage("--" + Str(name) + " takes a whole number " + range + ", not '" +
+                 Str(p.value(name)) + "'");
+  }
   return v;
+}
+
+int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback) {
+  return static_cast<int32_t>(WholeOption(p, name, 0, MaxRepresentationLevel, fallback));
 }
 
 double ErrorOption(const QCommandLineParser& p, double fallback) {
@@ -65,10 +78,7 @@ double ErrorOption(const QCommandLineParser& p, double fallback) {
 
 int32_t JobsOption(const QCommandLineParser& p) {
   if (!p.isSet("jobs")) return WorkerCount(0);
-  bool ok = false;
-  const int v = p.value("jobs").toInt(&ok);
-  if (!ok || v < 1) throw EUsage("--jobs takes a whole number of at least 1");
-  return v;
+  return static_cast<int32_t>(WholeOption(p, "jobs", 1, std::numeric_limits<int32_t>::max(), 1));
 }
 
 void AddReadingOptions(QCommandLineParser& p, bool baseDecides) {
@@ -99,14 +109,7 @@ TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fa
       throw EUsage("--background is white or auto, not '" + Str(p.value("background")) + "'");
     reading = DefaultReading(*b);
   }
-  if (p.isSet("min-pixels")) {
-    bool ok = false;
-    const int v = p.value("min-pixels").toInt(&ok);
-    if (!ok || v < 0 || v > MaxMinPixels)
-      throw EUsage("--min-pixels takes a whole number from 0 to " + std::to_string(MaxMinPixels) +
-                   ", not '" + Str(p.value("min-pixels")) + "'");
-    reading.MinPixels = v;
-  }
+  reading.MinPixels = WholeOption(p, "min-pixels", 0, MaxMinPixels, reading.MinPixels);
   return reading;
 }
 
@@ -128,12 +131,7 @@ void AddBaseOptions(QCommandLineParser& p) {
 void ReadBaseOptions(const QCommandLineParser& p, TBaseOptions& options) {
   options.MaxTreeLevel = LevelOption(p, "level", options.MaxTreeLevel);
   options.AdmissibleError = ErrorOption(p, options.AdmissibleError);
-  if (p.isSet("turns")) {
-    bool ok = false;
-    options.Turns = p.value("turns").toInt(&ok);
-    if (!ok || options.Turns < 1 || options.Turns > 360)
-      throw EUsage("--turns takes a whole number from 1 to 360");
-  }
+  options.Turns = static_cast<int32_t>(WholeOption(p, "turns", 1, 360, options.Turns));
   options.Mirror = p.isSet("mirror");
   options.Scales = DefaultScales(options.Turns);
   if (p.isSet("scales")) {
@@ -147,6 +145,11 @@ void ReadBaseOptions(const QCommandLineParser& p, TBaseOptions& options) {
       options.Scales.push_back(scale);
     }
   }
+}
+
+std::string ProblemText(const std::exception& e) {
+  if (const auto* data = dynamic_cast<const EDataError*>(&e)) return WithReason(*data);
+  return e.what();
 }
 
 void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warnings) {

@@ -1,9 +1,9 @@
 // Options: what the commands of ormax-cli share: where they write, their exit
 // statuses, the usage error, parsing with --help, and the options several take.
 //   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option,
-//   LevelOption, ErrorOption, JobsOption, FormatOption, AddReadingOptions, ReadingOption,
+//   WholeOption, LevelOption, ErrorOption, JobsOption, FormatOption, AddReadingOptions, ReadingOption,
 //   AddBaseOptions, ReadBaseOptions,
-//   Str, Stem, ReportProblems, ReportWarnings
+//   Str, Stem, ProblemText, ReportProblems, ReportWarnings
 // A wrong value throws EUsage with a message naming the option; RunCli turns it into
 // exit status 2 and a hint to the command's --help.
 #pragma once
@@ -48,6 +48,11 @@ bool ParseCommand(QCommandLineParser& parser, const QStringList& arguments, cons
                   const QString& description, const QString& files,
                   const QString& filesName = QStringLiteral("files…"));
 
+// A whole-number option from lowest to highest, or fallback when it is not given. A
+// refusal names the option, the numbers it takes and the value it got.
+int64_t WholeOption(const QCommandLineParser& p, const QString& name, int64_t lowest,
+                    int64_t highest, int64_t fallback);
+// A tree level, from 0 to the deepest a tree is built to.
 int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback);
 double ErrorOption(const QCommandLineParser& p, double fallback);
 // Inputs worked on at once; the number of cores when not given.
@@ -66,6 +71,10 @@ void ReadBaseOptions(const QCommandLineParser& p, TBaseOptions& options);
 // The reading they ask for; fallback where neither is given (recognize's: the base's).
 // --background alone brings its own default speck size.
 TSceneReading ReadingOption(const QCommandLineParser& p, const TSceneReading& fallback = {});
+
+// What an error says on one line: for a file's error its reason too ("Cannot create
+// file out.bmp (Permission denied)").
+std::string ProblemText(const std::exception& e);
 
 // Writes "ormax-cli: warning: <warning>" for every warning that is not empty.
 void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warnings);

@@ -1,6 +1,6 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput, ThreadsPerInput,
+//   LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput,
 //   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
 
@@ -40,10 +40,6 @@ std::string MisfitWarning(const QString& file, const TAppState& state) {
 
 std::string MisfitWarning(const std::string& namedMisfit) {
   return namedMisfit + "; its background is not exact white: try --background auto";
-}
-
-void LoadBase(const QString& list, TCodeBase& base) {
-  LoadBase(Str(list), base);
 }
 
 void WritePicture(const QImage& picture, const QString& file) {

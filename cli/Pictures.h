@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene, LoadScene, MisfitWarning, LoadBase, WritePicture, ForEachInput
+//   TCliScene, LoadScene, MisfitWarning, WritePicture, ForEachInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
@@ -32,10 +32,6 @@ TCliScene LoadScene(const QString& file, bool keepPicture = true,
 std::string MisfitWarning(const QString& file, const TAppState& state);
 // The same of a misfit already named: "<file>: <misfit>" with the remedy added.
 std::string MisfitWarning(const std::string& namedMisfit);
-
-// The base of a list file; throws what the loader throws, and "<list>: the base is
-// empty" for a list without entries.
-void LoadBase(const QString& list, TCodeBase& base);
 
 // BMP, or PNG when the name ends in ".png".
 void WritePicture(const QImage& picture, const QString& file);

@@ -81,12 +81,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
     if (!ok || !std::isfinite(threshold))
       throw EUsage("--min-sameness takes a number of percent");
   }
-  if (p.isSet("top")) {
-    bool ok = false;
-    call.Top = p.value("top").toInt(&ok);
-    if (!ok || call.Top < 1 || call.Top > 100)
-      throw EUsage("--top takes a whole number from 1 to 100");
-  }
+  call.Top = static_cast<int32_t>(WholeOption(p, "top", 1, 100, call.Top));
   if (p.isSet("picture")) call.Picture = p.value("picture");
   call.Jobs = JobsOption(p);
   call.Reading = ReadingOption(p, ReadingOfBaseList(Str(call.Base)).value_or(TSceneReading()));
@@ -198,9 +193,9 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   if (!call) return 0;
   TCodeBase base;
   try {
-    LoadBase(call->Base, base);
+    LoadBase(Str(call->Base), base);
   } catch (const std::exception& e) {
-    cx.Err << "ormax-cli: " << e.what() << "\n";
+    cx.Err << "ormax-cli: " << ProblemText(e) << "\n";
     return ExitInputFailed;
   }
 
@@ -209,7 +204,7 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
     try {
       results[static_cast<size_t>(i)] = RecognizeScene(*call, base, i);
     } catch (const std::exception& e) {
-      results[static_cast<size_t>(i)].Problem = e.what();
+      results[static_cast<size_t>(i)].Problem = ProblemText(e);
     }
   });
 

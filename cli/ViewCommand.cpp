@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "app/BaseBuilder.h"
 #include "app/Views.h"
 #include "cli/Pictures.h"
 #include "platform/QtCanvas.h"
@@ -30,8 +31,8 @@ void AddViewOptions(QCommandLineParser& p) {
       Option({"v", "view"}, "scene, quadro, segmentation, representation or recognition.", "VIEW"));
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0, or the base's).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0, or the base's).", "E"));
-  p.addOption(
-      Option({"max-view-level"}, "Deepest level drawn (default: the maximum tree level).", "V"));
+  p.addOption(Option({"max-view-level"},
+                     "Deepest level drawn, from 0 (default -1: the maximum tree level).", "V"));
   p.addOption(Option({"fill"}, "Filled ellipses (the default)."));
   p.addOption(Option({"outline"}, "Outlined ellipses."));
   p.addOption(Option({"sameness"}, "Recognition labels with their sameness."));
@@ -44,8 +45,7 @@ void AddViewOptions(QCommandLineParser& p) {
 // The state's settings from the base and the options, in that order.
 void ApplySettings(const QCommandLineParser& p, TAppState& s) {
   if (p.isSet("base")) {
-    if (s.CodeBase.LoadBaseList(Str(p.value("base"))) == 0)
-      throw std::runtime_error(Str(p.value("base")) + ": the base is empty");
+    LoadBase(Str(p.value("base")), s.CodeBase);
     s.AdmissibleError = s.CodeBase.AdmissibleError;
     s.MaxTreeLevel = s.CodeBase.MaxLevel;
   }
@@ -56,7 +56,7 @@ void ApplySettings(const QCommandLineParser& p, TAppState& s) {
 }
 
 // Returns the warning of a scene whose background is not white, if any.
-std::string DrawAndWrite(const QCommandLineParser& p, TView view) {
+std::string DrawAndWrite(const QCommandLineParser& p, TView view, int32_t maxViewLevel) {
   const QString file = p.positionalArguments()[0];
   const TSceneReading reading =
       ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))).value_or(TSceneReading())
@@ -81,12 +81,7 @@ std::string DrawAndWrite(const QCommandLineParser& p, TView view) {
       s.BuildSceneNearestIndices();
       break;
   }
-  s.MaxViewLevel = s.MaxTreeLevel;
-  if (p.isSet("max-view-level")) {
-    bool ok = false;
-    s.MaxViewLevel = p.value("max-view-level").toInt(&ok);
-    if (!ok) throw EUsage("--max-view-level takes a whole number");
-  }
+  s.MaxViewLevel = ViewLevel(maxViewLevel, s.MaxTreeLevel);
   {
     TQtCanvas canvas(scene.Picture);
     DrawView(view, s, canvas);
@@ -111,12 +106,15 @@ int RunView(const QStringList& arguments, const TCliContext& cx) {
     throw EUsage("the recognition view needs --base LIST.txt");
   if (p.isSet("fill") && p.isSet("outline"))
     throw EUsage("--fill and --outline exclude each other");
+  // Checked before any work.
+  const auto maxViewLevel = static_cast<int32_t>(
+      WholeOption(p, "max-view-level", TreeLevelView, MaxRepresentationLevel, TreeLevelView));
   try {
-    ReportWarnings(cx, {DrawAndWrite(p, view)});
+    ReportWarnings(cx, {DrawAndWrite(p, view, maxViewLevel)});
   } catch (const EUsage&) {
     throw;
   } catch (const std::exception& e) {
-    cx.Err << "ormax-cli: " << e.what() << "\n";
+    cx.Err << "ormax-cli: " << ProblemText(e) << "\n";
     return ExitInputFailed;
   }
   return 0;

@@ -5,6 +5,7 @@
 //   EReadError  data that cannot be read: cut short, damaged, too large, or codes of a
 //               base that do not fit together
 // Every front end shows what() and, where it has room, File() and Reason().
+//   WithReason   what(), with the reason added when the message does not already say it
 #pragma once
 
 #include <stdexcept>
@@ -33,5 +34,13 @@ class EReadError : public EDataError {
  public:
   using EDataError::EDataError;
 };
+
+// The message of an error as one line: what(), then " (reason)" when there is a reason
+// that the message does not already hold.
+inline std::string WithReason(const EDataError& e) {
+  const std::string message = e.what();
+  if (e.Reason().empty() || message.find(e.Reason()) != std::string::npos) return message;
+  return message + " (" + e.Reason() + ")";
+}
 
 }  // namespace ormax

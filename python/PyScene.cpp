@@ -101,13 +101,14 @@ std::vector<uint8_t> RgbBytes(const QImage& image) {
 }  // namespace
 
 std::vector<uint8_t> TPyScene::View(TView view, int32_t maxViewLevel, bool fill, bool sameness) {
+  const int32_t level = ViewLevel(maxViewLevel, State.MaxTreeLevel);  // before any work
   if (view != TView::Scene && !analysed_)
     throw std::logic_error("this view needs the regions: call regions() or recognize() first");
   if (view == TView::Recognition && !recognisedWith_)
     throw std::logic_error("the recognition view needs recognize() first");
   QImage picture(Width(), Height(), QImage::Format_RGB32);
   picture.fill(Qt::white);
-  State.MaxViewLevel = maxViewLevel < 0 ? State.MaxTreeLevel : maxViewLevel;
+  State.MaxViewLevel = level;
   State.FillEllipses = fill;
   State.ShowSameness = sameness;
   {

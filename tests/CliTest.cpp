@@ -247,6 +247,67 @@ TEST(Cli, ViewDrawsEveryView) {
   EXPECT_EQ(missing.Status, 1);
 }
 
+// Every bounded whole-number option says what it takes and what it got; the level to
+// view is -1 (the tree level) or a level, checked before the scene is even read.
+TEST(Cli, RefusalsNameTheValueAndComeBeforeAnyWork) {
+  const std::vector<std::pair<QStringList, std::string>> refusals = {
+      {{"recognize", "x.bmp", "--base", "b.txt", "--top", "0"}, "--top takes a whole number from 1 to 100, not '0'"},
+      {{"codes", "x.bmp", "--jobs", "none"}, "--jobs takes a whole number of at least 1, not 'none'"},
+      {{"codes", "x.bmp", "--min-pixels", "-1"}, "--min-pixels takes a whole number from 0 to"},
+      {{"base", "x.bmp", "-o", "l.txt", "--turns", "361"}, "--turns takes a whole number from 1 to 360, not '361'"},
+      {{"evaluate", "x.bmp", "--base", "b.txt", "--samples", "0"}, "--samples takes a whole number from 1 to 100000, not '0'"},
+      {{"evaluate", "x.bmp", "--base", "b.txt", "--seed", "-3"}, "--seed takes a whole number of at least 0, not '-3'"},
+      {{"view", "missing.bmp", "-v", "representation", "-o", "o.bmp", "--max-view-level", "-2"},
+       "--max-view-level takes a whole number from -1 to 30, not '-2'"},
+      {{"view", "missing.bmp", "-v", "representation", "-o", "o.bmp", "--max-view-level", "31"},
+       "not '31'"}};
+  for (const auto& [args, message] : refusals) {
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.Status, 2) << args.join(' ').toStdString();
+    EXPECT_NE(run.Err.find(message), std::string::npos) << run.Err;
+  }
+  // -1 draws down to the tree level, as the default does.
+  TempDir dir;
+  WritePicture(dir.File("bar.bmp"), kBar);
+  for (const char* level : {"-1", "2"}) {
+    const std::string out = dir.File(std::string("bar") + level + ".bmp");
+    ASSERT_EQ(Cli({"view", Q(dir.File("bar.bmp")), "-v", "representation", "--level", "2",
+                   "--outline", "--max-view-level", level, "-o", Q(out)})
+                  .Status,
+              0);
+  }
+  ASSERT_EQ(Cli({"view", Q(dir.File("bar.bmp")), "-v", "representation", "--level", "2",
+                 "--outline", "-o", Q(dir.File("default.bmp"))})
+                .Status,
+            0);
+  EXPECT_EQ(QImage(Q(dir.File("bar-1.bmp"))), QImage(Q(dir.File("default.bmp"))));
+  EXPECT_EQ(QImage(Q(dir.File("bar2.bmp"))), QImage(Q(dir.File("default.bmp"))));
+}
+
+// A file that cannot be used is named with the reason; a code file a base list names
+// is named with the list.
+TEST(Cli, FileErrorsNameTheFileAndTheReason) {
+  TempDir dir;
+  WritePicture(dir.File("bar.bmp"), kBar);
+  std::ofstream(dir.File("base.txt")) << "gone\n";
+  for (const char* command : {"recognize", "evaluate", "view"}) {
+    QStringList args = {command, Q(dir.File("bar.bmp")), "--base", Q(dir.File("base.txt"))};
+    if (std::string(command) == "view") args << "-v" << "recognition" << "-o" << Q(dir.File("v.bmp"));
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.Status, 1) << command;
+    EXPECT_NE(run.Err.find(dir.File("base.txt") + ": Cannot open file " + dir.File("gone.c") +
+                           " (No such file or directory)"),
+              std::string::npos)
+        << command << ": " << run.Err;
+  }
+  const CliRun unwritable = Cli({"view", Q(dir.File("bar.bmp")), "-v", "scene", "-o",
+                                 Q(dir.File("no/such/folder/v.bmp"))});
+  EXPECT_EQ(unwritable.Status, 1);
+  EXPECT_NE(unwritable.Err.find("Cannot create file " + dir.File("no/such/folder/v.bmp") + " ("),
+            std::string::npos)
+      << unwritable.Err;
+}
+
 TEST(Cli, ShortestNumbersReadBackExactly) {
   for (double v : {0.1, 1.0 / 3, 98.15683729261985, 1e-300, 12.0})
     EXPECT_EQ(std::stod(ShortestDouble(v)), v);

@@ -239,6 +239,12 @@ def test_bad_bases_raise_ormax_error(tmp_path):
     (tmp_path / "empty.txt").write_text("% nothing\n\n")
     with pytest.raises(ormax.Error, match="the base is empty"):
         ormax.Base.load(str(tmp_path / "empty.txt"))
+    # A code file the list names: the list, the file and the reason.
+    (tmp_path / "gone.txt").write_text("gone\n")
+    with pytest.raises(ormax.Error) as e:
+        ormax.Base.load(str(tmp_path / "gone.txt"))
+    assert str(e.value).startswith(str(tmp_path / "gone.txt") + ": Cannot open file ")
+    assert e.value.file == str(tmp_path / "gone.c") and e.value.reason in str(e.value)
 
 
 def test_bad_arrays_and_arguments_raise_ormax_error(base):
@@ -260,6 +266,10 @@ def test_bad_arrays_and_arguments_raise_ormax_error(base):
         scene.view("recognition")
     with pytest.raises(ormax.Error):
         scene.recognize(base, top=0)
+    # The level to view means what ormax-cli view --max-view-level means.
+    for level in (-2, 31):
+        with pytest.raises(ormax.Error, match=r"-1 \(the maximum tree level\).*not " + str(level)):
+            scene.view("representation", max_view_level=level)
 
 
 def test_threads_recognising_at_once_get_what_one_gets(base):

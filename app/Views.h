@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/AppState.h"
-#include "platform/Canvas.h"
+#include "canvas/Canvas.h"
 
 namespace ormax {
 

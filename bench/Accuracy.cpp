@@ -28,8 +28,8 @@
 #include "app/Evaluation.h"
 #include "bench/HeldOut.h"
 #include "cli/RecognizeCommand.h"
-#include "platform/QtBitmap.h"
-#include "platform/SamenessPlot.h"
+#include "qt/QtBitmap.h"
+#include "qt/SamenessPlot.h"
 #include "tools/SampleShapes.h"
 
 namespace {

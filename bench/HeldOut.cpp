@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "tools/SampleShapes.h"
 
 namespace ormax {

@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "bench/SceneGenerator.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "app/AppState.h"
 #include "app/Views.h"
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax::bench {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/WorkerPool.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
-#include "platform/QtBitmap.h"
-#include "platform/SamenessPlot.h"
+#include "qt/QtBitmap.h"
+#include "qt/SamenessPlot.h"
 
 namespace ormax {
 

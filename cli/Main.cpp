@@ -2,7 +2,7 @@
 // Runs without a display (Qt's offscreen platform unless one is chosen; codes and base
 // need no platform at all). A normal run
 // is quiet on stderr: the toolkit's notice that XDG_RUNTIME_DIR is unset is dropped
-// (platform/ToolkitNotices).
+// (qt/ToolkitNotices).
 #include <unistd.h>
 #include <QGuiApplication>
 #include <cstring>
@@ -13,7 +13,7 @@
 #endif
 
 #include "cli/Commands.h"
-#include "platform/ToolkitNotices.h"
+#include "qt/ToolkitNotices.h"
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__

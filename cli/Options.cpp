@@ -13,7 +13,7 @@
 
 #include "analysis/Methods.h"
 #include "app/WorkerPool.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 
 namespace ormax {
 

@@ -15,7 +15,7 @@
 #include "app/BaseBuilder.h"
 #include "app/EntryNames.h"
 #include "app/WorkerPool.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 
 namespace ormax {
 

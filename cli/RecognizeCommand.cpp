@@ -11,7 +11,7 @@
 #include "app/Views.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax {
 

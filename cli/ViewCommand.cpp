@@ -8,7 +8,7 @@
 #include "app/BaseBuilder.h"
 #include "app/Views.h"
 #include "cli/Pictures.h"
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax {
 

@@ -15,7 +15,7 @@
 #include "codes/Codes.h"
 #include "codes/OwningList.h"
 #include "numerics/TLinAlg.h"
-#include "platform/Canvas.h"
+#include "canvas/Canvas.h"
 
 namespace ormax {
 

@@ -19,7 +19,7 @@
 #include "app/RecognitionRows.h"
 #include "app/Results.h"
 #include "codes/Errors.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "python/PyScene.h"
 
 namespace py = pybind11;

@@ -1,4 +1,4 @@
-// PyScene: pictures are read and reduced by the platform layer, analysed and drawn by
+// PyScene: pictures are read and reduced by the Qt bindings, analysed and drawn by
 // the application layer; the module adds only the bookkeeping of its settings.
 //   TPyScene::FromFile, CheckSize, Analyse, Recognise, View; ReduceColours,
 //   EnsureGuiApplication
@@ -10,9 +10,9 @@
 
 #include "app/RecognitionRows.h"
 #include "codes/Errors.h"
-#include "platform/QtBitmap.h"
-#include "platform/QtCanvas.h"
-#include "platform/ToolkitNotices.h"
+#include "qt/QtBitmap.h"
+#include "qt/QtCanvas.h"
+#include "qt/ToolkitNotices.h"
 
 namespace ormax {
 

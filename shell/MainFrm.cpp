@@ -23,9 +23,9 @@
 
 #include "app/FormatGeneral.h"
 #include "codes/Files.h"
-#include "platform/QtBitmap.h"
-#include "platform/QtCanvas.h"
-#include "platform/QtDialogs.h"
+#include "qt/QtBitmap.h"
+#include "qt/QtCanvas.h"
+#include "shell/QtDialogs.h"
 #include "shell/InspectorFrm.h"
 #include "shell/LeftFrm.h"
 #include "shell/LocaleNumbers.h"

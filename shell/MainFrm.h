@@ -19,7 +19,7 @@
 // Every command runs inside Guard: an error that no handler catches is shown in a
 // message box titled "Ormax 4" and the program goes on; the enabling rules run again
 // after each command, so shortcuts follow them. File dialogs and message boxes go
-// through the platform interfaces, so tests can answer them.
+// through the interfaces of shell/Dialogs, so tests can answer them.
 #pragma once
 
 #include <QAction>
@@ -35,7 +35,7 @@
 
 #include "app/AppState.h"
 #include "app/Views.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/StartFiles.h"
 
 namespace ormax {

@@ -15,7 +15,7 @@
 #include "app/AppState.h"
 #include "app/Records.h"
 #include "app/SceneReading.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "tests/QtRasters.h"
 #include "tests/TempDir.h"
 

@@ -32,9 +32,9 @@
 #include <sstream>
 
 #include "analysis/Nearest.h"
-#include "platform/QtBitmap.h"
-#include "platform/QtCanvas.h"
-#include "platform/QtDialogs.h"
+#include "qt/QtBitmap.h"
+#include "qt/QtCanvas.h"
+#include "shell/QtDialogs.h"
 #include "shell/InspectorFrm.h"
 #include "shell/LeftFrm.h"
 #include "shell/MethodSettingsFrm.h"

@@ -1,7 +1,7 @@
 // The scene reader: every kind of BMP the program reads comes out of the scan lines with
 // the values a canvas on the picture gives, and the colour reduction's table of recent
 // colours gives every pixel its nearest palette colour.
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax {
 namespace {

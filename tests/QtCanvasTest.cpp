@@ -1,4 +1,4 @@
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Canvas.h"
+#include "canvas/Canvas.h"
 
 namespace ormax::testing {
 

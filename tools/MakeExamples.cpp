@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "tools/SampleShapes.h"
 
 namespace {

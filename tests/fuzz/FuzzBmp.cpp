@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ormax;

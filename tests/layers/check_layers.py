@@ -1,27 +1,24 @@
 #!/usr/bin/env python3
 """Fails when a unit includes a layer above its own, or when a Qt-free layer includes Qt.
 
-The layers, lowest first: numerics, codes, model, analysis, app (the Qt-free application
-layer), platform (the Qt bindings), and on top the desktop program (shell) and the command
-line (cli) and the Python module (python), which do not include each other. The canvas and dialog interfaces
-(platform/Canvas.h, platform/Dialogs.h) are Qt-free and sit just above numerics, so that
-the model can draw. Tests, tools and benchmarks may include anything.
+The layers, lowest first: numerics, canvas (the drawing interface, Qt-free, so that the
+model can draw), codes, model, analysis, app (the Qt-free application layer), qt (the Qt
+bindings), and on top the desktop program (shell) and the command line (cli) and the
+Python module (python), which do not include each other. Tests, tools and benchmarks may
+include anything.
 Usage: check_layers.py SOURCE_DIR
 """
 import pathlib
 import re
 import sys
 
-LAYERS = {"numerics": 0, "codes": 2, "model": 3, "analysis": 4, "app": 5, "platform": 6,
-          "shell": 7, "cli": 7, "python": 7}
-INTERFACES = {"platform/Canvas.h": 1, "platform/Dialogs.h": 1}
+LAYERS = {"numerics": 0, "canvas": 1, "codes": 2, "model": 3, "analysis": 4, "app": 5,
+          "qt": 6, "shell": 7, "cli": 7, "python": 7}
 QT_FREE_BELOW = 6
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
 def layer_of(path):
-    if path in INTERFACES:
-        return INTERFACES[path]
     return LAYERS.get(path.split("/", 1)[0])
 
 

@@ -17,7 +17,7 @@
 #include "app/AppState.h"
 #include "app/BaseBuilder.h"
 #include "numerics/Elementary.h"
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 #include "tests/ExtendedOperands.h"
 #include "tests/samples/CaseCodes.h"
 #include "tests/samples/SampleFiles.h"

@@ -2,7 +2,7 @@
 // (declared size, rows cut short); the colours are reduced through a cache per colour.
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours, LoadScenePicture,
 //   ScenePattern, PatternPicture, PictureStem, SavePicture
-#include "platform/QtBitmap.h"
+#include "qt/QtBitmap.h"
 
 
 #include <QBuffer>
@@ -19,7 +19,7 @@
 
 #include "app/WorkerPool.h"
 #include "codes/Files.h"
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax {
 

@@ -16,7 +16,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/Canvas.h"
+#include "canvas/Canvas.h"
 
 namespace ormax {
 

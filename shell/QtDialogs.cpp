@@ -1,7 +1,7 @@
 // QtDialogs: the program's "Desc|*.EXT" filters turned into Qt's, both spellings of
 // each extension offered; message boxes with an OK button only.
 //   QtFilter, TQtFileDialogs, TQtMessageBoxes (AskNumber with one decimal)
-#include "platform/QtDialogs.h"
+#include "shell/QtDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

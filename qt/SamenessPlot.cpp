@@ -1,7 +1,7 @@
 // SamenessPlot: bars of right answers (blue) and wrong ones (red, drawn over them, half
 // transparent) on a square-root count axis up to the highest bin; a dashed threshold line.
 //   SamenessPlot
-#include "platform/SamenessPlot.h"
+#include "qt/SamenessPlot.h"
 
 #include <QPainter>
 #include <algorithm>

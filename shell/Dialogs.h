@@ -1,5 +1,5 @@
 // Dialogs: the file dialogs and message boxes the desktop program asks for, behind
-// small interfaces so that tests can answer them. platform/QtDialogs binds them to
+// small interfaces so that tests can answer them. shell/QtDialogs binds them to
 // Qt's dialogs.
 //   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
 //   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only), AskNumber

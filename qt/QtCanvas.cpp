@@ -1,6 +1,6 @@
 // QtCanvas: the canvas operations on a 32-bit QImage through a QPainter; colours are
 // turned from $00BBGGRR to Qt's form here and nowhere else.
-#include "platform/QtCanvas.h"
+#include "qt/QtCanvas.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Canvas.h"
-#include "platform/PenStamps.h"
+#include "canvas/Canvas.h"
+#include "qt/PenStamps.h"
 
 namespace ormax {
 

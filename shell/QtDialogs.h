@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 namespace ormax {
 

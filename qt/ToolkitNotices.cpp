@@ -1,6 +1,6 @@
 // ToolkitNotices: the handler keeps the one it replaced and hands it everything else.
 //   DropRuntimeDirNotice
-#include "platform/ToolkitNotices.h"
+#include "qt/ToolkitNotices.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -42,10 +42,9 @@ const QRgb Colours[] = {qRgb(204, 0, 0),   qRgb(0, 51, 204),   qRgb(0, 153, 51),
                         qRgb(102, 102, 102), qRgb(153, 102, 51), qRgb(0, 0, 0),
                         qRgb(204, 0, 204), qRgb(51, 102, 0),   qRgb(0, 0, 102)};
 
-struct TArguments {
-  QString Cli, Shapes, Work, Scene, Plot, Title = "held-out shapes";
-  uint64_t Seed = 1;
-  int Count = 624;
+struct TArguments : TShapeOptions {
+  TArguments() { Count = 624; }
+  QString Scene, Plot, Title = "held-out shapes";
   double MinPixels = 0, MaxPixels = 0;  // 0: sizes 0.5 to 2
   QStringList BaseOptions;
 };
@@ -53,14 +52,10 @@ struct TArguments {
 TArguments Parse(const QStringList& args) {
   TArguments a;
   a.BaseOptions = ParseOptionPairs(args, [&](const QString& k, const QString& v) {
-    if (k == "--cli") a.Cli = v;
-    else if (k == "--shapes") a.Shapes = v;
-    else if (k == "--work") a.Work = v;
-    else if (k == "--scene") a.Scene = v;
+    if (a.Take(k, v)) return true;
+    if (k == "--scene") a.Scene = v;
     else if (k == "--plot") a.Plot = v;
     else if (k == "--title") a.Title = v;
-    else if (k == "--seed") a.Seed = v.toULongLong();
-    else if (k == "--count") a.Count = v.toInt();
     else if (k == "--pixels") {
       a.MinPixels = v.section(',', 0, 0).toDouble();
       a.MaxPixels = v.section(',', 1, 1).toDouble();
@@ -221,8 +216,7 @@ void PrintReport(const TEvaluation& e, const std::vector<std::string>& shapes,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  TBenchApplication app(argc, argv);
   const TArguments a = Parse(app.arguments());
   QDir(a.Work).removeRecursively();
   QDir().mkpath(a.Work + "/heldout");

@@ -444,11 +444,7 @@ void Score(const QByteArray& csv, const QStringList& files, const std::vector<TD
            TUnseen* r) {
   const QList<QByteArray> lines = csv.split('\n');
   const std::vector<std::string> header = SplitCsvLine(lines[0].trimmed().toStdString());
-  const auto column = [&](const std::string& name) {
-    const auto it = std::find(header.begin(), header.end(), name);
-    if (it == header.end()) Fail("recognize's CSV has no column " + name);
-    return static_cast<size_t>(it - header.begin());
-  };
+  const auto column = [&](const std::string& name) { return CsvColumn(header, name); };
   const size_t scene = column("scene"), pixels = column("pixels"), shape = column("shape"),
                label = column("label");
   struct TAnswer {
@@ -682,8 +678,7 @@ void PrintUnseen(const TVariantResult& v, size_t pictures) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  TBenchApplication app(argc, argv);
   const TArguments a = Parse(app.arguments());
   QDir(a.Work).removeRecursively();
   QElapsedTimer timer;

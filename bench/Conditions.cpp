@@ -43,10 +43,9 @@ using namespace ormax;
 
 using TRgb = std::array<double, 3>;  // 0 .. 255 a channel
 
-struct TArguments {
-  QString Cli, Shapes, Work, Python = "/usr/bin/python3";
-  uint64_t Seed = 1;
-  int Count = 60;
+struct TArguments : TShapeOptions {
+  TArguments() { Count = 60; }
+  QString Python = "/usr/bin/python3";
   QStringList Variants = {"white", "auto"};
   QStringList RecognizeOptions;
 };
@@ -58,12 +57,8 @@ const char* const Usage =
 TArguments Parse(const QStringList& args) {
   TArguments a;
   a.RecognizeOptions = ParseOptionPairs(args, [&](const QString& k, const QString& v) {
-    if (k == "--cli") a.Cli = v;
-    else if (k == "--shapes") a.Shapes = v;
-    else if (k == "--work") a.Work = v;
-    else if (k == "--python") a.Python = v;
-    else if (k == "--seed") a.Seed = v.toULongLong();
-    else if (k == "--count") a.Count = v.toInt();
+    if (a.Take(k, v)) return true;
+    if (k == "--python") a.Python = v;
     else if (k == "--variants") a.Variants = v.split(',', Qt::SkipEmptyParts);
     else return false;
     return true;
@@ -582,8 +577,7 @@ void PrintReport(const TArguments& a, const TResults& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  TBenchApplication app(argc, argv);
   const TArguments a = Parse(app.arguments());
   QDir(a.Work).removeRecursively();
   const TBuiltBase base = BuildBase(a.Cli, a.Shapes, a.Work, {});

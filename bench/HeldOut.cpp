@@ -1,5 +1,6 @@
 // HeldOut: the commands run, the base built from the sample pictures, recognize's CSV read.
-//   Fail, RunProcess, Run, Quoted, AllShapes, BuildBase, SplitCsvLine, RecognizedRegions
+//   Fail, TShapeOptions, TOffscreenUnlessNamed, RunProcess, Run, Quoted, AllShapes,
+//   BuildBase, SplitCsvLine, CsvColumn, RecognizedRegions
 #include "bench/HeldOut.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,20 @@ void Fail(const std::string& what) {
   std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toStdString().c_str(),
                what.c_str());
   std::exit(1);
+}
+
+bool TShapeOptions::Take(const QString& key, const QString& value) {
+  if (key == "--cli") Cli = value;
+  else if (key == "--shapes") Shapes = value;
+  else if (key == "--work") Work = value;
+  else if (key == "--seed") Seed = value.toULongLong();
+  else if (key == "--count") Count = value.toInt();
+  else return false;
+  return true;
+}
+
+TOffscreenUnlessNamed::TOffscreenUnlessNamed() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 QStringList ParseOptionPairs(const QStringList& args,
@@ -123,15 +138,17 @@ std::vector<std::string> SplitCsvLine(const std::string& line) {
   return fields;
 }
 
+size_t CsvColumn(const std::vector<std::string>& header, const std::string& name) {
+  const auto it = std::find(header.begin(), header.end(), name);
+  if (it == header.end()) Fail("recognize's CSV has no column " + name);
+  return static_cast<size_t>(it - header.begin());
+}
+
 std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv) {
   const QList<QByteArray> lines = csv.split('\n');
   if (lines.isEmpty() || lines[0].trimmed().isEmpty()) Fail("recognize wrote nothing");
   const std::vector<std::string> header = SplitCsvLine(lines[0].trimmed().toStdString());
-  const auto column = [&](const std::string& name) {
-    const auto it = std::find(header.begin(), header.end(), name);
-    if (it == header.end()) Fail("recognize's CSV has no column " + name);
-    return static_cast<size_t>(it - header.begin());
-  };
+  const auto column = [&](const std::string& name) { return CsvColumn(header, name); };
   const size_t scene = column("scene"), left = column("left"), top = column("top"),
                right = column("right"), bottom = column("bottom"), pixels = column("pixels"),
                shape = column("shape"), sameness = column("sameness");

@@ -2,15 +2,19 @@
 //   TDrawingRandom   a seeded generator of their own (mt19937_64, our own conversions)
 //   Fail             the message on standard error, prefixed by the program's name; exit 1
 //   ParseOptionPairs the "--KEY VALUE" options of a benchmark's command line
+//   TShapeOptions    the options the shape benches share (--cli, --shapes, --work, ...)
+//   TBenchApplication  the Qt application, on the offscreen platform unless one is named
 //   Run              a command run to its end: its standard output and wall time
 //   RunProcess       the same, whatever its exit; Quoted, a command line to reproduce
 //   AllShapes        the names of the sample shapes and of the mirror pair, in order
 //   BuildBase        the base pictures (the sample shapes copied, the mirror pair drawn)
 //                    and the base `ormax-cli base` builds from them
 //   TRegionRow, RecognizedRegions   the rows of `ormax-cli recognize --format csv`
+//   SplitCsvLine, CsvColumn          a CSV line's fields; a column of recognize's header
 #pragma once
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 #include <cmath>
@@ -45,6 +49,26 @@ struct TDrawingRandom {
 // Returns what follows "--".
 QStringList ParseOptionPairs(const QStringList& args,
                              const std::function<bool(const QString&, const QString&)>& take);
+
+// The options of the benches that draw the sample shapes: --cli, --shapes, --work,
+// --seed and --count. Take stores one of them and returns false for another key.
+struct TShapeOptions {
+  QString Cli, Shapes, Work;
+  uint64_t Seed = 1;
+  int Count = 0;
+  bool Take(const QString& key, const QString& value);
+};
+
+// Chooses Qt's offscreen platform unless QT_QPA_PLATFORM names another: the benches
+// draw pictures but show none. A base of TBenchApplication, so it comes first.
+struct TOffscreenUnlessNamed {
+  TOffscreenUnlessNamed();
+};
+
+class TBenchApplication : private TOffscreenUnlessNamed, public QGuiApplication {
+ public:
+  TBenchApplication(int& argc, char** argv) : QGuiApplication(argc, argv) {}
+};
 
 // Runs the command to its end; its standard output, and the wall time in ms. Fails when
 // it cannot start or ends other than with exit code 0.
@@ -91,6 +115,8 @@ struct TRegionRow {
 };
 
 std::vector<std::string> SplitCsvLine(const std::string& line);
+// The index of the column of that name in recognize's CSV header; Fail where it has none.
+size_t CsvColumn(const std::vector<std::string>& header, const std::string& name);
 // The rows of recognize's CSV, found by the header's column names.
 std::vector<TRegionRow> RecognizedRegions(const QByteArray& csv);
 

@@ -172,10 +172,6 @@ class TRectangle : public TPrimitive {
   // Pixels of the rectangle outside the pattern are skipped.
   void PaintInto(TPattern& pattern) const;
   void DrawFrame(TColor frameColor, ICanvas& canvas) const;
-  // The pixels Fill tests, clipped to clip (exclusive right and bottom edges): the
-  // square of the axes' norm around the centre; an empty rectangle (Right < Left) when
-  // nothing is tested.
-  TRect FillArea(const TRect& clip) const;
   void Fill(ICanvas& canvas) const;
 };
 

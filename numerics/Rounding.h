@@ -1,7 +1,10 @@
-// Rounding: the three integer roundings the program uses, written once.
-//   RoundHalfEven  nearest integer, halves to the even neighbour (drawing coordinates)
-//   DivTrunc       integer quotient truncated toward zero (cell centres)
-//   FloorToInt     largest integer not above a real (scan ranges)
+// Rounding: the integer roundings the program uses, written once.
+//   RoundHalfEven      nearest integer, halves to the even neighbour (drawing coordinates)
+//   RoundHalfEvenReal  the same rounding, kept as a real (non-finite values pass through)
+//   DivTrunc           integer quotient truncated toward zero (cell centres)
+//   FloorToInt         largest integer not above a real (scan ranges)
+//   CeilToInt          smallest integer not below a real
+//   SaturateToInt64    a whole real to int64; ClampToInt32 an int64 into 32 bits
 // Results that do not fit the integer type saturate; NaN gives 0. Callers that
 // care about non-finite input test it first.
 #pragma once

@@ -28,30 +28,28 @@ int32_t ReadMinPixels(const QString& text) {
   return n;
 }
 
+QFrame* RaisedPanel(QWidget* parent, QRect geometry) {
+  auto* panel = new QFrame(parent);
+  panel->setGeometry(geometry);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  return panel;
+}
+
 }  // namespace
 
 TMethodSettingsForm::TMethodSettingsForm(TMainForm* mainForm)
     : QDialog(mainForm), mainForm_(mainForm) {
   SetUpSettingsDialog(*this, "Method Settings", QSize(254 + 290, 150));
-  Panel = new QFrame(this);
-  Panel->setGeometry(0, 0, 254, 92);
-  Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel = RaisedPanel(this, QRect(0, 0, 254, 92));
   Label1 = new QLabel("Admissible error:", Panel);
   Label1->setGeometry(16, 13, 101, 21);
   Edit1 = new QLineEdit(Panel);
   Edit1->setGeometry(119, 13, 91, 21);
-  Label2 = new QLabel("Maximum tree level:", Panel);
-  Label2->setGeometry(16, 52, 101, 21);
-  Edit2 = new QLineEdit("0", Panel);
-  Edit2->setGeometry(119, 52, 26, 21);
-  UpDown = new TUpDown(Edit2, Panel);
-  UpDown->setGeometry(145, 52, 20, 21);
-  UpDown->Min = 0;
+  std::tie(Label2, Edit2, UpDown) =
+      AddLevelField(Panel, "Maximum tree level:", QRect(16, 52, 101, 21), QRect(119, 52, 26, 21),
+                    QRect(145, 52, 20, 21));
   UpDown->SetMax(255);
-  UpDown->SetPosition(0);
-  ReadingPanel = new QFrame(this);
-  ReadingPanel->setGeometry(254, 0, 290, 150);
-  ReadingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  ReadingPanel = RaisedPanel(this, QRect(254, 0, 290, 150));
   BackgroundLabel = new QLabel("Background:", ReadingPanel);
   BackgroundLabel->setGeometry(12, 13, 70, 21);
   BackgroundBox = new QComboBox(ReadingPanel);

@@ -5,6 +5,9 @@
 // that a field that is not a number stops the storing there (and the error reaches the
 // program's error report). Choosing a background puts that background's usual speck
 // size in its field while the field holds the other one's.
+//   TMethodSettingsForm: FormShow (fill from the settings), Button1Click (OK: store
+//   field by field and read the scene again), Button2Click (Cancel: close only);
+//   Enter and Escape do nothing (neither button is the default)
 #pragma once
 
 #include <QComboBox>

@@ -15,14 +15,9 @@ TOptionsForm::TOptionsForm(TMainForm* mainForm) : QDialog(mainForm), mainForm_(m
   SetUpSettingsDialog(*this, "Options", QSize(257, 213));
   GroupBox1 = new QGroupBox("Representation", this);
   GroupBox1->setGeometry(8, 8, 241, 84);
-  Label1 = new QLabel("Maximum level to view:", GroupBox1);
-  Label1->setGeometry(16, 24, 119, 21);
-  Edit1 = new QLineEdit("0", GroupBox1);
-  Edit1->setGeometry(136, 24, 26, 21);
-  UpDown = new TUpDown(Edit1, GroupBox1);
-  UpDown->setGeometry(162, 24, 15, 21);
-  UpDown->Min = 0;
-  UpDown->SetPosition(0);
+  std::tie(Label1, Edit1, UpDown) =
+      AddLevelField(GroupBox1, "Maximum level to view:", QRect(16, 24, 119, 21),
+                    QRect(136, 24, 26, 21), QRect(162, 24, 15, 21));
   CheckBox1 = new QCheckBox("Fill ellipses", GroupBox1);
   CheckBox1->setGeometry(32, 56, 97, 17);
   CheckBox1->setChecked(true);

@@ -1,6 +1,8 @@
 // OptionsFrm: the "Options" dialog, editing the drawing settings (maximum level to
 // view, filled ellipses, sameness in the labels). Filled on every show, the arrows'
 // maximum from the deepest representation tree; written back on OK only.
+//   TOptionsForm: FormShow (fill from the settings), Button1Click (OK: store and
+//   close; throws when the level is not a number), Button2Click (Cancel: close only)
 #pragma once
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // SettingsDialog: the frame, font and buttons of the Options and Method Settings
 // dialogs, made in one place.
-//   SetUpSettingsDialog, AddOkCancel
+//   SetUpSettingsDialog, AddOkCancel, AddLevelField
 #include "shell/SettingsDialog.h"
 
 namespace ormax {
@@ -25,6 +25,19 @@ TOkCancel AddOkCancel(QDialog& dialog, QRect ok, QRect cancel, const TGuard& gua
   QObject::connect(buttons.Ok, &QPushButton::clicked, &dialog, [guard, onOk] { guard(onOk); });
   QObject::connect(buttons.Cancel, &QPushButton::clicked, &dialog, [onCancel] { onCancel(); });
   return buttons;
+}
+
+std::tuple<QLabel*, QLineEdit*, TUpDown*> AddLevelField(QWidget* parent, const char* caption,
+                                                        QRect label, QRect edit, QRect arrows) {
+  auto* text = new QLabel(caption, parent);
+  text->setGeometry(label);
+  auto* field = new QLineEdit("0", parent);
+  field->setGeometry(edit);
+  auto* upDown = new TUpDown(field, parent);
+  upDown->setGeometry(arrows);
+  upDown->Min = 0;
+  upDown->SetPosition(0);
+  return {text, field, upDown};
 }
 
 }  // namespace ormax

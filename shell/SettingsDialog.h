@@ -1,14 +1,20 @@
 // SettingsDialog: what the two settings dialogs share.
 //   SetUpSettingsDialog  caption, border, fixed client size and font of a dialog
 //   AddOkCancel          the OK and Cancel buttons, wired to the dialog's handlers
+//   AddLevelField        a caption, a number field ("0") and its arrows, on one row
 // OK's handler runs inside the caller's guard, so a value that cannot be read is
 // reported and the dialog stays open; Cancel only closes.
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
 #include <functional>
+#include <tuple>
+
+#include "shell/UpDown.h"
 
 namespace ormax {
 
@@ -26,5 +32,9 @@ using TGuard = std::function<void(const std::function<void()>&)>;
 
 TOkCancel AddOkCancel(QDialog& dialog, QRect ok, QRect cancel, const TGuard& guard,
                       const std::function<void()>& onOk, const std::function<void()>& onCancel);
+
+// The caption, the field and its arrows (from 0, at 0), made in that order on parent.
+std::tuple<QLabel*, QLineEdit*, TUpDown*> AddLevelField(QWidget* parent, const char* caption,
+                                                        QRect label, QRect edit, QRect arrows);
 
 }  // namespace ormax

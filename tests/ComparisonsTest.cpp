@@ -112,12 +112,8 @@ struct TGrid {
   double Xs[26], Ys[26];
   int32_t Columns, Rows;
   TGrid(const TEllipse& a, const TEllipse& b) {
-    const double ra = static_cast<double>(VectorNorm(a.Axes));
-    const double rb = static_cast<double>(VectorNorm(b.Axes));
-    const double x0 = static_cast<double>(std::min(a.Center[0] - ra, b.Center[0] - rb));
-    const double y0 = static_cast<double>(std::min(a.Center[1] - ra, b.Center[1] - rb));
-    const double x1 = static_cast<double>(std::max(a.Center[0] + ra, b.Center[0] + rb));
-    const double y1 = static_cast<double>(std::max(a.Center[1] + ra, b.Center[1] + rb));
+    const reference::TComparisonBox box = reference::ComparisonBox(a, b);
+    const double x0 = box.XMin, y0 = box.YMin, x1 = box.XMax, y1 = box.YMax;
     Columns = GridCoordinates(x0, static_cast<double>((Real(x1) - x0) / 25), x1, 26, Xs);
     Rows = GridCoordinates(y0, static_cast<double>((Real(y1) - y0) / 25), y1, 26, Ys);
   }

@@ -193,6 +193,14 @@ void Prepare(TAppState& app, const TPattern& scene, const TSetting& setting, int
   app.Threads = threads;
 }
 
+// A generated scene's codes at the setting (the threads left at their default).
+void PrepareGenerated(TAppState& app, std::mt19937& rng, const TSetting& setting) {
+  app.SceneImage = GenerateScene(rng);
+  app.MaxTreeLevel = setting.MaxLevel;
+  app.AdmissibleError = setting.Error;
+  app.BuildSceneCodes();
+}
+
 // ---- the pipeline ----
 
 TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
@@ -231,11 +239,8 @@ TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
   int splits = 0;
   for (int n = 0; n < Cases(1200); ++n) {
     TAppState app;
-    app.SceneImage = GenerateScene(rng);
     const TSetting setting = kSettings[n % std::size(kSettings)];
-    app.MaxTreeLevel = setting.MaxLevel;
-    app.AdmissibleError = setting.Error;
-    app.BuildSceneCodes();
+    PrepareGenerated(app, rng, setting);
     reference::TSceneResult plain;
     reference::BuildSceneCodes(*app.SceneImage, setting.MaxLevel, setting.Error, plain);
     const std::string where = "scene " + std::to_string(n);
@@ -437,10 +442,7 @@ TEST(FastPaths, EllipseComparisonMatchesThePlainRoutine) {
 void CodesOf(std::mt19937& rng, int scenes, const TSetting& setting, TCodeList& codes) {
   for (int n = 0; n < scenes; ++n) {
     TAppState app;
-    app.SceneImage = GenerateScene(rng);
-    app.MaxTreeLevel = setting.MaxLevel;
-    app.AdmissibleError = setting.Error;
-    app.BuildSceneCodes();
+    PrepareGenerated(app, rng, setting);
     for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
       codes.Add(std::make_unique<TCode>(app.SceneCodes.GetCode(i)));
   }
@@ -471,16 +473,26 @@ TEST(FastPaths, CodeDistancesMatchThePlainRoutineAlsoForDamagedCodes) {
   }
 }
 
+// Every scene region's nearest entry and distance are those of the plain search.
+void ExpectThePlainSearchesNearest(const TAppState& app, const std::string& what) {
+  for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
+    double plainDistance = 0;
+    const int32_t plainIndex = reference::FindNearest(
+        app.CodeBase, app.SceneCodes.GetCode(i), reference::CodeDistance, plainDistance);
+    ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex)
+        << what << ", region " << i;
+    ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
+                     what + ", region " + std::to_string(i));
+  }
+}
+
 TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
   std::mt19937 rng(17);
   for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
     TCodeList base;
     CodesOf(rng, 25, setting, base);
     TAppState app;
-    app.SceneImage = GenerateScene(rng);
-    app.MaxTreeLevel = setting.MaxLevel;
-    app.AdmissibleError = setting.Error;
-    app.BuildSceneCodes();
+    PrepareGenerated(app, rng, setting);
     // Each base code twice: ties must go to the first.
     for (int round = 0; round < 2; ++round)
       for (int32_t i = 0; i < base.Count(); ++i)
@@ -489,14 +501,8 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
       app.Threads = threads;
       app.BuildSceneNearestIndices();
       ASSERT_EQ(app.NearestIndices.size(), static_cast<size_t>(app.SceneCodes.Count()));
-      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
-        double plainDistance = 0;
-        const int32_t plainIndex = reference::FindNearest(
-            app.CodeBase, app.SceneCodes.GetCode(i), reference::CodeDistance, plainDistance);
-        ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << threads;
-        ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
-                         std::to_string(threads) + " threads");
-      }
+      ASSERT_NO_FATAL_FAILURE(
+          ExpectThePlainSearchesNearest(app, std::to_string(threads) + " threads"));
     }
   }
 }
@@ -532,14 +538,7 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
     for (int threads : {1, 2}) {
       app.Threads = threads;
       app.BuildSceneNearestIndices();
-      for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
-        double plainDistance = 0;
-        const int32_t plainIndex = reference::FindNearest(
-            app.CodeBase, app.SceneCodes.GetCode(i), reference::CodeDistance, plainDistance);
-        ASSERT_EQ(app.NearestIndices[static_cast<size_t>(i)], plainIndex) << "region " << i;
-        ExpectSameDouble(app.NearestMeasures[static_cast<size_t>(i)], plainDistance,
-                         "region " + std::to_string(i));
-      }
+      ASSERT_NO_FATAL_FAILURE(ExpectThePlainSearchesNearest(app, "one code per shape"));
       // The runner-up lists too, worked out once per code.
       const TSceneRows rows = RecognitionRows(app, "scene", TLabelRule{0.0}, 3);
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
@@ -578,10 +577,7 @@ TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
         base.Add("s" + std::to_string(i % 6) + "@" + std::to_string(round * 100 + i),
                  std::make_unique<TCode>(codes.GetCode(i)));
     TAppState app;
-    app.SceneImage = GenerateScene(rng);
-    app.MaxTreeLevel = setting.MaxLevel;
-    app.AdmissibleError = setting.Error;
-    app.BuildSceneCodes();
+    PrepareGenerated(app, rng, setting);
     for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
       const TCode& probe = app.SceneCodes.GetCode(i);
       const auto full = FindNearestShapes(base, probe, 6, CodeDistance);

@@ -163,18 +163,19 @@ TEST(Primitives, RectangleBytesAndPainting) {
   EXPECT_EQ(canvas.Rows({clWhite, kRed}, ".#"), (std::vector<std::string>{"....", "..##", "..##"}));
 }
 
-TEST(Primitives, RectangleFrameUsesItsArgumentAndFillItsColour) {
-  TRectangle r(1, 1, 3, 2, kRed);
+// The rectangle filled in its own colour, then framed in blue, on a white 5 x 4 canvas;
+// the rows as ".rb" for white, red and blue.
+std::vector<std::string> FilledAndFramed(const TRectangle& r) {
   TestCanvas canvas(5, 4);
   r.Fill(canvas);
   r.DrawFrame(kBlue, canvas);
-  EXPECT_EQ(canvas.Rows({clWhite, kRed, kBlue}, ".rb"),
+  return canvas.Rows({clWhite, kRed, kBlue}, ".rb");
+}
+
+TEST(Primitives, RectangleFrameUsesItsArgumentAndFillItsColour) {
+  EXPECT_EQ(FilledAndFramed(TRectangle(1, 1, 3, 2, kRed)),
             (std::vector<std::string>{".....", ".bbb.", ".bbb.", "....."}));
-  TRectangle wide(0, 1, 4, 3, kRed);
-  TestCanvas c2(5, 4);
-  wide.Fill(c2);
-  wide.DrawFrame(kBlue, c2);
-  EXPECT_EQ(c2.Rows({clWhite, kRed, kBlue}, ".rb"),
+  EXPECT_EQ(FilledAndFramed(TRectangle(0, 1, 4, 3, kRed)),
             (std::vector<std::string>{".....", "bbbbb", "brrrb", "bbbbb"}));
 }
 

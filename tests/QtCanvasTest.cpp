@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -12,6 +13,17 @@
 
 namespace ormax {
 namespace {
+
+struct TPixelAt {
+  int X, Y;
+  QRgb Colour;
+};
+
+// Each listed pixel of the image has its colour.
+void ExpectPixels(const QImage& image, std::initializer_list<TPixelAt> pixels) {
+  for (const TPixelAt& p : pixels)
+    EXPECT_EQ(image.pixel(p.X, p.Y), p.Colour) << "pixel " << p.X << ", " << p.Y;
+}
 
 TEST(QtCanvas, ColoursCrossTheBoundaryInTheRightOrder) {
   EXPECT_EQ(ToQColor(0x000000FF), QColor(255, 0, 0));
@@ -57,15 +69,8 @@ TEST(QtCanvas, FillAndFrameUseExclusiveEdges) {
     canvas.FillRect(TRect{-10, -10, 0, 0});  // entirely outside: nothing
   }
   const QRgb blue = qRgb(0, 0, 255), green = qRgb(0, 255, 0), white = qRgb(255, 255, 255);
-  EXPECT_EQ(image.pixel(1, 1), blue);
-  EXPECT_EQ(image.pixel(2, 2), blue);
-  EXPECT_EQ(image.pixel(3, 1), green);
-  EXPECT_EQ(image.pixel(1, 3), white);
-  EXPECT_EQ(image.pixel(5, 2), green);
-  EXPECT_EQ(image.pixel(4, 2), white);
-  EXPECT_EQ(image.pixel(4, 0), green);
-  EXPECT_EQ(image.pixel(4, 4), green);
-  EXPECT_EQ(image.pixel(0, 0), white);
+  ExpectPixels(image, {{1, 1, blue}, {2, 2, blue}, {3, 1, green}, {1, 3, white}, {5, 2, green},
+                       {4, 2, white}, {4, 0, green}, {4, 4, green}, {0, 0, white}});
 }
 
 TEST(QtCanvas, EllipsesAndTextLandOnTheImage) {
@@ -257,14 +262,8 @@ TEST(QtCanvas, DirectAndPaintedDrawingKeepTheirOrder) {
     canvas.FrameRect(TRect{18, 8, 23, 13});  // red frame over that
     EXPECT_EQ(canvas.GetPixel(7, 10), 0x000000FFu);
   }
-  EXPECT_EQ(image.pixel(2, 10), blue);
-  EXPECT_EQ(image.pixel(8, 10), red);
-  EXPECT_EQ(image.pixel(5, 10), green);
-  EXPECT_EQ(image.pixel(6, 10), green);
-  EXPECT_EQ(image.pixel(19, 3), blue);
-  EXPECT_EQ(image.pixel(19, 8), red);
-  EXPECT_EQ(image.pixel(19, 10), blue);  // inside the frame
-  EXPECT_EQ(image.pixel(18, 10), red);
+  ExpectPixels(image, {{2, 10, blue}, {8, 10, red}, {5, 10, green}, {6, 10, green}, {19, 3, blue},
+                       {19, 8, red}, {19, 10, blue} /* inside the frame */, {18, 10, red}});
 }
 
 TEST(QtCanvas, OtherImageFormatsAreConverted) {

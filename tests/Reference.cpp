@@ -294,13 +294,18 @@ void TreeToCode(const TTree& tree, TCode& code) {
 
 // ---- comparison and recognition ----
 
-double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
+TComparisonBox ComparisonBox(const TEllipse& e1, const TEllipse& e2) {
   const double r1 = static_cast<double>(VectorNorm(e1.Axes));
   const double r2 = static_cast<double>(VectorNorm(e2.Axes));
-  const double xmin = static_cast<double>(std::min(e1.Center[0] - r1, e2.Center[0] - r2));
-  const double ymin = static_cast<double>(std::min(e1.Center[1] - r1, e2.Center[1] - r2));
-  const double xmax = static_cast<double>(std::max(e1.Center[0] + r1, e2.Center[0] + r2));
-  const double ymax = static_cast<double>(std::max(e1.Center[1] + r1, e2.Center[1] + r2));
+  return {static_cast<double>(std::min(e1.Center[0] - r1, e2.Center[0] - r2)),
+          static_cast<double>(std::min(e1.Center[1] - r1, e2.Center[1] - r2)),
+          static_cast<double>(std::max(e1.Center[0] + r1, e2.Center[0] + r2)),
+          static_cast<double>(std::max(e1.Center[1] + r1, e2.Center[1] + r2))};
+}
+
+double CompareEllipses(const TEllipse& e1, const TEllipse& e2) {
+  const TComparisonBox box = ComparisonBox(e1, e2);
+  const double xmin = box.XMin, ymin = box.YMin, xmax = box.XMax, ymax = box.YMax;
   const double dx = static_cast<double>((static_cast<Real>(xmax) - xmin) / 25);
   const double dy = static_cast<double>((static_cast<Real>(ymax) - ymin) / 25);
 

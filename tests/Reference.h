@@ -12,7 +12,7 @@
 //   SegmentPattern               quadratic grouping; each region painted into a
 //                                scene-sized pattern and then trimmed
 //   FitEllipse, EllipseError, BuildRepresentation, NormaliseTree, TreeToCode
-//   CompareEllipses, CodeDistance
+//   ComparisonBox, CompareEllipses, CodeDistance
 //   FindNearest                  every entry compared in full, by any distance
 //   BuildSceneCodes              the whole pipeline for one scene
 //   DrawOutline                  each point from its angle, rounded the plain way
@@ -56,6 +56,12 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
 void NormaliseTree(const TPattern& region, TTree& tree);
 void TreeToCode(const TTree& tree, TCode& code);
 
+// The square a comparison of two ellipses scans: both centres give or take their axes'
+// norms.
+struct TComparisonBox {
+  double XMin, YMin, XMax, YMax;
+};
+TComparisonBox ComparisonBox(const TEllipse& e1, const TEllipse& e2);
 double CompareEllipses(const TEllipse& e1, const TEllipse& e2);
 double CodeDistance(const TCode& sceneCode, const TCode& baseCode);
 // Position of the base code nearest to code by distance (the first on ties), every

@@ -34,6 +34,23 @@ const QRgb kRed = qRgb(204, 0, 0), kBlue = qRgb(0, 51, 204), kGreen = qRgb(0, 15
            kOrange = qRgb(255, 153, 0), kPurple = qRgb(102, 51, 153), kTeal = qRgb(0, 128, 128),
            kGrey = qRgb(102, 102, 102), kBrown = qRgb(153, 102, 51), kBlack = qRgb(0, 0, 0);
 
+// A shape of a scene, placed by its cell.
+struct TCell {
+  const char* Shape;
+  double Radius, Degrees;
+  QRgb Color;
+};
+
+// A scene's shapes in the cells of a grid three cells wide, 160 pixels a cell, row by
+// row from the top left; each shape centred in its cell.
+std::vector<Placement> OnTheGrid(const std::vector<TCell>& cells) {
+  std::vector<Placement> placements;
+  for (size_t i = 0; i < cells.size(); ++i)
+    placements.push_back({cells[i].Shape, 80.0 + 160 * (i % 3), 80.0 + 160 * (i / 3),
+                          cells[i].Radius, cells[i].Degrees, cells[i].Color});
+  return placements;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,24 +75,12 @@ int main(int argc, char** argv) {
 
   // Moved, turned, scaled and recoloured copies, placed at whole pixels.
   const std::vector<std::vector<Placement>> scenes = {
-      {{"triangle", 80, 80, 40, 35, kBlue},
-       {"arrow", 240, 80, 40, 35, kGreen},
-       {"ell", 400, 80, 50, 20, kOrange},
-       {"cross", 80, 240, 50, 45, kRed},
-       {"star", 240, 240, 40, 45, kTeal},
-       {"ellipse", 400, 240, 40, 70, kPurple}},
-      {{"square", 80, 80, 40, 10, kGreen},
-       {"rectangle", 240, 80, 40, 135, kBrown},
-       {"circle", 400, 80, 40, 80, kRed},
-       {"ring", 80, 240, 40, 70, kBlue},
-       {"triangle", 240, 240, 50, 250, kGrey},
-       {"ell", 400, 240, 40, 100, kPurple}},
-      {{"arrow", 80, 80, 40, 300, kRed},
-       {"star", 240, 80, 50, 55, kOrange},
-       {"ellipse", 400, 80, 50, 160, kGreen},
-       {"rectangle", 80, 240, 50, 160, kTeal},
-       {"cross", 240, 240, 50, 160, kBlue},
-       {"triangle", 400, 240, 40, 10, kBrown}},
+      OnTheGrid({{"triangle", 40, 35, kBlue}, {"arrow", 40, 35, kGreen}, {"ell", 50, 20, kOrange},
+                 {"cross", 50, 45, kRed}, {"star", 40, 45, kTeal}, {"ellipse", 40, 70, kPurple}}),
+      OnTheGrid({{"square", 40, 10, kGreen}, {"rectangle", 40, 135, kBrown}, {"circle", 40, 80, kRed},
+                 {"ring", 40, 70, kBlue}, {"triangle", 50, 250, kGrey}, {"ell", 40, 100, kPurple}}),
+      OnTheGrid({{"arrow", 40, 300, kRed}, {"star", 50, 55, kOrange}, {"ellipse", 50, 160, kGreen},
+                 {"rectangle", 50, 160, kTeal}, {"cross", 50, 160, kBlue}, {"triangle", 40, 10, kBrown}}),
   };
   for (size_t k = 0; k < scenes.size(); ++k) {
     QImage picture = Picture(480, 320, scenes[k]);

@@ -123,60 +123,75 @@ std::vector<TBaseEntry> ShapeEntries(const TPattern& picture, const std::string&
   return EntriesOf(moves, copies, problem);
 }
 
+namespace {
+
+// The entries a picture made.
+struct TMade {
+  const TBasePicture* Picture;
+  std::vector<TBaseEntry> Entries;
+};
+
+// A base picture as read, and its copies once they are made.
+struct TRead {
+  std::unique_ptr<TPattern> Pattern;
+  std::string Unreadable;      // what the reader threw
+  std::exception_ptr Failure;  // anything else thrown while it was read or looked at
+  std::string Misfit;
+  std::unique_ptr<TResampler> Resampler;
+  std::vector<TCopyMove> Moves;
+  std::vector<TCopy> Copies;
+};
+
+// Reads one picture and readies its copies; the background misfit only when asked for
+// (warnings) and read on white.
+void ReadBasePicture(const TBasePicture& picture,
+                     const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
+                     const TBaseOptions& options, bool warnings, TRead& r) {
+  try {
+    r.Pattern = load(picture);
+  } catch (const std::exception& e) {
+    r.Unreadable = e.what();
+    return;
+  } catch (...) {
+    r.Failure = std::current_exception();
+    return;
+  }
+  try {
+    if (!r.Pattern) throw std::logic_error(picture.File + ": the reader gave no picture");
+    if (warnings && options.Reading.Background == TBackground::White) {
+      TAppState s;  // the picture as it is, not a copy: a copy's corners are white
+      s.Threads = 1;
+      s.Reading = options.Reading;
+      s.SceneImage = std::make_unique<TPattern>(*r.Pattern);
+      s.SegmentScene();
+      r.Misfit = s.BackgroundMisfit;
+    }
+    r.Moves = CopyMoves(picture.Shape, options);
+    r.Copies.resize(r.Moves.size());
+    r.Resampler = std::make_unique<TResampler>(*r.Pattern);
+  } catch (...) {
+    r.Failure = std::current_exception();
+  }
+}
+
+}  // namespace
+
 void BuildBase(const std::vector<TBasePicture>& pictures,
                const std::function<std::unique_ptr<TPattern>(const TBasePicture&)>& load,
                const TBaseOptions& options, TCodeBase& base, std::vector<std::string>& problems,
                std::vector<std::string>* warnings) {
-  struct TMade {
-    const TBasePicture* Picture;
-    std::vector<TBaseEntry> Entries;
-  };
   std::vector<TMade> made;
   // A few pictures at a time are read, on every thread, and then all their copies are
   // made; what they gave is taken in the order of the pictures, as if each had been read
   // and copied after the one before.
-  struct TRead {
-    std::unique_ptr<TPattern> Pattern;
-    std::string Unreadable;      // what the reader threw
-    std::exception_ptr Failure;  // anything else thrown while it was read or looked at
-    std::string Misfit;
-    std::unique_ptr<TResampler> Resampler;
-    std::vector<TCopyMove> Moves;
-    std::vector<TCopy> Copies;
-  };
   const int32_t threads = WorkerCount(options.Threads);
   const size_t batch = 2 * static_cast<size_t>(threads);
   for (size_t start = 0; start < pictures.size(); start += batch) {
     const size_t count = std::min(batch, pictures.size() - start);
     std::vector<TRead> read(count);
     RunInParallel(static_cast<int32_t>(count), threads, [&](int32_t i) {
-      const TBasePicture& picture = pictures[start + static_cast<size_t>(i)];
-      TRead& r = read[static_cast<size_t>(i)];
-      try {
-        r.Pattern = load(picture);
-      } catch (const std::exception& e) {
-        r.Unreadable = e.what();
-        return;
-      } catch (...) {
-        r.Failure = std::current_exception();
-        return;
-      }
-      try {
-        if (!r.Pattern) throw std::logic_error(picture.File + ": the reader gave no picture");
-        if (warnings && options.Reading.Background == TBackground::White) {
-          TAppState s;  // the picture as it is, not a copy: a copy's corners are white
-          s.Threads = 1;
-          s.Reading = options.Reading;
-          s.SceneImage = std::make_unique<TPattern>(*r.Pattern);
-          s.SegmentScene();
-          r.Misfit = s.BackgroundMisfit;
-        }
-        r.Moves = CopyMoves(picture.Shape, options);
-        r.Copies.resize(r.Moves.size());
-        r.Resampler = std::make_unique<TResampler>(*r.Pattern);
-      } catch (...) {
-        r.Failure = std::current_exception();
-      }
+      ReadBasePicture(pictures[start + static_cast<size_t>(i)], load, options, warnings != nullptr,
+                      read[static_cast<size_t>(i)]);
     });
     // Every copy of the pictures read is a job of its own.
     std::vector<std::pair<size_t, size_t>> jobs;

@@ -1,7 +1,7 @@
 // Evaluation: counts, spreads (the median of an even count is the mean of the middle two)
 // and the threshold over a list of answers.
 //   Evaluate, ThresholdAbove, TEvaluation::CommonConfusions, TRandom, RandomMoves,
-//   RecognisePicture
+//   RecognizePicture
 #include "app/Evaluation.h"
 
 #include <algorithm>
@@ -94,7 +94,7 @@ std::vector<TResampling> RandomMoves(int32_t count, TRandom& random) {
   return moves;
 }
 
-TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base,
+TAnswer RecognizePicture(const TPattern& picture, const TCodeBase& base,
                          const TSceneReading& reading) {
   TAppState s;
   s.Threads = 1;

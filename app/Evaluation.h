@@ -4,7 +4,7 @@
 //                    right and of wrong answers, and the threshold that leaves no wrong label
 //   ThresholdAbove   the lowest --min-sameness (a multiple of 0.1 %) above a sameness
 //   TRandom, RandomMoves  seeded test moves: angle, size 0.5 .. 2, sub-pixel shift
-//   RecognisePicture the label of a picture of one shape: its largest region's nearest
+//   RecognizePicture the label of a picture of one shape: its largest region's nearest
 // No answers give zero counts and no spread; with no wrong answer the threshold is 0.
 #pragma once
 
@@ -68,7 +68,7 @@ std::vector<TResampling> RandomMoves(int32_t count, TRandom& random);
 
 // The picture analysed with the base's settings and recognised against it; the label
 // and sameness of its region with the most pixels ("none" and 0 without a region).
-TAnswer RecognisePicture(const TPattern& picture, const TCodeBase& base,
+TAnswer RecognizePicture(const TPattern& picture, const TCodeBase& base,
                          const TSceneReading& reading = {});
 
 }  // namespace ormax

@@ -1,15 +1,14 @@
 // RecognitionRows: the rows are built from RegionFigures and the nearest entries of
 // distinct shapes; nothing is formatted here but through the records.
-//   RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
+//   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
 //   RecognitionRows, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
 
 #include "analysis/Nearest.h"
-#include "app/Rows.h"
 
 namespace ormax {
 
-void RecogniseScene(TAppState& state, const TCodeBase& base) {
+void RecognizeScene(TAppState& state, const TCodeBase& base) {
   state.SharedBase = &base;
   state.AdmissibleError = base.AdmissibleError;
   state.MaxTreeLevel = base.MaxLevel;
@@ -70,7 +69,7 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
 
 TRecord TSceneRows::Row(size_t k) const {
   const TRegionFigures& f = Figures.at(k);
-  return RecognitionRecord(Scene, f, IsLabelled(Rule, f.Sameness, f.RunnerUpSameness, f.Pixels));
+  return RecognitionRecord(Scene, f, KeepsLabel(Labels, f));
 }
 
 std::vector<TRecord> TSceneRows::Runners(size_t k) const {
@@ -78,17 +77,17 @@ std::vector<TRecord> TSceneRows::Runners(size_t k) const {
 }
 
 TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
-                           const TLabelRule& rule, int32_t top) {
+                           const std::optional<TLabelRule>& labels, int32_t top) {
   TSceneRows result;
   result.Scene = scene;
-  result.Rule = rule;
+  result.Labels = labels;
   const int32_t count = state.SceneCodes.Count();
   result.Figures.reserve(static_cast<size_t>(count));
   for (int32_t r = 0; r < count; ++r) {
     result.Figures.push_back(RegionFigures(state, r));
     ++result.Regions;
     const TRegionFigures& f = result.Figures.back();
-    (IsLabelled(rule, f.Sameness, f.RunnerUpSameness, f.Pixels) ? result.Known : result.Unknown)++;
+    (KeepsLabel(labels, f) ? result.Known : result.Unknown)++;
   }
   if (top > 1) {
     result.Matches.resize(static_cast<size_t>(count));

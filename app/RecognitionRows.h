@@ -1,12 +1,14 @@
 // RecognitionRows: a scene recognised against a base and its rows, the very rows of
-// `ormax-cli recognize` for every front end (the command line, the Python module).
-//   RecogniseScene, NearestShapes, RecognitionRecord, RunnerRecords,
+// `ormax-cli recognize` for every front end (the command line, the Python module, the
+// desktop program's File, Export Results).
+//   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords,
 //   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), WriteRecognitionCsv
-// A region the label rule withholds is labelled "unknown"; a base with fewer shapes
+// A region the choice of labels withholds is labelled "unknown"; a base with fewer shapes
 // than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,7 +22,7 @@ namespace ormax {
 
 // Analyses the state's scene with the base's admissible error and maximum tree level
 // and finds every region's nearest entry. The base must outlive the state's use of it.
-void RecogniseScene(TAppState& state, const TCodeBase& base);
+void RecognizeScene(TAppState& state, const TCodeBase& base);
 
 // One of the nearest entries of distinct shapes.
 struct TShapeMatch {
@@ -47,22 +49,23 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
 // regions is not held as text.
 struct TSceneRows {
   std::string Scene;
-  TLabelRule Rule;
+  // The choice of labels (KeepsLabel); none labels every region with its nearest shape.
+  std::optional<TLabelRule> Labels;
   std::vector<TRegionFigures> Figures;  // per region
   // Per region, the nearest entries of distinct shapes, nearest first (top > 1 only).
   std::vector<std::vector<TShapeMatch>> Matches;
   long long Regions = 0, Known = 0, Unknown = 0;
 
   size_t Count() const { return Figures.size(); }
-  // The region's RecognitionRecord; its label "unknown" where the rule withholds it.
+  // The region's RecognitionRecord; its label "unknown" where the labels withhold it.
   TRecord Row(size_t k) const;
   // The RunnerRecords of the region (none when top is 1).
   std::vector<TRecord> Runners(size_t k) const;
 };
 
-// The rows of a state after RecogniseScene; scene names the scene in them.
+// The rows of a state after RecognizeScene; scene names the scene in them.
 TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
-                           const TLabelRule& rule, int32_t top);
+                           const std::optional<TLabelRule>& labels, int32_t top);
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
 // header false leaves the header line out (for pieces joined by the caller).

@@ -1,7 +1,7 @@
 // Records: tables padded to their widest cell, CSV quoted only where needed, JSON
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
 //   FixedDouble, JsonString, ConcatenatedRows, WriteTable, WriteCsv,
-//   JsonObject, JsonArray, WriteJsonArray
+//   JsonObject, JsonArray, WriteJsonArray, WriteRecords
 #include "app/Records.h"
 
 #include <algorithm>
@@ -145,6 +145,22 @@ void WriteJsonArray(std::ostream& out, size_t count,
   out << "[";
   for (size_t k = 0; k < count; ++k) out << (k ? ",\n" : "\n") << indent << item(k);
   out << "\n" << closingIndent << "]";
+}
+
+void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows) {
+  WriteRecords(out, format, rows.size(), [&](size_t i) { return rows[i]; });
+}
+
+void WriteRecords(std::ostream& out, const std::string& format, size_t count,
+                  const TRowSource& row) {
+  if (format == "csv") {
+    WriteCsv(out, count, row, true);
+  } else if (format == "json") {
+    WriteJsonArray(out, count, [&](size_t i) { return JsonObject(row(i)); }, " ", "");
+    out << "\n";
+  } else {
+    WriteTable(out, count, row);
+  }
 }
 
 }  // namespace ormax

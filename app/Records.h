@@ -1,6 +1,8 @@
-// Records: the rows the front ends write, as an aligned table, CSV or JSON.
-//   TRecord (ordered fields), TRowSource, ConcatenatedRows, WriteTable, WriteCsv, JsonObject,
-//   JsonArray, WriteJsonArray
+// Records: the one place tables are written: the rows the front ends write, as an
+// aligned table, CSV or JSON.
+//   TRecord (ordered fields), TRowSource, ConcatenatedRows, FixedDouble, JsonString,
+//   WriteTable, WriteCsv, JsonObject, JsonArray, WriteJsonArray,
+//   WriteRecords (any of the three formats by name)
 // The writers take either the rows or a source that makes row i on demand, so that a
 // table of very many rows is never held whole (the table asks for each row twice).
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
@@ -57,5 +59,11 @@ std::string JsonArray(const std::vector<std::string>& items, const std::string& 
 void WriteJsonArray(std::ostream& out, size_t count,
                     const std::function<std::string(size_t)>& item, const std::string& indent,
                     const std::string& closingIndent);
+
+// format: "table", "csv" (with a header) or "json" (a list, one object a line).
+void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows);
+// The same, each row made on demand.
+void WriteRecords(std::ostream& out, const std::string& format, size_t count,
+                  const TRowSource& row);
 
 }  // namespace ormax

@@ -1,7 +1,7 @@
 // Results: the figures are read from the state's lists at one index; nothing is
 // computed again except the pixel count and the root ellipse's angle.
 //   Sameness, RegionFigures (from a state's lists or from one region's results),
-//   KeepsLabel, RegionLabel
+//   KeepsLabel, RegionLabel, RegionRecord
 #include "app/Results.h"
 
 #include <cmath>
@@ -36,7 +36,7 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
                                    state.SceneCodes.GetCode(index));
   const auto slot = static_cast<size_t>(index);
   if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size()) {
-    f.Recognised = true;
+    f.Recognized = true;
     f.Entry = state.NearestIndices[slot];
     f.EntryName = state.Base().Names(f.Entry);
     f.Shape = ShapeOfEntry(f.EntryName);
@@ -51,7 +51,7 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
 }
 
 bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f) {
-  return f.Recognised && (!labels || IsLabelled(*labels, f.Sameness, f.RunnerUpSameness, f.Pixels));
+  return f.Recognized && (!labels || IsLabelled(*labels, f.Sameness, f.RunnerUpSameness, f.Pixels));
 }
 
 std::string RegionLabel(const TAppState& state, int32_t index) {
@@ -59,13 +59,24 @@ std::string RegionLabel(const TAppState& state, int32_t index) {
   const std::string shape = ShapeOfEntry(state.Base().Names(state.NearestIndices.at(slot)));
   if (!state.Labels) return shape;
   TRegionFigures f;
-  f.Recognised = true;
+  f.Recognized = true;
   f.Sameness = Sameness(state.NearestMeasures.at(slot));
   if (slot < state.RunnerUpMeasures.size() && std::isfinite(state.RunnerUpMeasures[slot]))
     f.RunnerUpSameness = Sameness(state.RunnerUpMeasures[slot]);
   // The pixel count only when the rule may ask for it.
   if (!state.Labels->MinSameness) f.Pixels = state.Segments.Items(index).InsideCount();
   return KeepsLabel(state.Labels, f) ? shape : std::string("unknown");
+}
+
+TRecord RegionRecord(const std::string& scene, const TRegionFigures& f) {
+  return TRecord()
+      .Add("scene", scene)
+      .Add("region", static_cast<long long>(f.Index))
+      .Add("left", static_cast<long long>(f.Bounds.Left))
+      .Add("top", static_cast<long long>(f.Bounds.Top))
+      .Add("right", static_cast<long long>(f.Bounds.Right))
+      .Add("bottom", static_cast<long long>(f.Bounds.Bottom))
+      .Add("pixels", static_cast<long long>(f.Pixels));
 }
 
 }  // namespace ormax

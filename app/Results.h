@@ -1,11 +1,14 @@
-// Results: the figures of each region of an analysed scene, the same for every front
-// end (the command line's rows, the desktop program's inspector and results table).
+// Results: the one place for the figures of a region of an analysed scene, the same for
+// every front end (the command line's rows, the Python module, the desktop program's
+// inspector and results table), and the row they begin.
 //   RegionFigures(state, i)  bounds, pixels, centre, root ellipse, tree depth and items,
 //                            and after recognition the nearest entry, distance, sameness
 //   RegionFigures(index, region, tree, code)  the same, recognition aside
 //   Sameness(distance)       (1 - distance) x 100, in percent
 //   KeepsLabel, RegionLabel  whether a recognised region is labelled with its nearest
 //                            shape under the state's Labels, and the label itself
+//   RegionRecord             scene, region index, bounds and pixel count: how every
+//                            region's row starts
 // The state must hold the scene codes (BuildSceneCodes); the recognition figures are
 // filled only when it holds the recognition results too.
 #pragma once
@@ -16,6 +19,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/Records.h"
 
 namespace ormax {
 
@@ -31,7 +35,7 @@ struct TRegionFigures {
   double AngleDegrees = 0;
   int32_t Depth = 0;  // of the region's code
   int64_t Items = 0;
-  bool Recognised = false;
+  bool Recognized = false;
   int32_t Entry = -1;     // position of the nearest base entry
   std::string EntryName;  // its name, "shape@turn"
   std::string Shape;      // the name before '@'
@@ -58,5 +62,8 @@ bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f
 // The label of recognised region index: its nearest entry's shape, or "unknown" where
 // the state's Labels withhold it. Reads only what the choice needs.
 std::string RegionLabel(const TAppState& state, int32_t index);
+
+// The first columns of every region's row: scene, region, left, top, right, bottom, pixels.
+TRecord RegionRecord(const std::string& scene, const TRegionFigures& figures);
 
 }  // namespace ormax

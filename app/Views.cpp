@@ -1,10 +1,11 @@
 // Views: each view clears the surface and draws from the state; the colour ring walks
 // a circle around the grey axis of the RGB cube.
-//   HueToRGB, MakeRGB, RGBToColor, ViewCaption, ViewLevel, ClearView, DrawScene, DrawQuadro,
+//   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewCaption, ViewLevel, ClearView, DrawScene, DrawQuadro,
 //   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
@@ -38,6 +39,29 @@ TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturati
   return MakeRGB(static_cast<uint8_t>(RoundHalfEven(red)),
                  static_cast<uint8_t>(RoundHalfEven(green)),
                  static_cast<uint8_t>(RoundHalfEven(blue)));
+}
+
+namespace {
+
+constexpr std::pair<TView, const char*> ViewNames[] = {
+    {TView::Scene, "scene"},
+    {TView::Quadro, "quadro"},
+    {TView::Segmentation, "segmentation"},
+    {TView::Representation, "representation"},
+    {TView::Recognition, "recognition"}};
+
+}  // namespace
+
+const char* ViewName(TView view) {
+  for (const auto& [v, name] : ViewNames)
+    if (v == view) return name;
+  return "view";
+}
+
+std::optional<TView> ViewNamed(const std::string& name) {
+  for (const auto& [view, n] : ViewNames)
+    if (name == n) return view;
+  return std::nullopt;
 }
 
 std::string ViewCaption(TView view, const std::string& sceneFileName) {

@@ -2,13 +2,14 @@
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView (any of them after clearing); ViewCaption; ViewLevel;
-//   HueToRGB, MakeRGB, RGBToColor
+//   DrawRecognition, DrawView (any of them after clearing); ViewName, ViewNamed (the one
+//   table of the views' names); ViewCaption; ViewLevel; HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
 // pixels (the display colour replaces the scene colour in them).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/AppState.h"
@@ -31,6 +32,12 @@ TColor RGBToColor(TRGB v);
 TRGB HueToRGB(int32_t maxValue, uint8_t hue, uint8_t intensity, uint8_t saturation);
 
 enum class TView { Scene, Quadro, Segmentation, Representation, Recognition };
+
+// The view's name as every front end takes and says it: "scene", "quadro",
+// "segmentation", "representation" or "recognition".
+const char* ViewName(TView view);
+// The view of that name; none for any other text.
+std::optional<TView> ViewNamed(const std::string& name);
 
 // The deepest level the Representation view draws when `asked` for by a front end:
 // -1 (TreeLevelView) gives the maximum tree level; a value below -1 or past the deepest

@@ -12,7 +12,6 @@
 #include "app/Results.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
-#include "app/Rows.h"
 #include "app/WorkerPool.h"
 
 namespace ormax {

@@ -57,6 +57,30 @@ const char* const kHelp =
     "the collection. A folder of folders is a collection whose folders name the shapes:\n"
     "  ormax-cli evaluate --leave-one-out shapes/ --sweep";
 
+// --leave-one-out and --sweep, and the options that go with each way of evaluating:
+// leave-one-out makes its bases (and reads their options), else a base is given.
+void ReadEvaluateMode(const QCommandLineParser& p, TEvaluateCall& call) {
+  call.LeaveOneOut = p.isSet("leave-one-out");
+  call.Sweep = p.isSet("sweep");
+  if (call.Sweep && !call.LeaveOneOut) throw EUsage("--sweep goes with --leave-one-out");
+  if (call.LeaveOneOut) {
+    for (const char* other : {"base", "samples", "seed", "copies"})
+      if (p.isSet(other))
+        throw EUsage(std::string("--leave-one-out makes its bases of the pictures; leave out --") +
+                     other);
+    if (call.Sweep)
+      for (const char* other : {"level", "error"})
+        if (p.isSet(other))
+          throw EUsage(std::string("--sweep tries the levels and errors; leave out --") + other);
+    ReadBaseOptions(p, call.Options);
+  } else {
+    for (const char* other : {"level", "error", "turns", "scales", "mirror"})
+      if (p.isSet(other))
+        throw EUsage(std::string("--") + other + " goes with --leave-one-out (a base has its own)");
+    if (!p.isSet("base")) throw EUsage("evaluate needs --base LIST.txt");
+  }
+}
+
 std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
   p.addOption(Option({"b", "base"}, "The base list file (required but with --leave-one-out).",
@@ -87,25 +111,7 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
   TEvaluateCall call;
   call.Files = p.positionalArguments();
   if (call.Files.isEmpty()) throw EUsage("evaluate needs at least one picture");
-  call.LeaveOneOut = p.isSet("leave-one-out");
-  call.Sweep = p.isSet("sweep");
-  if (call.Sweep && !call.LeaveOneOut) throw EUsage("--sweep goes with --leave-one-out");
-  if (call.LeaveOneOut) {
-    for (const char* other : {"base", "samples", "seed", "copies"})
-      if (p.isSet(other))
-        throw EUsage(std::string("--leave-one-out makes its bases of the pictures; leave out --") +
-                     other);
-    if (call.Sweep)
-      for (const char* other : {"level", "error"})
-        if (p.isSet(other))
-          throw EUsage(std::string("--sweep tries the levels and errors; leave out --") + other);
-    ReadBaseOptions(p, call.Options);
-  } else {
-    for (const char* other : {"level", "error", "turns", "scales", "mirror"})
-      if (p.isSet(other))
-        throw EUsage(std::string("--") + other + " goes with --leave-one-out (a base has its own)");
-    if (!p.isSet("base")) throw EUsage("evaluate needs --base LIST.txt");
-  }
+  ReadEvaluateMode(p, call);
   call.Base = p.value("base");
   call.Format = FormatOption(p);
   call.Samples = static_cast<int32_t>(WholeOption(p, "samples", 1, 100000, call.Samples));
@@ -258,7 +264,7 @@ TCopies PlanCopies(const TEvaluateCall& call, std::vector<std::string>& problems
 
 // Every copy made and recognised on the worker pool (and written, with --copies); the
 // answers of the copies that could be made, in order.
-std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& plan,
+std::vector<TAnswer> RecognizeCopies(const TEvaluateCall& call, const TCopies& plan,
                                      const TCodeBase& base, std::vector<std::string>& problems) {
   const std::vector<TCopy>& copies = plan.Copies;
   std::vector<TAnswer> answers(copies.size());
@@ -267,7 +273,7 @@ std::vector<TAnswer> RecogniseCopies(const TEvaluateCall& call, const TCopies& p
     const TCopy& c = copies[static_cast<size_t>(i)];
     try {
       const TPattern copy = ResamplePattern(*c.Source, c.Move);
-      answers[static_cast<size_t>(i)] = RecognisePicture(copy, base, call.Reading);
+      answers[static_cast<size_t>(i)] = RecognizePicture(copy, base, call.Reading);
       answers[static_cast<size_t>(i)].Truth = c.Shape;
       if (!call.Copies.isEmpty()) {
         const QString name = QString("%1/%2_%3.bmp")
@@ -326,9 +332,10 @@ void WriteLeaveOneOutTable(const TLeaveOneOut& r, const TBaseOptions& options,
   WriteAnswers(r.Evaluation, cx, notes);
 }
 
-int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
-  std::vector<std::string> problems;
-  std::vector<std::unique_ptr<TPattern>> patterns;
+// The pictures of the collection, read; patterns holds them, problems gets what failed.
+std::vector<TCollectionPicture> ReadCollection(const TEvaluateCall& call,
+                                               std::vector<std::unique_ptr<TPattern>>& patterns,
+                                               std::vector<std::string>& problems) {
   std::vector<std::string> names;
   std::vector<const TShapePicture*> read;
   for (const TShapePicture& picture : call.Pictures) {
@@ -350,6 +357,34 @@ int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
   for (size_t i = 0; i < read.size(); ++i)
     collection.push_back(
         TCollectionPicture{Str(read[i]->File), names[i], read[i]->ShapeName(), patterns[i].get()});
+  return collection;
+}
+
+// The JSON report of the chosen run, with the sweep and its suggestion when there was one.
+void WriteLeaveOneOutJson(const TEvaluateCall& call, const std::vector<TRecord>& sweep,
+                          const TLeaveOneOut& chosen, const TSetting& suggested,
+                          const TCliContext& cx) {
+  std::vector<std::string> rows;
+  for (const TRecord& row : sweep) rows.push_back(JsonObject(row));
+  // The shapes counted are the list "shapes" below.
+  std::string fields = "\"pictures\": " + std::to_string(chosen.Counted) +
+                       ", \"alone\": " + std::to_string(chosen.Alone) +
+                       ", \"level\": " + std::to_string(chosen.Level) +
+                       ", \"error\": " + ShortestDouble(chosen.Error) +
+                       ", \"retrieval\": " + ShortestDouble(chosen.Retrieval) +
+                       ", \"seconds\": " + ShortestDouble(chosen.Seconds) +
+                       ", \"loadable\": " + (chosen.Loadable ? "true" : "false");
+  if (call.Sweep)
+    fields += ",\n \"sweep\": " + JsonArray(rows, "  ", " ") +
+              ",\n \"suggested\": {\"level\": " + std::to_string(suggested.Level) +
+              ", \"error\": " + ShortestDouble(suggested.Error) + "}";
+  WriteJsonReport(chosen.Evaluation, cx, fields);
+}
+
+int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
+  std::vector<std::string> problems;
+  std::vector<std::unique_ptr<TPattern>> patterns;
+  const std::vector<TCollectionPicture> collection = ReadCollection(call, patterns, problems);
 
   std::vector<TLeaveOneOut> runs;
   TBaseOptions options = call.Options;
@@ -375,21 +410,7 @@ int RunLeaveOneOut(const TEvaluateCall& call, const TCliContext& cx) {
   const std::string setting =
       "--level " + std::to_string(suggested.Level) + " --error " + ShortestDouble(suggested.Error);
   if (call.Format == "json") {
-    std::vector<std::string> rows;
-    for (const TRecord& row : sweep) rows.push_back(JsonObject(row));
-    // The shapes counted are the list "shapes" below.
-    std::string fields = "\"pictures\": " + std::to_string(chosen->Counted) +
-                         ", \"alone\": " + std::to_string(chosen->Alone) +
-                         ", \"level\": " + std::to_string(chosen->Level) +
-                         ", \"error\": " + ShortestDouble(chosen->Error) +
-                         ", \"retrieval\": " + ShortestDouble(chosen->Retrieval) +
-                         ", \"seconds\": " + ShortestDouble(chosen->Seconds) +
-                         ", \"loadable\": " + (chosen->Loadable ? "true" : "false");
-    if (call.Sweep)
-      fields += ",\n \"sweep\": " + JsonArray(rows, "  ", " ") +
-                ",\n \"suggested\": {\"level\": " + std::to_string(suggested.Level) +
-                ", \"error\": " + ShortestDouble(suggested.Error) + "}";
-    WriteJsonReport(chosen->Evaluation, cx, fields);
+    WriteLeaveOneOutJson(call, sweep, *chosen, suggested, cx);
   } else if (call.Format == "csv") {
     WriteCsv(cx.Out, sweep, true);
   } else {
@@ -425,7 +446,7 @@ int RunEvaluate(const QStringList& arguments, const TCliContext& cx) {
   std::vector<std::string> problems, warnings;
   const TCopies plan = PlanCopies(*call, problems, warnings);
   ReportWarnings(cx, warnings);
-  const TEvaluation e = Evaluate(RecogniseCopies(*call, plan, base, problems));
+  const TEvaluation e = Evaluate(RecognizeCopies(*call, plan, base, problems));
   if (call->Format == "json")
     WriteJsonReport(e, cx);
   else if (call->Format == "csv")

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "analysis/Methods.h"
+#include "app/MethodSettings.h"
 #include "app/WorkerPool.h"
 #include "qt/QtBitmap.h"
 
@@ -63,17 +64,29 @@ int64_t WholeOption(const QCommandLineParser& p, const QString& name, int64_t lo
   return v;
 }
 
+// The command line reads the text itself, then asks the application layer's check;
+// a refusal quotes the text as it was typed.
 int32_t LevelOption(const QCommandLineParser& p, const QString& name, int32_t fallback) {
-  return static_cast<int32_t>(WholeOption(p, name, 0, MaxRepresentationLevel, fallback));
+  if (!p.isSet(name)) return fallback;
+  const std::string setting = "--" + Str(name);
+  bool ok = false;
+  const qlonglong v = p.value(name).toLongLong(&ok);
+  try {
+    if (ok) return CheckedTreeLevel(v, setting);
+  } catch (const std::invalid_argument&) {
+  }
+  throw EUsage(TreeLevelRefusal(setting, Str(p.value(name))));
 }
 
 double ErrorOption(const QCommandLineParser& p, double fallback) {
   if (!p.isSet("error")) return fallback;
   bool ok = false;
   const double v = p.value("error").toDouble(&ok);
-  if (!ok || !std::isfinite(v))
-    throw EUsage("--error takes a number, not '" + Str(p.value("error")) + "'");
-  return v;
+  try {
+    if (ok) return CheckedAdmissibleError(v, "--error");
+  } catch (const std::invalid_argument&) {
+  }
+  throw EUsage(AdmissibleErrorRefusal("--error", Str(p.value("error"))));
 }
 
 int32_t JobsOption(const QCommandLineParser& p) {

@@ -28,7 +28,7 @@ struct TRecognizeCall {
   TSceneReading Reading;  // the base's, unless the options say otherwise
 };
 
-struct TRecognised : TSceneRows {
+struct TRecognized : TSceneRows {
   std::string Problem;
   std::string Warning;
 };
@@ -96,13 +96,13 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
          QString::fromStdString(Stem(call.Files[i])) + "." + info.suffix();
 }
 
-TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
-  TRecognised result;
+TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
+  TRecognized result;
   TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty(), call.Reading,
                               ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
-  RecogniseScene(s, base);
+  RecognizeScene(s, base);
   result.Warning = MisfitWarning(call.Files[i], s);
   static_cast<TSceneRows&>(result) =
       RecognitionRows(s, Str(call.Files[i]), call.Rule, call.Top);
@@ -117,20 +117,20 @@ TRecognised RecognizeScene(const TRecognizeCall& call, const TCodeBase& base, in
   return result;
 }
 
-std::string Summary(const TRecognizeCall& call, const std::vector<TRecognised>& results, size_t i) {
-  const TRecognised& r = results[i];
+std::string Summary(const TRecognizeCall& call, const std::vector<TRecognized>& results, size_t i) {
+  const TRecognized& r = results[i];
   return Str(call.Files[static_cast<int>(i)]) + ": " + std::to_string(r.Regions) + " regions, " +
          std::to_string(r.Known) + " recognised, " + std::to_string(r.Unknown) + " unknown";
 }
 
 // The JSON of every scene, written an item at a time.
-void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& results,
+void WriteJson(const TRecognizeCall& call, const std::vector<TRecognized>& results,
                const TCliContext& cx) {
   // The one layout of JSON lists (JsonArray): scenes after " ", their items after "   ".
   cx.Out << "[";
   bool first = true;
   for (size_t i = 0; i < results.size(); ++i) {
-    const TRecognised& r = results[i];
+    const TRecognized& r = results[i];
     if (!r.Problem.empty()) continue;
     cx.Out << (first ? "\n" : ",\n") << " {\"scene\": "
            << JsonString(Str(call.Files[static_cast<int>(i)])) << ", \"regions\": " << r.Regions
@@ -162,10 +162,10 @@ void WriteJson(const TRecognizeCall& call, const std::vector<TRecognised>& resul
 }
 
 // A table per scene without the scene and entry columns, then the scene's summary.
-void WriteTables(const TRecognizeCall& call, const std::vector<TRecognised>& results,
+void WriteTables(const TRecognizeCall& call, const std::vector<TRecognized>& results,
                  const TCliContext& cx) {
   for (size_t i = 0; i < results.size(); ++i) {
-    const TRecognised& r = results[i];
+    const TRecognized& r = results[i];
     if (!r.Problem.empty()) continue;
     cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
     WriteTable(cx.Out, r.Count(), [&](size_t k) {
@@ -199,10 +199,10 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
     return ExitInputFailed;
   }
 
-  std::vector<TRecognised> results(static_cast<size_t>(call->Files.size()));
+  std::vector<TRecognized> results(static_cast<size_t>(call->Files.size()));
   ForEachInput(call->Files, call->Jobs, cx, [&](int32_t i) {
     try {
-      results[static_cast<size_t>(i)] = RecognizeScene(*call, base, i);
+      results[static_cast<size_t>(i)] = RecognizeInput(*call, base, i);
     } catch (const std::exception& e) {
       results[static_cast<size_t>(i)].Problem = ProblemText(e);
     }

@@ -3,7 +3,7 @@
 //   RunView
 #include "cli/ViewCommand.h"
 
-#include <map>
+#include <optional>
 
 #include "app/BaseBuilder.h"
 #include "app/Views.h"
@@ -15,15 +15,9 @@ namespace ormax {
 namespace {
 
 TView ViewOption(const QCommandLineParser& p) {
-  static const std::map<std::string, TView> views = {{"scene", TView::Scene},
-                                                     {"quadro", TView::Quadro},
-                                                     {"segmentation", TView::Segmentation},
-                                                     {"representation", TView::Representation},
-                                                     {"recognition", TView::Recognition}};
-  const auto view = views.find(Str(p.value("view")));
-  if (view == views.end())
-    throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
-  return view->second;
+  const std::optional<TView> view = ViewNamed(Str(p.value("view")));
+  if (!view) throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
+  return *view;
 }
 
 void AddViewOptions(QCommandLineParser& p) {

@@ -16,7 +16,9 @@
 #include "analysis/Nearest.h"
 #include "app/BaseBuilder.h"
 #include "app/EntryNames.h"
+#include "app/MethodSettings.h"
 #include "app/RecognitionRows.h"
+#include "app/Views.h"
 #include "app/Results.h"
 #include "codes/Errors.h"
 #include "qt/QtBitmap.h"
@@ -55,14 +57,7 @@ void TranslateErrors(std::exception_ptr p) {
 }
 
 TView ViewOf(const std::string& kind) {
-  static const std::pair<const char*, TView> views[] = {
-      {"scene", TView::Scene},
-      {"quadro", TView::Quadro},
-      {"segmentation", TView::Segmentation},
-      {"representation", TView::Representation},
-      {"recognition", TView::Recognition}};
-  for (const auto& [name, view] : views)
-    if (kind == name) return view;
+  if (const std::optional<TView> view = ViewNamed(kind)) return *view;
   throw std::invalid_argument("view is scene, quadro, segmentation, representation or "
                               "recognition, not '" + kind + "'");
 }
@@ -131,6 +126,8 @@ void WarnOfMisfit(TPyScene& scene) {
 
 std::vector<TRegion> AnalysedRegions(TPyScene& scene, int32_t level, double error,
                                      int32_t threads) {
+  CheckedTreeLevel(level, "level");
+  CheckedAdmissibleError(error, "error");
   std::vector<TRegion> regions;
   {
     py::gil_scoped_release release;
@@ -149,7 +146,7 @@ std::vector<TRecognition> Recognitions(TPyScene& scene, std::shared_ptr<TCodeBas
   {
     py::gil_scoped_release release;
     std::lock_guard<std::mutex> guard(scene.Lock);
-    scene.Recognise(std::move(base), threads);
+    scene.Recognize(std::move(base), threads);
   }
   WarnOfMisfit(scene);
   py::gil_scoped_release release;
@@ -252,8 +249,8 @@ std::shared_ptr<TCodeBase> BuiltBase(const std::vector<std::string>& pictures, i
   options.Turns = turns;
   options.Mirror = mirror;
   options.Scales = scales ? *scales : DefaultScales(turns);
-  options.MaxTreeLevel = level;
-  options.AdmissibleError = error;
+  options.MaxTreeLevel = CheckedTreeLevel(level, "level");
+  options.AdmissibleError = CheckedAdmissibleError(error, "error");
   if (turns < 1 || turns > 360) throw std::invalid_argument("turns is a whole number from 1 to 360");
   for (double s : options.Scales)
     if (!(s >= 0.1 && s <= 10)) throw std::invalid_argument("scales are sizes from 0.1 to 10");
@@ -296,7 +293,7 @@ std::string RecognitionCsv(TPyScene& s, std::shared_ptr<TCodeBase> base, const s
   {
     py::gil_scoped_release release;
     std::lock_guard<std::mutex> guard(s.Lock);
-    s.Recognise(std::move(base), threads);
+    s.Recognize(std::move(base), threads);
     WriteRecognitionCsv(out, {RecognitionRows(s.State, name, TLabelRule{minSameness}, top)}, top,
                         header);
   }

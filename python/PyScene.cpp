@@ -58,9 +58,9 @@ void TPyScene::CheckSize(int64_t height, int64_t width, const std::string& sourc
 }
 
 void TPyScene::Analyse(int32_t level, double error, int32_t threads) {
-  if (analysed_ && !recognisedWith_ && level == level_ && error == error_) return;
+  if (analysed_ && !recognizedWith_ && level == level_ && error == error_) return;
   analysed_ = false;
-  recognisedWith_.reset();
+  recognizedWith_.reset();
   State.SharedBase = nullptr;
   State.MaxTreeLevel = level;
   State.AdmissibleError = error;
@@ -72,14 +72,14 @@ void TPyScene::Analyse(int32_t level, double error, int32_t threads) {
   analysed_ = true;
 }
 
-void TPyScene::Recognise(std::shared_ptr<const TCodeBase> base, int32_t threads) {
-  if (recognisedWith_ == base) return;
+void TPyScene::Recognize(std::shared_ptr<const TCodeBase> base, int32_t threads) {
+  if (recognizedWith_ == base) return;
   analysed_ = false;
-  recognisedWith_.reset();
+  recognizedWith_.reset();
   State.Threads = threads;
-  RecogniseScene(State, *base);
+  RecognizeScene(State, *base);
   misfitTold_ = false;
-  recognisedWith_ = std::move(base);
+  recognizedWith_ = std::move(base);
   level_ = State.MaxTreeLevel;
   error_ = State.AdmissibleError;
   analysed_ = true;
@@ -104,7 +104,7 @@ std::vector<uint8_t> TPyScene::View(TView view, int32_t maxViewLevel, bool fill,
   const int32_t level = ViewLevel(maxViewLevel, State.MaxTreeLevel);  // before any work
   if (view != TView::Scene && !analysed_)
     throw std::logic_error("this view needs the regions: call regions() or recognize() first");
-  if (view == TView::Recognition && !recognisedWith_)
+  if (view == TView::Recognition && !recognizedWith_)
     throw std::logic_error("the recognition view needs recognize() first");
   QImage picture(Width(), Height(), QImage::Format_RGB32);
   picture.fill(Qt::white);

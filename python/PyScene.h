@@ -44,8 +44,8 @@ class TPyScene {
   // already (analysed with them and not recognised against a base since).
   void Analyse(int32_t level, double error, int32_t threads);
   // Analysis at the base's settings and every region's nearest entry; keeps the base.
-  void Recognise(std::shared_ptr<const TCodeBase> base, int32_t threads);
-  bool Recognised() const { return recognisedWith_ != nullptr; }
+  void Recognize(std::shared_ptr<const TCodeBase> base, int32_t threads);
+  bool Recognized() const { return recognizedWith_ != nullptr; }
 
   // The view as RGB bytes, row after row (3 bytes a pixel). The analysis views need
   // an analysis, the recognition view a recognition (std::logic_error otherwise).
@@ -61,7 +61,7 @@ class TPyScene {
   bool misfitTold_ = false;
   int32_t level_ = 0;
   double error_ = 0;
-  std::shared_ptr<const TCodeBase> recognisedWith_;
+  std::shared_ptr<const TCodeBase> recognizedWith_;
 };
 
 // The programs' 256-colour reduction of height x width RGB bytes (3 a pixel, row after

@@ -20,8 +20,10 @@
 #include <cmath>
 #include <new>
 #include <optional>
+#include <sstream>
 
 #include "app/FormatGeneral.h"
+#include "app/RecognitionRows.h"
 #include "codes/Files.h"
 #include "qt/QtBitmap.h"
 #include "qt/QtCanvas.h"
@@ -63,22 +65,6 @@ class WaitCursor {
   QLabel* panel_;
   QString before_;
 };
-
-const char* ViewName(TView view) {
-  switch (view) {
-    case TView::Scene:
-      return "scene";
-    case TView::Quadro:
-      return "quadro";
-    case TView::Segmentation:
-      return "segmentation";
-    case TView::Representation:
-      return "representation";
-    case TView::Recognition:
-      return "recognition";
-  }
-  return "view";
-}
 
 bool HasSuffix(const QString& file, const char* suffix) {
   return QFileInfo(file).suffix().compare(suffix, Qt::CaseInsensitive) == 0;
@@ -123,22 +109,7 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
   setCentralWidget(Area);
   Area->viewport()->installEventFilter(this);
   CreateActions();
-  // Panels are 150 pixels wide, wider when their text needs it.
-  for (QLabel*& panel : StatusPanels) {
-    panel = new QLabel;
-    panel->setMinimumWidth(150);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addWidget(panel);
-  }
-  ActivityPanel = new QLabel;
-  statusBar()->addWidget(ActivityPanel, 1);
-  // At the right, hidden while they have nothing to say.
-  for (QLabel** panel : {&ReadingPanel, &MisfitPanel}) {
-    *panel = new QLabel;
-    (*panel)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addPermanentWidget(*panel);
-    (*panel)->hide();
-  }
+  CreateStatusBar();
   FormCreate();
 
   // The picture window, then the two dialogs (hidden until asked for).
@@ -168,6 +139,26 @@ TMainForm::TMainForm(IFileDialogs* fileDialogs, IMessageBoxes* messages)
 }
 
 TMainForm::~TMainForm() = default;
+
+// The status panels, then at the right the reading and the misfit.
+void TMainForm::CreateStatusBar() {
+  // Panels are 150 pixels wide, wider when their text needs it.
+  for (QLabel*& panel : StatusPanels) {
+    panel = new QLabel;
+    panel->setMinimumWidth(150);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(panel);
+  }
+  ActivityPanel = new QLabel;
+  statusBar()->addWidget(ActivityPanel, 1);
+  // At the right, hidden while they have nothing to say.
+  for (QLabel** panel : {&ReadingPanel, &MisfitPanel}) {
+    *panel = new QLabel;
+    (*panel)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addPermanentWidget(*panel);
+    (*panel)->hide();
+  }
+}
 
 void TMainForm::FormCreate() {
   const QScreen* screen = QApplication::primaryScreen();
@@ -200,7 +191,8 @@ void TMainForm::RunCommand(const std::function<void()>& command, QAction* item) 
   });
 }
 
-void TMainForm::CreateActions() {
+// The File menu.
+void TMainForm::CreateFileMenu() {
   MenuFile = menuBar()->addMenu("&File");
   Open = AddCommand(MenuFile, "Open", &TMainForm::OpenClick, QKeySequence("Ctrl+O"));
   SavePicture = AddCommand(MenuFile, "Save &Picture...", &TMainForm::SavePictureClick,
@@ -209,7 +201,10 @@ void TMainForm::CreateActions() {
   ExportResults = AddCommand(MenuFile, "&Export Results...", &TMainForm::ExportResultsClick);
   MenuFile->addSeparator();
   Exit = AddCommand(MenuFile, "E&xit", &TMainForm::ExitClick, QKeySequence("Ctrl+Q"));
+}
 
+// The View menu: the five views (the one on screen checked), Options and the zoom.
+void TMainForm::CreateViewMenu() {
   View = menuBar()->addMenu("&View");
   ViewScene = AddCommand(View, "Scene", &TMainForm::ViewSceneClick);
   ViewQuadro = AddCommand(View, "Quadro", &TMainForm::ViewQuadroClick);
@@ -233,7 +228,10 @@ void TMainForm::CreateActions() {
   ZoomOut = AddCommand(View, "Zoom O&ut", &TMainForm::ZoomOutClick, QKeySequence::ZoomOut);
   ActualSize = AddCommand(View, "&Actual Size", &TMainForm::ActualSizeClick, QKeySequence("Ctrl+0"));
   Fit = AddCommand(View, "&Fit", &TMainForm::FitClick);
+}
 
+// The Recognition menu and its Labels, every region labelled at first.
+void TMainForm::CreateRecognitionMenu() {
   Recognition = menuBar()->addMenu("&Recognition");
   Settings = AddCommand(Recognition, "Settings...", &TMainForm::SettingsClick);
   BuildTrees =
@@ -255,6 +253,12 @@ void TMainForm::CreateActions() {
     LabelsGroup->addAction(a);
   }
   LabelEveryRegion->setChecked(true);
+}
+
+void TMainForm::CreateActions() {
+  CreateFileMenu();
+  CreateViewMenu();
+  CreateRecognitionMenu();
 
   Base = menuBar()->addMenu("&Base");
   LoadBase = AddCommand(Base, "Load...", &TMainForm::LoadBaseClick, QKeySequence("Ctrl+L"));
@@ -618,7 +622,10 @@ void TMainForm::ExportResultsClick() {
       fileDialogs_->Save({"Export Results", "CSV Files (*.csv)|*.csv", proposed, "csv", SaveFolder()});
   if (!chosen) return;
   const std::string target = TargetName(*chosen, ".csv");
-  const std::string csv = ResultsCsv(RecognitionRows(State));
+  // The command line's CSV of recognize, labelled by the desktop's own choice of labels.
+  std::ostringstream text;
+  WriteRecognitionCsv(text, {RecognitionRows(State, State.SceneFileName, State.Labels, 1)}, 1);
+  const std::string csv = text.str();
   WriteFileAtomically(target, TByteArray(csv.begin(), csv.end()));
   Saved("Results exported to", target);
 }
@@ -636,7 +643,7 @@ void TMainForm::LabelAtLeastClick() {
 void TMainForm::SetLabels(const std::optional<TLabelRule>& labels) {
   State.Labels = labels;
   ShowLabels();
-  ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
+  ResultsForm->SetRows(ResultRows(State), DecimalSeparator());
   ResultsForm->SelectRegion(SelectedRegion);
   if (SelectedRegion >= 0)
     InspectorForm->ShowRegion(InspectorFigures(State, SelectedRegion), DecimalSeparator());
@@ -721,7 +728,7 @@ void TMainForm::AnalysisViewsFollow() {
   shownGeneration_ = analysisGeneration_;
   SelectedRegion = -1;
   InspectorForm->Clear();
-  ResultsForm->SetRows(RecognitionRows(State), DecimalSeparator());
+  ResultsForm->SetRows(ResultRows(State), DecimalSeparator());
   ShowLabels();
   if (State.Segments.Count() > 0) ShowDocks();
   // The views drew over the picture already; only an outline left on screen must go.

@@ -197,6 +197,10 @@ class TMainForm : public QMainWindow {
   void ShowDocks();
   void FormCreate();
   void CreateActions();
+  void CreateStatusBar();
+  void CreateFileMenu();
+  void CreateViewMenu();
+  void CreateRecognitionMenu();
   QAction* AddCommand(QMenu* menu, const char* caption, void (TMainForm::*handler)(),
                       const QKeySequence& shortcut = {});
   void DrawAndShow(TView view);

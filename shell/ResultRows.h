@@ -1,9 +1,10 @@
-// ResultRows: the per-region rows of the Results table and of File, Export Results:
-// the columns and figures of the command line's recognize, and its CSV.
-//   RecognitionRows  the rows of a state (recognition columns empty before Recognize;
-//                    the label "unknown" where the state's Labels withhold it)
-//   ResultsCsv       the CSV text, numbers in the shortest form that reads back the same
-// A state without regions gives no rows, and its CSV is empty (as the command line's).
+// ResultRows: the per-region rows of the desktop program's Results table: the columns
+// and figures of the command line's recognize (its RecognitionRecord), as cells.
+//   TResultCell, TResultTable
+//   ResultRows  the rows of a state (recognition columns empty before Recognize; the
+//               label "unknown" where the state's Labels withhold it)
+// File, Export Results writes the command line's own CSV (WriteRecognitionCsv), not
+// these cells. A state without regions gives no rows.
 #pragma once
 
 #include <string>
@@ -25,8 +26,6 @@ struct TResultTable {
 // Columns: scene, region, left, top, right, bottom, pixels, center_x, center_y, axis_a,
 // axis_b, angle, entry, shape, turn, distance, sameness, label; `scene` is the scene's
 // file name as the state holds it.
-TResultTable RecognitionRows(const TAppState& state);
-
-std::string ResultsCsv(const TResultTable& table);
+TResultTable ResultRows(const TAppState& state);
 
 }  // namespace ormax

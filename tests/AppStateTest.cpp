@@ -2,12 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "app/MethodSettings.h"
+
 #include "tests/Rasters.h"
 
 namespace ormax {
 namespace {
 
 using testing::PatternFromRows;
+
+// The one check of the method settings: the ends of the range are taken, and a refusal
+// names the setting, the range and the value.
+TEST(MethodSettings, TakeTheirRangeAndRefuseOutsideItSayingWhy) {
+  EXPECT_EQ(CheckedTreeLevel(0, "level"), 0);
+  EXPECT_EQ(CheckedTreeLevel(30, "level"), 30);
+  for (const int64_t wrong : {int64_t{-1}, int64_t{31}, int64_t{1} << 40}) {
+    try {
+      CheckedTreeLevel(wrong, "--level");
+      ADD_FAILURE() << wrong << " was taken";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "--level takes a whole number from 0 to 30, not '" + std::to_string(wrong) + "'");
+    }
+  }
+  EXPECT_EQ(CheckedAdmissibleError(-0.25, "error"), -0.25);
+  EXPECT_EQ(CheckedAdmissibleError(1e300, "error"), 1e300);
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const auto& [wrong, text] : {std::pair{inf, "inf"}, std::pair{-inf, "-inf"},
+                                    std::pair{std::nan(""), "nan"}}) {
+    try {
+      CheckedAdmissibleError(wrong, "error");
+      ADD_FAILURE() << text << " was taken";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), std::string("error takes a number, not '") + text + "'");
+    }
+  }
+}
 
 TEST(AppState, StartsEmptyWithTheDefaults) {
   TAppState s;

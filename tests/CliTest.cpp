@@ -253,6 +253,9 @@ TEST(Cli, RefusalsNameTheValueAndComeBeforeAnyWork) {
   const std::vector<std::pair<QStringList, std::string>> refusals = {
       {{"recognize", "x.bmp", "--base", "b.txt", "--top", "0"}, "--top takes a whole number from 1 to 100, not '0'"},
       {{"codes", "x.bmp", "--jobs", "none"}, "--jobs takes a whole number of at least 1, not 'none'"},
+      {{"codes", "x.bmp", "--level", "31"}, "--level takes a whole number from 0 to 30, not '31'"},
+      {{"base", "x.bmp", "-o", "l.txt", "--level", "many"}, "--level takes a whole number from 0 to 30, not 'many'"},
+      {{"codes", "x.bmp", "--error", "inf"}, "--error takes a number, not 'inf'"},
       {{"codes", "x.bmp", "--min-pixels", "-1"}, "--min-pixels takes a whole number from 0 to"},
       {{"base", "x.bmp", "-o", "l.txt", "--turns", "361"}, "--turns takes a whole number from 1 to 360, not '361'"},
       {{"evaluate", "x.bmp", "--base", "b.txt", "--samples", "0"}, "--samples takes a whole number from 1 to 100000, not '0'"},

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "app/Rows.h"
+#include "app/Results.h"
 
 namespace ormax {
 namespace {

@@ -195,6 +195,26 @@ def test_base_build_refuses_what_the_command_line_refuses():
         ormax.Base.build([shape], turns=0)
 
 
+def test_method_settings_out_of_range_are_refused_as_the_command_line_refuses_them():
+    scene = ormax.Scene.from_file(str(SCENES[0]))
+    shape = str(SOURCE / "examples" / "shapes" / "star.bmp")
+    for level in (-1, 31):
+        message = "level takes a whole number from 0 to 30, not '" + str(level) + "'"
+        for call in (lambda: scene.regions(level=level), lambda: scene.table(level=level),
+                     lambda: ormax.Base.build([shape], turns=1, level=level)):
+            with pytest.raises(ormax.Error, match=re.escape(message)):
+                call()
+    for error in (float("nan"), float("inf"), -float("inf")):
+        for call in (lambda: scene.regions(error=error), lambda: scene.table(error=error),
+                     lambda: ormax.Base.build([shape], turns=1, error=error)):
+            with pytest.raises(ormax.Error, match="error takes a number, not '-?(nan|inf)'"):
+                call()
+    # The ends of the range are taken.
+    assert ormax.Scene(np.full((5, 5), 0xFFFFFF, np.uint32)).regions(level=30) == []
+    assert len(scene.regions(level=0)) > 0
+    assert ormax.Base.build([shape], turns=1, level=0).max_level == 0
+
+
 HOSTILE = SOURCE / "tests" / "fuzz" / "corpus"
 
 

@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test test-sanitize test-threads test-soft test-aarch64 sample-codes fuzz run bench bench-dask accuracy screenshots examples package clean format
+.PHONY: deps configure build check test test-sanitize test-threads test-soft test-aarch64 sample-codes fuzz run bench bench-dask accuracy accuracy-held-out docs-figures screenshots examples package clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -13,8 +13,11 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR)
 
-test: build
+# The quick loop: the normal build and its tests alone (the first step of make test).
+check: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+test: check
 	@$(MAKE) --no-print-directory test-sanitize
 	@$(MAKE) --no-print-directory test-threads
 	@$(MAKE) --no-print-directory test-soft
@@ -116,8 +119,10 @@ bench-dask: build
 
 # Recognition of shapes drawn apart from the base (bench/Accuracy.cpp): a base built by
 # ormax-cli base from the sample shapes and a mirror pair, 624 held-out pictures at
-# random angles, sizes, positions and colours; at the defaults (the plot goes to docs/)
-# and at the options that were the defaults before. Then bench/Conditions.cpp: pictures
+# random angles, sizes, positions and colours; at the defaults and at the options that
+# were the defaults before, each with its plot in ACCURACY_PLOTS (the build folder, so
+# that make bench changes no file of the repository; make docs-figures draws the
+# README's copies in docs/). Then bench/Conditions.cpp: pictures
 # as people have them (anti-aliased, JPEG, tinted and noisy, unevenly lit, light on
 # dark, coloured card, salt and pepper, defocused, faint ink) with --background white
 # and auto, beside an OpenCV peer (Debian's python3-opencv, installed here if missing).
@@ -125,14 +130,8 @@ bench-dask: build
 # fonts-urw-base35), several drawings each, left out one at a time and in typefaces the
 # base has not seen, beside the same peer.
 ACCURACY_SEED ?= 1
-accuracy: build
-	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
-	  --work $(BUILD_DIR)/accuracy --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
-	  --title "the default base" --plot docs/accuracy.png
-	@echo
-	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
-	  --work $(BUILD_DIR)/accuracy-old --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
-	  --title "the former defaults" --plot docs/accuracy-former.png -- --turns 12 --level 3 --scales 1
+ACCURACY_PLOTS ?= $(BUILD_DIR)
+accuracy: accuracy-held-out
 	@echo
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
@@ -143,6 +142,20 @@ accuracy: build
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends $$p >/dev/null; }; done
 	@$(BUILD_DIR)/ormax_collections --cli $(BUILD_DIR)/ormax-cli --work $(BUILD_DIR)/collections \
 	  --seed $(ACCURACY_SEED) --python /usr/bin/python3
+
+# The held-out shapes alone: the first part of make accuracy.
+accuracy-held-out: build
+	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
+	  --work $(BUILD_DIR)/accuracy --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
+	  --title "the default base" --plot $(ACCURACY_PLOTS)/accuracy.png
+	@echo
+	@$(BUILD_DIR)/ormax_accuracy --cli $(BUILD_DIR)/ormax-cli --shapes examples/shapes \
+	  --work $(BUILD_DIR)/accuracy-old --seed $(ACCURACY_SEED) --scene examples/scenes/scene1.bmp \
+	  --title "the former defaults" --plot $(ACCURACY_PLOTS)/accuracy-former.png -- --turns 12 --level 3 --scales 1
+
+# The README's sameness plots, drawn on purpose into docs/ (tracked files).
+docs-figures: build
+	@$(MAKE) --no-print-directory accuracy-held-out ACCURACY_PLOTS=docs
 
 # With a display: the desktop program. Without one: the sample scenes recognised by the
 # command line, with the recognition pictures in out/.

@@ -32,20 +32,22 @@ struct TBaseCall {
   bool Force = false;
 };
 
-const char* const kBaseHelp =
-    "Builds a base from pictures of one shape each: a code file per picture and per\n"
-    "turned copy (NAME@DEGREES) beside the list file, and the list file. Nothing is\n"
-    "written when a picture would make the base fail to load, and no file is replaced\n"
-    "unless --force asks for it.\n\n"
-    "A picture's shape is its file name up to the first '_' (star_2.bmp is a star), or\n"
-    "the name of its folder when a folder of folders is given (shapes/star/01.bmp is a\n"
-    "star, entry star_01), or what --truth says. Every picture keeps entries of its own:\n"
-    "two pictures of one name get NAME and NAME_2.\n\n"
-    "  ormax-cli base shapes/ -o base/base.txt       a new base\n"
-    "  ormax-cli base --add base/base.txt new/*.bmp  pictures added, with the base's settings\n"
-    "  ormax-cli base --remove base/base.txt star    a shape (or one picture) taken out\n\n"
-    "How well a collection recognises new drawings of its shapes, and at which --level\n"
-    "and --error: ormax-cli evaluate --leave-one-out shapes/ --sweep.";
+const char* const kBaseHelp = R"(Builds a base from pictures of one shape each: a code file per picture and per
+turned copy (NAME@DEGREES) beside the list file, and the list file. Nothing is
+written when a picture would make the base fail to load, and no file is replaced
+unless --force asks for it.
+
+A picture's shape is its file name up to the first '_' (star_2.bmp is a star), or
+the name of its folder when a folder of folders is given (shapes/star/01.bmp is a
+star, entry star_01), or what --truth says. Every picture keeps entries of its own:
+two pictures of one name get NAME and NAME_2.
+
+  ormax-cli base shapes/ -o base/base.txt       a new base
+  ormax-cli base --add base/base.txt new/*.bmp  pictures added, with the base's settings
+  ormax-cli base --remove base/base.txt star    a shape (or one picture) taken out
+
+How well a collection recognises new drawings of its shapes, and at which --level
+and --error: ormax-cli evaluate --leave-one-out shapes/ --sweep.)";
 
 // Parses the options; nothing when --help was asked.
 std::optional<TBaseCall> ParseBase(const QStringList& arguments, const TCliContext& cx) {

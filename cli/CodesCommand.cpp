@@ -70,26 +70,24 @@ QStringList SceneStems(const QStringList& files) {
   }
 }
 
+const char* const kCodesHelp = R"(Writes the code of every region of each scene, one code file per region
+named SCENE-INDEX.c, and prints a table of the regions. Scenes of the same
+name in different folders are told apart by their folders: a/x.bmp and
+b/x.bmp give a-x-0.c and b-x-0.c.)";
+
 std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
   p.addOption(
       Option({"o", "output"}, "Folder for the code files (default: the current one).", "DIR"));
-  p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
-  p.addOption(
-      Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  AddFormatOption(p);
+  AddJobsOption(p, "Scenes");
   AddReadingOptions(p);
-  if (!ParseCommand(p, arguments, cx,
-                    "Writes the code of every region of each scene, one code file per region\n"
-                    "named SCENE-INDEX.c, and prints a table of the regions. Scenes of the same\n"
-                    "name in different folders are told apart by their folders: a/x.bmp and\n"
-                    "b/x.bmp give a-x-0.c and b-x-0.c.",
-                    "Scene pictures.", "scenes…"))
+  if (!ParseCommand(p, arguments, cx, kCodesHelp, "Scene pictures.", "scenes…"))
     return std::nullopt;
   TCodesCall call;
-  call.Files = p.positionalArguments();
-  if (call.Files.isEmpty()) throw EUsage("codes needs at least one scene");
+  call.Files = FileArguments(p, "codes", "scene");
   call.Level = LevelOption(p, "level", 0);
   call.Error = ErrorOption(p, 0.0);
   call.Format = FormatOption(p);

@@ -37,25 +37,26 @@ struct TEvaluateCall {
   TSceneReading Reading;  // the base's, unless the options say otherwise
 };
 
-const char* const kHelp =
-    "Checks a base on pictures of known shapes: each picture is copied --samples times,\n"
-    "each copy turned to a random angle, scaled 0.5 to 2 times and shifted by a part of\n"
-    "a pixel (area-weighted resampling, no new colours), and every copy is recognised.\n"
-    "Prints the accuracy per shape, the most common confusions and the lowest\n"
-    "--min-sameness for recognize that leaves no wrong label, with the share of right\n"
-    "answers it turns into 'unknown'. A picture's shape is its file name up to the first\n"
-    "'_' (star_2.bmp is a star), or as --truth gives it.\n\n"
-    "Copies of the base's own pictures flatter a base: they are the pictures it was\n"
-    "made from. Pictures of the shapes drawn, scanned or photographed apart from those in\n"
-    "the base give the honest figure.\n\n"
-    "--leave-one-out checks a collection of several drawings per shape without a base:\n"
-    "each picture is recognised against a base (made as 'ormax-cli base' would, with\n"
-    "--level, --error, --turns, --scales, --mirror) of all the other pictures. Besides\n"
-    "the accuracy it prints the retrieval figure: of the N drawings of a picture's\n"
-    "shape, the share of the other N-1 among its 2N nearest other pictures. --sweep\n"
-    "does so at several levels and admissible errors and suggests the setting that suits\n"
-    "the collection. A folder of folders is a collection whose folders name the shapes:\n"
-    "  ormax-cli evaluate --leave-one-out shapes/ --sweep";
+const char* const kHelp = R"(Checks a base on pictures of known shapes: each picture is copied --samples times,
+each copy turned to a random angle, scaled 0.5 to 2 times and shifted by a part of
+a pixel (area-weighted resampling, no new colours), and every copy is recognised.
+Prints the accuracy per shape, the most common confusions and the lowest
+--min-sameness for recognize that leaves no wrong label, with the share of right
+answers it turns into 'unknown'. A picture's shape is its file name up to the first
+'_' (star_2.bmp is a star), or as --truth gives it.
+
+Copies of the base's own pictures flatter a base: they are the pictures it was
+made from. Pictures of the shapes drawn, scanned or photographed apart from those in
+the base give the honest figure.
+
+--leave-one-out checks a collection of several drawings per shape without a base:
+each picture is recognised against a base (made as 'ormax-cli base' would, with
+--level, --error, --turns, --scales, --mirror) of all the other pictures. Besides
+the accuracy it prints the retrieval figure: of the N drawings of a picture's
+shape, the share of the other N-1 among its 2N nearest other pictures. --sweep
+does so at several levels and admissible errors and suggests the setting that suits
+the collection. A folder of folders is a collection whose folders name the shapes:
+  ormax-cli evaluate --leave-one-out shapes/ --sweep)";
 
 // --leave-one-out and --sweep, and the options that go with each way of evaluating:
 // leave-one-out makes its bases (and reads their options), else a base is given.
@@ -100,17 +101,15 @@ std::optional<TEvaluateCall> ParseEvaluate(const QStringList& arguments, const T
                      "OUT.png"));
   p.addOption(Option({"copies"},
                      "Writes every copy as DIR/SHAPE_NNNN.bmp, to recognise or look at.", "DIR"));
-  p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
-  p.addOption(Option({"j", "jobs"}, "Copies worked on at once (default: the number of cores).",
-                     "N"));
+  AddFormatOption(p);
+  AddJobsOption(p, "Copies");
   AddReadingOptions(p, true);
   if (!ParseCommand(p, arguments, cx, kHelp,
                     "Pictures of one shape each, folders of them, or folders of folders.",
                     "pictures…"))
     return std::nullopt;
   TEvaluateCall call;
-  call.Files = p.positionalArguments();
-  if (call.Files.isEmpty()) throw EUsage("evaluate needs at least one picture");
+  call.Files = FileArguments(p, "evaluate", "picture");
   ReadEvaluateMode(p, call);
   call.Base = p.value("base");
   call.Format = FormatOption(p);

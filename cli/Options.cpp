@@ -170,6 +170,22 @@ void ReportWarnings(const TCliContext& cx, const std::vector<std::string>& warni
     if (!w.empty()) cx.Err << "ormax-cli: warning: " << w << "\n";
 }
 
+void AddFormatOption(QCommandLineParser& p) {
+  p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
+}
+
+void AddJobsOption(QCommandLineParser& p, const QString& what) {
+  p.addOption(
+      Option({"j", "jobs"}, what + " worked on at once (default: the number of cores).", "N"));
+}
+
+QStringList FileArguments(const QCommandLineParser& p, const std::string& command,
+                          const std::string& what) {
+  const QStringList files = p.positionalArguments();
+  if (files.isEmpty()) throw EUsage(command + " needs at least one " + what);
+  return files;
+}
+
 std::string FormatOption(const QCommandLineParser& p) {
   const std::string f = p.isSet("format") ? Str(p.value("format")) : "table";
   if (f != "table" && f != "csv" && f != "json")

@@ -59,6 +59,14 @@ double ErrorOption(const QCommandLineParser& p, double fallback);
 int32_t JobsOption(const QCommandLineParser& p);
 // "table", "csv" or "json".
 std::string FormatOption(const QCommandLineParser& p);
+// -f/--format, which FormatOption reads.
+void AddFormatOption(QCommandLineParser& p);
+// -j/--jobs, which JobsOption reads; what names what the jobs work on ("Scenes").
+void AddJobsOption(QCommandLineParser& p, const QString& what);
+// The command's file arguments; a usage error "COMMAND needs at least one WHAT" when
+// there are none.
+QStringList FileArguments(const QCommandLineParser& p, const std::string& command,
+                          const std::string& what);
 
 // --background and --min-pixels, which every command that reads scenes takes; for a
 // command given a base, baseDecides says that the base's list decides by default.

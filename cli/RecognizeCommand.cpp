@@ -33,6 +33,14 @@ struct TRecognized : TSceneRows {
   std::string Warning;
 };
 
+const char* const kRecognizeHelp = R"(Labels every region of each scene with its nearest base entry, using the base's
+admissible error and maximum tree level, and reading the scenes as the base's
+pictures were read (--background, --min-pixels). Per region: bounds, pixels, centre, the
+root ellipse (semi-axes a >= b and the angle of its first axis in degrees,
+measured from the x axis towards y, which grows downwards: clockwise on
+screen), the nearest entry, its shape and turn (the name before and after '@'),
+the distance and the sameness (1 - distance) x 100 %.)";
+
 std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const TCliContext& cx) {
   QCommandLineParser p;
   p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
@@ -41,7 +49,7 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "name); with several "
                      "scenes, OUT-SCENE.bmp per scene.",
                      "OUT.bmp"));
-  p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
+  AddFormatOption(p);
   p.addOption(Option({"s", "min-sameness"},
                      QString::fromStdString(
                          "Labels a region exactly when it is at least P percent alike to its "
@@ -54,23 +62,12 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
                      "Also lists the runners-up: the K nearest entries of distinct shapes, with "
                      "distance and sameness (default 1: the nearest alone).",
                      "K"));
-  p.addOption(
-      Option({"j", "jobs"}, "Scenes worked on at once (default: the number of cores).", "N"));
+  AddJobsOption(p, "Scenes");
   AddReadingOptions(p, true);
-  if (!ParseCommand(
-          p, arguments, cx,
-          "Labels every region of each scene with its nearest base entry, using the base's\n"
-          "admissible error and maximum tree level, and reading the scenes as the base's\n"
-          "pictures were read (--background, --min-pixels). Per region: bounds, pixels, centre, the\n"
-          "root ellipse (semi-axes a >= b and the angle of its first axis in degrees,\n"
-          "measured from the x axis towards y, which grows downwards: clockwise on\n"
-          "screen), the nearest entry, its shape and turn (the name before and after '@'),\n"
-          "the distance and the sameness (1 - distance) x 100 %.",
-          "Scene pictures.", "scenes…"))
+  if (!ParseCommand(p, arguments, cx, kRecognizeHelp, "Scene pictures.", "scenes…"))
     return std::nullopt;
   TRecognizeCall call;
-  call.Files = p.positionalArguments();
-  if (call.Files.isEmpty()) throw EUsage("recognize needs at least one scene");
+  call.Files = FileArguments(p, "recognize", "scene");
   if (!p.isSet("base")) throw EUsage("recognize needs --base LIST.txt");
   call.Base = p.value("base");
   call.Format = FormatOption(p);

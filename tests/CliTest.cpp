@@ -52,6 +52,18 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// `ormax-cli base PICTURES --turns 1 --level LEVEL -o LIST`: the pictures as they are.
+CliRun PlainBase(QStringList pictures, const QString& level, const std::string& list) {
+  return Cli(QStringList{"base"} + pictures + QStringList{"--turns", "1", "--level", level, "-o", Q(list)});
+}
+
+// A base's entry names, in order.
+std::vector<std::string> NamesIn(const TCodeBase& base) {
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < base.Count(); ++i) names.push_back(base.Names(i));
+  return names;
+}
+
 const std::vector<std::string> kBar = {"..........", ".########.", ".########.", ".........."};
 const std::vector<std::string> kTwo = {"..........", ".###...gg.", ".###...gg.", ".........."};
 
@@ -165,27 +177,25 @@ TEST(Cli, BaseTurnsMirrorsAndNamesItsEntries) {
   WritePicture(dir.File("bar.bmp"), kBar);
   WritePicture(dir.File("ell.bmp"),
                {".......", ".##....", ".##....", ".#####.", ".#####.", "......."});
-  const CliRun plain = Cli({"base", Q(dir.File("bar.bmp")), Q(dir.File("ell.bmp")), "--turns", "1",
-                            "--level", "1", "-o", Q(dir.File("plain/list.txt"))});
+  const CliRun plain =
+      PlainBase({Q(dir.File("bar.bmp")), Q(dir.File("ell.bmp"))}, "1", dir.File("plain/list.txt"));
   ASSERT_EQ(plain.Status, 0) << plain.Err;
   TCodeBase base;
-  EXPECT_EQ(base.LoadBaseList(dir.File("plain/list.txt")), 2);
-  EXPECT_EQ(base.Names(0), "bar");
-  EXPECT_EQ(base.Names(1), "ell");
+  base.LoadBaseList(dir.File("plain/list.txt"));
+  EXPECT_EQ(NamesIn(base), (std::vector<std::string>{"bar", "ell"}));
   EXPECT_EQ(base.MaxLevel, 1);
 
   const CliRun turned = Cli({"base", Q(dir.File("ell.bmp")), "--turns", "4", "--mirror", "--level",
                              "1", "--scales", "1,2", "-o", Q(dir.File("turned/list.txt"))});
   ASSERT_EQ(turned.Status, 0) << turned.Err;
   TCodeBase tb;
-  ASSERT_EQ(tb.LoadBaseList(dir.File("turned/list.txt")), 16);
-  EXPECT_EQ(tb.Names(0), "ell@0");
-  EXPECT_EQ(tb.Names(1), "ell@90");
-  EXPECT_EQ(tb.Names(3), "ell@270");
-  EXPECT_EQ(tb.Names(4), "ell@0x2");  // every turn again at twice the size
-  EXPECT_EQ(tb.Names(7), "ell@270x2");
-  EXPECT_EQ(tb.Names(8), "ell@m0");
-  EXPECT_EQ(tb.Names(15), "ell@m270x2");
+  tb.LoadBaseList(dir.File("turned/list.txt"));
+  // Every turn, then every turn again at twice the size; then the mirrored ones alike.
+  EXPECT_EQ(NamesIn(tb),
+            (std::vector<std::string>{"ell@0", "ell@90", "ell@180", "ell@270", "ell@0x2",
+                                      "ell@90x2", "ell@180x2", "ell@270x2", "ell@m0", "ell@m90",
+                                      "ell@m180", "ell@m270", "ell@m0x2", "ell@m90x2",
+                                      "ell@m180x2", "ell@m270x2"}));
   // A quarter turn by whole pixels is the same region turned: same code up to rounding.
   EXPECT_LT(CodeDistance(tb.GetCode(0), tb.GetCode(1)), 0.2);
 }
@@ -721,13 +731,12 @@ TEST(Collections, PicturesOfOneNameNeverShareAnOutput) {
 
   // base: two entries of their own, each its own picture's code.
   WritePicture(dir.File("b/x.bmp"), kSquare);
-  const CliRun base = Cli({"base", Q(dir.File("a/x.bmp")), Q(dir.File("b/x.bmp")), "--turns", "1",
-                           "--level", "0", "-o", Q(dir.File("b/base.txt"))});
-  ASSERT_EQ(base.Status, 0) << base.Err;
+  ASSERT_EQ(
+      PlainBase({Q(dir.File("a/x.bmp")), Q(dir.File("b/x.bmp"))}, "0", dir.File("b/base.txt")).Status,
+      0);
   TCodeBase loaded;
-  ASSERT_EQ(loaded.LoadBaseList(dir.File("b/base.txt")), 2);
-  EXPECT_EQ(loaded.Names(0), "x");
-  EXPECT_EQ(loaded.Names(1), "x_2");
+  loaded.LoadBaseList(dir.File("b/base.txt"));
+  ASSERT_EQ(NamesIn(loaded), (std::vector<std::string>{"x", "x_2"}));
   EXPECT_GT(CodeDistance(loaded.GetCode(0), loaded.GetCode(1)), 0.01);
 
   // A new base over a list: refused, the list left whole; --force replaces it.
@@ -753,10 +762,9 @@ TEST(Collections, AFolderOfFoldersNamesTheShapesAndABaseGrowsAndShrinks) {
                            "0", "-o", Q(dir.File("base/list.txt"))});
   ASSERT_EQ(made.Status, 0) << made.Err;
   TCodeBase base;
-  ASSERT_EQ(base.LoadBaseList(dir.File("base/list.txt")), 6);
-  EXPECT_EQ(base.Names(0), "bar_1@0");
-  EXPECT_EQ(base.Names(3), "bar_2@180");
-  EXPECT_EQ(base.Names(5), "ell_1@180");
+  base.LoadBaseList(dir.File("base/list.txt"));
+  EXPECT_EQ(NamesIn(base), (std::vector<std::string>{"bar_1@0", "bar_1@180", "bar_2@0",
+                                                     "bar_2@180", "ell_1@0", "ell_1@180"}));
 
   // Added with the base's own level and copies (its list records them).
   WritePicture(dir.File("c/square/1.bmp"), kSquare);

@@ -448,6 +448,15 @@ void CodesOf(std::mt19937& rng, int scenes, const TSetting& setting, TCodeList& 
   }
 }
 
+// Each code added to the base twice, the second round after the first, named by
+// name(round, index): ties between equal entries must go to the first.
+template <class TName>
+void AddEachTwice(TCodeBase& base, const TCodeList& codes, TName name) {
+  for (int round = 0; round < 2; ++round)
+    for (int32_t i = 0; i < codes.Count(); ++i)
+      base.Add(name(round, i), std::make_unique<TCode>(codes.GetCode(i)));
+}
+
 TEST(FastPaths, CodeDistancesMatchThePlainRoutineAlsoForDamagedCodes) {
   std::mt19937 rng(16);
   for (const TSetting& setting : {kSettings[0], kSettings[1], kSettings[4]}) {
@@ -493,10 +502,7 @@ TEST(FastPaths, RecognitionOnSeveralThreadsMatchesThePlainSearch) {
     CodesOf(rng, 25, setting, base);
     TAppState app;
     PrepareGenerated(app, rng, setting);
-    // Each base code twice: ties must go to the first.
-    for (int round = 0; round < 2; ++round)
-      for (int32_t i = 0; i < base.Count(); ++i)
-        app.CodeBase.Add("c" + std::to_string(i), std::make_unique<TCode>(base.GetCode(i)));
+    AddEachTwice(app.CodeBase, base, [](int, int32_t i) { return "c" + std::to_string(i); });
     for (int threads : {1, 2, 3, 8}) {
       app.Threads = threads;
       app.BuildSceneNearestIndices();
@@ -571,11 +577,10 @@ TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
   for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
     TCodeList codes;
     CodesOf(rng, 30, setting, codes);
-    TCodeBase base;
-    for (int round = 0; round < 2; ++round)  // each code twice: ties within a shape
-      for (int32_t i = 0; i < codes.Count(); ++i)
-        base.Add("s" + std::to_string(i % 6) + "@" + std::to_string(round * 100 + i),
-                 std::make_unique<TCode>(codes.GetCode(i)));
+    TCodeBase base;  // ties within a shape
+    AddEachTwice(base, codes, [](int round, int32_t i) {
+      return "s" + std::to_string(i % 6) + "@" + std::to_string(round * 100 + i);
+    });
     TAppState app;
     PrepareGenerated(app, rng, setting);
     for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
@@ -597,18 +602,28 @@ TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
 namespace ormax {
 namespace {
 
+// The n-th of a run of generated scenes, built at the first two settings in turn.
+struct TGeneratedScene {
+  const TSetting& Setting;
+  std::unique_ptr<TPattern> Owned;
+  const TPattern& Scene = *Owned;
+};
+
+TGeneratedScene NextScene(std::mt19937& rng, int n) {
+  return {kSettings[n % 2], GenerateScene(rng)};
+}
+
 // Build Trees spreads the regions over the worker pool; every number of threads must
 // give the regions, trees and codes of one thread, in region order.
 TEST(FastPaths, BuildTreesOnSeveralThreadsGivesTheCodesOfOne) {
   std::mt19937 rng(31);
   size_t regions = 0;
   for (int n = 0; n < 12; ++n) {
-    const TSetting& setting = kSettings[n % 2];
-    const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+    const TGeneratedScene g = NextScene(rng, n);
     std::vector<TByteArray> expected;
     for (int threads : {1, 2, 3, 8}) {
       TAppState app;
-      Prepare(app, *scene, setting, threads);
+      Prepare(app, g.Scene, g.Setting, threads);
       app.BuildSceneCodes();
       std::vector<TByteArray> codes;
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i)
@@ -630,15 +645,14 @@ TEST(FastPaths, StreamedResultsAreThoseBuildTreesKeeps) {
   std::mt19937 rng(47);
   int32_t regions = 0;
   for (int n = 0; n < 16; ++n) {
-    const TSetting& setting = kSettings[n % 2];
-    const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+    const TGeneratedScene g = NextScene(rng, n);
     TAppState kept;
-    Prepare(kept, *scene, setting);
+    Prepare(kept, g.Scene, g.Setting);
     kept.BuildSceneCodes();
     regions += kept.SceneCodes.Count();
     for (int threads : {1, 2, 8}) {
       TAppState streamed;
-      Prepare(streamed, *scene, setting, threads);
+      Prepare(streamed, g.Scene, g.Setting, threads);
       streamed.SegmentScene();
       streamed.SceneImage.reset();
       ASSERT_EQ(streamed.Segments.Count(), kept.Segments.Count());
@@ -682,6 +696,13 @@ TMatrix Turn(double t) {
   return r;
 }
 
+// An ellipse turned by t radians, its other fields as a new one's.
+TEllipse AtTurn(double t) {
+  TEllipse e;
+  e.Rotation = Turn(t);
+  return e;
+}
+
 // Outlines drawn from the points of a shape at its centre's fraction, shifted, are the
 // plain outlines: for the ellipses of small regions (whose outlines pass through halves,
 // where rounding turns) at whole-number and half-number places near and far, above the
@@ -721,8 +742,7 @@ TEST(FastPaths, OutlinesMatchThePlainRoutine) {
   std::mt19937 rng(41);
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
   for (int n = 0; n < Cases(1000); ++n) {
-    TEllipse e;
-    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
+    TEllipse e = AtTurn(real(0, 2 * std::numbers::pi));
     e.Axes = MakeVector(real(0.05, n % 10 == 0 ? 3000 : 30), real(0.05, 20));
     const bool whole = n % 3 == 0;
     const double cx = real(-5000, 5000), cy = real(-5000, 5000);
@@ -752,8 +772,7 @@ TEST(FastPaths, OutlinesOfShapesOnEitherSideOfAHalfMatchThePlainRoutine) {
   };
   int crossings = 0;
   for (int n = 0; n < Cases(400); ++n) {
-    TEllipse e;
-    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
+    TEllipse e = AtTurn(real(0, 2 * std::numbers::pi));
     e.Axes = MakeVector(real(0.3, 6), real(0.3, 4));
     e.Exponent = 2;
     const double gap = std::ldexp(1.0, -20 - static_cast<int>(rng() % 30));  // 2^-20 .. 2^-49
@@ -784,8 +803,7 @@ TEST(FastPaths, FilledEllipsesMatchThePlainFill) {
   std::mt19937 rng(42);
   auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
   for (int n = 0; n < Cases(600); ++n) {
-    TEllipse e;
-    e.Rotation = Turn(real(0, 2 * std::numbers::pi));
+    TEllipse e = AtTurn(real(0, 2 * std::numbers::pi));
     e.Axes = MakeVector(real(0.01, n % 4 == 0 ? 60 : 8), real(0.01, 8));
     e.Center = MakeVector(real(-20, 80), real(-20, 70));
     e.Exponent = n % 5 == 0 ? real(0.5, 4) : 2.0;

@@ -124,6 +124,20 @@ class MainWindow : public ::testing::Test {
     emit menu->aboutToShow();
     return item->isEnabled();
   }
+  // Which of the items are enabled, in their order, as the menu shows them.
+  std::vector<bool> Enabled(QMenu* menu, std::initializer_list<QAction*> items) {
+    emit menu->aboutToShow();
+    std::vector<bool> enabled;
+    for (QAction* item : items) enabled.push_back(item->isEnabled());
+    return enabled;
+  }
+  // Chooses a save item of the File menu with the dialog answering `answer`; returns
+  // what the dialog was asked.
+  const TFileRequest& SaveAs(QAction* item, std::optional<std::string> answer) {
+    dialogs.Answers = {std::move(answer)};
+    Choose(window.MenuFile, item);
+    return dialogs.Asked.back();
+  }
   // Runs `fill` once the next modal dialog is shown, then triggers the item.
   void WithDialog(QMenu* menu, QAction* item, std::function<void()> fill) {
     QTimer::singleShot(0, &window, std::move(fill));
@@ -218,8 +232,7 @@ TEST_F(MainWindow, OneRegionProposesTheCodeNameAndSavesIt) {
   OpenScene(Write("a.b.bmp", Picture(kOneShape)));
   Choose(window.Recognition, window.BuildTrees);
   ASSERT_TRUE(Enabled(window.MenuFile, window.SaveCode));
-  dialogs.Answers = {dir.File("saved")};
-  Choose(window.MenuFile, window.SaveCode);
+  SaveAs(window.SaveCode, dir.File("saved"));
   ASSERT_EQ(dialogs.Asked.back().Title, "Save Code");
   EXPECT_EQ(dialogs.Asked.back().ProposedName, "a");
   EXPECT_EQ(dialogs.Asked.back().Filter, "Code Files (*.c) |*.C");
@@ -227,8 +240,7 @@ TEST_F(MainWindow, OneRegionProposesTheCodeNameAndSavesIt) {
   back.LoadFromFile(dir.File("saved.c"));
   EXPECT_EQ(back.SaveToBytes(), window.State.SceneCodes.GetCode(0).SaveToBytes());
   // A name that already ends with the extension gets no second one.
-  dialogs.Answers = {dir.File("again.C")};
-  Choose(window.MenuFile, window.SaveCode);
+  SaveAs(window.SaveCode, dir.File("again.C"));
   EXPECT_TRUE(std::filesystem::exists(dir.File("again.C")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("again.C.c")));
 }
@@ -237,8 +249,7 @@ TEST_F(MainWindow, SavedPictureIsTheViewOnScreen) {
   OpenScene(Write("two.bmp", Picture(kTwoShapes)));
   Choose(window.Recognition, window.BuildTrees);
   Choose(window.View, window.ViewSegmentation);
-  dialogs.Answers = {dir.File("out.BMP")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("out.BMP"));
   EXPECT_EQ(dialogs.Asked.back().Filter, "Bitmap Files (*.bmp)|*.BMP");
   QImage saved(QString::fromStdString(dir.File("out.BMP")), "bmp");
   ASSERT_FALSE(saved.isNull());
@@ -247,8 +258,7 @@ TEST_F(MainWindow, SavedPictureIsTheViewOnScreen) {
 
   // Saving over a folder fails with the file's error; nothing is lost.
   std::filesystem::create_directory(dir.File("folder.bmp"));
-  dialogs.Answers = {dir.File("folder.bmp")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("folder.bmp"));
   ASSERT_FALSE(messages.Shown.empty());
   EXPECT_EQ(messages.Shown.back().Caption, "Ormax 4");
   EXPECT_EQ(messages.Shown.back().Text, "Cannot create file " + dir.File("folder.bmp") + ".");
@@ -258,9 +268,9 @@ TEST_F(MainWindow, AWhiteSceneHasNoRegionsToShow) {
   OpenScene(Write("white.bmp", Picture({"....", "...."})));
   Choose(window.Recognition, window.BuildTrees);
   EXPECT_FALSE(window.State.QuadTree.Empty());
-  EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
-  EXPECT_FALSE(Enabled(window.View, window.ViewSegmentation));
-  EXPECT_FALSE(Enabled(window.View, window.ViewRepresentation));
+  EXPECT_EQ(Enabled(window.View, {window.ViewQuadro, window.ViewSegmentation,
+                                   window.ViewRepresentation}),
+            std::vector<bool>(3, false));
   EXPECT_FALSE(Enabled(window.MenuFile, window.SaveCode));
 }
 
@@ -280,10 +290,9 @@ TEST_F(MainWindow, AFileThatIsNoBmpKeepsTheOldScene) {
   ASSERT_NE(window.State.SceneImage, nullptr);
   EXPECT_EQ(window.State.SceneFileName, dir.File("two.bmp"));
   EXPECT_EQ(window.State.Segments.Count(), 0);  // the analysis is gone
-  EXPECT_TRUE(Enabled(window.View, window.ViewScene));
-  EXPECT_TRUE(Enabled(window.View, window.Options));
-  EXPECT_FALSE(Enabled(window.View, window.ViewQuadro));
-  EXPECT_FALSE(Enabled(window.View, window.ViewRepresentation));
+  EXPECT_EQ(Enabled(window.View, {window.ViewScene, window.Options, window.ViewQuadro,
+                                   window.ViewRepresentation}),
+            (std::vector<bool>{true, true, false, false}));
 }
 
 TEST_F(MainWindow, CancellingAFileDialogChangesNothing) {
@@ -991,8 +1000,7 @@ TEST_F(MainWindow, ZoomShowsWholePixelsAndSavesAtActualSize) {
     for (int x = 0; x < 12; ++x)
       ASSERT_EQ(shown.pixel(at.x() + x, at.y() + y), colours[y / 4 * 3 + x / 4]) << x << ", " << y;
 
-  dialogs.Answers = {dir.File("saved.bmp")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("saved.bmp"));
   EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
                 .convertToFormat(QImage::Format_RGB32),
             window.LeftForm->Picture);
@@ -1051,8 +1059,7 @@ TEST_F(MainWindow, SelectionIsAnOverlayThatSavePictureLeavesOut) {
       const bool ring = x <= 4 && y <= 4 && !(x >= 1 && x <= 3 && y >= 1 && y <= 3);
       EXPECT_EQ(shown.pixel(at.x() + x, at.y() + y) == qRgb(255, 0, 255), ring) << x << ", " << y;
     }
-  dialogs.Answers = {dir.File("saved.bmp")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("saved.bmp"));
   EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
                 .convertToFormat(QImage::Format_RGB32),
             drawn);
@@ -1147,8 +1154,7 @@ TEST_F(MainWindow, InspectorAndResultsAreTheCommandLinesFigures) {
   EXPECT_FALSE(Enabled(window.MenuFile, window.ExportResults));
   Choose(window.Recognition, window.Recognize);
   ASSERT_TRUE(Enabled(window.MenuFile, window.ExportResults));
-  dialogs.Answers = {dir.File("results")};
-  Choose(window.MenuFile, window.ExportResults);
+  SaveAs(window.ExportResults, dir.File("results"));
   EXPECT_EQ(dialogs.Asked.back().Title, "Export Results");
   EXPECT_EQ(dialogs.Asked.back().ProposedName, "scene1.csv");
 
@@ -1502,8 +1508,7 @@ TEST_F(MainWindow, ZoomingOutKeepsOnePixelLines) {
   EXPECT_EQ(OnScreen(window), ShownPicture(scene, {2, 1}));
   EXPECT_EQ(OnScreen(window).pixel(43, 0), qRgb(0, 0, 0));
   EXPECT_EQ(OnScreen(window).pixel(44, 0), qRgb(255, 255, 255));
-  dialogs.Answers = {dir.File("saved.bmp")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("saved.bmp"));
   EXPECT_EQ(QImage(QString::fromStdString(dir.File("saved.bmp")), "bmp")
                 .convertToFormat(QImage::Format_RGB32),
             scene);
@@ -1545,8 +1550,7 @@ TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
     return out;
   };
   auto exported = [&](const std::string& name) {
-    dialogs.Answers = {dir.File(name)};
-    Choose(window.MenuFile, window.ExportResults);
+    SaveAs(window.ExportResults, dir.File(name));
     const TByteArray bytes = testing::ReadBytes(dir.File(name));
     return std::string(bytes.begin(), bytes.end());
   };
@@ -1626,12 +1630,10 @@ TEST_F(MainWindow, SavesSayWhereTheFileWentAndTheNextStartsThere) {
   std::filesystem::create_directories(dir.File("pictures"));
   OpenScene(Write("scenes/one.bmp", Picture(kOneShape)));
   Choose(window.Recognition, window.BuildTrees);
-  dialogs.Answers = {dir.File("codes/one")};
-  Choose(window.MenuFile, window.SaveCode);
+  SaveAs(window.SaveCode, dir.File("codes/one"));
   EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("scenes"));  // the scene's folder first
   EXPECT_EQ(window.ActivityPanel->text().toStdString(), "Code saved to " + dir.File("codes/one.c"));
-  dialogs.Answers = {dir.File("pictures/p")};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, dir.File("pictures/p"));
   EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("codes"));
   EXPECT_EQ(window.ActivityPanel->text().toStdString(),
             "Picture saved to " + dir.File("pictures/p.bmp"));
@@ -1641,14 +1643,12 @@ TEST_F(MainWindow, SavesSayWhereTheFileWentAndTheNextStartsThere) {
   EXPECT_EQ(dialogs.Asked.back().Folder, "");  // opening is the dialog's own business
   Choose(window.Recognition, window.Recognize);
   EXPECT_EQ(window.ActivityPanel->text().toStdString(), "");  // the word goes with the next command
-  dialogs.Answers = {dir.File("pictures/results")};
-  Choose(window.MenuFile, window.ExportResults);
+  SaveAs(window.ExportResults, dir.File("pictures/results"));
   EXPECT_EQ(dialogs.Asked.back().Folder, dir.File("pictures"));
   EXPECT_EQ(window.ActivityPanel->text().toStdString(),
             "Results exported to " + dir.File("pictures/results.csv"));
   // A cancelled save says nothing.
-  dialogs.Answers = {std::nullopt};
-  Choose(window.MenuFile, window.SavePicture);
+  SaveAs(window.SavePicture, std::nullopt);
   EXPECT_EQ(window.ActivityPanel->text().toStdString(), "");
 }
 

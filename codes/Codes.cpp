@@ -107,7 +107,7 @@ void TCode::LoadFromBytes(const TByteArray& image, const std::string& source) {
 }
 
 void TCode::SaveToFile(const std::string& name) const {
-  WriteFileAtomically(name, SaveToBytes());
+  WriteSelfCheckingFile(name, SaveToBytes());
 }
 
 void TCode::LoadFromFile(const std::string& name) {

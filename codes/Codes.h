@@ -57,8 +57,9 @@ class TCode {
   // Replaces the whole code; throws EReadError (naming source) for a damaged image,
   // leaving the code unchanged.
   void LoadFromBytes(const TByteArray& image, const std::string& source);
-  // Writes through a temporary file renamed over the target; "Cannot create file %s"
-  // or "Stream write error" on failure, leaving an old file whole.
+  // Writes a new file in place, removing it when the write fails, and replaces an
+  // existing one through a temporary renamed over it; "Cannot create file %s" or
+  // "Stream write error" on failure, leaving an old file whole.
   void SaveToFile(const std::string& name) const;
   // "Cannot open file %s" or EReadError; the code is unchanged on failure.
   void LoadFromFile(const std::string& name);

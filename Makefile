@@ -98,16 +98,20 @@ package: build
 	@lintian --display-info --pedantic --fail-on error,warning $(BUILD_DIR)/package/*ormax_*.deb 2>/dev/null; \
 	  s=$$?; [ $$s -eq 0 ] && echo "lintian: no errors or warnings"; exit $$s
 
-# The hot routines (Google Benchmark), then the scene benchmark against OpenCV
-# (Debian's python3-opencv, a tool of the benchmark only: installed here if missing), and
+# The hot routines (Google Benchmark), then the scene benchmark against OpenCV (a C++
+# program of ours, bench/opencv_peer.cpp, with Debian's libopencv-dev, and Python with
+# python3-opencv: tools of the benchmark only, installed here if missing), and
 # the scene benchmark built with the software extended type beside the long double one.
 bench: build
 	@$(BUILD_DIR)/ormax_bench
 	@if ls $(BUILD_DIR)/python/ormax.*.so >/dev/null 2>&1; then \
 	  /usr/bin/python3 bench/python_threads.py $(BUILD_DIR); fi
 	@$(MAKE) --no-print-directory accuracy
+	@dpkg-query -W -f='$${Status}' libopencv-dev 2>/dev/null | grep -q 'install ok installed' || \
+	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends libopencv-dev >/dev/null; }
 	@dpkg-query -W -f='$${Status}' python3-opencv 2>/dev/null | grep -q 'install ok installed' || \
 	  { s=""; [ "$$(id -u)" -ne 0 ] && s=sudo; $$s apt-get install -y -qq --no-install-recommends python3-opencv >/dev/null; }
+	@cmake $(BUILD_DIR) >/dev/null && cmake --build $(BUILD_DIR) --target ormax_opencv_peer
 	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
 	@cmake --build $(SOFT_DIR) --target ormax_scenebench
 	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --soft $(SOFT_DIR)

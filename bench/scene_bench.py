@@ -2,14 +2,17 @@
 """The scene benchmark of `make bench`: the whole commands, then the stages.
 
 First the whole process as a user runs it: `ormax-cli codes SCENE --level 0 --error 0
--o DIR` (reading, analysis, writing every code file, exit) against the whole peer
-process (bench/opencv_peer.py: Python, OpenCV, reading, labelling, moments), median of
-the runs, with each process's peak memory. Then, per scene, the stages in-process, and
-the views: `ormax-cli view` as a whole (the Representation view with outlines against
-the filled one) and the drawing alone. And what finding the background costs: the
-whole `ormax-cli recognize` of the large scene with `--background auto` against
-`--background white`, runs interleaved, on the scene as drawn and as a photo of it
-(tinted paper with sensor noise).
+-o DIR --jobs 1` (reading, analysis, writing every code file, exit) against the C++
+peer, ormax_opencv_peer (bench/opencv_peer.cpp: OpenCV, reading, labelling, moments,
+one CSV file of the regions), both writing to a folder on a disk and to one on tmpfs,
+median of the runs with a fresh folder each run, with each process's peak memory; and
+against the Python peer (bench/opencv_peer.py, which writes nothing). With --tar,
+`-o OUT.tar` too (one archive instead of a file per region). Then, per scene, the
+stages in-process, and the views: `ormax-cli view` as a whole (the Representation
+view with outlines against the filled one) and the drawing alone. And what finding the
+background costs: the whole `ormax-cli recognize` of the large scene with
+`--background auto` against `--background white`, runs interleaved, on the scene as
+drawn and as a photo of it (tinted paper with sensor noise).
 
 For each generated scene it runs our pipeline stage by stage (one process per scene,
 so each peak memory is the scene's own) and the peer (bench/opencv_peer.py) on the
@@ -19,15 +22,18 @@ large scene at 1x, 2x and 4x its number of shapes, Build Trees at level 0 only. 
 beside the long double one, on the small and large scenes.
 
     scene_bench.py BUILD_DIR [--runs N] [--scenes small,large,noise] [--whole large,noise,noise8k,sparse]
-                   [--views noise,sparse] [--background large] [--soft SOFT_BUILD_DIR]
+                   [--disk DIR] [--tar] [--views noise,sparse] [--background large]
+                   [--soft SOFT_BUILD_DIR]
 
-"none" leaves out the whole commands, the stages or the views.
+"none" leaves out the whole commands, the stages or the views. --disk is where the
+output goes on a disk (default: BUILD_DIR/bench-output); the tmpfs one is /dev/shm.
 """
 import argparse
 import os
 import shutil
 import subprocess
 import sys
+import tarfile
 import tempfile
 import time
 
@@ -44,57 +50,169 @@ def fmt(seconds):
     return "-" if seconds is None else ("%.1f ms" % (seconds * 1000) if seconds < 10 else "%.1f s" % seconds)
 
 
-def run_whole(command):
-    """Seconds and peak resident kilobytes of one whole process."""
+def run_whole(command, check=True):
+    """Seconds and peak resident kilobytes of one whole process; None for a failure
+    when not check."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     start = time.perf_counter()
     child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     _, status, usage = os.wait4(child.pid, 0)
     seconds = time.perf_counter() - start
-    if status != 0:
-        raise SystemExit("failed: %s\n%s" % (" ".join(command), child.stderr.read().decode()))
+    message = child.stderr.read().decode()
     child.stderr.close()
+    if status != 0:
+        if not check:
+            return None
+        raise SystemExit("failed: %s\n%s" % (" ".join(command), message))
     return seconds, usage.ru_maxrss
 
 
-def median_whole(command, runs, before=None):
+def median_whole(command, runs, before=None, check=True):
+    """Median seconds and the highest peak of the runs; None when the command fails
+    and not check."""
     results = []
     for _ in range(runs):
         if before:
             before()
-        results.append(run_whole(command))
+        result = run_whole(command, check)
+        if result is None:
+            return None
+        results.append(result)
     results.sort()
     return results[len(results) // 2][0], max(r[1] for r in results)
 
 
+def file_system(path):
+    out = subprocess.run(["stat", "-f", "-c", "%T", path], capture_output=True, text=True)
+    return out.stdout.strip() or "unknown"
+
+
+def fresh(folder):
+    """Before each run: an empty output folder, nothing left of the run before."""
+    def make():
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+    return make
+
+
 def whole_commands(args, ours_bin, cli, peer, tmp):
-    print("Whole commands (median of %d; peak resident memory of the process):" % args.runs)
-    print("| scene | command | ours | peer | ours / peer | our peak | / pixel matrix | peer peak |")
-    print("|---|---|---:|---:|---:|---:|---:|---:|")
-    # The code files go to memory where there is a tmpfs: on a disk, writing tens of
-    # thousands of files varies by seconds from run to run.
-    out = tempfile.mkdtemp(prefix="ormax-codes-", dir="/dev/shm" if os.path.isdir("/dev/shm") else tmp)
-    clean = lambda: shutil.rmtree(out, ignore_errors=True)
+    scenes = [s for s in ("large", "noise", "noise8k", "sparse") if s in args.whole.split(",")]
+    if not scenes:
+        return
+    cpp_peer = os.path.join(args.build, "ormax_opencv_peer")
+    if not os.access(cpp_peer, os.X_OK):
+        print("The C++ peer (%s) is not built (OpenCV's development files missing?): "
+              "only the Python peer.\n" % cpp_peer)
+        cpp_peer = None
+    # Writing tens of thousands of files to a disk varies by seconds from run to run,
+    # to memory (tmpfs) much less: both are timed.
+    disk_root = args.disk or os.path.join(args.build, "bench-output")
+    os.makedirs(disk_root, exist_ok=True)
+    places = [("disk", tempfile.mkdtemp(prefix="ormax-codes-", dir=disk_root))]
+    if os.path.isdir("/dev/shm") and file_system("/dev/shm") == "tmpfs":
+        places.append(("tmpfs", tempfile.mkdtemp(prefix="ormax-codes-", dir="/dev/shm")))
+    for kind, folder in places:
+        print("Output on %s: %s (%s)%s" % (kind, folder, file_system(folder),
+                                          "  -- not a disk!" if kind == "disk" and
+                                          file_system(folder) == "tmpfs" else ""))
+    print()
+    timed = {}   # (scene, what, place) -> (seconds, peak kB)
+    regions = {}  # (scene, what) -> number of regions written
+    tar_notes = []
+    sizes = {"large": (4096, 4096), "noise": (4096, 4096), "noise8k": (8192, 8192), "sparse": (3000, 2000)}
     # sparse: 3000 x 2000 with 5 % noise, a quarter of a million regions mostly of one pixel.
-    for scene, width, height in (("large", 4096, 4096), ("noise", 4096, 4096), ("noise8k", 8192, 8192),
-                                 ("sparse", 3000, 2000)):
-        if scene not in args.whole.split(","):
-            continue
+    for scene in scenes:
         bmp = os.path.join(tmp, scene + ".bmp")
         subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
-        matrix_kb = 4 * width * height / 1024
-        theirs, their_peak = median_whole(peer + [bmp, "1"], args.runs)
-        settings = [("level 0", ["--level", "0", "--error", "0"])]
+        level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
+        for kind, folder in places:
+            out = os.path.join(folder, "out")
+            timed[scene, "ours", kind] = median_whole([cli, "codes", bmp] + level0 + ["-o", out],
+                                                      args.runs, fresh(out))
+            regions[scene, "ours"] = len(os.listdir(out))
+            if cpp_peer:
+                timed[scene, "cpp", kind] = median_whole([cpp_peer, bmp, out], args.runs, fresh(out))
+                with open(os.path.join(out, "regions.csv")) as csv:
+                    regions[scene, "cpp"] = sum(1 for _ in csv) - 1  # less the header
+            if args.tar and not any(note.startswith(scene + ":") for note in tar_notes):
+                archive = os.path.join(out, "codes.tar")
+                result = median_whole([cli, "codes", bmp] + level0 + ["-o", archive], args.runs, fresh(out),
+                                      check=False)
+                if result is None:
+                    tar_notes.append("%s: ormax-cli codes -o OUT.tar refused (nonzero exit): no tar rows" % scene)
+                elif not os.path.isfile(archive):
+                    tar_notes.append("%s: ormax-cli codes -o OUT.tar wrote no archive (a folder of that name?): "
+                                     "no tar rows" % scene)
+                else:
+                    timed[scene, "tar", kind] = result
+                    if kind == places[-1][0]:
+                        with tarfile.open(archive) as tar:
+                            regions[scene, "tar"] = sum(1 for m in tar.getmembers() if m.isfile())
+            shutil.rmtree(out, ignore_errors=True)
+        timed[scene, "python"] = median_whole(peer + [bmp, "1"], args.runs)
         if scene == "large":
-            settings.append(("level 5, error 0.05", ["--level", "5", "--error", "0.05"]))
-        for title, options in settings:
-            ours, peak = median_whole([cli, "codes", bmp, "-o", out] + options, args.runs, clean)
+            # The old setting of the Python peer's table, on tmpfs where there is one.
+            out = os.path.join(places[-1][1], "out")
+            timed[scene, "ours5"] = median_whole([cli, "codes", bmp, "--level", "5", "--error", "0.05",
+                                                  "--jobs", "1", "-o", out], args.runs, fresh(out))
+            shutil.rmtree(out, ignore_errors=True)
+        os.remove(bmp)
+    for _, folder in places:
+        shutil.rmtree(folder, ignore_errors=True)
+    if not args.disk:
+        try:
+            os.rmdir(disk_root)
+        except OSError:
+            pass
+
+    def cell(key):
+        return fmt(timed[key][0]) if timed.get(key) else "-"
+
+    def ratio(a, b):
+        return "%.2f" % (timed[a][0] / timed[b][0]) if timed.get(a) and timed.get(b) else ""
+
+    kinds = [k for k, _ in places]
+    print("Whole commands, `ormax-cli codes SCENE --level 0 --error 0 -o DIR --jobs 1` against the C++ peer "
+          "`ormax_opencv_peer SCENE DIR` (one CSV file), median of %d, a fresh folder each run; "
+          "peak resident memory of the process (max over the runs):" % args.runs)
+    print("| scene | regions (ours / C++ peer) | ours, disk | C++ peer, disk | ours / peer | ours, tmpfs "
+          "| C++ peer, tmpfs | ours / peer | our peak | / pixel matrix | C++ peer peak |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for scene in scenes:
+        width, height = sizes[scene]
+        matrix_kb = 4 * width * height / 1024
+        for what, title in (("ours", scene), ("tar", scene + ", -o OUT.tar")):
+            if not any(timed.get((scene, what, k)) for k in kinds):
+                continue
+            peak = max(timed[scene, what, k][1] for k in kinds if timed.get((scene, what, k)))
+            peer_peaks = [timed[scene, "cpp", k][1] for k in kinds if timed.get((scene, "cpp", k))]
+            print("| %s | %s / %s | %s | %s | %s | %s | %s | %s | %.0f MB | %.2f | %s |"
+                  % (title, regions.get((scene, what), "-"), regions.get((scene, "cpp"), "-"),
+                     cell((scene, what, "disk")), cell((scene, "cpp", "disk")),
+                     ratio((scene, what, "disk"), (scene, "cpp", "disk")),
+                     cell((scene, what, "tmpfs")), cell((scene, "cpp", "tmpfs")),
+                     ratio((scene, what, "tmpfs"), (scene, "cpp", "tmpfs")),
+                     peak / 1024, peak / matrix_kb,
+                     "%.0f MB" % (max(peer_peaks) / 1024) if peer_peaks else "-"))
+    for note in tar_notes:
+        print("Note: " + note)
+
+    last = kinds[-1]
+    print("\nWhole commands against the Python peer (bench/opencv_peer.py: reading, labelling, moments, "
+          "writing nothing; median of %d), ours writing to %s:" % (args.runs, last))
+    print("| scene | command | ours | peer | ours / peer | our peak | / pixel matrix | peer peak |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    for scene in scenes:
+        width, height = sizes[scene]
+        matrix_kb = 4 * width * height / 1024
+        theirs, their_peak = timed[scene, "python"]
+        rows = [("level 0", timed[scene, "ours", last])]
+        if timed.get((scene, "ours5")):
+            rows.append(("level 5, error 0.05", timed[scene, "ours5"]))
+        for title, (ours, peak) in rows:
             print("| %s | codes, %s | %s | %s | %.2f | %.0f MB | %.2f | %.0f MB |"
                   % (scene, title, fmt(ours), fmt(theirs), ours / theirs, peak / 1024,
                      peak / matrix_kb, their_peak / 1024))
-        os.remove(bmp)
-    clean()
-    shutil.rmtree(out, ignore_errors=True)
     print()
 
 
@@ -190,6 +308,9 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--scenes", default="small,large,noise")
     parser.add_argument("--whole", default="large,noise,noise8k,sparse")
+    parser.add_argument("--disk", help="a folder on a disk for the whole commands' output "
+                        "(default: BUILD_DIR/bench-output)")
+    parser.add_argument("--tar", action="store_true", help="also ormax-cli codes -o OUT.tar")
     parser.add_argument("--views", default="noise,sparse")
     parser.add_argument("--background", default="large")
     parser.add_argument("--soft")

@@ -2,17 +2,23 @@
 // file is written as soon as the code is made, and only a few figures per region are
 // kept for the table, printed in input order once every scene is done.
 //   RunCodes
+// With -o FILE.tar (a name ending in .tar that is not a folder) the code files are the
+// members of one tar archive instead, stored scene by scene and region by region
+// whatever order the threads make them in; the archive is put in place only when
+// complete. The table's file column then names "FILE.tar(SCENE-INDEX.c)".
 #include "cli/CodesCommand.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "app/Results.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
 #include "app/WorkerPool.h"
+#include "codes/TarArchive.h"
 
 namespace ormax {
 
@@ -25,6 +31,7 @@ struct TCodesCall {
   double Error = 0;
   std::string Format;
   QString Folder;
+  bool Archive = false;  // Folder names a tar archive to hold every code file
   int32_t Jobs = 1;
   TSceneReading Reading;
 };
@@ -79,8 +86,12 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   QCommandLineParser p;
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
-  p.addOption(
-      Option({"o", "output"}, "Folder for the code files (default: the current one).", "DIR"));
+  p.addOption(Option({"o", "output"},
+                     "Folder for the code files (default: the current one); or FILE.tar, one "
+                     "tar archive holding them all (unpack it with tar -xf FILE.tar). The "
+                     "archive suits scenes of many regions, such as a noisy scan's thousands "
+                     "of specks: one file to write instead of one per region.",
+                     "DIR"));
   AddFormatOption(p);
   AddJobsOption(p, "Scenes");
   AddReadingOptions(p);
@@ -92,6 +103,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   call.Error = ErrorOption(p, 0.0);
   call.Format = FormatOption(p);
   call.Folder = p.isSet("output") ? p.value("output") : QString(".");
+  call.Archive = call.Folder.endsWith(".tar", Qt::CaseInsensitive) && !QFileInfo(call.Folder).isDir();
   call.Stems = SceneStems(call.Files);
   call.Jobs = JobsOption(p);
   call.Reading = ReadingOption(p);
@@ -106,12 +118,84 @@ struct TCodeRow {
   int32_t Depth = 0;
 };
 
-QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
-  return call.Folder + "/" + call.Stems[scene] + "-" + QString::number(region) + CodeFileExt;
+QString MemberName(const TCodesCall& call, int32_t scene, size_t region) {
+  return call.Stems[scene] + "-" + QString::number(region) + CodeFileExt;
 }
 
+// Where a code is stored: a file in the folder, or "FILE.tar(member)".
+QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
+  const QString member = MemberName(call, scene, region);
+  return call.Archive ? call.Folder + "(" + member + ")" : call.Folder + "/" + member;
+}
+
+// Adds the codes to the archive scene by scene and region by region, from any thread
+// and in any order: a code made before those ahead of it waits here. Threads take the
+// regions in turn, so few wait.
+class TArchiveOrder {
+ public:
+  TArchiveOrder(TTarArchive& archive, size_t scenes)
+      : archive_(archive), pending_(scenes), regions_(scenes, kUnknown), ended_(scenes, false) {}
+
+  void Add(size_t scene, size_t region, std::string member, TByteArray bytes) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pending_[scene].emplace(region, TMember{std::move(member), std::move(bytes)});
+    Store();
+  }
+
+  // The scene's codes have all been added: regions of them, or, for a scene that
+  // failed part-way, those stored so far stay and those still waiting are dropped, as
+  // the files written before a failure stay in a folder.
+  void SceneDone(size_t scene, size_t regions, bool failed) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    regions_[scene] = regions;
+    ended_[scene] = failed;
+    if (failed) pending_[scene].clear();
+    Store();
+  }
+
+ private:
+  static constexpr size_t kUnknown = SIZE_MAX;  // the scene is still being worked on
+  struct TMember {
+    std::string Name;
+    TByteArray Bytes;
+  };
+
+  // Stores every code whose turn has come. Once the archive has failed, the codes are
+  // dropped: the failure is reported by whoever met it.
+  void Store() {
+    while (scene_ < pending_.size()) {
+      auto& waiting = pending_[scene_];
+      for (auto it = waiting.begin(); it != waiting.end() && it->first == next_;
+           it = waiting.erase(it), ++next_)
+        if (!failed_) Put(it->second);
+      if (!ended_[scene_] && next_ != regions_[scene_]) return;
+      ++scene_;
+      next_ = 0;
+    }
+  }
+
+  void Put(const TMember& member) {
+    try {
+      archive_.Add(member.Name, member.Bytes);
+    } catch (...) {
+      failed_ = true;
+      throw;
+    }
+  }
+
+  TTarArchive& archive_;
+  std::mutex mutex_;
+  std::vector<std::map<size_t, TMember>> pending_;
+  std::vector<size_t> regions_;  // a scene's count of codes, once known
+  std::vector<bool> ended_;      // a scene that failed part-way
+  size_t scene_ = 0;  // the member the archive waits for
+  size_t next_ = 0;
+  bool failed_ = false;
+};
+
 // Writes the codes of one scene, each as soon as it is made, and gives its rows.
-std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning) {
+std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning,
+                                 TArchiveOrder* archive) {
   TCliScene scene =
       LoadScene(call.Files[i], false, call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
@@ -124,7 +208,11 @@ std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string&
   std::vector<TCodeRow> rows(static_cast<size_t>(s.Segments.Count()));
   // The files are written side by side too: each is a handful of system calls.
   s.StreamRegionResults([&](int32_t r, TRegionResults& made) {
-    made.Code->SaveToFile(Str(CodeFileName(call, i, static_cast<size_t>(r))));
+    if (archive)
+      archive->Add(static_cast<size_t>(i), static_cast<size_t>(r),
+                   Str(MemberName(call, i, static_cast<size_t>(r))), made.Code->SaveToBytes());
+    else
+      made.Code->SaveToFile(Str(CodeFileName(call, i, static_cast<size_t>(r))));
     const TRegionFigures f = RegionFigures(r, s.Segments.Items(r), *made.Tree, *made.Code);
     rows[static_cast<size_t>(r)] = {f.Bounds, f.Pixels, f.Items, f.Depth};
   });
@@ -136,18 +224,27 @@ std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string&
 int RunCodes(const QStringList& arguments, const TCliContext& cx) {
   const std::optional<TCodesCall> call = ParseCodes(arguments, cx);
   if (!call) return 0;
-  if (!QDir().mkpath(call->Folder))
-    throw std::runtime_error(Str(call->Folder) + ": cannot create the folder");
+  const QString folder = call->Archive ? QFileInfo(call->Folder).path() : call->Folder;
+  if (!QDir().mkpath(folder)) throw std::runtime_error(Str(folder) + ": cannot create the folder");
   const auto count = static_cast<size_t>(call->Files.size());
   std::vector<std::vector<TCodeRow>> rows(count);
   std::vector<std::string> problems(count), warnings(count);
+  std::optional<TTarArchive> archive;
+  std::optional<TArchiveOrder> order;
+  if (call->Archive) {
+    archive.emplace(Str(call->Folder));
+    order.emplace(*archive, count);
+  }
   ForEachInput(call->Files, call->Jobs, cx, [&](int32_t i) {
+    const auto at = static_cast<size_t>(i);
     try {
-      rows[static_cast<size_t>(i)] = SceneCodes(*call, i, warnings[static_cast<size_t>(i)]);
+      rows[at] = SceneCodes(*call, i, warnings[at], order ? &*order : nullptr);
     } catch (const std::exception& e) {
-      problems[static_cast<size_t>(i)] = ProblemText(e);
+      problems[at] = ProblemText(e);
     }
+    if (order) order->SceneDone(at, rows[at].size(), !problems[at].empty());
   });
+  if (archive) archive->Finish();
   std::vector<size_t> counts;
   size_t total = 0;
   for (const auto& r : rows) total += counts.emplace_back(r.size());

@@ -154,6 +154,66 @@ TEST(Cli, CodesWritesTheDesktopProgramsCodes) {
   EXPECT_NE(json.Out.find("\"pixels\": 6"), std::string::npos);
 }
 
+std::string ReadText(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The files of a folder, name by name, with their bytes.
+std::map<std::string, TByteArray> FilesOf(const std::string& folder) {
+  std::map<std::string, TByteArray> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    files[e.path().filename().string()] = testing::ReadBytes(e.path().string());
+  return files;
+}
+
+// -o FILE.tar: one archive that unpacks to the code files -o DIR writes, whatever the
+// jobs; the table names each code inside it. A bad scene leaves the others' codes in
+// it; an archive that cannot be written leaves nothing.
+TEST(Cli, CodesIntoOneTarArchive) {
+  if (std::system("tar --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar";
+  TempDir dir;
+  WritePicture(dir.File("two.bmp"), kTwo);
+  WritePicture(dir.File("bar.bmp"), kBar);
+  std::ofstream(dir.File("text.bmp")) << "not a picture";
+  const QStringList scenes = {Q(dir.File("two.bmp")), Q(dir.File("text.bmp")), Q(dir.File("bar.bmp"))};
+  const CliRun files = Cli(QStringList{"codes"} + scenes + QStringList{"--level", "2", "-o", Q(dir.File("dir"))});
+  ASSERT_EQ(files.Status, 1) << files.Err;
+  for (const char* jobs : {"1", "3"}) {
+    const std::string archive = dir.File(std::string("codes") + jobs + ".TAR");
+    const CliRun run = Cli(QStringList{"codes"} + scenes +
+                           QStringList{"--level", "2", "-o", Q(archive), "--jobs", jobs, "-f", "csv"});
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find("text.bmp"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Out.find("," + archive + "(two-1.c)\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("," + archive + "(bar-0.c)\n"), std::string::npos) << run.Out;
+    ASSERT_TRUE(std::filesystem::is_regular_file(archive));
+    const std::string out = dir.File(std::string("unpacked") + jobs);
+    std::filesystem::create_directory(out);
+    ASSERT_EQ(std::system(("tar -xf '" + archive + "' -C '" + out + "'").c_str()), 0);
+    EXPECT_EQ(FilesOf(out), FilesOf(dir.File("dir"))) << jobs << " jobs";
+    EXPECT_EQ(FilesOf(out).size(), 3u);
+    // Stored in the table's order, whatever the threads.
+    ASSERT_EQ(std::system(("tar -tf '" + archive + "' > '" + out + ".txt'").c_str()), 0);
+    EXPECT_EQ(ReadText(out + ".txt"), "two-0.c\ntwo-1.c\nbar-0.c\n");
+  }
+  // A .tar that is a folder stays a folder.
+  std::filesystem::create_directory(dir.File("folder.tar"));
+  ASSERT_EQ(Cli({"codes", Q(dir.File("bar.bmp")), "-o", Q(dir.File("folder.tar"))}).Status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("folder.tar/bar-0.c")));
+  // An archive that cannot be put in place (a folder holds its name's place below):
+  // the error names it, and no archive nor temporary is left.
+  std::filesystem::create_directories(dir.File("full"));
+  std::ofstream(dir.File("full/blocked")) << "a file where a folder should be";
+  const CliRun blocked =
+      Cli({"codes", Q(dir.File("bar.bmp")), "-o", Q(dir.File("full/blocked/codes.tar"))});
+  EXPECT_EQ(blocked.Status, 1);
+  EXPECT_NE(blocked.Err.find("blocked"), std::string::npos) << blocked.Err;
+  EXPECT_EQ(FilesOf(dir.File("full")).size(), 1u);
+}
+
 TEST(Cli, BadPicturesAreNamedAndTheRestGoesOn) {
   TempDir dir;
   WritePicture(dir.File("good.bmp"), kBar);
@@ -699,12 +759,6 @@ namespace {
 
 // ---- collections: several drawings a shape, in folders ----
 
-std::string ReadText(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 const std::vector<std::string> kSquare = {"......", ".####.", ".####.", ".####.", ".####.", "......"};
 const std::vector<std::string> kEll = {".......", ".##....", ".##....", ".#####.", ".#####.", "......."};

@@ -1,8 +1,13 @@
 // RecognitionRows: the rows are built from RegionFigures and the nearest entries of
 // distinct shapes; nothing is formatted here but through the records.
 //   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
-//   RecognitionRows, WriteRecognitionCsv
+//   RecognitionRows, StreamRecognitionRows, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
+
+#include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
 
 #include "analysis/Nearest.h"
 
@@ -17,9 +22,12 @@ void RecognizeScene(TAppState& state, const TCodeBase& base) {
 }
 
 std::vector<TShapeMatch> NearestShapes(const TAppState& state, int32_t index, int32_t top) {
-  const TCodeBase& base = state.Base();
+  return NearestShapes(state.Base(), state.SceneCodes.GetCode(index), top);
+}
+
+std::vector<TShapeMatch> NearestShapes(const TCodeBase& base, const TCode& code, int32_t top) {
   std::vector<TShapeMatch> matches;
-  for (const TNearestShape& n : FindNearestShapes(base, state.SceneCodes.GetCode(index), top)) {
+  for (const TNearestShape& n : FindNearestShapes(base, code, top)) {
     const std::string& entry = base.Names(n.Index);
     matches.push_back(TShapeMatch{n.Index, entry, ShapeOfEntry(entry), n.Distance,
                                   Sameness(n.Distance)});
@@ -97,6 +105,87 @@ TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
         [&](int32_t r, int32_t first) {
           result.Matches[static_cast<size_t>(r)] = result.Matches[static_cast<size_t>(first)];
         });
+  }
+  return result;
+}
+
+namespace {
+
+// What a region's row needs of the base: its nearest entry, the nearest of another
+// shape, and the runners-up when asked for.
+struct TAnswer {
+  int32_t Entry = 0;
+  double Distance = 0;
+  double RunnerUp = std::numeric_limits<double>::infinity();
+  std::vector<TShapeMatch> Matches;
+};
+
+TAnswer AnswerFor(const TCodeBase& base, const TCode& code, int32_t top) {
+  TAnswer a;
+  // The nearest of the two nearest shapes is FindNearest's entry, to the bit.
+  const std::vector<TNearestShape> two = FindNearestShapes(base, code, 2);
+  a.Entry = two[0].Index;
+  a.Distance = two[0].Distance;
+  if (two.size() > 1) a.RunnerUp = two[1].Distance;
+  if (top > 1) a.Matches = NearestShapes(base, code, top);
+  return a;
+}
+
+// Answers already found, by code: a scene of noise holds thousands of specks of a few
+// codes. Only codes of few items are kept, those that repeat; the answer is the same
+// whether found again or not.
+class TAnswerMemo {
+ public:
+  static constexpr size_t MaxItems = 4;
+
+  template <class TFind>
+  TAnswer Find(const TCode& code, TFind find) {
+    if (code.Items.size() > MaxItems) return find();
+    const TByteArray bytes = code.SaveToBytes();
+    std::string key(bytes.begin(), bytes.end());
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (const auto it = known_.find(key); it != known_.end()) return it->second;
+    }
+    TAnswer a = find();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    known_.emplace(std::move(key), a);
+    return a;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, TAnswer> known_;
+};
+
+}  // namespace
+
+TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
+                                 const std::string& scene,
+                                 const std::optional<TLabelRule>& labels, int32_t top) {
+  if (base.Empty()) throw std::logic_error("The base holds no code to compare with");
+  state.SharedBase = &base;
+  state.AdmissibleError = base.AdmissibleError;
+  state.MaxTreeLevel = base.MaxLevel;
+  state.SegmentScene();
+  state.SceneImage.reset();  // the regions hold all that is needed of it
+  TSceneRows result;
+  result.Scene = scene;
+  result.Labels = labels;
+  const auto count = static_cast<size_t>(state.Segments.Count());
+  result.Figures.resize(count);
+  if (top > 1) result.Matches.resize(count);
+  TAnswerMemo memo;
+  state.StreamRegionResults([&](int32_t r, TRegionResults& made) {
+    TRegionFigures f = RegionFigures(r, state.Segments.Items(r), *made.Tree, *made.Code);
+    TAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
+    AddNearest(f, base, a.Entry, a.Distance, a.RunnerUp);
+    result.Figures[static_cast<size_t>(r)] = std::move(f);
+    if (top > 1) result.Matches[static_cast<size_t>(r)] = std::move(a.Matches);
+  });
+  for (const TRegionFigures& f : result.Figures) {
+    ++result.Regions;
+    (KeepsLabel(labels, f) ? result.Known : result.Unknown)++;
   }
   return result;
 }

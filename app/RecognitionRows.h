@@ -2,7 +2,8 @@
 // `ormax-cli recognize` for every front end (the command line, the Python module, the
 // desktop program's File, Export Results).
 //   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords,
-//   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), WriteRecognitionCsv
+//   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), StreamRecognitionRows,
+//   WriteRecognitionCsv
 // A region the choice of labels withholds is labelled "unknown"; a base with fewer shapes
 // than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
@@ -36,6 +37,8 @@ struct TShapeMatch {
 // The top nearest entries of distinct shapes to region index of a recognised state,
 // nearest first (the first is RegionFigures' entry).
 std::vector<TShapeMatch> NearestShapes(const TAppState& state, int32_t index, int32_t top);
+// The same for a code of the base's making.
+std::vector<TShapeMatch> NearestShapes(const TCodeBase& base, const TCode& code, int32_t top);
 
 // The row of a recognised region: figures, nearest entry, label.
 TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known);
@@ -66,6 +69,15 @@ struct TSceneRows {
 // The rows of a state after RecognizeScene; scene names the scene in them.
 TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
                            const std::optional<TLabelRule>& labels, int32_t top);
+
+// RecognizeScene and RecognitionRows in one pass that keeps per region only its row's
+// figures: the scene's picture is released once segmented, and each region's tree and
+// code go as soon as its nearest entries are found. The rows are those of the two, to
+// the bit; the state keeps its regions and no trees, codes or nearest entries. For a
+// scene of very many regions, where the trees would cost many times the picture.
+TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
+                                 const std::string& scene,
+                                 const std::optional<TLabelRule>& labels, int32_t top);
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
 // header false leaves the header line out (for pieces joined by the caller).

@@ -5,6 +5,7 @@
 #include "app/Results.h"
 
 #include <cmath>
+#include <limits>
 
 #include "analysis/Nearest.h"
 
@@ -35,19 +36,24 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
   TRegionFigures f = RegionFigures(index, state.Segments.Items(index), state.Trees.Items(index),
                                    state.SceneCodes.GetCode(index));
   const auto slot = static_cast<size_t>(index);
-  if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size()) {
-    f.Recognized = true;
-    f.Entry = state.NearestIndices[slot];
-    f.EntryName = state.Base().Names(f.Entry);
-    f.Shape = ShapeOfEntry(f.EntryName);
-    const size_t at = f.EntryName.find('@');
-    f.Turn = at == std::string::npos ? std::string() : f.EntryName.substr(at + 1);
-    f.Distance = state.NearestMeasures[slot];
-    f.Sameness = Sameness(f.Distance);
-    if (slot < state.RunnerUpMeasures.size() && std::isfinite(state.RunnerUpMeasures[slot]))
-      f.RunnerUpSameness = Sameness(state.RunnerUpMeasures[slot]);
-  }
+  if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size())
+    AddNearest(f, state.Base(), state.NearestIndices[slot], state.NearestMeasures[slot],
+               slot < state.RunnerUpMeasures.size() ? state.RunnerUpMeasures[slot]
+                                                    : std::numeric_limits<double>::infinity());
   return f;
+}
+
+void AddNearest(TRegionFigures& f, const TCodeBase& base, int32_t entry, double distance,
+                double runnerUp) {
+  f.Recognized = true;
+  f.Entry = entry;
+  f.EntryName = base.Names(f.Entry);
+  f.Shape = ShapeOfEntry(f.EntryName);
+  const size_t at = f.EntryName.find('@');
+  f.Turn = at == std::string::npos ? std::string() : f.EntryName.substr(at + 1);
+  f.Distance = distance;
+  f.Sameness = Sameness(f.Distance);
+  if (std::isfinite(runnerUp)) f.RunnerUpSameness = Sameness(runnerUp);
 }
 
 bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f) {

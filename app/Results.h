@@ -50,6 +50,10 @@ struct TRegionFigures {
 double Sameness(double distance);
 
 TRegionFigures RegionFigures(const TAppState& state, int32_t index);
+// Adds to f its nearest entry of the base at the distance, and the distance of the
+// nearest entry of another shape (infinity where the base holds no other shape).
+void AddNearest(TRegionFigures& f, const TCodeBase& base, int32_t entry, double distance,
+                double runnerUp);
 // The same figures, recognition aside, from one region's own results (as
 // StreamRegionResults hands them out).
 TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,

@@ -99,18 +99,23 @@ TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, in
                               ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
+  if (call.Picture.isEmpty()) {
+    // Only the rows are needed: no tree or code is kept past its region.
+    static_cast<TSceneRows&>(result) =
+        StreamRecognitionRows(s, base, Str(call.Files[i]), call.Rule, call.Top);
+    result.Warning = MisfitWarning(call.Files[i], s);
+    return result;
+  }
   RecognizeScene(s, base);
   result.Warning = MisfitWarning(call.Files[i], s);
   static_cast<TSceneRows&>(result) =
       RecognitionRows(s, Str(call.Files[i]), call.Rule, call.Top);
-  if (!call.Picture.isEmpty()) {
-    s.ShowSameness = true;
-    {
-      TQtCanvas canvas(scene.Picture);
-      DrawView(TView::Recognition, s, canvas);
-    }
-    WritePicture(scene.Picture, PictureName(call, i));
+  s.ShowSameness = true;
+  {
+    TQtCanvas canvas(scene.Picture);
+    DrawView(TView::Recognition, s, canvas);
   }
+  WritePicture(scene.Picture, PictureName(call, i));
   return result;
 }
 

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <numbers>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "analysis/Methods.h"
@@ -879,6 +880,50 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   for (int32_t i = 0; i < one.Segments.Count(); ++i)
     ExpectSamePattern(two.Segments.Items(i), one.Segments.Items(i), "region " + std::to_string(i));
   EXPECT_GT(one.Segments.Count(), 1000);
+}
+
+}  // namespace
+}  // namespace ormax
+
+namespace ormax {
+namespace {
+
+// Recognition streamed region by region gives the rows of the whole analysis to the
+// byte, runners-up and withheld labels included, on any number of threads, and keeps
+// no picture, tree or code.
+TEST(FastPaths, StreamedRecognitionGivesTheRowsOfTheWholeAnalysis) {
+  std::mt19937 rng(53);
+  for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
+    TCodeList codes;
+    CodesOf(rng, 12, setting, codes);
+    TCodeBase base;
+    AddEachTwice(base, codes, [](int round, int32_t i) {
+      return "s" + std::to_string(i % 5) + "@" + std::to_string(round * 100 + i);
+    });
+    base.MaxLevel = setting.MaxLevel;
+    base.AdmissibleError = setting.Error;
+    for (int n = 0; n < 6; ++n) {
+      const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+      TAppState whole;
+      Prepare(whole, *scene, setting, 1);
+      RecognizeScene(whole, base);
+      for (const int32_t top : {1, 3}) {
+        std::ostringstream expected;
+        WriteRecognitionCsv(expected, {RecognitionRows(whole, "x", TLabelRule{40.0}, top)}, top);
+        for (int threads : {1, 2, 8}) {
+          TAppState streamed;
+          Prepare(streamed, *scene, setting, threads);
+          std::ostringstream got;
+          const TSceneRows rows = StreamRecognitionRows(streamed, base, "x", TLabelRule{40.0}, top);
+          WriteRecognitionCsv(got, {rows}, top);
+          EXPECT_EQ(got.str(), expected.str()) << "scene " << n << ", top " << top << ", " << threads << " threads";
+          EXPECT_EQ(rows.Known + rows.Unknown, whole.SceneCodes.Count());
+          EXPECT_EQ(streamed.SceneImage, nullptr);
+          EXPECT_EQ(streamed.Trees.Count() + streamed.SceneCodes.Count(), 0);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <array>
 #include <bit>
 #include <deque>
+#include <functional>
 
 namespace ormax {
 
@@ -331,8 +332,7 @@ int32_t Noise(const std::vector<uint8_t>& d, int32_t width, int32_t height, cons
 }
 
 // The contrast of the ink around a tile: per tile, the strongest deviation held by two
-// neighbouring pixels (a lone speck does not count) ...
-// Each tile row's own contrast (tile rows ty0 .. ty1 - 1) ...
+// neighbouring pixels (a lone speck does not count), here for the tiles of row ty ...
 void OwnContrast(const std::vector<uint8_t>& d, int32_t width, int32_t height, const TGrid& g,
                  int32_t ty, std::vector<int32_t>& own) {
   const std::vector<uint8_t> none(static_cast<size_t>(width) + 1, 0);  // below the last row
@@ -364,6 +364,75 @@ std::vector<int32_t> AroundContrast(const TGrid& g, const std::vector<int32_t>& 
   return around;
 }
 
+// What the stages of FindInk share: the picture, its tiles, and how rows of tiles are
+// worked on.
+struct TTiling {
+  const TPicture& P;
+  const TGrid G;
+  const TRunParts& Parts;
+  // Calls work(ty) for every row of tiles: the work of each row of tiles is its own,
+  // so with Parts rows of tiles go side by side.
+  void EachRow(const std::function<void(int32_t)>& work) const {
+    if (Parts) Parts(G.Rows, work);
+    else for (int32_t ty = 0; ty < G.Rows; ++ty) work(ty);
+  }
+};
+
+// Every tile's mode (TileMode), from every other pixel in tiles of 32 pixels or more.
+std::vector<TColour3> TileModes(const TTiling& t) {
+  const TGrid& g = t.G;
+  std::vector<TColour3> modes(g.Count());
+  const int32_t step = g.Side >= 32 ? 2 : 1;
+  t.EachRow([&](int32_t ty) {
+    for (int32_t tx = 0; tx < g.Cols; ++tx)
+      modes[static_cast<size_t>(ty * g.Cols + tx)] =
+          TileMode(t.P, tx * g.Side, ty * g.Side, std::min(t.P.Width, (tx + 1) * g.Side),
+                   std::min(t.P.Height, (ty + 1) * g.Side), step);
+  });
+  return modes;
+}
+
+// Every pixel's deviation from the ground (Deviations), a byte a pixel row after row.
+std::vector<uint8_t> AllDeviations(const TTiling& t, const TBlend& by,
+                                   const std::vector<TColour3>& ground, bool smoothed) {
+  const TPicture& p = t.P;
+  std::vector<uint8_t> d(static_cast<size_t>(p.Width) * static_cast<size_t>(p.Height));
+  t.EachRow([&](int32_t ty) {
+    Deviations(p, t.G, by, ground, smoothed, ty * t.G.Side,
+               std::min(p.Height, (ty + 1) * t.G.Side), d);
+  });
+  return d;
+}
+
+// Every tile's contrast of the ink around it (OwnContrast, then AroundContrast).
+std::vector<int32_t> InkContrast(const TTiling& t, const std::vector<uint8_t>& d) {
+  std::vector<int32_t> own(t.G.Count(), 0);
+  t.EachRow([&](int32_t ty) { OwnContrast(d, t.P.Width, t.P.Height, t.G, ty, own); });
+  return AroundContrast(t.G, own);
+}
+
+// The deviations d become the ink in place (a picture's worth of fresh memory less):
+// 1 where a pixel's deviation reaches both the threshold and half the contrast of the
+// ink around its tile and, in a noisy picture, its mean deviation reaches the threshold
+// too. (A tile row
+// reads the row below it for the contrast only, which is done by now.)
+void CutInk(const TTiling& t, const std::vector<int32_t>& contrast, int32_t threshold,
+            const std::vector<uint8_t>& mean, std::vector<uint8_t>& d) {
+  const TGrid& g = t.G;
+  const int32_t width = t.P.Width, height = t.P.Height;
+  t.EachRow([&](int32_t ty) {
+    for (int32_t y = ty * g.Side; y < std::min(height, (ty + 1) * g.Side); ++y) {
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+      ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
+        const int32_t cut = std::max(threshold, (contrast[tile] + 1) / 2);
+        const int32_t floor = threshold;
+        for (size_t at = row + static_cast<size_t>(x0); at < row + static_cast<size_t>(x1); ++at)
+          d[at] = d[at] >= cut && (mean.empty() || mean[at] >= floor);
+      });
+    }
+  });
+}
+
 }  // namespace
 
 std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t height,
@@ -374,68 +443,33 @@ std::vector<uint8_t> FindInk(const uint32_t* pixels, int32_t width, int32_t heig
     return {};
   }
   const TPicture p{pixels, width, height, stride};
-  const TGrid g(p);
-  // The work of each row of tiles is its own: rows of tiles may go side by side.
-  auto eachTileRow = [&](const std::function<void(int32_t)>& work) {
-    if (parts) parts(g.Rows, work);
-    else for (int32_t ty = 0; ty < g.Rows; ++ty) work(ty);
-  };
+  const TTiling t{p, TGrid(p), parts};
   const TColour3 border = BorderColour(p);
-  std::vector<TColour3> modes(g.Count());
-  const int32_t step = g.Side >= 32 ? 2 : 1;
-  eachTileRow([&](int32_t ty) {
-    for (int32_t tx = 0; tx < g.Cols; ++tx)
-      modes[static_cast<size_t>(ty * g.Cols + tx)] =
-          TileMode(p, tx * g.Side, ty * g.Side, std::min(width, (tx + 1) * g.Side),
-                   std::min(height, (ty + 1) * g.Side), step);
-  });
-  const std::vector<uint8_t> groundTiles = GroundTiles(g, modes, border);
-  const std::vector<TColour3> ground = GroundColours(g, modes, groundTiles, border);
+  const std::vector<TColour3> modes = TileModes(t);
+  const std::vector<uint8_t> groundTiles = GroundTiles(t.G, modes, border);
+  const std::vector<TColour3> ground = GroundColours(t.G, modes, groundTiles, border);
 
   // A picture drawn by a program has ground of one exact colour. Any other has noise:
   // there a pixel is ink only where the mean of its 3 x 3 pixels, which quiets the
   // noise, stands above the noise too, so that lone noisy pixels stay ground while
   // edges and corners are still cut pixel by pixel.
-  const TBlend by(height, g.Side, g.Rows);
-  auto deviations = [&](bool smoothed) {
-    std::vector<uint8_t> d(static_cast<size_t>(width) * static_cast<size_t>(height));
-    eachTileRow([&](int32_t ty) {
-      Deviations(p, g, by, ground, smoothed, ty * g.Side, std::min(height, (ty + 1) * g.Side), d);
-    });
-    return d;
-  };
-  std::vector<uint8_t> d = deviations(false);
+  const TBlend by(height, t.G.Side, t.G.Rows);
+  std::vector<uint8_t> d = AllDeviations(t, by, ground, false);
   std::vector<uint8_t> mean;
-  seen.Noise = Noise(d, width, height, g, groundTiles);
+  seen.Noise = Noise(d, width, height, t.G, groundTiles);
   if (seen.Noise > 0) {
-    mean = deviations(true);
+    mean = AllDeviations(t, by, ground, true);
     seen.Smoothed = true;
-    seen.Noise = Noise(mean, width, height, g, groundTiles);
+    seen.Noise = Noise(mean, width, height, t.G, groundTiles);
   }
   seen.Threshold = std::max(MinThreshold, NoiseFactor * seen.Noise + NoiseMargin);
   seen.Ground = static_cast<uint32_t>(border[0]) | static_cast<uint32_t>(border[1]) << 8 |
                 static_cast<uint32_t>(border[2]) << 16;
 
-  std::vector<int32_t> own(g.Count(), 0);
-  eachTileRow([&](int32_t ty) { OwnContrast(d, width, height, g, ty, own); });
-  const std::vector<int32_t> contrast = AroundContrast(g, own);
-  // The deviations become the answer in place: a picture's worth of fresh memory less.
-  // (A tile row reads the row below it for the contrast only, which is done by now.)
-  std::vector<uint8_t>& ink = d;
-  eachTileRow([&](int32_t ty) {
-    for (int32_t y = ty * g.Side; y < std::min(height, (ty + 1) * g.Side); ++y) {
-      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
-      ForEachSpan(g, width, y, [&](int32_t x0, int32_t x1, size_t tile) {
-        const int32_t cut = std::max(seen.Threshold, (contrast[tile] + 1) / 2);
-        const int32_t floor = seen.Threshold;
-        for (size_t at = row + static_cast<size_t>(x0); at < row + static_cast<size_t>(x1); ++at)
-          ink[at] = d[at] >= cut && (mean.empty() || mean[at] >= floor);
-      });
-    }
-  });
-  for (uint8_t v : ink) seen.InkPixels += v;
+  CutInk(t, InkContrast(t, d), seen.Threshold, mean, d);
+  for (uint8_t v : d) seen.InkPixels += v;
   if (finding) *finding = seen;
-  return ink;
+  return d;
 }
 
 }  // namespace ormax

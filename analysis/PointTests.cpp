@@ -308,6 +308,116 @@ void TGridContainment::Column(double x, uint8_t* inside) const {
   if (uncertain != 0) ExactColumn(x, inside, this, low, high);
 }
 
+namespace {
+
+enum TPointState { kOut, kIn, kUnsure };
+
+// One column's double values s = u^2 + v^2 at its rows, against the margin around 1.
+struct TColumnValues {
+  double Cu, Cv;  // the column's terms k00 dx and k10 dx
+  const double* __restrict RowU;
+  const double* __restrict RowV;
+  double Low, High;
+  int32_t Count;
+
+  // The double value of row j.
+  [[gnu::always_inline]] double Value(int32_t j) const {
+    const double u = Cu + RowU[j];
+    const double v = Cv + RowV[j];
+    return u * u + v * v;
+  }
+  // Whether row j is surely inside, surely outside, or too near the boundary to tell.
+  [[gnu::always_inline]] TPointState State(int32_t j) const {
+    const double s = Value(j);
+    return s < Low ? kIn : s > High ? kOut : kUnsure;
+  }
+};
+
+// The first row at or above middle - half and the last at or below middle + half,
+// within the rows (0 .. count when none is).
+[[gnu::always_inline]] inline void GuessedEnds(double middle, double half, int32_t count,
+                                               int32_t& first, int32_t& last) {
+  const double from = std::min(std::max(middle - half, 0.0), static_cast<double>(count));
+  const double to = std::min(std::max(middle + half, -1.0), static_cast<double>(count - 1));
+  first = static_cast<int32_t>(from);
+  first += first < from;
+  last = static_cast<int32_t>(to + 1) - 1;
+}
+
+// Whether a column with no row between its crossings (first the row just past them)
+// surely has none inside: the point between the rows first - 1 and first where the
+// column's inside is centred is in, and those two rows are out.
+[[gnu::always_inline]] inline bool ThinColumnOut(const TColumnValues& c, const double* ys,
+                                                 int32_t first, double dx, double c1,
+                                                 double lean, double k01, double k11) {
+  if (first == 0 || first >= c.Count) return false;
+  const double m = c1 + dx * lean;
+  if (!(ys[first - 1] < m && m < ys[first])) return false;
+  const double dm = m - c1;
+  const double u = c.Cu + k01 * dm;
+  const double v = c.Cv + k11 * dm;
+  if (!(u * u + v * v < c.Low)) return false;
+  return c.State(first - 1) == kOut && c.State(first) == kOut;
+}
+
+// Whether the guessed ends first and last are in and the rows beyond them out (beyond
+// the first or the last row, a padding row is read but not heeded).
+[[gnu::always_inline]] inline bool EndsHold(const TColumnValues& c, int32_t first,
+                                            int32_t last) {
+  const double sBelow = c.Value(first - 1), sFirst = c.Value(first);
+  const double sLast = c.Value(last), sAbove = c.Value(last + 1);
+  return (sFirst < c.Low) & (sLast < c.Low) & ((first == 0) | (sBelow > c.High)) &
+         ((last == c.Count - 1) | (sAbove > c.High));
+}
+
+// The lowest row inside, from the guess first down to it or up to it (up to last at
+// the most); false where a row on the way is unsure or none up to last is inside.
+[[gnu::always_inline]] inline bool LowerEnd(const TColumnValues& c, int32_t last,
+                                            int32_t& first) {
+  switch (c.State(first)) {
+    case kIn:
+      for (; first > 0; --first) {
+        const auto s = c.State(first - 1);
+        if (s == kOut) break;
+        if (s == kUnsure) return false;
+      }
+      return true;
+    case kOut:
+      for (;;) {
+        if (++first > last) return false;
+        const auto s = c.State(first);
+        if (s == kIn) return true;
+        if (s == kUnsure) return false;
+      }
+    default:
+      return false;
+  }
+}
+
+// The highest row inside, from the guess top up to it or down to it (going down it
+// stops at the lowest row inside at the latest); false where a row on the way is unsure.
+[[gnu::always_inline]] inline bool UpperEnd(const TColumnValues& c, int32_t& top) {
+  switch (c.State(top)) {
+    case kIn:
+      for (; top < c.Count - 1; ++top) {
+        const auto s = c.State(top + 1);
+        if (s == kOut) break;
+        if (s == kUnsure) return false;
+      }
+      return true;
+    case kOut:
+      for (;;) {
+        const auto s = c.State(--top);
+        if (s == kIn) return true;
+        if (s == kUnsure) return false;
+      }
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 [[gnu::always_inline]] inline bool TGridContainment::Run(double x, int32_t& lo,
                                                           int32_t& hi) const {
   if (!(std::fabs(x) <= reach_)) return false;
@@ -324,94 +434,21 @@ void TGridContainment::Column(double x, uint8_t* inside) const {
   if (!(disc > 0)) return false;
   const double middle = centreRow_ + dx * rowSlope_;
   const double half = std::sqrt(disc) * rowHalf_;
-  // The first row at or above middle - half and the last at or below middle + half,
-  // within the rows (0 .. count_ when none is).
-  const double from = std::min(std::max(middle - half, 0.0), static_cast<double>(count_));
-  const double to = std::min(std::max(middle + half, -1.0), static_cast<double>(count_ - 1));
-  int32_t first = static_cast<int32_t>(from);
-  first += first < from;
-  const int32_t last = static_cast<int32_t>(to + 1) - 1;
-
-  const double cu = k00_ * dx, cv = k10_ * dx;
-  const double* __restrict rowU = rowUdp_;
-  const double* __restrict rowV = rowVdp_;
-  const double low = low_, high = high_;
-  enum { kOut, kIn, kUnsure };
-  auto state = [&](int32_t j) {
-    const double u = cu + rowU[j];
-    const double v = cv + rowV[j];
-    const double s = u * u + v * v;
-    return s < low ? kIn : s > high ? kOut : kUnsure;
-  };
-
+  int32_t first, last;
+  GuessedEnds(middle, half, count_, first, last);
+  const TColumnValues c{k00_ * dx, k10_ * dx, rowUdp_, rowVdp_, low_, high_, count_};
   if (first > last) {  // no row between the crossings: all out, if a point between is in
-    if (first == 0 || first >= count_) return false;
-    const double m = c1_ + dx * lean_;
-    if (!(ys_[first - 1] < m && m < ys_[first])) return false;
-    const double dm = m - c1_;
-    const double u = cu + k01_ * dm;
-    const double v = cv + k11_ * dm;
-    if (!(u * u + v * v < low)) return false;
-    if (state(first - 1) != kOut || state(first) != kOut) return false;
+    if (!ThinColumnOut(c, ys_, first, dx, c1_, lean_, k01_, k11_)) return false;
     lo = hi = 0;
     return true;
   }
-  {  // The usual column: the guessed ends are in, the rows beyond them out (beyond the
-     // first or the last row, a padding row is read but not heeded).
-    auto value = [&](int32_t j) {
-      const double u = cu + rowU[j];
-      const double v = cv + rowV[j];
-      return u * u + v * v;
-    };
-    const double sBelow = value(first - 1), sFirst = value(first);
-    const double sLast = value(last), sAbove = value(last + 1);
-    if ((sFirst < low) & (sLast < low) & ((first == 0) | (sBelow > high)) &
-        ((last == count_ - 1) | (sAbove > high))) {
-      lo = first;
-      hi = last + 1;
-      return true;
-    }
+  if (EndsHold(c, first, last)) {  // the usual column
+    lo = first;
+    hi = last + 1;
+    return true;
   }
-  // The lower end: from the guess down to the lowest row inside, or up to it.
-  switch (state(first)) {
-    case kIn:
-      for (; first > 0; --first) {
-        const auto s = state(first - 1);
-        if (s == kOut) break;
-        if (s == kUnsure) return false;
-      }
-      break;
-    case kOut:
-      for (;;) {
-        if (++first > last) return false;
-        const auto s = state(first);
-        if (s == kIn) break;
-        if (s == kUnsure) return false;
-      }
-      break;
-    default:
-      return false;
-  }
-  // The upper end likewise; going down it stops at first, a row inside, at the latest.
   int32_t top = last;
-  switch (state(top)) {
-    case kIn:
-      for (; top < count_ - 1; ++top) {
-        const auto s = state(top + 1);
-        if (s == kOut) break;
-        if (s == kUnsure) return false;
-      }
-      break;
-    case kOut:
-      for (;;) {
-        const auto s = state(--top);
-        if (s == kIn) break;
-        if (s == kUnsure) return false;
-      }
-      break;
-    default:
-      return false;
-  }
+  if (!LowerEnd(c, last, first) || !UpperEnd(c, top)) return false;
   lo = first;
   hi = top + 1;
   return true;

@@ -180,17 +180,13 @@ std::vector<TColumns> InkColumns(const TFrame& f, const TResampling& move, const
 
 constexpr int32_t LongestRun = 64;  // output pixels taken from four points at the most
 
-// Samples the columns of each row of out (a piece of the copy, at the copy's
-// coordinates, white before) that rows names.
-template <bool Mirror>
-void Sample(const TImg& source, const TColourBlocks& blocks, const TFrame& f,
-            const TResampling& move, const std::vector<TColumns>& rows, TPattern& out) {
-  if (out.Width() <= 0 || out.Height() <= 0) return;
-  // The column terms of the inverse move, for every point of out's columns: point i of
-  // column x is point column k = (x - out.Left) Grid + i.
+// The column terms of the inverse move, for every point of out's columns: point i of
+// column x is point column k = (x - out.Left) Grid + i.
+void ColumnTerms(const TFrame& f, const TResampling& move, const TPattern& out,
+                 std::vector<double>& cdx, std::vector<double>& sdx) {
   const int32_t left = out.Left;
-  std::vector<double> cdx(static_cast<size_t>(out.Width()) * Grid);
-  std::vector<double> sdx(cdx.size());
+  cdx.resize(static_cast<size_t>(out.Width()) * Grid);
+  sdx.resize(cdx.size());
   for (int32_t x = out.Left; x <= out.Right; ++x)
     for (int i = 0; i < Grid; ++i) {
       const double px = x - 0.5 + (i + 0.5) / Grid;
@@ -199,97 +195,139 @@ void Sample(const TImg& source, const TColourBlocks& blocks, const TFrame& f,
       cdx[k] = f.C * dx;
       sdx[k] = -f.S * dx;
     }
-  const TColor* pixels = source.Pixels[0];
-  const auto stride = static_cast<size_t>(source.Width());
-  const double w = f.W, h = f.H, flip = f.W - 1;
-  const TRect& area = blocks.Area();
-  const double areaLeft = area.Left, areaRight = area.Right + 1.0;
-  const double areaTop = area.Top, areaBottom = area.Bottom + 1.0;
+}
+
+// The points of one row of a copy at a time, as the source pixels they land in, and
+// the colours they find there.
+template <bool Mirror>
+struct TRowPoints {
+  // For a piece of the copy whose first column is left, with its column terms.
+  TRowPoints(const TImg& source, const TColourBlocks& blocks, const TFrame& f,
+             const std::vector<double>& cdx, const std::vector<double>& sdx, int32_t left)
+      : Pixels(source.Pixels[0]), Stride(static_cast<size_t>(source.Width())), Blocks(blocks),
+        F(f), Cdx(cdx.data()), Sdx(sdx.data()), Left(left), W(f.W), H(f.H), Flip(f.W - 1),
+        AreaLeft(blocks.Area().Left), AreaRight(blocks.Area().Right + 1.0),
+        AreaTop(blocks.Area().Top), AreaBottom(blocks.Area().Bottom + 1.0) {}
+
+  const TColor* Pixels;  // the source's, row after row
+  size_t Stride;
+  const TColourBlocks& Blocks;
+  const TFrame& F;
+  const double* Cdx;  // the column terms (ColumnTerms)
+  const double* Sdx;
+  int32_t Left;  // the copy's column of point column 0
+  double W, H, Flip;
+  double AreaLeft, AreaRight, AreaTop, AreaBottom;  // the blocks' area, as bounds of tx, ty
+  double Sdy[Grid], Cdy[Grid];                      // the row terms
+
+  // The row terms of the inverse move for row y.
+  void SetRow(int32_t y, const TResampling& move) {
+    for (int j = 0; j < Grid; ++j) {
+      const double py = y - 0.5 + (j + 0.5) / Grid;
+      const double dy = (py - F.Oy) / move.Scale;
+      Sdy[j] = F.S * dy;
+      Cdy[j] = F.C * dy;
+    }
+  }
+
+  // Point column k of row j, as the source pixel it falls in: tx and ty hold s + 0.5,
+  // whose floor is the pixel (within [0, size) exactly when s + 0.5 is, and
+  // truncation is the floor there).
+  void Point(size_t k, int j, double& tx, double& ty) const {
+    // Back from the output point to the source: the sums of the inverse move in the
+    // order the whole expression adds them.
+    double sx = Cdx[k] + Sdy[j] + F.Cx;
+    const double sy = Sdx[k] + Cdy[j] + F.Cy;
+    if constexpr (Mirror) sx = Flip - sx;
+    tx = sx + 0.5;
+    ty = sy + 0.5;
+  }
+
+  // Whether every point of point columns ka .. kb lands in one block of one colour,
+  // and that colour. Each rounded step of a point's sums is monotone in its column
+  // term and in its row term, and the column terms rise (or fall) with k as the row
+  // terms do with j, so the source column and row of every point of columns ka .. kb
+  // lie between those of the four corner points: when those span a block of one
+  // colour, every point lands on it.
+  bool OneColour(size_t ka, size_t kb, TColor& colour) const {
+    int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    for (int corner = 0; corner < 4; ++corner) {
+      double tx, ty;
+      Point(corner & 1 ? kb : ka, corner & 2 ? Grid - 1 : 0, tx, ty);
+      if (!(tx >= AreaLeft && tx < AreaRight && ty >= AreaTop && ty < AreaBottom)) return false;
+      const auto px = static_cast<int32_t>(tx), py = static_cast<int32_t>(ty);
+      x0 = corner == 0 ? px : std::min(x0, px);
+      x1 = corner == 0 ? px : std::max(x1, px);
+      y0 = corner == 0 ? py : std::min(y0, py);
+      y1 = corner == 0 ? py : std::max(y1, py);
+    }
+    if (!Blocks.OneColour(x0, x1, y0, y1)) return false;
+    colour = Pixels[static_cast<size_t>(y0) * Stride + static_cast<size_t>(x0)];
+    return true;
+  }
+
+  // The pixel at column x from all of its points.
+  TColor Vote(int32_t x) const {
+    const size_t k0 = static_cast<size_t>(x - Left) * Grid;
+    std::array<TColor, Grid * Grid> seen;
+    bool same = true;
+    for (int j = 0; j < Grid; ++j)
+      for (int i = 0; i < Grid; ++i) {
+        double tx, ty;
+        Point(k0 + static_cast<size_t>(i), j, tx, ty);
+        const TColor c = tx >= 0 && ty >= 0 && tx < W && ty < H
+                             ? Pixels[static_cast<size_t>(static_cast<int32_t>(ty)) * Stride +
+                                      static_cast<size_t>(static_cast<int32_t>(tx))]
+                             : clWhite;
+        seen[static_cast<size_t>(j * Grid + i)] = c;
+        same = same && c == seen[0];
+      }
+    if (same) return seen[0];
+    TVotes votes;
+    for (const TColor c : seen) votes.Add(c);
+    return votes.Colors[static_cast<size_t>(votes.Best)];
+  }
+};
+
+// Samples the columns first .. last of the row whose terms points holds into target
+// (column points.Left first). Runs grow while they are of one colour and halve when
+// not; a pixel alone that is not is voted on.
+template <bool Mirror>
+void SampleRow(const TRowPoints<Mirror>& points, int32_t first, int32_t last, TColor* target) {
+  const int32_t left = points.Left;
+  int32_t run = 1;
+  for (int32_t x = first; x <= last;) {
+    const int32_t n = std::min(run, last - x + 1);
+    const size_t ka = static_cast<size_t>(x - left) * Grid;
+    TColor colour;
+    if (points.OneColour(ka, ka + static_cast<size_t>(n) * Grid - 1, colour)) {
+      std::fill_n(target + (x - left), n, colour);
+      x += n;
+      run = std::min(2 * run, LongestRun);
+    } else if (n > 1) {
+      run = n / 2;
+    } else {
+      target[x - left] = points.Vote(x);
+      ++x;
+    }
+  }
+}
+
+// Samples the columns of each row of out (a piece of the copy, at the copy's
+// coordinates, white before) that rows names.
+template <bool Mirror>
+void Sample(const TImg& source, const TColourBlocks& blocks, const TFrame& f,
+            const TResampling& move, const std::vector<TColumns>& rows, TPattern& out) {
+  if (out.Width() <= 0 || out.Height() <= 0) return;
+  std::vector<double> cdx, sdx;
+  ColumnTerms(f, move, out, cdx, sdx);
+  TRowPoints<Mirror> points(source, blocks, f, cdx, sdx, out.Left);
   for (int32_t y = out.Top; y <= out.Bottom; ++y) {
     const TColumns span = rows[static_cast<size_t>(y)];
     const int32_t first = std::max(span.First, out.Left), last = std::min(span.Last, out.Right);
     if (first > last) continue;
-    // The row terms.
-    double sdy[Grid], cdy[Grid];
-    for (int j = 0; j < Grid; ++j) {
-      const double py = y - 0.5 + (j + 0.5) / Grid;
-      const double dy = (py - f.Oy) / move.Scale;
-      sdy[j] = f.S * dy;
-      cdy[j] = f.C * dy;
-    }
-    TColor* target = out.Pixels[y - out.Top];  // column out.Left first
-    // Point column k of row j, as the source pixel it falls in: tx and ty hold s + 0.5,
-    // whose floor is the pixel (within [0, size) exactly when s + 0.5 is, and
-    // truncation is the floor there).
-    const auto point = [&](size_t k, int j, double& tx, double& ty) {
-      // Back from the output point to the source: the sums of the inverse move in the
-      // order the whole expression adds them.
-      double sx = cdx[k] + sdy[j] + f.Cx;
-      const double sy = sdx[k] + cdy[j] + f.Cy;
-      if constexpr (Mirror) sx = flip - sx;
-      tx = sx + 0.5;
-      ty = sy + 0.5;
-    };
-    // Each rounded step of a point's sums is monotone in its column term and in its row
-    // term, and the column terms rise (or fall) with k as the row terms do with j, so the
-    // source column and row of every point of columns ka .. kb lie between those of the
-    // four corner points. When those span a block of one colour, every point lands on
-    // it.
-    const auto oneColour = [&](size_t ka, size_t kb, TColor& colour) {
-      int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-      for (int corner = 0; corner < 4; ++corner) {
-        double tx, ty;
-        point(corner & 1 ? kb : ka, corner & 2 ? Grid - 1 : 0, tx, ty);
-        if (!(tx >= areaLeft && tx < areaRight && ty >= areaTop && ty < areaBottom)) return false;
-        const auto px = static_cast<int32_t>(tx), py = static_cast<int32_t>(ty);
-        x0 = corner == 0 ? px : std::min(x0, px);
-        x1 = corner == 0 ? px : std::max(x1, px);
-        y0 = corner == 0 ? py : std::min(y0, py);
-        y1 = corner == 0 ? py : std::max(y1, py);
-      }
-      if (!blocks.OneColour(x0, x1, y0, y1)) return false;
-      colour = pixels[static_cast<size_t>(y0) * stride + static_cast<size_t>(x0)];
-      return true;
-    };
-    // The pixel at column x from all of its points.
-    const auto vote = [&](int32_t x) {
-      const size_t k0 = static_cast<size_t>(x - left) * Grid;
-      std::array<TColor, Grid * Grid> seen;
-      bool same = true;
-      for (int j = 0; j < Grid; ++j)
-        for (int i = 0; i < Grid; ++i) {
-          double tx, ty;
-          point(k0 + static_cast<size_t>(i), j, tx, ty);
-          const TColor c = tx >= 0 && ty >= 0 && tx < w && ty < h
-                               ? pixels[static_cast<size_t>(static_cast<int32_t>(ty)) * stride +
-                                        static_cast<size_t>(static_cast<int32_t>(tx))]
-                               : clWhite;
-          seen[static_cast<size_t>(j * Grid + i)] = c;
-          same = same && c == seen[0];
-        }
-      if (same) return seen[0];
-      TVotes votes;
-      for (const TColor c : seen) votes.Add(c);
-      return votes.Colors[static_cast<size_t>(votes.Best)];
-    };
-    // Runs grow while they are of one colour and halve when not; a pixel alone that is
-    // not is voted on.
-    int32_t run = 1;
-    for (int32_t x = first; x <= last;) {
-      const int32_t n = std::min(run, last - x + 1);
-      const size_t ka = static_cast<size_t>(x - left) * Grid;
-      TColor colour;
-      if (oneColour(ka, ka + static_cast<size_t>(n) * Grid - 1, colour)) {
-        std::fill_n(target + (x - out.Left), n, colour);
-        x += n;
-        run = std::min(2 * run, LongestRun);
-      } else if (n > 1) {
-        run = n / 2;
-      } else {
-        target[x - out.Left] = vote(x);
-        ++x;
-      }
-    }
+    points.SetRow(y, move);
+    SampleRow(points, first, last, out.Pixels[y - out.Top]);
   }
 }
 

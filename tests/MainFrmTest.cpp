@@ -145,6 +145,22 @@ class MainWindow : public ::testing::Test {
   }
   std::string Panel(int i) { return window.StatusPanels[i]->text().toStdString(); }
   QRgb PixelOnScreen(int x, int y) { return window.LeftForm->Picture.pixel(x, y); }
+  // Recognition > Settings confirmed with the background at `background` (0 white, 1
+  // auto) and, unless specks is empty, that speck size.
+  void ReadScenesWith(int background, const std::string& specks) {
+    TMethodSettingsForm* form = window.MethodSettingsForm;
+    WithDialog(window.Recognition, window.Settings, [&] {
+      form->BackgroundBox->setCurrentIndex(background);
+      if (!specks.empty()) form->SpecksEdit->setText(QString::fromStdString(specks));
+      form->Button1->click();
+    });
+  }
+  // The text of the results exported through File > Export Results as dir/name.
+  std::string ExportedResults(const std::string& name) {
+    SaveAs(window.ExportResults, dir.File(name));
+    const TByteArray bytes = testing::ReadBytes(dir.File(name));
+    return std::string(bytes.begin(), bytes.end());
+  }
 
   // A base of code files made from the given one-shape pictures.
   std::string MakeBase(const std::vector<std::pair<std::string, QImage>>& shapes, int level = 2) {
@@ -1145,6 +1161,52 @@ std::vector<std::map<std::string, std::string>> ReadCsv(const std::string& text)
   return rows;
 }
 
+double Number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+
+// The inspector's figures of a region against the command line's: its row of
+// `recognize` (box, pixels, centre, axes and angle) and of `codes` (depth and items).
+void ExpectTheRegionsFigures(const TInspectorFigures& f,
+                             const std::map<std::string, std::string>& row,
+                             const std::map<std::string, std::string>& code) {
+  EXPECT_EQ(std::to_string(f.Bounds.Left), row.at("left"));
+  EXPECT_EQ(std::to_string(f.Bounds.Top), row.at("top"));
+  EXPECT_EQ(std::to_string(f.Bounds.Right), row.at("right"));
+  EXPECT_EQ(std::to_string(f.Bounds.Bottom), row.at("bottom"));
+  EXPECT_EQ(std::to_string(f.Pixels), row.at("pixels"));
+  EXPECT_EQ(std::to_string(f.Centre.X), row.at("center_x"));
+  EXPECT_EQ(std::to_string(f.Centre.Y), row.at("center_y"));
+  EXPECT_EQ(f.AxisA, Number(row.at("axis_a")));
+  EXPECT_EQ(f.AxisB, Number(row.at("axis_b")));
+  EXPECT_EQ(f.Angle, Number(row.at("angle")));
+  EXPECT_EQ(std::to_string(f.Depth), code.at("depth"));
+  EXPECT_EQ(std::to_string(f.Items), code.at("items"));
+}
+
+// The inspector's runner-up list against the region's row of `recognize --top 5`: five
+// entries of five shapes, nearest first, the first being the command line's nearest
+// entry.
+void ExpectTheNearestEntries(const TInspectorFigures& f,
+                             const std::map<std::string, std::string>& row) {
+  ASSERT_EQ(f.Nearest.size(), 5u);
+  EXPECT_EQ(f.Nearest[0].Entry, row.at("entry"));
+  EXPECT_EQ(f.Nearest[0].Distance, Number(row.at("distance")));
+  EXPECT_EQ(f.Nearest[0].Sameness, Number(row.at("sameness")));
+  std::set<std::string> shapes;
+  for (size_t k = 0; k < 5; ++k) {
+    if (k > 0) {
+      const std::string top = "top" + std::to_string(k + 1) + "_";
+      EXPECT_EQ(f.Nearest[k].Entry, row.at(top + "entry"));
+      EXPECT_EQ(f.Nearest[k].Distance, Number(row.at(top + "distance")));
+      EXPECT_EQ(f.Nearest[k].Sameness, Number(row.at(top + "sameness")));
+    }
+    shapes.insert(ShapeOfEntry(f.Nearest[k].Entry));
+    if (k > 0) {
+      EXPECT_GE(f.Nearest[k].Distance, f.Nearest[k - 1].Distance);
+    }
+  }
+  EXPECT_EQ(shapes.size(), 5u);
+}
+
 TEST_F(MainWindow, InspectorAndResultsAreTheCommandLinesFigures) {
   const std::string scene = ORMAX_SOURCE_DIR "/examples/scenes/scene1.bmp";
   const std::string base = ORMAX_SOURCE_DIR "/examples/base/base.txt";
@@ -1176,43 +1238,13 @@ TEST_F(MainWindow, InspectorAndResultsAreTheCommandLinesFigures) {
        "csv", "-o", QString::fromStdString(dir.File("codes"))}));
   ASSERT_EQ(codes.size(), static_cast<size_t>(n));
 
-  auto number = [](const std::string& s) { return std::strtod(s.c_str(), nullptr); };
   for (int32_t r = 0; r < n; ++r) {
     window.SelectRegion(r);
     const TInspectorFigures& f = window.InspectorForm->Figures;
     const auto& row = rows[static_cast<size_t>(r)];
     ASSERT_EQ(f.Region, r);
-    EXPECT_EQ(std::to_string(f.Bounds.Left), row.at("left"));
-    EXPECT_EQ(std::to_string(f.Bounds.Top), row.at("top"));
-    EXPECT_EQ(std::to_string(f.Bounds.Right), row.at("right"));
-    EXPECT_EQ(std::to_string(f.Bounds.Bottom), row.at("bottom"));
-    EXPECT_EQ(std::to_string(f.Pixels), row.at("pixels"));
-    EXPECT_EQ(std::to_string(f.Centre.X), row.at("center_x"));
-    EXPECT_EQ(std::to_string(f.Centre.Y), row.at("center_y"));
-    EXPECT_EQ(f.AxisA, number(row.at("axis_a")));
-    EXPECT_EQ(f.AxisB, number(row.at("axis_b")));
-    EXPECT_EQ(f.Angle, number(row.at("angle")));
-    EXPECT_EQ(std::to_string(f.Depth), codes[static_cast<size_t>(r)].at("depth"));
-    EXPECT_EQ(std::to_string(f.Items), codes[static_cast<size_t>(r)].at("items"));
-    // Five entries of five shapes, the first being the command line's nearest entry.
-    ASSERT_EQ(f.Nearest.size(), 5u);
-    EXPECT_EQ(f.Nearest[0].Entry, row.at("entry"));
-    EXPECT_EQ(f.Nearest[0].Distance, number(row.at("distance")));
-    EXPECT_EQ(f.Nearest[0].Sameness, number(row.at("sameness")));
-    std::set<std::string> shapes;
-    for (size_t k = 0; k < 5; ++k) {
-      if (k > 0) {
-        const std::string top = "top" + std::to_string(k + 1) + "_";
-        EXPECT_EQ(f.Nearest[k].Entry, row.at(top + "entry"));
-        EXPECT_EQ(f.Nearest[k].Distance, number(row.at(top + "distance")));
-        EXPECT_EQ(f.Nearest[k].Sameness, number(row.at(top + "sameness")));
-      }
-      shapes.insert(ShapeOfEntry(f.Nearest[k].Entry));
-      if (k > 0) {
-        EXPECT_GE(f.Nearest[k].Distance, f.Nearest[k - 1].Distance);
-      }
-    }
-    EXPECT_EQ(shapes.size(), 5u);
+    ExpectTheRegionsFigures(f, row, codes[static_cast<size_t>(r)]);
+    ASSERT_NO_FATAL_FAILURE(ExpectTheNearestEntries(f, row)) << "region " << r;
   }
 }
 
@@ -1238,17 +1270,8 @@ std::multiset<int64_t> RegionSizes(const TAppState& state) {
   return sizes;
 }
 
-TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
-  const std::string path = Write("grey.bmp", GreyGround());
-  TMethodSettingsForm* form = window.MethodSettingsForm;
-  auto settings = [&](int background, const std::string& specks) {
-    WithDialog(window.Recognition, window.Settings, [&] {
-      form->BackgroundBox->setCurrentIndex(background);
-      if (!specks.empty()) form->SpecksEdit->setText(QString::fromStdString(specks));
-      form->Button1->click();
-    });
-  };
-  OpenScene(path);
+TEST_F(MainWindow, OnWhiteAGreyGroundIsOneRegionAndThePictureIsNamedWithTheRemedy) {
+  OpenScene(Write("grey.bmp", GreyGround()));
   EXPECT_FALSE(window.ReadingPanel->isVisible());
   EXPECT_FALSE(window.MisfitPanel->isVisible());
 
@@ -1266,6 +1289,15 @@ TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
   EXPECT_NE(note.find("\"found in the picture (auto)\" in Recognition > Settings"), std::string::npos);
   EXPECT_TRUE(messages.Shown.empty());  // nothing to answer
   EXPECT_EQ(Panel(0), "Admissible error: 0;");
+}
+
+TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
+  const std::string path = Write("grey.bmp", GreyGround());
+  TMethodSettingsForm* form = window.MethodSettingsForm;
+  OpenScene(path);
+  Choose(window.Recognition, window.BuildTrees);  // on white: one region, and the note
+  ASSERT_TRUE(window.MisfitPanel->isVisible());
+  ASSERT_NE(window.MisfitNote, nullptr);
 
   // Auto: the dialog offers its speck size, and the scene is read again on white.
   WithDialog(window.Recognition, window.Settings, [&] {
@@ -1291,19 +1323,19 @@ TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
   EXPECT_FALSE(window.MisfitNote->isVisible());
 
   // The speck size alone reads nothing again; it counts from the next Build Trees.
-  settings(1, "0");
+  ReadScenesWith(1, "0");
   EXPECT_EQ(window.ReadingPanel->text().toStdString(), "Background: auto");
   EXPECT_EQ(window.State.Segments.Count(), 2);
   Choose(window.Recognition, window.BuildTrees);
   EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{4, 144, 192}));
 
-  settings(1, "-1");
+  ReadScenesWith(1, "-1");
   ASSERT_EQ(messages.Shown.size(), 1u);
   EXPECT_EQ(messages.Shown[0].Text, "'-1' is not a number of pixels from 0 to 1073741824.");
   EXPECT_EQ(window.State.Reading, (TSceneReading{TBackground::Auto, 0}));
 
   // Back to white with a speck size of its own: the grey ground returns, one region again.
-  settings(0, "5");
+  ReadScenesWith(0, "5");
   EXPECT_EQ(window.State.Reading, (TSceneReading{TBackground::White, 5}));
   EXPECT_EQ(window.ReadingPanel->text().toStdString(),
             "Background: white, regions under 5 pixels left out");
@@ -1311,7 +1343,7 @@ TEST_F(MainWindow, TheBackgroundSettingReadsTheSceneAgain) {
   Choose(window.Recognition, window.BuildTrees);
   EXPECT_EQ(RegionSizes(window.State), (std::multiset<int64_t>{60 * 40}));
   EXPECT_TRUE(window.MisfitNote->isVisible());
-  settings(0, "0");
+  ReadScenesWith(0, "0");
   EXPECT_FALSE(window.ReadingPanel->isVisible());
   EXPECT_EQ(window.ReadingPanel->text().toStdString(), "");
 }
@@ -1530,6 +1562,13 @@ QImage SquareAndHook() {
   return img;
 }
 
+// The labels of the Results dock's rows, in their order.
+std::vector<std::string> ResultLabels(TMainForm& window) {
+  std::vector<std::string> out;
+  for (const auto& row : window.ResultsForm->Rows().Rows) out.push_back(std::get<std::string>(row.back()));
+  return out;
+}
+
 TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
   const std::string base = ORMAX_SOURCE_DIR "/examples/base/base.txt";
   const std::string scene = Write("hook.bmp", SquareAndHook());
@@ -1544,16 +1583,6 @@ TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
   dialogs.Answers = {base};
   Choose(window.Base, window.LoadBase);
   Choose(window.Recognition, window.Recognize);
-  auto labels = [&] {
-    std::vector<std::string> out;
-    for (const auto& row : window.ResultsForm->Rows().Rows) out.push_back(std::get<std::string>(row.back()));
-    return out;
-  };
-  auto exported = [&](const std::string& name) {
-    SaveAs(window.ExportResults, dir.File(name));
-    const TByteArray bytes = testing::ReadBytes(dir.File(name));
-    return std::string(bytes.begin(), bytes.end());
-  };
   const QPoint hook = window.State.Segments.Items(1).Center().X >= 0
                           ? QPoint(window.State.Segments.Items(1).Center().X,
                                    window.State.Segments.Items(1).Center().Y)
@@ -1562,14 +1591,14 @@ TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
 
   // By default every region is labelled, as the Recognition view always was.
   EXPECT_TRUE(window.LabelEveryRegion->isChecked());
-  EXPECT_EQ(labels(), (std::vector<std::string>{"square", cli[1].at("shape")}));
+  EXPECT_EQ(ResultLabels(window), (std::vector<std::string>{"square", cli[1].at("shape")}));
   EXPECT_EQ(window.ResultsForm->Note->text().toStdString(), "Labels: every region, its nearest shape");
   const QImage everyRegion = labelPatch();
 
   // As the command line: the same labels everywhere, and the same export bytes.
   Choose(window.LabelsMenu, window.LabelAsCommandLine);
   EXPECT_TRUE(window.LabelAsCommandLine->isChecked());
-  EXPECT_EQ(labels(), (std::vector<std::string>{"square", "unknown"}));
+  EXPECT_EQ(ResultLabels(window), (std::vector<std::string>{"square", "unknown"}));
   EXPECT_NE(window.ResultsForm->Note->text().indexOf("as ormax-cli recognize"), -1);
   EXPECT_NE(labelPatch(), everyRegion);  // the picture says "unknown" at the hook
   EXPECT_EQ(window.LeftForm->windowTitle().toStdString(), "Recognition of scene " + scene);
@@ -1577,7 +1606,7 @@ TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
   ASSERT_EQ(window.SelectedRegion, 1);
   EXPECT_EQ(window.InspectorForm->Figures.Label, "unknown");
   EXPECT_NE(window.InspectorForm->Text->text().indexOf("Label: unknown"), -1);
-  EXPECT_EQ(exported("rule.csv"), RunCli(recognize));
+  EXPECT_EQ(ExportedResults("rule.csv"), RunCli(recognize));
 
   // From a sameness asked for: the command line's --min-sameness.
   messages.Numbers = {40};
@@ -1585,7 +1614,7 @@ TEST_F(MainWindow, OneChoiceOfLabelsInThePictureTheDocksAndTheExport) {
   EXPECT_TRUE(window.LabelAtLeast->isChecked());
   EXPECT_EQ(window.ResultsForm->Note->text().toStdString(), "Labels: sameness at least 40 %, else unknown");
   EXPECT_EQ(window.InspectorForm->Figures.Label, cli[1].at("shape"));
-  EXPECT_EQ(exported("forty.csv"), RunCli(recognize + QStringList{"--min-sameness", "40"}));
+  EXPECT_EQ(ExportedResults("forty.csv"), RunCli(recognize + QStringList{"--min-sameness", "40"}));
   EXPECT_EQ(labelPatch(), everyRegion);
   // Cancelled: nothing changes.
   Choose(window.LabelsMenu, window.LabelAtLeast);

@@ -214,28 +214,63 @@ TEST(Resampling, CopiesAreTheVoteOfEveryPointWholeOrInPart) {
   }
 }
 
-TEST(Resampling, ABaseOnSeveralThreadsIsTheBaseOfOneCopyAfterAnother) {
-  // A blob; a blob with a thin tail that breaks apart in some turned copy but not the
-  // first; two blobs, which the first copy already shows; and a file that cannot be read.
-  const auto blob = [](TPattern& p, int32_t x0, int32_t y0, int32_t r, char c) {
-    for (int32_t y = y0 - r; y <= y0 + r; ++y)
-      for (int32_t x = x0 - r; x <= x0 + r; ++x)
-        if ((x - x0) * (x - x0) + 2 * (y - y0) * (y - y0) <= r * r) p.SetPixel(x, y, ColorOf(c));
-  };
+// A blob of radius r (half as high as wide) in colour c, centred at (x0, y0).
+void DrawBlob(TPattern& p, int32_t x0, int32_t y0, int32_t r, char c) {
+  for (int32_t y = y0 - r; y <= y0 + r; ++y)
+    for (int32_t x = x0 - r; x <= x0 + r; ++x)
+      if ((x - x0) * (x - x0) + 2 * (y - y0) * (y - y0) <= r * r) p.SetPixel(x, y, ColorOf(c));
+}
+
+// The pictures of a base by name: "one", a blob; "tail", a blob with a thin tail that
+// breaks apart in some turned copy but not the first; "two", two blobs, which the first
+// copy already shows.
+std::map<std::string, TPattern> BlobPictures() {
   std::map<std::string, TPattern> files;
   TPattern one(TRect{0, 0, 39, 29}, clWhite), tail(one), two(one);
   one.Clear();
-  blob(one, 20, 15, 12, 'a');
-  blob(one, 24, 13, 4, 'b');
+  DrawBlob(one, 20, 15, 12, 'a');
+  DrawBlob(one, 24, 13, 4, 'b');
   tail.Clear();
-  blob(tail, 8, 15, 6, 'a');
+  DrawBlob(tail, 8, 15, 6, 'a');
   for (int32_t x = 8; x < 38; ++x) tail.SetPixel(x, 15 + x / 2 % 2, ColorOf('a'));  // steps
   two.Clear();
-  blob(two, 9, 9, 6, 'a');
-  blob(two, 28, 20, 7, 'b');
+  DrawBlob(two, 9, 9, 6, 'a');
+  DrawBlob(two, 28, 20, 7, 'b');
   files.emplace("one", one);
   files.emplace("tail", tail);
   files.emplace("two", two);
+  return files;
+}
+
+// The copies of a picture one after the other, each made whole and analysed as a scene
+// alone: the codes of its entries added to made, and "", or the message of the first
+// copy without exactly one region.
+std::string CopiesOneAfterAnother(const TPattern& picture, const std::string& shape,
+                                  const TBaseOptions& options, std::vector<TByteArray>& made) {
+  for (int m = 0; m < 2; ++m)
+    for (const double scale : options.Scales)
+      for (int32_t k = 0; k < options.Turns; ++k) {
+        TResampling move;
+        move.Degrees = 360.0 * k / options.Turns;
+        move.Scale = scale;
+        move.Mirror = m == 1;
+        TAppState s;
+        s.Threads = 1;
+        s.MaxTreeLevel = options.MaxTreeLevel;
+        s.SceneImage = std::make_unique<TPattern>(ResamplePattern(picture, move));
+        s.BuildSceneCodes();
+        if (const int32_t n = s.SceneCodes.Count(); n != 1)
+          return std::to_string(n) + " regions in the copy " +
+                 TurnName(shape, move.Degrees, m == 1, scale) +
+                 ", a base picture needs exactly one";
+        made.push_back(s.SceneCodes.GetCode(0).SaveToBytes());
+      }
+  return "";
+}
+
+TEST(Resampling, ABaseOnSeveralThreadsIsTheBaseOfOneCopyAfterAnother) {
+  // The blobs (BlobPictures), "one" twice, and a file that cannot be read.
+  const std::map<std::string, TPattern> files = BlobPictures();
   TBaseOptions options;
   options.Turns = 8;
   options.Mirror = true;
@@ -246,37 +281,14 @@ TEST(Resampling, ABaseOnSeveralThreadsIsTheBaseOfOneCopyAfterAnother) {
     if (!files.count(p.File)) throw EReadError(p.File + ": cannot read the picture", p.File, "");
     return std::make_unique<TPattern>(files.at(p.File));
   };
-  // The copies one after the other, each made whole and analysed as a scene alone: the
-  // codes of a picture's entries, or the first copy without exactly one region.
-  const auto copiesOf = [&](const TPattern& picture, const std::string& shape,
-                            std::vector<TByteArray>& made) -> std::string {
-    for (int m = 0; m < 2; ++m)
-      for (const double scale : options.Scales)
-        for (int32_t k = 0; k < options.Turns; ++k) {
-          TResampling move;
-          move.Degrees = 360.0 * k / options.Turns;
-          move.Scale = scale;
-          move.Mirror = m == 1;
-          TAppState s;
-          s.Threads = 1;
-          s.MaxTreeLevel = options.MaxTreeLevel;
-          s.SceneImage = std::make_unique<TPattern>(ResamplePattern(picture, move));
-          s.BuildSceneCodes();
-          if (const int32_t n = s.SceneCodes.Count(); n != 1)
-            return std::to_string(n) + " regions in the copy " +
-                   TurnName(shape, move.Degrees, m == 1, scale) +
-                   ", a base picture needs exactly one";
-          made.push_back(s.SceneCodes.GetCode(0).SaveToBytes());
-        }
-    return "";
-  };
   std::vector<TByteArray> expectedCodes, unused;
-  ASSERT_EQ(copiesOf(one, "one", expectedCodes), "");
-  const std::string broken = copiesOf(tail, "tail", unused);
+  ASSERT_EQ(CopiesOneAfterAnother(files.at("one"), "one", options, expectedCodes), "");
+  const std::string broken = CopiesOneAfterAnother(files.at("tail"), "tail", options, unused);
   ASSERT_NE(broken, "");
   EXPECT_EQ(broken.find("tail@0,"), std::string::npos) << broken;  // not the first copy
-  const std::vector<std::string> expected{"tail: " + broken, "gone: cannot read the picture",
-                                          "two: " + copiesOf(two, "two", unused)};
+  const std::vector<std::string> expected{
+      "tail: " + broken, "gone: cannot read the picture",
+      "two: " + CopiesOneAfterAnother(files.at("two"), "two", options, unused)};
   for (const int32_t threads : {1, 2, 3}) {
     options.Threads = threads;
     TCodeBase base;

@@ -24,6 +24,9 @@ namespace ormax {
 using TValue = std::variant<std::string, long long, double>;
 
 struct TRecord {
+  // Room for a row's fields at once: a table of a noisy scene makes hundreds of
+  // thousands of rows, twice.
+  TRecord() { Fields.reserve(16); }
   std::vector<std::pair<std::string, TValue>> Fields;
   TRecord& Add(std::string name, TValue value) {
     Fields.emplace_back(std::move(name), std::move(value));

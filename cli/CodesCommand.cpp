@@ -27,10 +27,12 @@ namespace {
 struct TCodesCall {
   QStringList Files;
   QStringList Stems;  // each scene's own name for its code files
+  std::vector<std::string> Utf8Stems;  // the same, as the file names are built from them
   int32_t Level = 0;
   double Error = 0;
   std::string Format;
   QString Folder;
+  std::string Utf8Folder;
   bool Archive = false;  // Folder names a tar archive to hold every code file
   int32_t Jobs = 1;
   TSceneReading Reading;
@@ -87,10 +89,10 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0).", "E"));
   p.addOption(Option({"o", "output"},
-                     "Folder for the code files (default: the current one); or FILE.tar, one "
-                     "tar archive holding them all (unpack it with tar -xf FILE.tar). The "
-                     "archive suits scenes of many regions, such as a noisy scan's thousands "
-                     "of specks: one file to write instead of one per region.",
+                     "Folder for the code files (default: the current one). Or FILE.tar: one "
+                     "tar archive holding them all, for scenes of many regions (a noisy "
+                     "scan's thousands of specks), one file to write instead of one per "
+                     "region; tar unpacks it.",
                      "DIR"));
   AddFormatOption(p);
   AddJobsOption(p, "Scenes");
@@ -105,6 +107,8 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   call.Folder = p.isSet("output") ? p.value("output") : QString(".");
   call.Archive = call.Folder.endsWith(".tar", Qt::CaseInsensitive) && !QFileInfo(call.Folder).isDir();
   call.Stems = SceneStems(call.Files);
+  for (const QString& stem : call.Stems) call.Utf8Stems.push_back(Str(stem));
+  call.Utf8Folder = Str(call.Folder);
   call.Jobs = JobsOption(p);
   call.Reading = ReadingOption(p);
   return call;
@@ -118,14 +122,15 @@ struct TCodeRow {
   int32_t Depth = 0;
 };
 
-QString MemberName(const TCodesCall& call, int32_t scene, size_t region) {
-  return call.Stems[scene] + "-" + QString::number(region) + CodeFileExt;
+// "SCENE-INDEX.c". Built as plain bytes: a scene of noise names a quarter of a million.
+std::string MemberName(const TCodesCall& call, int32_t scene, size_t region) {
+  return call.Utf8Stems[static_cast<size_t>(scene)] + "-" + std::to_string(region) + CodeFileExt;
 }
 
 // Where a code is stored: a file in the folder, or "FILE.tar(member)".
-QString CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
-  const QString member = MemberName(call, scene, region);
-  return call.Archive ? call.Folder + "(" + member + ")" : call.Folder + "/" + member;
+std::string CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
+  const std::string member = MemberName(call, scene, region);
+  return call.Archive ? call.Utf8Folder + "(" + member + ")" : call.Utf8Folder + "/" + member;
 }
 
 // Adds the codes to the archive scene by scene and region by region, from any thread
@@ -210,9 +215,9 @@ std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string&
   s.StreamRegionResults([&](int32_t r, TRegionResults& made) {
     if (archive)
       archive->Add(static_cast<size_t>(i), static_cast<size_t>(r),
-                   Str(MemberName(call, i, static_cast<size_t>(r))), made.Code->SaveToBytes());
+                   MemberName(call, i, static_cast<size_t>(r)), made.Code->SaveToBytes());
     else
-      made.Code->SaveToFile(Str(CodeFileName(call, i, static_cast<size_t>(r))));
+      made.Code->SaveToFile(CodeFileName(call, i, static_cast<size_t>(r)));
     const TRegionFigures f = RegionFigures(r, s.Segments.Items(r), *made.Tree, *made.Code);
     rows[static_cast<size_t>(r)] = {f.Bounds, f.Pixels, f.Items, f.Depth};
   });
@@ -257,7 +262,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     return RegionRecord(Str(call->Files[static_cast<qsizetype>(i)]), f)
         .Add("depth", static_cast<long long>(row.Depth))
         .Add("items", static_cast<long long>(row.Items))
-        .Add("file", Str(CodeFileName(*call, static_cast<int32_t>(i), r)));
+        .Add("file", CodeFileName(*call, static_cast<int32_t>(i), r));
   }));
   ReportWarnings(cx, warnings);
   return ReportProblems(cx, problems);

@@ -142,6 +142,100 @@ class TOperands {
 
 enum class TOperation { Add, Subtract, Multiply, Divide };
 
+// Close exponents: cancellation, quotients near one.
+inline std::pair<TBits, TBits> CloseExponentPair(TOperands& g) {
+  const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
+  TBits b = g.Near(TOperands::ExponentOf(a) + static_cast<int64_t>(g.Next() % 5) - 2);
+  if (g.Next() % 4 == 0) b.Significand = a.Significand ^ (g.Next() >> (g.Next() % 64) >> 1);
+  return {a, b};
+}
+
+// Exponents far apart, around the rounding position and beyond.
+inline std::pair<TBits, TBits> FarExponentPair(TOperands& g) {
+  const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
+  const int64_t gap =
+      g.Coin() ? 58 + static_cast<int64_t>(g.Next() % 12) : static_cast<int64_t>(g.Next() % 20000);
+  const TBits b = g.Near(TOperands::ExponentOf(a) - gap);
+  return g.Coin() ? std::pair{a, b} : std::pair{b, a};
+}
+
+// Exact halfway results; for the quotient, results a unit or less from a representable q.
+inline std::pair<TBits, TBits> HalfwayPair(TOperands& g, TOperation op) {
+  const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
+  const int64_t e = TOperands::ExponentOf(a);
+  if (op == TOperation::Multiply) {
+    // An odd significand times a short odd one: 65 bits and more, the last one set.
+    const uint64_t odd = (g.Next() % 255) | 1;
+    const int width = std::bit_width(odd);
+    TBits b =
+        TOperands::Make(g.Coin(), static_cast<int64_t>(g.Next() % 200) - 100, odd << (64 - width));
+    return {TBits{a.SignExponent, a.Significand | 1}, b};
+  }
+  if (op == TOperation::Divide) {
+    // a = b q rounded: the quotient is q or one unit away.
+    const TBits b = g.Near(static_cast<int64_t>(g.Next() % 200) - 100);
+    const TSoftExtended q = Soft(g.Near(static_cast<int64_t>(g.Next() % 200) - 100));
+    return {BitsOf(Soft(b) * q), b};
+  }
+  // Half a unit of a's last place times a short odd integer.
+  const uint64_t odd = (g.Next() % (1u << 20)) | 1;
+  const int width = std::bit_width(odd);
+  const TBits b = TOperands::Make(g.Coin(), e - 64 + width - 1, odd << (64 - width));
+  return g.Coin() ? std::pair{a, b} : std::pair{b, a};
+}
+
+// Operands whose result lies at the bottom of the range: subnormal or just normal.
+inline std::pair<TBits, TBits> BottomOfRangePair(TOperands& g, TOperation op) {
+  const int64_t target = -16382 - static_cast<int64_t>(g.Next() % 70);
+  if (op == TOperation::Multiply) {
+    const int64_t ea = static_cast<int64_t>(g.Next() % 16000) - 8000;
+    return {g.Near(ea), g.Near(target - ea)};
+  }
+  if (op == TOperation::Divide) {
+    const int64_t eb = static_cast<int64_t>(g.Next() % 8000);
+    return {g.Near(target + eb), g.Near(eb)};
+  }
+  return {g.Near(-16383 - static_cast<int64_t>(g.Next() % 66)), g.Near(target + 2)};
+}
+
+// Operands whose result lies at the top of the range: overflow or just not.
+inline std::pair<TBits, TBits> TopOfRangePair(TOperands& g, TOperation op) {
+  const int64_t target = 16382 + static_cast<int64_t>(g.Next() % 3) - 1;
+  if (op == TOperation::Multiply) {
+    const int64_t ea = static_cast<int64_t>(g.Next() % 16000) - 8000;
+    return {g.Near(target - ea), g.Near(ea)};
+  }
+  if (op == TOperation::Divide) {
+    const int64_t eb = -static_cast<int64_t>(g.Next() % 8000);
+    return {g.Near(target + eb), g.Near(eb)};
+  }
+  TBits a = TOperands::Make(false, 16383, ~0ull - (g.Next() % 1024));
+  TBits b = g.Near(16383 - static_cast<int64_t>(g.Next() % 70));
+  a.SignExponent = static_cast<uint16_t>(a.SignExponent | (g.Coin() ? 0x8000 : 0));
+  return {a, TBits{static_cast<uint16_t>((b.SignExponent & 0x7FFF) | (a.SignExponent & 0x8000)),
+                   b.Significand}};
+}
+
+// x and -x, x and x, zeros of both signs.
+inline std::pair<TBits, TBits> SameMagnitudePair(TOperands& g) {
+  const TBits a = g.Coin() ? g.Finite() : TBits{static_cast<uint16_t>(g.Coin() ? 0x8000 : 0), 0};
+  TBits b = a;
+  if (g.Coin()) b.SignExponent ^= 0x8000;
+  return {a, b};
+}
+
+// Two NaNs: which one wins, payloads equal or not.
+inline std::pair<TBits, TBits> NaNPair(TOperands& g) {
+  TBits a = g.Special(), b = g.Special();
+  a.SignExponent |= 0x7FFF;
+  b.SignExponent |= 0x7FFF;
+  a.Significand |= 0x8000000000000000ull;
+  b.Significand |= 0x8000000000000000ull;
+  if (a.Significand == 0x8000000000000000ull) a.Significand |= 1;
+  if (g.Coin()) b.Significand = a.Significand ^ (g.Coin() ? 0x4000000000000000ull : 0);
+  return {a, b};
+}
+
 // A pair for the operation, from one of the hard-case families.
 inline std::pair<TBits, TBits> Pair(TOperands& g, TOperation op) {
   const uint64_t family = g.Next() % 10;
@@ -152,87 +246,20 @@ inline std::pair<TBits, TBits> Pair(TOperands& g, TOperation op) {
       return {g.Special(), g.Special()};
     case 2:
       return g.Coin() ? std::pair{g.Special(), g.Finite()} : std::pair{g.Finite(), g.Special()};
-    case 3: {  // close exponents: cancellation, quotients near one
-      const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
-      TBits b = g.Near(TOperands::ExponentOf(a) + static_cast<int64_t>(g.Next() % 5) - 2);
-      if (g.Next() % 4 == 0) b.Significand = a.Significand ^ (g.Next() >> (g.Next() % 64) >> 1);
-      return {a, b};
-    }
-    case 4: {  // exponents far apart, around the rounding position and beyond
-      const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
-      const int64_t gap = g.Coin() ? 58 + static_cast<int64_t>(g.Next() % 12)
-                                   : static_cast<int64_t>(g.Next() % 20000);
-      const TBits b = g.Near(TOperands::ExponentOf(a) - gap);
-      return g.Coin() ? std::pair{a, b} : std::pair{b, a};
-    }
-    case 5: {  // exact halfway results
-      const TBits a = g.Near(static_cast<int64_t>(g.Next() % 2000) - 1000);
-      const int64_t e = TOperands::ExponentOf(a);
-      if (op == TOperation::Multiply) {
-        // An odd significand times a short odd one: 65 bits and more, the last one set.
-        const uint64_t odd = (g.Next() % 255) | 1;
-        const int width = std::bit_width(odd);
-        TBits b = TOperands::Make(g.Coin(), static_cast<int64_t>(g.Next() % 200) - 100,
-                                  odd << (64 - width));
-        return {TBits{a.SignExponent, a.Significand | 1}, b};
-      }
-      if (op == TOperation::Divide) {
-        // a = b q rounded: the quotient is q or one unit away.
-        const TBits b = g.Near(static_cast<int64_t>(g.Next() % 200) - 100);
-        const TSoftExtended q = Soft(g.Near(static_cast<int64_t>(g.Next() % 200) - 100));
-        return {BitsOf(Soft(b) * q), b};
-      }
-      // Half a unit of a's last place times a short odd integer.
-      const uint64_t odd = (g.Next() % (1u << 20)) | 1;
-      const int width = std::bit_width(odd);
-      const TBits b = TOperands::Make(g.Coin(), e - 64 + width - 1, odd << (64 - width));
-      return g.Coin() ? std::pair{a, b} : std::pair{b, a};
-    }
-    case 6: {  // results at the bottom of the range: subnormal or just normal
-      const int64_t target = -16382 - static_cast<int64_t>(g.Next() % 70);
-      if (op == TOperation::Multiply) {
-        const int64_t ea = static_cast<int64_t>(g.Next() % 16000) - 8000;
-        return {g.Near(ea), g.Near(target - ea)};
-      }
-      if (op == TOperation::Divide) {
-        const int64_t eb = static_cast<int64_t>(g.Next() % 8000);
-        return {g.Near(target + eb), g.Near(eb)};
-      }
-      return {g.Near(-16383 - static_cast<int64_t>(g.Next() % 66)), g.Near(target + 2)};
-    }
-    case 7: {  // results at the top of the range: overflow or just not
-      const int64_t target = 16382 + static_cast<int64_t>(g.Next() % 3) - 1;
-      if (op == TOperation::Multiply) {
-        const int64_t ea = static_cast<int64_t>(g.Next() % 16000) - 8000;
-        return {g.Near(target - ea), g.Near(ea)};
-      }
-      if (op == TOperation::Divide) {
-        const int64_t eb = -static_cast<int64_t>(g.Next() % 8000);
-        return {g.Near(target + eb), g.Near(eb)};
-      }
-      TBits a = TOperands::Make(false, 16383, ~0ull - (g.Next() % 1024));
-      TBits b = g.Near(16383 - static_cast<int64_t>(g.Next() % 70));
-      a.SignExponent = static_cast<uint16_t>(a.SignExponent | (g.Coin() ? 0x8000 : 0));
-      return {a, TBits{static_cast<uint16_t>((b.SignExponent & 0x7FFF) | (a.SignExponent & 0x8000)),
-                       b.Significand}};
-    }
-    case 8: {  // x and -x, x and x, zeros of both signs
-      const TBits a =
-          g.Coin() ? g.Finite() : TBits{static_cast<uint16_t>(g.Coin() ? 0x8000 : 0), 0};
-      TBits b = a;
-      if (g.Coin()) b.SignExponent ^= 0x8000;
-      return {a, b};
-    }
-    default: {  // two NaNs: which one wins, payloads equal or not
-      TBits a = g.Special(), b = g.Special();
-      a.SignExponent |= 0x7FFF;
-      b.SignExponent |= 0x7FFF;
-      a.Significand |= 0x8000000000000000ull;
-      b.Significand |= 0x8000000000000000ull;
-      if (a.Significand == 0x8000000000000000ull) a.Significand |= 1;
-      if (g.Coin()) b.Significand = a.Significand ^ (g.Coin() ? 0x4000000000000000ull : 0);
-      return {a, b};
-    }
+    case 3:
+      return CloseExponentPair(g);
+    case 4:
+      return FarExponentPair(g);
+    case 5:
+      return HalfwayPair(g, op);
+    case 6:
+      return BottomOfRangePair(g, op);
+    case 7:
+      return TopOfRangePair(g, op);
+    case 8:
+      return SameMagnitudePair(g);
+    default:
+      return NaNPair(g);
   }
 }
 

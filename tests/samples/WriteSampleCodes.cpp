@@ -38,66 +38,84 @@ void Compute(const TPattern& picture, const std::string& shape, TCase& c) {
 #if LDBL_MANT_DIG == 64
 
 
-void WriteRecords(const std::string& file, int64_t pairs) {
-  TOperands g(2026);
-  TWriter w;
-  auto put = [&](TOperationKind kind, TBits a, TBits b, TBits r) {
-    WriteRecord(w, {kind, a.SignExponent, b.SignExponent, r.SignExponent, a.Significand,
-                    b.Significand, r.Significand});
-  };
-  for (int64_t i = 0; i < pairs; ++i) {
-    for (int op = 0; op < 4; ++op) {
-      const auto [a, b] = Pair(g, static_cast<TOperation>(op));
-      const long double x = Hard(a), y = Hard(b);
-      const long double r = op == 0 ? x + y : op == 1 ? x - y : op == 2 ? x * y : x / y;
-      put(static_cast<TOperationKind>(op), a, b, HardBits(r));
-      if (op == 1) {
-        const uint64_t answers = (x == y) | (x != y) << 1 | (x < y) << 2 | (x <= y) << 3 |
-                                 (x > y) << 4 | (x >= y) << 5;
-        put(TOperationKind::Compare, a, b, {0, answers});
-        if (i % 8 == 0) put(TOperationKind::Fmod, a, b, HardBits(std::fmod(x, y)));
-      }
+// Appends one record: the operation, its operands and this processor's result.
+void Put(TWriter& w, TOperationKind kind, TBits a, TBits b, TBits r) {
+  WriteRecord(w, {kind, a.SignExponent, b.SignExponent, r.SignExponent, a.Significand,
+                  b.Significand, r.Significand});
+}
+
+// Records the four arithmetic operations on a pair each; after the subtraction the six
+// comparisons of its pair and, every eighth time, its fmod.
+void PutArithmetic(TWriter& w, TOperands& g, int64_t i) {
+  for (int op = 0; op < 4; ++op) {
+    const auto [a, b] = Pair(g, static_cast<TOperation>(op));
+    const long double x = Hard(a), y = Hard(b);
+    const long double r = op == 0 ? x + y : op == 1 ? x - y : op == 2 ? x * y : x / y;
+    Put(w, static_cast<TOperationKind>(op), a, b, HardBits(r));
+    if (op == 1) {
+      const uint64_t answers =
+          (x == y) | (x != y) << 1 | (x < y) << 2 | (x <= y) << 3 | (x > y) << 4 | (x >= y) << 5;
+      Put(w, TOperationKind::Compare, a, b, {0, answers});
+      if (i % 8 == 0) Put(w, TOperationKind::Fmod, a, b, HardBits(std::fmod(x, y)));
     }
-    const TBits a = Single(g, i);
-    const long double x = Hard(a);
-    put(TOperationKind::Sqrt, a, {}, HardBits(std::sqrt(x)));
-    const double d = static_cast<double>(x);
-    uint64_t dbits;
-    std::memcpy(&dbits, &d, 8);
-    put(TOperationKind::ToDouble, a, {}, {0, dbits});
-    const uint64_t raw = g.Next();
-    double from;
-    std::memcpy(&from, &raw, 8);
-    put(TOperationKind::FromDouble, {0, raw}, {}, HardBits(static_cast<long double>(from)));
-    const TBits t = i % 2 == 0 ? g.Near(static_cast<int64_t>(g.Next() % 70) - 3) : a;
-    long double ht = Hard(t);
-    int64_t h64;
-    int32_t h32;
+  }
+}
+
+// Records x87's truncating conversions to 64- and 32-bit integers, of a value near a
+// small power of two every other time and of a otherwise.
+void PutIntegers(TWriter& w, TOperands& g, int64_t i, TBits a) {
+  const TBits t = i % 2 == 0 ? g.Near(static_cast<int64_t>(g.Next() % 70) - 3) : a;
+  long double ht = Hard(t);
+  int64_t h64;
+  int32_t h32;
 #if defined(__x86_64__) || defined(__i386__)
-    __asm__("fisttpll %0" : "=m"(h64) : "t"(ht) : "st");
-    __asm__("fisttpl %0" : "=m"(h32) : "t"(ht) : "st");
+  __asm__("fisttpll %0" : "=m"(h64) : "t"(ht) : "st");
+  __asm__("fisttpl %0" : "=m"(h32) : "t"(ht) : "st");
 #else
 #error "the integer conversions are recorded from x87"
 #endif
-    put(TOperationKind::ToInt64, t, {}, {0, static_cast<uint64_t>(h64)});
-    put(TOperationKind::ToInt32, t, {}, {0, static_cast<uint32_t>(h32)});
+  Put(w, TOperationKind::ToInt64, t, {}, {0, static_cast<uint64_t>(h64)});
+  Put(w, TOperationKind::ToInt32, t, {}, {0, static_cast<uint32_t>(h32)});
+}
+
+// Records the series functions: sine, cosine and exponential of a small value, the
+// logarithm of a (its value x) and the arc tangent of two small values.
+void PutSeries(TWriter& w, TOperands& g, TBits a, long double x) {
+  const TBits e = g.Near(static_cast<int64_t>(g.Next() % 40) - 30);
+  const TBits o = g.Near(static_cast<int64_t>(g.Next() % 80) - 40);
+  const long double ex = Hard(e), ox = Hard(o);
+  Put(w, TOperationKind::Sin, e, {}, HardBits(SineOf(ex)));
+  Put(w, TOperationKind::Cos, e, {}, HardBits(CosineOf(ex)));
+  Put(w, TOperationKind::Exp, e, {}, HardBits(ExponentialOf(ex)));
+  Put(w, TOperationKind::Log, a, {}, HardBits(LogarithmOf(x)));
+  Put(w, TOperationKind::Atan2, e, o, HardBits(ArcTangentOf(ex, ox)));
+}
+
+void WriteRecords(const std::string& file, int64_t pairs) {
+  TOperands g(2026);
+  TWriter w;
+  for (int64_t i = 0; i < pairs; ++i) {
+    PutArithmetic(w, g, i);
+    const TBits a = Single(g, i);
+    const long double x = Hard(a);
+    Put(w, TOperationKind::Sqrt, a, {}, HardBits(std::sqrt(x)));
+    const double d = static_cast<double>(x);
+    uint64_t dbits;
+    std::memcpy(&dbits, &d, 8);
+    Put(w, TOperationKind::ToDouble, a, {}, {0, dbits});
+    const uint64_t raw = g.Next();
+    double from;
+    std::memcpy(&from, &raw, 8);
+    Put(w, TOperationKind::FromDouble, {0, raw}, {}, HardBits(static_cast<long double>(from)));
+    PutIntegers(w, g, i, a);
     const TBits f = i % 2 == 0 ? g.Near(static_cast<int64_t>(g.Next() % 80) - 10) : a;
-    put(TOperationKind::Floor, f, {}, HardBits(std::floor(Hard(f))));
-    put(TOperationKind::Ceil, f, {}, HardBits(std::ceil(Hard(f))));
-    put(TOperationKind::Trunc, f, {}, HardBits(std::trunc(Hard(f))));
+    Put(w, TOperationKind::Floor, f, {}, HardBits(std::floor(Hard(f))));
+    Put(w, TOperationKind::Ceil, f, {}, HardBits(std::ceil(Hard(f))));
+    Put(w, TOperationKind::Trunc, f, {}, HardBits(std::trunc(Hard(f))));
     const int k = static_cast<int>(g.Next() % 40000) - 20000;
-    put(TOperationKind::Ldexp, a, {0, static_cast<uint64_t>(static_cast<int64_t>(k))},
+    Put(w, TOperationKind::Ldexp, a, {0, static_cast<uint64_t>(static_cast<int64_t>(k))},
         HardBits(std::ldexp(x, k)));
-    if (i % 10 == 0) {  // the series cost some hundred operations each
-      const TBits e = g.Near(static_cast<int64_t>(g.Next() % 40) - 30);
-      const TBits o = g.Near(static_cast<int64_t>(g.Next() % 80) - 40);
-      const long double ex = Hard(e), ox = Hard(o);
-      put(TOperationKind::Sin, e, {}, HardBits(SineOf(ex)));
-      put(TOperationKind::Cos, e, {}, HardBits(CosineOf(ex)));
-      put(TOperationKind::Exp, e, {}, HardBits(ExponentialOf(ex)));
-      put(TOperationKind::Log, a, {}, HardBits(LogarithmOf(x)));
-      put(TOperationKind::Atan2, e, o, HardBits(ArcTangentOf(ex, ox)));
-    }
+    if (i % 10 == 0) PutSeries(w, g, a, x);  // the series cost some hundred operations each
   }
   w.Save(file);
 }

@@ -44,6 +44,19 @@ std::string Text(const TValue& v, int decimals, bool shortest) {
   return shortest ? ShortestDouble(d) : FixedDouble(d, decimals);
 }
 
+// Appends Text(v, decimals, false) to out, without a string of its own for the
+// strings and whole numbers that fill most cells.
+void AppendText(std::string& out, const TValue& v, int decimals) {
+  if (const auto* s = std::get_if<std::string>(&v)) {
+    out += *s;
+  } else if (const auto* i = std::get_if<long long>(&v)) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, *i).ptr);
+  } else {
+    out += FixedDouble(std::get<double>(v), decimals);
+  }
+}
+
 }  // namespace
 
 TRowSource ConcatenatedRows(std::vector<size_t> counts,
@@ -68,28 +81,32 @@ void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int deci
   const size_t columns = names.size();
   std::vector<size_t> width(columns, 0);
   for (size_t c = 0; c < columns; ++c) width[c] = names[c].size();
+  std::string text;
   for (size_t i = 0; i < count; ++i) {
     const TRecord r = row(i);
-    for (size_t c = 0; c < columns && c < r.Fields.size(); ++c)
-      width[c] = std::max(width[c], Text(r.Fields[c].second, decimals, false).size());
+    for (size_t c = 0; c < columns && c < r.Fields.size(); ++c) {
+      text.clear();
+      AppendText(text, r.Fields[c].second, decimals);
+      width[c] = std::max(width[c], text.size());
+    }
   }
-  std::string text;
+  // Each cell padded to its column's width, the columns two spaces apart.
   auto line = [&](auto cell) {
     text.clear();
     for (size_t c = 0; c < columns; ++c) {
-      std::string t = cell(c);
-      if (c + 1 < columns) t.resize(width[c], ' ');
-      text += t;
-      if (c + 1 < columns) text += "  ";
+      const size_t start = text.size();
+      cell(c);
+      if (c + 1 < columns)
+        text.append(width[c] - std::min(width[c], text.size() - start), ' ').append("  ");
     }
     text += '\n';
     out << text;
   };
-  line([&](size_t c) { return names[c]; });
+  line([&](size_t c) { text += names[c]; });
   for (size_t i = 0; i < count; ++i) {
     const TRecord r = row(i);
     line([&](size_t c) {
-      return c < r.Fields.size() ? Text(r.Fields[c].second, decimals, false) : "";
+      if (c < r.Fields.size()) AppendText(text, r.Fields[c].second, decimals);
     });
   }
 }

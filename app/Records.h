@@ -28,9 +28,15 @@ struct TRecord {
   // thousands of rows, twice.
   TRecord() { Fields.reserve(16); }
   std::vector<std::pair<std::string, TValue>> Fields;
-  TRecord& Add(std::string name, TValue value) {
+  TRecord& Add(std::string name, TValue value) & {
     Fields.emplace_back(std::move(name), std::move(value));
     return *this;
+  }
+  // On a temporary, so that `return TRecord().Add(…).Add(…);` moves the row out
+  // rather than copying it.
+  TRecord&& Add(std::string name, TValue value) && {
+    Fields.emplace_back(std::move(name), std::move(value));
+    return std::move(*this);
   }
 };
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <mutex>
 
@@ -28,6 +29,7 @@ struct TCodesCall {
   QStringList Files;
   QStringList Stems;  // each scene's own name for its code files
   std::vector<std::string> Utf8Stems;  // the same, as the file names are built from them
+  std::vector<std::string> Utf8Files;  // the scenes as the table names them
   int32_t Level = 0;
   double Error = 0;
   std::string Format;
@@ -108,6 +110,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
   call.Archive = call.Folder.endsWith(".tar", Qt::CaseInsensitive) && !QFileInfo(call.Folder).isDir();
   call.Stems = SceneStems(call.Files);
   for (const QString& stem : call.Stems) call.Utf8Stems.push_back(Str(stem));
+  for (const QString& file : call.Files) call.Utf8Files.push_back(Str(file));
   call.Utf8Folder = Str(call.Folder);
   call.Jobs = JobsOption(p);
   call.Reading = ReadingOption(p);
@@ -122,15 +125,30 @@ struct TCodeRow {
   int32_t Depth = 0;
 };
 
+void AppendMemberName(std::string& name, const TCodesCall& call, int32_t scene, size_t region);
+
 // "SCENE-INDEX.c". Built as plain bytes: a scene of noise names a quarter of a million.
 std::string MemberName(const TCodesCall& call, int32_t scene, size_t region) {
-  return call.Utf8Stems[static_cast<size_t>(scene)] + "-" + std::to_string(region) + CodeFileExt;
+  std::string name;
+  AppendMemberName(name, call, scene, region);
+  return name;
+}
+
+void AppendMemberName(std::string& name, const TCodesCall& call, int32_t scene, size_t region) {
+  char number[24];
+  const auto end = std::to_chars(number, number + sizeof number, region).ptr;
+  name.append(call.Utf8Stems[static_cast<size_t>(scene)]).append(1, '-').append(number, end);
+  name.append(CodeFileExt);
 }
 
 // Where a code is stored: a file in the folder, or "FILE.tar(member)".
 std::string CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
-  const std::string member = MemberName(call, scene, region);
-  return call.Archive ? call.Utf8Folder + "(" + member + ")" : call.Utf8Folder + "/" + member;
+  std::string name;
+  name.reserve(call.Utf8Folder.size() + call.Utf8Stems[static_cast<size_t>(scene)].size() + 32);
+  name.append(call.Utf8Folder).append(1, call.Archive ? '(' : '/');
+  AppendMemberName(name, call, scene, region);
+  if (call.Archive) name.append(1, ')');
+  return name;
 }
 
 // Adds the codes to the archive scene by scene and region by region, from any thread
@@ -143,7 +161,13 @@ class TArchiveOrder {
 
   void Add(size_t scene, size_t region, std::string member, TByteArray bytes) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    pending_[scene].emplace(region, TMember{std::move(member), std::move(bytes)});
+    if (scene == scene_ && region == next_) {
+      // Its turn: on one thread, every code.
+      ++next_;
+      if (!failed_) Put({std::move(member), std::move(bytes)});
+    } else {
+      pending_[scene].emplace(region, TMember{std::move(member), std::move(bytes)});
+    }
     Store();
   }
 
@@ -259,7 +283,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     f.Index = static_cast<int32_t>(r);
     f.Bounds = row.Bounds;
     f.Pixels = row.Pixels;
-    return RegionRecord(Str(call->Files[static_cast<qsizetype>(i)]), f)
+    return RegionRecord(call->Utf8Files[i], f)
         .Add("depth", static_cast<long long>(row.Depth))
         .Add("items", static_cast<long long>(row.Items))
         .Add("file", CodeFileName(*call, static_cast<int32_t>(i), r));

@@ -60,9 +60,13 @@ int NearestPaletteIndex(QRgb color) {
   return best;
 }
 
-QImage ReduceTo256Colours(const QImage& image) {
-  const QImage source = image.convertToFormat(QImage::Format_RGB32);
-  QImage out(source.size(), QImage::Format_Indexed8);
+namespace {
+
+// The 8-bit picture of width x height pixels in FixedPalette's colours, the colour of
+// pixel x of row y being colourAt(row, x) for row = rowAt(y) (alpha ignored).
+template <class TRowAt, class TColourAt>
+QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt) {
+  QImage out(width, height, QImage::Format_Indexed8);
   const auto& palette = FixedPalette();
   out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
   // Pictures repeat their colours: a small table of recent colours, indexed by a hash,
@@ -71,16 +75,17 @@ QImage ReduceTo256Colours(const QImage& image) {
   constexpr int RecentSize = 1024;
   std::vector<QRgb> recentColour(RecentSize, 0);  // 0 never is a colour: alpha is set
   std::vector<uint8_t> recentIndex(RecentSize, 0);
-  const int width = source.width(), height = source.height();
   for (int y = 0; y < height; ++y) {
-    const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    const auto in = rowAt(y);
     uchar* line = out.scanLine(y);
+    QRgb previous = 0;
     for (int x = 0; x < width; ++x) {
-      const QRgb c = in[x] | 0xFF000000u;
-      if (x > 0 && (in[x - 1] | 0xFF000000u) == c) {  // a run of one colour
+      const QRgb c = colourAt(in, x) | 0xFF000000u;
+      if (x > 0 && previous == c) {  // a run of one colour
         line[x] = line[x - 1];
         continue;
       }
+      previous = c;
       const size_t slot = ((c * 0x9E3779B1u) >> 22) & (RecentSize - 1);
       if (recentColour[slot] != c) {
         auto it = cache.find(c);
@@ -98,11 +103,22 @@ QImage ReduceTo256Colours(const QImage& image) {
   return out;
 }
 
+}  // namespace
+
+QImage ReduceTo256Colours(const QImage& image) {
+  const QImage source = image.convertToFormat(QImage::Format_RGB32);
+  return Reduced(
+      source.width(), source.height(),
+      [&](int y) { return reinterpret_cast<const QRgb*>(source.constScanLine(y)); },
+      [](const QRgb* in, int x) { return in[x]; });
+}
+
 namespace {
 
 // What the program reads from a BMP file's header before handing it to Qt's reader.
 struct TBmpHeader {
   bool Windows = false;  // a Windows header (40 bytes or more), with 32-bit sizes
+  uint32_t HeaderSize = 0;
   int Bits = 0;          // bits per pixel; 0 when the header cannot tell
   int64_t Width = 0;     // as declared; a negative height means rows top-down
   int64_t Height = 0;
@@ -120,6 +136,7 @@ std::optional<TBmpHeader> ReadBmpHeader(const QByteArray& bytes) {
   auto u32 = [&](int at) { return u16(at) | (u16(at + 2) << 16); };
   TBmpHeader h;
   const uint32_t headerSize = u32(14);
+  h.HeaderSize = headerSize;
   h.PixelOffset = u32(10);
   if (headerSize == 12) {  // the old OS/2 core header: 16-bit sizes, left to the reader
     h.Bits = static_cast<int>(u16(24));
@@ -143,6 +160,32 @@ bool CutShort(const TBmpHeader& h, int64_t fileSize) {
   if (std::abs(h.Width) > (1 << 24) || std::abs(h.Height) > (1 << 24) || h.Bits > 64) return false;
   const int64_t stride = (std::abs(h.Width) * h.Bits + 31) / 32 * 4;
   return fileSize < static_cast<int64_t>(h.PixelOffset) + stride * std::abs(h.Height);
+}
+
+// An uncompressed 24-bit BMP of one of Windows' headers, every row in the file: the
+// commonest scene, which the program reads itself.
+bool PlainTrueColour(const TBmpHeader& h, int64_t fileSize) {
+  const bool knownHeader = h.HeaderSize == 40 || h.HeaderSize == 108 || h.HeaderSize == 124;
+  return h.Windows && knownHeader && h.Bits == 24 && h.Compression == 0 && h.Width > 0 &&
+         h.Height != 0 && h.Width <= (1 << 24) && std::abs(h.Height) <= (1 << 24) &&
+         h.PixelOffset >= 14 + h.HeaderSize && !CutShort(h, fileSize);
+}
+
+// The 8-bit picture of such a file, straight from its rows (bottom-up unless the height
+// is negative; blue, green, red a pixel): the colours Qt's reader gives, without its
+// 32-bit copy of the whole picture.
+QImage ReducedTrueColour(const QByteArray& bytes, const TBmpHeader& h) {
+  const int width = static_cast<int>(h.Width), height = static_cast<int>(std::abs(h.Height));
+  const int64_t stride = (static_cast<int64_t>(width) * 24 + 31) / 32 * 4;
+  const auto* pixels = reinterpret_cast<const uchar*>(bytes.constData()) + h.PixelOffset;
+  const bool bottomUp = h.Height > 0;
+  return Reduced(
+      width, height,
+      [&](int y) { return pixels + stride * (bottomUp ? height - 1 - y : y); },
+      [](const uchar* row, int x) {
+        const uchar* p = row + 3 * static_cast<ptrdiff_t>(x);
+        return qRgb(p[2], p[1], p[0]);
+      });
 }
 
 [[noreturn]] void Refuse(const QString& source, const QString& reason, bool tooLarge = false) {
@@ -189,6 +232,8 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   if (width * height > maxPixels) RefuseSize(source, width, height, maxSide);
   if (header && CutShort(*header, bytes.size()))
     Refuse(source, "the file ends before the picture does");
+  if (background != TBackground::Auto && header && PlainTrueColour(*header, bytes.size()))
+    return ReducedTrueColour(bytes, *header);
   QImage image;
   if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
   buffer.close();

@@ -88,6 +88,13 @@ void ExpectSameAsTheCanvas(const QByteArray& bmp, const char* kind) {
   const std::unique_ptr<TPattern> direct = LoadScenePattern(file.fileName(), true);
   ASSERT_EQ(direct->GetBounds(), slow.GetBounds()) << kind;
   EXPECT_EQ(direct->Pixels, slow.Pixels) << kind;
+  // Pictures of more than 256 colours take the fixed palette's: the colours Qt's own
+  // reader gives, reduced (the program reads plain 24-bit files itself).
+  if (static_cast<uchar>(bmp[28]) > 8) {
+    QImage byQt;
+    ASSERT_TRUE(byQt.loadFromData(bmp, "BMP")) << kind;
+    EXPECT_EQ(ReduceTo256Colours(byQt).convertToFormat(QImage::Format_RGB32), picture) << kind;
+  }
 }
 
 TEST(QtBitmap, EveryKindOfBmpReadsAsTheCanvasReadsIt) {
@@ -108,6 +115,8 @@ TEST(QtBitmap, EveryKindOfBmpReadsAsTheCanvasReadsIt) {
   ExpectSameAsTheCanvas(Bmp(w, h, 16, {}, [](int x, int y) { return static_cast<uint32_t>((x * 1000 + y * 77) & 0x7FFF); }), "16-bit");
   ExpectSameAsTheCanvas(Bmp(w, h, 24, {}, colour), "24-bit");
   ExpectSameAsTheCanvas(Bmp(w, h, 24, {}, colour, true), "24-bit top-down");
+  for (int width : {1, 2, 3, 4, 5})  // every padding of a 24-bit row
+    ExpectSameAsTheCanvas(Bmp(width, 3, 24, {}, colour, width % 2 == 0), "24-bit narrow");
   ExpectSameAsTheCanvas(Bmp(w, h, 32, {}, colour), "32-bit");
   // An 8-bit picture keeps its own palette; the others take the fixed palette's colours.
   const QImage eight = LoadScenePicture(Bmp(w, h, 8, many, index(256)), true);

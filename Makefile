@@ -37,10 +37,10 @@ test-sanitize: deps
 # Build Trees, the command line's --jobs, evaluate's copies, a base's copies, leave-one-out)
 # built with ThreadSanitizer; any report fails.
 TSAN_DIR ?= build-tsan
-THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts|Resampling.ABaseOnSeveralThreads|LeaveOneOut.DrawingsOfTwoShapes|Collections.PicturesOfOneNameNeverShareAnOutput
+THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts|Resampling.ABaseOnSeveralThreads|LeaveOneOut.DrawingsOfTwoShapes|Collections.PicturesOfOneNameNeverShareAnOutput|FastPaths.StreamedRecognition|Cli.CodesIntoOneTarArchive|QtBitmap.BandsOfRows
 test-threads: deps
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
-	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests
+	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests ormax_qt_tests
 	@cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j2 -R '$(THREADED_TESTS)'
 # The sample pictures as pixel matrices with their codes, and extended operations with

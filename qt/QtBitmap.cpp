@@ -62,22 +62,21 @@ int NearestPaletteIndex(QRgb color) {
 
 namespace {
 
-// The 8-bit picture of width x height pixels in FixedPalette's colours, the colour of
-// pixel x of row y being colourAt(row, x) for row = rowAt(y) (alpha ignored).
+// The rows first .. last - 1 of a picture in FixedPalette's colours, each row
+// bytesPerLine bytes from `bits`, the colour of pixel x of row y being colourAt(row, x)
+// for row = rowAt(y) (alpha ignored).
 template <class TRowAt, class TColourAt>
-QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt) {
-  QImage out(width, height, QImage::Format_Indexed8);
-  const auto& palette = FixedPalette();
-  out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
+void ReduceRows(uchar* bits, qsizetype bytesPerLine, int width, int first, int last,
+                TRowAt rowAt, TColourAt colourAt) {
   // Pictures repeat their colours: a small table of recent colours, indexed by a hash,
   // answers most pixels; the full map remembers every colour met.
   std::unordered_map<QRgb, uint8_t> cache;
   constexpr int RecentSize = 1024;
   std::vector<QRgb> recentColour(RecentSize, 0);  // 0 never is a colour: alpha is set
   std::vector<uint8_t> recentIndex(RecentSize, 0);
-  for (int y = 0; y < height; ++y) {
+  for (int y = first; y < last; ++y) {
     const auto in = rowAt(y);
-    uchar* line = out.scanLine(y);
+    uchar* line = bits + bytesPerLine * y;
     QRgb previous = 0;
     for (int x = 0; x < width; ++x) {
       const QRgb c = colourAt(in, x) | 0xFF000000u;
@@ -98,8 +97,25 @@ QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt) {
     }
     // Lines are padded to 4 bytes, and a BMP file holds the padding as it is in memory:
     // zeros, or a picture written twice would not give the same file.
-    std::fill(line + width, line + out.bytesPerLine(), uchar{0});
+    std::fill(line + width, line + bytesPerLine, uchar{0});
   }
+}
+
+// The 8-bit picture of width x height pixels in FixedPalette's colours, as ReduceRows
+// makes it; in bands of rows on the threads (each pixel's colour is its own, so the
+// bands change nothing).
+template <class TRowAt, class TColourAt>
+QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt, int32_t threads = 1) {
+  QImage out(width, height, QImage::Format_Indexed8);
+  const auto& palette = FixedPalette();
+  out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
+  uchar* const bits = out.bits();  // once: bits() may copy a shared picture
+  const qsizetype bytesPerLine = out.bytesPerLine();
+  const int32_t bands = std::max(1, std::min(WorkerCount(threads), height / 256));
+  RunInParallel(bands, bands, [&](int32_t b) {
+    ReduceRows(bits, bytesPerLine, width, static_cast<int>(int64_t{height} * b / bands),
+               static_cast<int>(int64_t{height} * (b + 1) / bands), rowAt, colourAt);
+  });
   return out;
 }
 
@@ -174,7 +190,7 @@ bool PlainTrueColour(const TBmpHeader& h, int64_t fileSize) {
 // The 8-bit picture of such a file, straight from its rows (bottom-up unless the height
 // is negative; blue, green, red a pixel): the colours Qt's reader gives, without its
 // 32-bit copy of the whole picture.
-QImage ReducedTrueColour(const QByteArray& bytes, const TBmpHeader& h) {
+QImage ReducedTrueColour(const QByteArray& bytes, const TBmpHeader& h, int32_t threads) {
   const int width = static_cast<int>(h.Width), height = static_cast<int>(std::abs(h.Height));
   const int64_t stride = (static_cast<int64_t>(width) * 24 + 31) / 32 * 4;
   const auto* pixels = reinterpret_cast<const uchar*>(bytes.constData()) + h.PixelOffset;
@@ -185,7 +201,8 @@ QImage ReducedTrueColour(const QByteArray& bytes, const TBmpHeader& h) {
       [](const uchar* row, int x) {
         const uchar* p = row + 3 * static_cast<ptrdiff_t>(x);
         return qRgb(p[2], p[1], p[0]);
-      });
+      },
+      threads);
 }
 
 [[noreturn]] void Refuse(const QString& source, const QString& reason, bool tooLarge = false) {
@@ -233,7 +250,7 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   if (header && CutShort(*header, bytes.size()))
     Refuse(source, "the file ends before the picture does");
   if (background != TBackground::Auto && header && PlainTrueColour(*header, bytes.size()))
-    return ReducedTrueColour(bytes, *header);
+    return ReducedTrueColour(bytes, *header, threads);
   QImage image;
   if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
   buffer.close();
@@ -324,11 +341,15 @@ std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly
   for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);
   const int32_t w = eightBit.width(), h = eightBit.height();
   auto pattern = std::make_unique<TPattern>(TRect{0, 0, w - 1, h - 1}, clWhite);
-  for (int32_t y = 0; y < h; ++y) {
-    const uchar* line = eightBit.constScanLine(y);
-    TColor* row = pattern->Pixels[y];
-    for (int32_t x = 0; x < w; ++x) row[x] = values[line[x]];
-  }
+  const int32_t bands = std::max(1, std::min(WorkerCount(threads), h / 256));
+  RunInParallel(bands, bands, [&](int32_t b) {
+    for (int32_t y = static_cast<int32_t>(int64_t{h} * b / bands);
+         y < static_cast<int32_t>(int64_t{h} * (b + 1) / bands); ++y) {
+      const uchar* line = eightBit.constScanLine(y);
+      TColor* row = pattern->Pixels[y];
+      for (int32_t x = 0; x < w; ++x) row[x] = values[line[x]];
+    }
+  });
   return pattern;
 }
 

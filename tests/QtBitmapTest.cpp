@@ -123,6 +123,32 @@ TEST(QtBitmap, EveryKindOfBmpReadsAsTheCanvasReadsIt) {
   EXPECT_EQ(eight.pixel(1, 0), many[3] | 0xFF000000u);
 }
 
+// A tall picture is read in bands of rows, one a thread: the scene of one thread, and
+// the colours of Qt's reader.
+TEST(QtBitmap, BandsOfRowsReadAsOneThreadReads) {
+  const auto colour = [](int x, int y) {
+    return static_cast<uint32_t>(((x * 37 + y * 11) % 256) | (((x * y) % 256) << 8) |
+                                 (((y * 29) % 256) << 16));
+  };
+  for (const bool topDown : {false, true}) {
+    const QByteArray bmp = Bmp(37, 700, 24, {}, colour, topDown);
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write(bmp);
+    file.close();
+    const std::unique_ptr<TPattern> one = LoadScenePattern(file.fileName(), true, TBackground::White, 1);
+    QImage byQt;
+    ASSERT_TRUE(byQt.loadFromData(bmp, "BMP"));
+    const std::unique_ptr<TPattern> qt = ScenePattern(ReduceTo256Colours(byQt));
+    EXPECT_EQ(one->Pixels, qt->Pixels) << topDown;
+    for (int32_t threads : {2, 3}) {
+      const std::unique_ptr<TPattern> banded =
+          LoadScenePattern(file.fileName(), true, TBackground::White, threads);
+      EXPECT_EQ(banded->Pixels, one->Pixels) << threads << " threads, top-down " << topDown;
+    }
+  }
+}
+
 TEST(QtBitmap, TheReductionGivesEveryPixelItsNearestPaletteColour) {
   // Many colours, repeated in runs and scattered, so that the table of recent colours
   // both hits and misses (and two colours may share a slot).

@@ -3,7 +3,7 @@
 // from where the column crosses the boundary (TGridContainment::Runs), and only the
 // other columns are tested point by point. CodeDistanceUpTo pairs the items of equal
 // positions and sums their shares in position order.
-//   TComparedEllipse, CompareEllipses, TCodeDistanceFrom
+//   DoubleAt, TComparedEllipse, CompareEllipses, TCodeDistanceFrom
 #include "analysis/Comparisons.h"
 
 #include <algorithm>

@@ -1,16 +1,20 @@
 // Methods: the analysis, as free routines that fill objects handed to them, each step
 // in a source of its own:
+//   TRunParts, TRunBoth                how independent parts are run: in turn or at
+//                                      once, the results the same either way
 //   SegmentPattern                     a scene into its 8-connected regions, in
 //                                      first-cell order (Segmentation.cpp)
 //   FitEllipse, EllipseError           the moment-fitted ellipse of a region and how
 //                                      well it covers the region (EllipseFitting.cpp)
 //   BuildRepresentation                the tree of ellipses fitted to ever smaller
-//                                      halves of a region (EllipseFitting.cpp)
+//                                      halves of a region (EllipseFitting.cpp), never
+//                                      deeper than MaxRepresentationLevel
 //   NormaliseTree, CompareItemsByIndex, TreeToCode, FillEllipse, DrawRepresentation
 //                                      a tree normalised, listed as a code, drawn
 //                                      (RepresentationTrees.cpp)
 //   CompareEllipses, CodeDistance, CodeDistanceUpTo
 //                                      the measures of recognition (CodeComparison.cpp);
+//                                      TCodeDistance, a distance a search takes;
 //                                      the nearest base entries are analysis/Nearest's
 // Edge cases: a region must hold an inside pixel to be fitted; splitting stops at
 // level 30 (positions of a deeper node would not fit in a code file) and where a half

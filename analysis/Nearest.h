@@ -3,8 +3,9 @@
 //   FindNearest        the nearest entry and its distance
 //   ShapeOfEntry       the shape an entry name stands for (the text before its first '@'
 //                      or '_': "star_2@30" is a drawing of a star turned 30 degrees)
-//   FindNearestShapes  the k nearest entries, one per shape, nearest first; with a
-//                      distance of the caller's, compared with every entry in turn
+//   FindNearestShapes  the k nearest entries, one per shape, nearest first (each a
+//                      TNearestShape: position and distance); with a distance of the
+//                      caller's, compared with every entry in turn
 // The searches by CodeDistance leave an entry as soon as its sum passes what it would
 // have to beat, and answer what comparing every entry in full would: the same entries
 // and distances, to the bit. The first of the list is always FindNearest's entry.

@@ -1,6 +1,7 @@
 // PointTests: whether grid points lie in an ellipse, in double with a proven bound on
 // the rounding error; points within that bound of the boundary are decided again in
 // extended precision, so the answers are those of the extended test.
+//   GridCoordinates, TEllipseTerms, TGridContainment (Column, PrepareRuns, Runs)
 #include "analysis/PointTests.h"
 
 #include <bit>

@@ -1,12 +1,16 @@
 // AppState: the state of one run of the program (the scene, every analysis result,
-// the base, the recognition results and the five settings) and the pipeline that
-// fills it. Qt-free, so the desktop program and the command line run the same code.
+// the base, the recognition results and the settings of the method, the reading, the
+// labels and the threads) and the pipeline that fills it. Qt-free, so the desktop
+// program and the command line run the same code.
 //   TAppState: ResetAnalysis, BuildSceneCodes, SegmentScene, StreamRegionResults,
-//   BuildSceneNearestIndices; ForEachDistinctCode; WhiteBackgroundMisfit
+//   BuildSceneNearestIndices; TRegionResults, TRegionSink (what StreamRegionResults hands
+//   out); ForEachDistinctCode; WhiteBackgroundMisfit (SpeckPixels, ManyRegions);
+//   ParallelHalvesPixels, ParallelSegmentPixels (the sizes from which Build Trees spreads
+//   a region's halves or a scene's rows over threads)
 // Index i names the same region in Segments, Trees, NormalTrees, SceneCodes and the
 // recognition arrays, also when specks are left out. A scene without regions gives
-// empty lists, not an error. The
-// regions are worked on by Threads threads; the results do not depend on it.
+// empty lists, not an error. The regions are worked on by Threads threads; the results
+// do not depend on it.
 #pragma once
 
 #include <cstdint>

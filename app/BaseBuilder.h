@@ -1,8 +1,9 @@
 // BaseBuilder: the entries a base gets from a picture of one shape: its code, or the
 // codes of copies turned every 360/Turns degrees at each of the sizes (and mirrored,
 // if asked).
-//   TBaseOptions, DefaultScales, TBaseEntry, ShapeEntries, TurnName; BuildBase (every picture's
-//   entries admitted with the loader's test); LoadBase (a list that must not be empty)
+//   TBaseOptions, DefaultScales, TBaseEntry, ShapeEntries, TurnName; BuildBase (every
+//   picture's entries admitted with the loader's test; a TBasePicture names each
+//   picture); LoadBase (a list that must not be empty)
 // A picture or copy that does not hold exactly one region gives no entries and a
 // problem naming the copy; whether the entries fit together is TCodeBase::Admit's test.
 #pragma once

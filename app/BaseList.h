@@ -2,11 +2,13 @@
 // nothing is lost: no file is replaced unless asked for, and a failure at any point
 // leaves the list as it was, with every code file it names.
 //   BaseListHeader     the comment lines of a list: the settings the codes were made with
-//   CopiesOfBaseList   the copies a list's header records (turns, sizes, mirrored)
+//   CopiesOfBaseList   the copies a list's header records (TBaseCopies: turns, sizes,
+//                      mirrored)
 //   TakenPictureNames  the picture names a folder's list and code files already use
 //   WriteNewBase       a new list and its code files; an existing list only with force
 //   AddToBase          a list's new entries appended, their code files written first
 //   RemoveFromBase     the entries of some shapes or pictures taken out, then their files
+//                      (TRemoved: how many went, how many are left)
 // The code files are first written under temporary names and renamed only when all are
 // written; the list is written last (atomically), and files no list names any longer
 // are deleted after it. Errors are std::runtime_error naming the file and the reason.

@@ -8,6 +8,7 @@
 //                       when its name does not already tell the shape
 //   UniqueEntryNames    names made distinct from each other and from those taken, by
 //                       "_2", "_3", ...: the shape stays the same
+//   PictureOfEntry      an entry name up to its '@': the picture it was made from
 // A name never starts or ends with a blank, never starts with '%' (a list's comment),
 // holds no '@' of its own and is never empty.
 #pragma once

@@ -1,7 +1,8 @@
 // Evaluation: how well a base labels pictures whose shapes are known.
 //   TAnswer          one recognised picture: its true shape, the label, the sameness
-//   Evaluate         accuracy overall and per shape, the confusions, the sameness of
-//                    right and of wrong answers, and the threshold that leaves no wrong label
+//   Evaluate         a TEvaluation: accuracy overall and per shape (TShapeScore), the
+//                    confusions, the sameness of right and of wrong answers (TSpread),
+//                    and the threshold that leaves no wrong label
 //   ThresholdAbove   the lowest --min-sameness (a multiple of 0.1 %) above a sameness
 //   TRandom, RandomMoves  seeded test moves: angle, size 0.5 .. 2, sub-pixel shift
 //   RecognizePicture the label of a picture of one shape: its largest region's nearest

@@ -6,7 +6,8 @@
 //                       whether a base of the whole collection would load
 //   ScoreLeaveOneOut    the counts from the distances between the pictures
 //   LeaveOneOut         the figures at one setting of the base options
-//   SweepSettings       the settings --sweep tries; SuggestedSetting the best of them
+//   SweepSettings       the settings (TSetting) --sweep tries; SuggestedSetting the best
+//                       of them
 // A picture whose shape has no other drawing is left out of the counts (with it left
 // out, the base does not know its shape); so is a picture without exactly one region
 // (a problem names it). The retrieval figure of a picture whose shape has N drawings:

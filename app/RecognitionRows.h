@@ -1,7 +1,7 @@
 // RecognitionRows: a scene recognised against a base and its rows, the very rows of
 // `ormax-cli recognize` for every front end (the command line, the Python module, the
 // desktop program's File, Export Results).
-//   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords,
+//   RecognizeScene, NearestShapes (TShapeMatch), RecognitionRecord, RunnerRecords,
 //   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), StreamRecognitionRows,
 //   WriteRecognitionCsv
 // A region the choice of labels withholds is labelled "unknown"; a base with fewer shapes

@@ -1,6 +1,7 @@
 // Records: the one place tables are written: the rows the front ends write, as an
 // aligned table, CSV or JSON.
-//   TRecord (ordered fields), TRowSource, ConcatenatedRows, FixedDouble, JsonString,
+//   TRecord (ordered fields, each a TValue), TRowSource, ConcatenatedRows, FixedDouble,
+//   JsonString,
 //   WriteTable, WriteCsv, JsonObject, JsonArray, WriteJsonArray,
 //   WriteRecords (any of the three formats by name)
 // The writers take either the rows or a source that makes row i on demand, so that a

@@ -1,7 +1,7 @@
 // Results: the figures are read from the state's lists at one index; nothing is
 // computed again except the pixel count and the root ellipse's angle.
 //   Sameness, RegionFigures (from a state's lists or from one region's results),
-//   KeepsLabel, RegionLabel, RegionRecord
+//   AddNearest, KeepsLabel, RegionLabel, RegionRecord
 #include "app/Results.h"
 
 #include <cmath>

@@ -1,9 +1,11 @@
 // Results: the one place for the figures of a region of an analysed scene, the same for
 // every front end (the command line's rows, the Python module, the desktop program's
 // inspector and results table), and the row they begin.
-//   RegionFigures(state, i)  bounds, pixels, centre, root ellipse, tree depth and items,
-//                            and after recognition the nearest entry, distance, sameness
+//   RegionFigures(state, i)  a TRegionFigures: bounds, pixels, centre, root ellipse, tree
+//                            depth and items, and after recognition the nearest entry,
+//                            distance, sameness
 //   RegionFigures(index, region, tree, code)  the same, recognition aside
+//   AddNearest               the recognition figures added: nearest entry and runner-up
 //   Sameness(distance)       (1 - distance) x 100, in percent
 //   KeepsLabel, RegionLabel  whether a recognised region is labelled with its nearest
 //                            shape under the state's Labels, and the label itself

@@ -1,6 +1,8 @@
 // SceneReading: how a scene is read from its picture, the same in every front end.
 //   TSceneReading        the background setting and the speck size
 //   AutoMinPixels, DefaultMinPixels   the speck size when none is asked for
+//   DefaultReading       a background with its default speck size; MaxMinPixels the
+//                        largest speck size taken
 //   ReadingNote          the words a base list's comment line adds for a reading
 //   ReadingOfBaseList    the reading a base list's comment line records, if any
 // A list without such words was read with a white background and no speck size, as

@@ -1,7 +1,8 @@
-// Views: each view clears the surface and draws from the state; the colour ring walks
-// a circle around the grey axis of the RGB cube.
-//   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewCaption, ViewLevel, ClearView, DrawScene, DrawQuadro,
-//   DrawSegmentation, DrawRepresentationView, DrawRecognition, DrawView
+// Views: DrawView clears the surface and draws the view from the state; the colour
+// ring walks a circle around the grey axis of the RGB cube.
+//   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewCaption, ViewLevel,
+//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
+//   DrawRecognition, DrawView
 #include "app/Views.h"
 
 #include <stdexcept>

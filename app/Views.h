@@ -2,8 +2,9 @@
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView (any of them after clearing); ViewName, ViewNamed (the one
-//   table of the views' names); ViewCaption; ViewLevel; HueToRGB, MakeRGB, RGBToColor
+//   DrawRecognition, DrawView (any of them after clearing); TView, ViewName, ViewNamed
+//   (the one table of the views' names); ViewCaption; ViewLevel (TreeLevelView);
+//   TRGB, HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
 // pixels (the display colour replaces the scene colour in them).
 #pragma once

@@ -1,7 +1,8 @@
 // Canvas: what the model and the views ask of a drawing surface, and the colour and
 // rectangle types they share with it. Plain C++, so the core can draw without Qt;
 // qt/QtCanvas binds it to a QImage.
-//   TColor ($00BBGGRR, red in the low byte), TRect, TPoint, TPathPoint, ICanvas
+//   TColor ($00BBGGRR, red in the low byte), clWhite, clBlack, TRect, TPoint, TPathPoint,
+//   ICanvas
 //   (Polyline draws a path as its MoveTo and LineTo steps would)
 // Rectangles handed to a canvas have exclusive right and bottom edges; in the model
 // they are inclusive. Drawing outside the surface is dropped without error.

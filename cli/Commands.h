@@ -1,7 +1,9 @@
 // Commands: the subcommands of ormax-cli, run in-process so that tests can call them.
-//   RunCli(arguments, out, err): codes, base, recognize, view; --help for each
+//   RunCli(arguments, out, err): codes, base, recognize, evaluate, view; --help for
+//   each, --version
 // Exit status: 0 success, 2 usage error, 1 an input that could not be processed
-// (one line per problem on err, naming the file). Needs a QGuiApplication.
+// (one line per problem on err, naming the file). Needs a QGuiApplication (codes and
+// base, which draw nothing, a QCoreApplication).
 #pragma once
 
 #include <QStringList>

@@ -1,8 +1,8 @@
 // ormax-cli: the batch command line over the same pipeline as the desktop program.
+//   main  the toolkit's application object, then RunCli with the arguments
 // Runs without a display (Qt's offscreen platform unless one is chosen; codes and base
-// need no platform at all). A normal run
-// is quiet on stderr: the toolkit's notice that XDG_RUNTIME_DIR is unset is dropped
-// (qt/ToolkitNotices).
+// need no platform at all). A normal run is quiet on stderr: the toolkit's notice that
+// XDG_RUNTIME_DIR is unset is dropped (qt/ToolkitNotices).
 #include <unistd.h>
 #include <QGuiApplication>
 #include <cstring>

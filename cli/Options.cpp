@@ -1,7 +1,9 @@
 // Options: parsing shared by the commands; every refusal names the option and the
 // value it got.
-//   Str, Stem, Option, ParseCommand, LevelOption, ErrorOption, JobsOption,
-//   FormatOption, ReportProblems
+//   Str, Stem, Option, ParseCommand, WholeOption, LevelOption, ErrorOption, JobsOption,
+//   AddJobsOption, FormatOption, AddFormatOption, FileArguments, AddReadingOptions,
+//   ReadingOption, AddBaseOptions, ReadBaseOptions, ProblemText, ReportWarnings,
+//   ReportProblems
 #include "cli/Options.h"
 
 #include <limits>

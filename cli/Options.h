@@ -1,8 +1,8 @@
 // Options: what the commands of ormax-cli share: where they write, their exit
 // statuses, the usage error, parsing with --help, and the options several take.
-//   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option,
-//   WholeOption, LevelOption, ErrorOption, JobsOption, FormatOption, AddReadingOptions, ReadingOption,
-//   AddBaseOptions, ReadBaseOptions,
+//   TCliContext, ExitUsage, ExitInputFailed, EUsage, ParseCommand, Option, FileArguments,
+//   WholeOption, LevelOption, ErrorOption, JobsOption and AddJobsOption, FormatOption and
+//   AddFormatOption, AddReadingOptions, ReadingOption, AddBaseOptions, ReadBaseOptions,
 //   Str, Stem, ProblemText, ReportProblems, ReportWarnings
 // A wrong value throws EUsage with a message naming the option; RunCli turns it into
 // exit status 2 and a hint to the command's --help.

@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene, LoadScene, MisfitWarning, WritePicture, ForEachInput
+//   TCliScene, LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once

@@ -2,8 +2,9 @@
 // each scene, as a table, CSV or JSON, and if asked the Recognition view as a picture.
 //   RunRecognize
 // Regions whose answer is doubtful (TLabelRule), or less alike than --min-sameness when
-// it is given, are labelled "unknown"; --top K adds the runners-up of distinct shapes. A base that does not
-// load fails the command; a scene that cannot be read is reported, the others printed.
+// it is given, are labelled "unknown"; --top K adds the runners-up of distinct shapes. A
+// base that does not load fails the command; a scene that cannot be read is reported,
+// the others printed.
 #pragma once
 
 #include <QStringList>

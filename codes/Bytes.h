@@ -1,6 +1,6 @@
 // Bytes: the growable byte array in which primitives are serialised, and the four
 // routines that append numbers to it and read them back, little-endian on any host.
-//   AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
+//   TByteArray, AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
 // An extract that would read past the end throws EReadError and leaves the cursor
 // where it was; it never reads outside the array.
 #pragma once

@@ -1,7 +1,8 @@
 // Codes: the code file's bytes, written and parsed with every count checked against
 // the bytes that hold it; the base list and the one test every base code passes.
 //   TCode (LevelOf, LastIndex, Depth, SaveToBytes, LoadFromBytes, SaveToFile,
-//   LoadFromFile), SplitBaseListLines, TCodeBase (MismatchOf, MismatchText, Admit, LoadBaseList)
+//   LoadFromFile), FirstOfSameCode, SplitBaseListLines, TCodeBase (Add, MismatchOf,
+//   MismatchText, Admit, LoadBaseList)
 #include "codes/Codes.h"
 
 #include <charconv>

@@ -1,6 +1,7 @@
 // Codes: the flat, storable form of a representation tree, its file format, and the
 // base of known codes.
-//   TCodeItem, TCode (LevelOf, LastIndex, Depth, ClearItems, SaveToFile, LoadFromFile),
+//   TCodeItem, TCode (LevelOf, LastIndex, Depth, ClearItems, SaveToBytes, LoadFromBytes,
+//   SaveToFile, LoadFromFile),
 //   TCodeList (owning), FirstOfSameCode, CodeFileExt, EllipseByteSize, TBaseMismatch,
 //   TCodeBase (LoadBaseList, MismatchOf, MismatchText, Admit), SplitBaseListLines
 // A code file: 20-byte header (items, Arity, AdmissibleError, MaxLevel) and then per

@@ -8,6 +8,7 @@
 //                       and removed when the write fails (one create, no rename)
 //   TTempFile           a temporary file beside a target, renamed over the target by
 //                       Commit and removed when destroyed uncommitted
+//   TFileWriter         how the bytes are stored; tests pass one that fails part-way
 // No write leaves a file half written under its own name once it returns or throws. A
 // reader can meet a new file of WriteSelfCheckingFile while it is being written, so
 // only files that say their own length go that way (code files do, and refuse a short

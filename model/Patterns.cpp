@@ -1,6 +1,6 @@
 // Patterns: rasters read from and drawn on a canvas, regions trimmed to their pixels,
 // and the two primitives' bytes, point tests, fills and outlines.
-//   TColorMatrix, TImg, TPattern, TEllipse, TRectangle
+//   TColorMatrix, TImg, TPattern, Power, TEllipse, TRectangle
 #include "model/Patterns.h"
 
 #include <algorithm>

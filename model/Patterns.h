@@ -1,7 +1,8 @@
 // Patterns: the raster types every analysis step works on, and the two geometric
 // primitives that tree nodes hold in serialised form.
-//   TImg (pixels at scene coordinates), TPattern (a TImg with a background: a region),
-//   TPatternList (owning), TEllipse (76 bytes), TRectangle (20 bytes)
+//   TColorMatrix (the pixels, one block), TImg (pixels at scene coordinates), TPattern
+//   (a TImg with a background: a region), TPatternList (owning), TEllipse (76 bytes),
+//   TRectangle (20 bytes), Power (base^exponent, by squaring for whole exponents)
 // Bounds are inclusive on all four sides. Scans run columns outside, rows inside.
 // An image of no pixels (Right = Left - 1) is valid and every scan over it does
 // nothing; Trim of a region without inside pixels is not defined and throws.

@@ -1,5 +1,6 @@
-// Trees: nodes that own their children; copies are deep, and every walk visits a node
-// before its children, the children in order.
+// Trees: nodes that own their children; copies are deep, and every walk takes the
+// children in order, CollectData each child's data before the node's own.
+//   TTree (CreateCopy, Clear, Depth, CollectData)
 #include "model/Trees.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 //                       128-bit significand; RoundPack rounds once, to nearest even
 //   PropagateNaN        which NaN an operation with NaN operands returns (x87's choice)
 //   operators, Sqrt ... exact operations; Exp Log Sin Cos Atan2 come from Elementary.h
+//   ToScientific        the exact value in decimal, rounded to nearest even
 // Unnormals, pseudo-NaNs and pseudo-infinities (exponent not zero, integer bit clear)
 // are invalid operands, as for x87: they give the invalid-operation NaN.
 #include "numerics/SoftExtended.h"

@@ -1,8 +1,10 @@
 // TLinAlg: plane vectors and 2 x 2 matrices in extended precision (Real, the TExtended
 // of numerics/Extended.h).
+//   Real, TVector, TMatrix (row-major), TEigen; ZeroVector, ZeroMatrix, IdentityMatrix
 //   MakeVector, VectorNorm, Determinant, InvertMatrix, AddVectors, SubtractVectors,
 //   ScaleMatrix, MultiplyMatrixVector, MultiplyMatrices, DivideVector,
-//   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first); Pi.
+//   EigenValues, EigenVectors (symmetric matrices; larger eigenvalue first); Pi is
+//   numerics/Extended.h's.
 // Every formula is evaluated in the order written; products are summed onto a zero
 // start so that 0 + (-0) gives +0. Nothing traps: a singular matrix or a division by
 // zero gives IEEE infinities or NaN, which the point tests then treat as "outside".

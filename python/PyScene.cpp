@@ -1,7 +1,7 @@
 // PyScene: pictures are read and reduced by the Qt bindings, analysed and drawn by
 // the application layer; the module adds only the bookkeeping of its settings.
-//   TPyScene::FromFile, CheckSize, Analyse, Recognise, View; ReduceColours,
-//   EnsureGuiApplication
+//   TPyScene::FromFile, Read, TakeMisfit, CheckSize, Analyse, Recognize, View;
+//   ReduceColours, EnsureGuiApplication
 #include "python/PyScene.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // PyScene: one scene of the Python module: its pixels, the analysis of the application
 // layer at the settings last asked for, and the pictures of its views.
-//   TPyScene (FromFile, FromColours, Analyse, Recognise, View), ReduceColours,
-//   EnsureGuiApplication
+//   TPyScene (FromFile, FromColours, Read, TakeMisfit, Analyse, Recognize, View),
+//   ReduceColours, EnsureGuiApplication
 // Colours are TColor values ($00BBGGRR), white the background. Analyse and Recognise
 // may run without the interpreter's lock: each scene guards its state by its own mutex.
 // Pictures beyond MaxSceneSide x MaxSceneSide are refused like the programs refuse them.

@@ -2,6 +2,7 @@
 // margin of more than the pen's width, and the pixels set there are kept. The painter
 // works in whole-number steps here, so the same lines drawn a whole number of pixels
 // away set the same pixels shifted (the canvas's tests draw paths both ways to show it).
+//   LinePen, TPenStamps::Pixels
 #include "qt/PenStamps.h"
 
 #include <QImage>

@@ -14,7 +14,8 @@
 //   EPictureTooLarge  the error of a picture beyond the limits
 //   PictureStem       a picture's file name without folder and last extension
 // Loading throws for unreadable or damaged files, naming the file and the reason;
-// pictures beyond MaxSceneSide x MaxSceneSide pixels are refused with that reason.
+// pictures beyond MaxSceneSide x MaxSceneSide pixels, and files over MaxPictureFileSize,
+// are refused with that reason.
 #pragma once
 
 #include <QImage>

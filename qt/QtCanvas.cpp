@@ -1,5 +1,7 @@
-// QtCanvas: the canvas operations on a 32-bit QImage through a QPainter; colours are
-// turned from $00BBGGRR to Qt's form here and nowhere else.
+// QtCanvas: the canvas operations on a 32-bit QImage: pixels, rectangles and stamped
+// short paths set on the image's bits, other lines and text through a QPainter opened
+// on demand; colours are turned from $00BBGGRR to Qt's form here and nowhere else.
+//   ToQColor, TQtCanvas (the ICanvas operations, Flush)
 #include "qt/QtCanvas.h"
 
 #include <QFont>

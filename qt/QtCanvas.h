@@ -1,4 +1,5 @@
 // QtCanvas: the canvas on a 32-bit QImage, for the desktop program and the tools.
+//   TQtCanvas  the ICanvas on the image; Flush finishes pending painting
 //   ToQColor / ToQRgb / FromQRgb convert between TColor ($00BBGGRR) and Qt's order; nothing
 //   else in the program sees Qt's colours.
 // Pixels, rectangles and short paths of lines (from their stamps) are set on the image

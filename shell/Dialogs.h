@@ -1,7 +1,8 @@
 // Dialogs: the file dialogs and message boxes the desktop program asks for, behind
 // small interfaces so that tests can answer them. shell/QtDialogs binds them to
 // Qt's dialogs.
-//   IFileDialogs: OpenPicture, SavePicture, Save, Open -> chosen path or nothing
+//   IFileDialogs: OpenPicture, SavePicture, Save, Open (a TFileRequest) -> chosen path
+//   or nothing
 //   IMessageBoxes: Error, ErrorWithDetails, Information (OK button only), AskNumber
 // Filters are written "Description|*.EXT" (several pairs joined by '|'). A save dialog
 // asks before it returns the name of a file that exists. A request without a folder

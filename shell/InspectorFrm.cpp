@@ -1,5 +1,5 @@
 // InspectorFrm: the "Region" dock (see InspectorFrm.h).
-//   RegionFigures, TInspectorForm
+//   InspectorFigures, TInspectorForm (ShowRegion, Clear)
 // Numbers are written for people (FormatGeneral, the locale's decimal separator).
 #include "shell/InspectorFrm.h"
 

@@ -2,7 +2,8 @@
 // region (index, bounds, pixels, centre, root ellipse, tree depth and items) and,
 // after Recognize, its label (as the picture shows it) and the five nearest entries of
 // distinct shapes with their sameness.
-//   InspectorFigures (the figures of one region of a state), TInspectorForm: ShowRegion, Clear
+//   InspectorFigures (TInspectorFigures, the figures of one region of a state),
+//   TInspectorForm: ShowRegion, Clear
 // The figures are those of the Results table and the command line's recognize.
 #pragma once
 

@@ -1,8 +1,10 @@
 // LeftFrm: the picture window, a fixed-size child window of the main window. Its
 // bitmap (Picture) is both the loaded scene and the surface every view draws on;
 // Panel, a lowered one-pixel bevel, shows it at the zoom, with the selection outline.
-//   FormCreate (square start size), FitToPicture, ShowPicture, SetCaption, SetZoom,
-//   CentreOn, FitZoom, ScenePixelAt; ShownPicture (the picture as the zoom shows it)
+//   TLeftForm: FormCreate (square start size), FitToPicture, ShowPicture, SetClientSize,
+//   FitToRoom, SetCaption, SetZoom, CentreOn, ZoomFits, FitZoom, ScenePixelAt;
+//   TZoom (the display scale and its steps); ShownPicture (the picture as the zoom
+//   shows it)
 // The window fits the picture, but never the main window's work area less: a larger
 // picture scrolls inside it, and the window is moved so that its caption and buttons
 // stay in view. Zooming in repeats whole pixels; zooming out keeps the most ink of each

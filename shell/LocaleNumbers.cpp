@@ -1,5 +1,6 @@
 // LocaleNumbers: numbers read from the dialogs' edits with the locale's separator;
 // what cannot be read raises EConvertError with the program's message.
+//   DecimalSeparator, ReadReal, ReadInteger
 #include "shell/LocaleNumbers.h"
 
 #include <QLocale>

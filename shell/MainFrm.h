@@ -1,9 +1,9 @@
-// MainFrm: the main window "Ormax 4": menus, status bar, the picture window, the
-// Region and Results docks, the application state, and one handler per command (Open,
-// Save Picture, Save Code, Export Results, Exit, the five views, Options, the zoom,
-// Settings, Build Trees, Recognize, the labels, Load Base, About); files from the
-// command line or dropped on the window open as the menus would (OpenSceneFile,
-// LoadBaseFile).
+// MainFrm: the main window "Ormax 4" (TMainForm, ApplicationTitle): menus, status bar,
+// the picture window, the Region and Results docks, the application state, and one
+// handler per command (Open, Save Picture, Save Code, Export Results, Exit, the five
+// views, Options, the zoom, Settings, Build Trees, Recognize, the labels, Load Base,
+// Bases of Collections, About); files from the command line or dropped on the window
+// open as the menus would (OpenStartFiles, OpenSceneFile, LoadBaseFile).
 // The View menu checks the view on screen. A command that drops the analysis a view
 // showed (a failed Open, Load Base) shows the scene instead, so the picture never
 // shows work that is gone. Recognition > Labels chooses which regions are labelled

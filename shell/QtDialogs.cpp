@@ -1,5 +1,6 @@
 // QtDialogs: the program's "Desc|*.EXT" filters turned into Qt's, both spellings of
-// each extension offered; message boxes with an OK button only.
+// each extension offered; message boxes with an OK button only, and a number asked for
+// with OK and Cancel.
 //   QtFilter, TQtFileDialogs, TQtMessageBoxes (AskNumber with one decimal)
 #include "shell/QtDialogs.h"
 

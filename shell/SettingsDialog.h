@@ -1,6 +1,7 @@
 // SettingsDialog: what the two settings dialogs share.
 //   SetUpSettingsDialog  caption, border, fixed client size and font of a dialog
-//   AddOkCancel          the OK and Cancel buttons, wired to the dialog's handlers
+//   AddOkCancel          the OK and Cancel buttons (TOkCancel), wired to the dialog's
+//                        handlers, OK's through the caller's guard (TGuard)
 //   AddLevelField        a caption, a number field ("0") and its arrows, on one row
 // OK's handler runs inside the caller's guard, so a value that cannot be read is
 // reported and the dialog stays open; Cancel only closes.

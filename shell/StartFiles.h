@@ -1,6 +1,7 @@
 // StartFiles: the files named when the desktop program starts:
 //   ormax [SCENE.bmp] [--base LIST.txt] | --help | --version
-//   ParseStartArguments (the arguments after the program name), StartUsage, StartVersion
+//   ParseStartArguments (the arguments after the program name -> TStartFiles),
+//   StartUsage, StartVersion
 // No arguments give nothing to open. An unknown option, a second scene or a --base
 // without its file give an Error and nothing to open.
 #pragma once

@@ -1,6 +1,6 @@
 // Views: DrawView clears the surface and draws the view from the state; the colour
 // ring walks a circle around the grey axis of the RGB cube.
-//   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewCaption, ViewLevel,
+//   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewNameList, ViewCaption, ViewLevel,
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
 //   DrawRecognition, DrawView
 #include "app/Views.h"
@@ -63,6 +63,14 @@ std::optional<TView> ViewNamed(const std::string& name) {
   for (const auto& [view, n] : ViewNames)
     if (name == n) return view;
   return std::nullopt;
+}
+
+std::string ViewNameList() {
+  std::string list;
+  for (size_t i = 0; i < std::size(ViewNames); ++i)
+    list += (i == 0 ? "" : i + 1 == std::size(ViewNames) ? " or " : ", ") +
+            std::string(ViewNames[i].second);
+  return list;
 }
 
 std::string ViewCaption(TView view, const std::string& sceneFileName) {

@@ -2,8 +2,8 @@
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView (any of them after clearing); TView, ViewName, ViewNamed
-//   (the one table of the views' names); ViewCaption; ViewLevel (TreeLevelView);
+//   DrawRecognition, DrawView (any of them after clearing); TView, ViewName, ViewNamed,
+//   ViewNameList (the one table of the views' names); ViewCaption; ViewLevel (TreeLevelView);
 //   TRGB, HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
 // pixels (the display colour replaces the scene colour in them).
@@ -39,6 +39,9 @@ enum class TView { Scene, Quadro, Segmentation, Representation, Recognition };
 const char* ViewName(TView view);
 // The view of that name; none for any other text.
 std::optional<TView> ViewNamed(const std::string& name);
+// Every view's name, for a front end's help: "scene, quadro, …, representation or
+// recognition".
+std::string ViewNameList();
 
 // The deepest level the Representation view draws when `asked` for by a front end:
 // -1 (TreeLevelView) gives the maximum tree level; a value below -1 or past the deepest

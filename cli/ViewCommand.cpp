@@ -16,13 +16,12 @@ namespace {
 
 TView ViewOption(const QCommandLineParser& p) {
   const std::optional<TView> view = ViewNamed(Str(p.value("view")));
-  if (!view) throw EUsage("--view is scene, quadro, segmentation, representation or recognition");
+  if (!view) throw EUsage("--view is " + ViewNameList());
   return *view;
 }
 
 void AddViewOptions(QCommandLineParser& p) {
-  p.addOption(
-      Option({"v", "view"}, "scene, quadro, segmentation, representation or recognition.", "VIEW"));
+  p.addOption(Option({"v", "view"}, QString::fromStdString(ViewNameList() + "."), "VIEW"));
   p.addOption(Option({"l", "level"}, "Maximum tree level (default 0, or the base's).", "L"));
   p.addOption(Option({"e", "error"}, "Admissible error (default 0, or the base's).", "E"));
   p.addOption(Option({"max-view-level"},

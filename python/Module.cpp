@@ -58,8 +58,7 @@ void TranslateErrors(std::exception_ptr p) {
 
 TView ViewOf(const std::string& kind) {
   if (const std::optional<TView> view = ViewNamed(kind)) return *view;
-  throw std::invalid_argument("view is scene, quadro, segmentation, representation or "
-                              "recognition, not '" + kind + "'");
+  throw std::invalid_argument("view is " + ViewNameList() + ", not '" + kind + "'");
 }
 
 // What Python sees of a region: its figures and its code file's bytes.

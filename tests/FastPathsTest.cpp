@@ -458,6 +458,17 @@ void AddEachTwice(TCodeBase& base, const TCodeList& codes, TName name) {
       base.Add(name(round, i), std::make_unique<TCode>(codes.GetCode(i)));
 }
 
+// A base of the codes of generated scenes, each code twice as entries "sK@N" of
+// `shapes` shapes: ties within a shape too.
+void BaseOfShapes(std::mt19937& rng, int scenes, const TSetting& setting, int shapes,
+                  TCodeBase& base) {
+  TCodeList codes;
+  CodesOf(rng, scenes, setting, codes);
+  AddEachTwice(base, codes, [shapes](int round, int32_t i) {
+    return "s" + std::to_string(i % shapes) + "@" + std::to_string(round * 100 + i);
+  });
+}
+
 TEST(FastPaths, CodeDistancesMatchThePlainRoutineAlsoForDamagedCodes) {
   std::mt19937 rng(16);
   for (const TSetting& setting : {kSettings[0], kSettings[1], kSettings[4]}) {
@@ -576,12 +587,8 @@ namespace {
 TEST(FastPaths, RunnerUpListThatLeavesFarEntriesMatchesTheFullSums) {
   std::mt19937 rng(23);
   for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
-    TCodeList codes;
-    CodesOf(rng, 30, setting, codes);
-    TCodeBase base;  // ties within a shape
-    AddEachTwice(base, codes, [](int round, int32_t i) {
-      return "s" + std::to_string(i % 6) + "@" + std::to_string(round * 100 + i);
-    });
+    TCodeBase base;
+    BaseOfShapes(rng, 30, setting, 6, base);
     TAppState app;
     PrepareGenerated(app, rng, setting);
     for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
@@ -882,24 +889,14 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   EXPECT_GT(one.Segments.Count(), 1000);
 }
 
-}  // namespace
-}  // namespace ormax
-
-namespace ormax {
-namespace {
-
 // Recognition streamed region by region gives the rows of the whole analysis to the
 // byte, runners-up and withheld labels included, on any number of threads, and keeps
 // no picture, tree or code.
 TEST(FastPaths, StreamedRecognitionGivesTheRowsOfTheWholeAnalysis) {
   std::mt19937 rng(53);
   for (const TSetting& setting : {kSettings[0], kSettings[1]}) {
-    TCodeList codes;
-    CodesOf(rng, 12, setting, codes);
     TCodeBase base;
-    AddEachTwice(base, codes, [](int round, int32_t i) {
-      return "s" + std::to_string(i % 5) + "@" + std::to_string(round * 100 + i);
-    });
+    BaseOfShapes(rng, 12, setting, 5, base);
     base.MaxLevel = setting.MaxLevel;
     base.AdmissibleError = setting.Error;
     for (int n = 0; n < 6; ++n) {

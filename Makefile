@@ -114,7 +114,7 @@ bench: build
 	@cmake $(BUILD_DIR) >/dev/null && cmake --build $(BUILD_DIR) --target ormax_opencv_peer
 	@cmake -S . -B $(SOFT_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_SOFT_EXTENDED=ON >/dev/null
 	@cmake --build $(SOFT_DIR) --target ormax_scenebench
-	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --soft $(SOFT_DIR)
+	@/usr/bin/python3 bench/scene_bench.py $(BUILD_DIR) --tar --soft $(SOFT_DIR)
 
 # examples/dask_recognize.py on local clusters of 1 and 2 workers, DASK_COPIES x 3 scenes.
 DASK_COPIES ?= 100

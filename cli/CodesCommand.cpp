@@ -171,6 +171,12 @@ class TArchiveOrder {
     Store();
   }
 
+  // Whether a write to the archive has failed: it is then dropped, unfinished.
+  bool Failed() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
   // The scene's codes have all been added: regions of them, or, for a scene that
   // failed part-way, those stored so far stay and those still waiting are dropped, as
   // the files written before a failure stay in a folder.
@@ -273,7 +279,11 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     }
     if (order) order->SceneDone(at, rows[at].size(), !problems[at].empty());
   });
-  if (archive) archive->Finish();
+  if (archive) {
+    // A full disk: the scenes name the failure; no archive is left to be taken for whole.
+    if (order->Failed()) return ReportProblems(cx, problems);
+    archive->Finish();
+  }
   std::vector<size_t> counts;
   size_t total = 0;
   for (const auto& r : rows) total += counts.emplace_back(r.size());

@@ -5,7 +5,8 @@
 //   EReadError  data that cannot be read: cut short, damaged, too large, or codes of a
 //               base that do not fit together
 // Every front end shows what() and, where it has room, File() and Reason().
-//   WithReason   what(), with the reason added when the message does not already say it
+//   WithReason   what(), with the file and the reason added where the message does not
+//                already say them
 #pragma once
 
 #include <stdexcept>
@@ -35,10 +36,13 @@ class EReadError : public EDataError {
   using EDataError::EDataError;
 };
 
-// The message of an error as one line: what(), then " (reason)" when there is a reason
-// that the message does not already hold.
+// The message of an error as one line: what(), then ": file" when the message does not
+// name the file ("Stream write error: codes/x-0.c"), then " (reason)" when there is a
+// reason that the message does not already hold.
 inline std::string WithReason(const EDataError& e) {
-  const std::string message = e.what();
+  std::string message = e.what();
+  if (!e.File().empty() && message.find(e.File()) == std::string::npos)
+    message += ": " + e.File();
   if (e.Reason().empty() || message.find(e.Reason()) != std::string::npos) return message;
   return message + " (" + e.Reason() + ")";
 }

@@ -93,6 +93,8 @@ TEST(Files, FailedWritesLoseNothing) {
           EXPECT_STREQ(e.what(), "Stream write error");
           EXPECT_EQ(e.File(), target);
           EXPECT_FALSE(e.Reason().empty());
+          // The one line a front end prints names the file and the reason.
+          EXPECT_EQ(WithReason(e), "Stream write error: " + target + " (" + e.Reason() + ")");
         }
         if (old) {
           EXPECT_EQ(ReadBytes(target), (TByteArray{7, 7, 7}));

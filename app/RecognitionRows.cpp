@@ -1,7 +1,7 @@
 // RecognitionRows: the rows are built from RegionFigures and the nearest entries of
 // distinct shapes; nothing is formatted here but through the records.
 //   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
-//   RecognitionRows, StreamRecognitionRows, WriteRecognitionCsv
+//   TSceneRows::Region and Row, RecognitionRows, StreamRecognitionRows, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
 
 #include <limits>
@@ -75,8 +75,32 @@ TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int3
   return row;
 }
 
+namespace {
+
+// The figures a row keeps of f.
+TRowFigures RowFigures(const TRegionFigures& f, double runnerUp) {
+  return TRowFigures{f.Index,  f.Recognized ? f.Entry : -1, f.Bounds, f.Pixels,
+                     f.Centre, f.AxisA, f.AxisB, f.AngleDegrees, f.Distance, runnerUp};
+}
+
+}  // namespace
+
+TRegionFigures TSceneRows::Region(size_t k) const {
+  const TRowFigures& kept = Figures.at(k);
+  TRegionFigures f;
+  f.Index = kept.Index;
+  f.Bounds = kept.Bounds;
+  f.Pixels = kept.Pixels;
+  f.Centre = kept.Centre;
+  f.AxisA = kept.AxisA;
+  f.AxisB = kept.AxisB;
+  f.AngleDegrees = kept.AngleDegrees;
+  if (kept.Entry >= 0 && Base) AddNearest(f, *Base, kept.Entry, kept.Distance, kept.RunnerUp);
+  return f;
+}
+
 TRecord TSceneRows::Row(size_t k) const {
-  const TRegionFigures& f = Figures.at(k);
+  const TRegionFigures f = Region(k);
   return RecognitionRecord(Scene, f, KeepsLabel(Labels, f));
 }
 
@@ -89,12 +113,16 @@ TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
   TSceneRows result;
   result.Scene = scene;
   result.Labels = labels;
+  result.Base = &state.Base();
   const int32_t count = state.SceneCodes.Count();
   result.Figures.reserve(static_cast<size_t>(count));
   for (int32_t r = 0; r < count; ++r) {
-    result.Figures.push_back(RegionFigures(state, r));
+    const TRegionFigures f = RegionFigures(state, r);
+    const auto slot = static_cast<size_t>(r);
+    result.Figures.push_back(RowFigures(f, slot < state.RunnerUpMeasures.size()
+                                               ? state.RunnerUpMeasures[slot]
+                                               : std::numeric_limits<double>::infinity()));
     ++result.Regions;
-    const TRegionFigures& f = result.Figures.back();
     (KeepsLabel(labels, f) ? result.Known : result.Unknown)++;
   }
   if (top > 1) {
@@ -172,33 +200,38 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
   TSceneRows result;
   result.Scene = scene;
   result.Labels = labels;
+  result.Base = &base;
   const auto count = static_cast<size_t>(state.Segments.Count());
   result.Figures.resize(count);
+  std::vector<char> known(count);
   if (top > 1) result.Matches.resize(count);
   TAnswerMemo memo;
   state.StreamRegionResults([&](int32_t r, TRegionResults& made) {
     TRegionFigures f = RegionFigures(r, state.Segments.Items(r), *made.Tree, *made.Code);
     TAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
     AddNearest(f, base, a.Entry, a.Distance, a.RunnerUp);
-    result.Figures[static_cast<size_t>(r)] = std::move(f);
+    known[static_cast<size_t>(r)] = KeepsLabel(labels, f);
+    result.Figures[static_cast<size_t>(r)] = RowFigures(f, a.RunnerUp);
     if (top > 1) result.Matches[static_cast<size_t>(r)] = std::move(a.Matches);
   });
-  for (const TRegionFigures& f : result.Figures) {
-    ++result.Regions;
-    (KeepsLabel(labels, f) ? result.Known : result.Unknown)++;
-  }
+  result.Regions = static_cast<long long>(count);
+  for (const char k : known) (k ? result.Known : result.Unknown)++;
   return result;
 }
 
-void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
-                         bool header) {
+void WriteRecognitionCsv(std::ostream& out, const std::vector<const TSceneRows*>& scenes,
+                         int32_t top, bool header) {
   std::vector<size_t> counts;
   size_t total = 0;
-  for (const TSceneRows& r : scenes) total += counts.emplace_back(r.Count());
+  for (const TSceneRows* r : scenes) total += counts.emplace_back(r->Count());
   WriteCsv(out, total, ConcatenatedRows(counts, [&](size_t i, size_t row) {
-    const TSceneRows& r = scenes[i];
+    const TSceneRows& r = *scenes[i];
     return top > 1 ? WithRunnerColumns(r.Row(row), r.Runners(row), top) : r.Row(row);
   }), header);
+}
+
+void WriteRecognitionCsv(std::ostream& out, const TSceneRows& scene, int32_t top, bool header) {
+  WriteRecognitionCsv(out, std::vector<const TSceneRows*>{&scene}, top, header);
 }
 
 }  // namespace ormax

@@ -2,13 +2,14 @@
 // `ormax-cli recognize` for every front end (the command line, the Python module, the
 // desktop program's File, Export Results).
 //   RecognizeScene, NearestShapes (TShapeMatch), RecognitionRecord, RunnerRecords,
-//   WithRunnerColumns, RecognitionRows (TSceneRows: Row, Runners), StreamRecognitionRows,
-//   WriteRecognitionCsv
+//   WithRunnerColumns, RecognitionRows (TSceneRows: Region, Row, Runners; TRowFigures),
+//   StreamRecognitionRows, WriteRecognitionCsv (one scene or several)
 // A region the choice of labels withholds is labelled "unknown"; a base with fewer shapes
 // than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -48,18 +49,39 @@ std::vector<TRecord> RunnerRecords(const std::vector<TShapeMatch>& matches);
 // fewer shapes), for CSV and the table.
 TRecord WithRunnerColumns(TRecord row, const std::vector<TRecord>& runners, int32_t top);
 
+// What a row keeps of a recognised region: its figures without the names of its entry,
+// which the base gives again when the row is made (88 bytes, where the figures with
+// their three names take over 200).
+struct TRowFigures {
+  int32_t Index = 0;
+  int32_t Entry = -1;  // the nearest base entry; -1 where the region is not recognised
+  TRect Bounds{};
+  int64_t Pixels = 0;
+  TPoint Centre{};
+  double AxisA = 0;
+  double AxisB = 0;
+  double AngleDegrees = 0;
+  double Distance = 0;
+  // The distance of the nearest entry of another shape; infinity where there is none.
+  double RunnerUp = std::numeric_limits<double>::infinity();
+};
+
 // A scene's regions as figures, their rows made on demand: a scene of very many
 // regions is not held as text.
 struct TSceneRows {
   std::string Scene;
   // The choice of labels (KeepsLabel); none labels every region with its nearest shape.
   std::optional<TLabelRule> Labels;
-  std::vector<TRegionFigures> Figures;  // per region
+  const TCodeBase* Base = nullptr;  // names the entries; outlives the rows' use
+  std::vector<TRowFigures> Figures;  // per region
   // Per region, the nearest entries of distinct shapes, nearest first (top > 1 only).
   std::vector<std::vector<TShapeMatch>> Matches;
   long long Regions = 0, Known = 0, Unknown = 0;
 
   size_t Count() const { return Figures.size(); }
+  // The region's figures, named from the base: those RegionFigures gives, to the bit,
+  // except the code's depth and items, which no row shows.
+  TRegionFigures Region(size_t k) const;
   // The region's RecognitionRecord; its label "unknown" where the labels withhold it.
   TRecord Row(size_t k) const;
   // The RunnerRecords of the region (none when top is 1).
@@ -81,7 +103,10 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
 // header false leaves the header line out (for pieces joined by the caller).
-void WriteRecognitionCsv(std::ostream& out, const std::vector<TSceneRows>& scenes, int32_t top,
+void WriteRecognitionCsv(std::ostream& out, const std::vector<const TSceneRows*>& scenes,
+                         int32_t top, bool header = true);
+// The same for one scene.
+void WriteRecognitionCsv(std::ostream& out, const TSceneRows& scene, int32_t top,
                          bool header = true);
 
 }  // namespace ormax

@@ -213,8 +213,9 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   if (call->Format == "json") {
     WriteJson(*call, results, cx);
   } else if (call->Format == "csv") {
-    WriteRecognitionCsv(cx.Out, std::vector<TSceneRows>(results.begin(), results.end()),
-                        call->Top);
+    std::vector<const TSceneRows*> scenes;
+    for (const TRecognized& r : results) scenes.push_back(&r);
+    WriteRecognitionCsv(cx.Out, scenes, call->Top);
     for (size_t i = 0; i < results.size(); ++i)
       if (results[i].Problem.empty()) cx.Err << Summary(*call, results, i) << "\n";
   } else {

@@ -17,6 +17,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "analysis/Methods.h"
 #include "analysis/Nearest.h"
@@ -178,6 +180,27 @@ void ExpectSamePattern(const TPattern& fast, const TPattern& reference, const st
 void ExpectSameDouble(double fast, double reference, const std::string& where) {
   ASSERT_EQ(std::memcmp(&fast, &reference, sizeof fast), 0)
       << where << ": " << fast << " against " << reference;
+}
+
+// The rows keep a region's figures without the names of its entry; made again, they
+// are the whole analysis's own, names and runner-up included.
+void ExpectTheFiguresOfTheState(const TSceneRows& rows, const TAppState& whole) {
+  ASSERT_EQ(rows.Count(), static_cast<size_t>(whole.SceneCodes.Count()));
+  for (size_t i = 0; i < rows.Count(); ++i) {
+    const TRegionFigures full = RegionFigures(whole, static_cast<int32_t>(i)), kept = rows.Region(i);
+    const std::string at = "figures of region " + std::to_string(i);
+    EXPECT_EQ(kept.Bounds, full.Bounds) << at;
+    EXPECT_EQ(kept.Centre, full.Centre) << at;
+    EXPECT_EQ(kept.Pixels, full.Pixels) << at;
+    EXPECT_EQ(std::tie(kept.Recognized, kept.Entry, kept.EntryName, kept.Shape, kept.Turn),
+              std::tie(full.Recognized, full.Entry, full.EntryName, full.Shape, full.Turn))
+        << at;
+    for (const auto& [got, want] : {std::pair{kept.AxisA, full.AxisA}, {kept.AxisB, full.AxisB},
+                                    {kept.AngleDegrees, full.AngleDegrees},
+                                    {kept.Distance, full.Distance}, {kept.Sameness, full.Sameness},
+                                    {kept.RunnerUpSameness, full.RunnerUpSameness}})
+      ExpectSameDouble(got, want, at);
+  }
 }
 
 struct TSetting {
@@ -559,6 +582,7 @@ TEST(FastPaths, RecognitionOfRepeatedShapesMatchesThePlainSearch) {
       ASSERT_NO_FATAL_FAILURE(ExpectThePlainSearchesNearest(app, "one code per shape"));
       // The runner-up lists too, worked out once per code.
       const TSceneRows rows = RecognitionRows(app, "scene", TLabelRule{0.0}, 3);
+      ExpectTheFiguresOfTheState(rows, app);
       for (int32_t i = 0; i < app.SceneCodes.Count(); ++i) {
         const std::vector<TShapeMatch> own = NearestShapes(app, i, 3);
         // The runner-up shape kept by the recognition for the label rule.
@@ -913,6 +937,7 @@ TEST(FastPaths, StreamedRecognitionGivesTheRowsOfTheWholeAnalysis) {
           std::ostringstream got;
           const TSceneRows rows = StreamRecognitionRows(streamed, base, "x", TLabelRule{40.0}, top);
           WriteRecognitionCsv(got, {rows}, top);
+          ExpectTheFiguresOfTheState(rows, whole);
           EXPECT_EQ(got.str(), expected.str()) << "scene " << n << ", top " << top << ", " << threads << " threads";
           EXPECT_EQ(rows.Known + rows.Unknown, whole.SceneCodes.Count());
           EXPECT_EQ(streamed.SceneImage, nullptr);

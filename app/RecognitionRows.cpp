@@ -1,7 +1,8 @@
 // RecognitionRows: the rows are built from RegionFigures and the nearest entries of
 // distinct shapes; nothing is formatted here but through the records.
 //   RecognizeScene, NearestShapes, RecognitionRecord, RunnerRecords, WithRunnerColumns,
-//   TSceneRows::Region and Row, RecognitionRows, StreamRecognitionRows, WriteRecognitionCsv
+//   TSceneRows::Region and Row, RecognitionRows, StreamRecognitionRows,
+//   StreamNearestIndices, KeepNearestIndices, WriteRecognitionCsv
 #include "app/RecognitionRows.h"
 
 #include <limits>
@@ -188,35 +189,80 @@ class TAnswerMemo {
 
 }  // namespace
 
+namespace {
+
+// Segments the state's scene, then lets its picture go: the regions hold all that is
+// needed of it. Returns the number of regions.
+size_t SegmentForTheBase(TAppState& state) {
+  if (state.Base().Empty()) throw std::logic_error("The base holds no code to compare with");
+  state.SegmentScene();
+  state.SceneImage.reset();
+  return static_cast<size_t>(state.Segments.Count());
+}
+
+// Hands each region's results and its answer from the base to sink(r, made, answer),
+// on the worker threads; no tree or code is kept.
+template <class TSink>
+void StreamAnswers(TAppState& state, const TCodeBase& base, int32_t top, TSink sink) {
+  TAnswerMemo memo;
+  state.StreamRegionResults([&](int32_t r, TRegionResults& made) {
+    TAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
+    sink(r, made, a);
+  });
+}
+
+}  // namespace
+
 TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
                                  const std::string& scene,
                                  const std::optional<TLabelRule>& labels, int32_t top) {
-  if (base.Empty()) throw std::logic_error("The base holds no code to compare with");
-  state.SharedBase = &base;
-  state.AdmissibleError = base.AdmissibleError;
-  state.MaxTreeLevel = base.MaxLevel;
-  state.SegmentScene();
-  state.SceneImage.reset();  // the regions hold all that is needed of it
   TSceneRows result;
   result.Scene = scene;
   result.Labels = labels;
   result.Base = &base;
-  const auto count = static_cast<size_t>(state.Segments.Count());
+  state.SharedBase = &base;
+  state.AdmissibleError = base.AdmissibleError;
+  state.MaxTreeLevel = base.MaxLevel;
+  const size_t count = SegmentForTheBase(state);
   result.Figures.resize(count);
   std::vector<char> known(count);
   if (top > 1) result.Matches.resize(count);
-  TAnswerMemo memo;
-  state.StreamRegionResults([&](int32_t r, TRegionResults& made) {
+  StreamAnswers(state, base, top, [&](int32_t r, TRegionResults& made, TAnswer& a) {
+    const auto slot = static_cast<size_t>(r);
     TRegionFigures f = RegionFigures(r, state.Segments.Items(r), *made.Tree, *made.Code);
-    TAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
     AddNearest(f, base, a.Entry, a.Distance, a.RunnerUp);
-    known[static_cast<size_t>(r)] = KeepsLabel(labels, f);
-    result.Figures[static_cast<size_t>(r)] = RowFigures(f, a.RunnerUp);
-    if (top > 1) result.Matches[static_cast<size_t>(r)] = std::move(a.Matches);
+    known[slot] = KeepsLabel(labels, f);
+    result.Figures[slot] = RowFigures(f, a.RunnerUp);
+    if (top > 1) result.Matches[slot] = std::move(a.Matches);
   });
   result.Regions = static_cast<long long>(count);
   for (const char k : known) (k ? result.Known : result.Unknown)++;
   return result;
+}
+
+void StreamNearestIndices(TAppState& state) {
+  const TCodeBase& base = state.Base();
+  const size_t count = SegmentForTheBase(state);
+  state.NearestIndices.assign(count, 0);
+  state.NearestMeasures.assign(count, 0.0);
+  state.RunnerUpMeasures.assign(count, std::numeric_limits<double>::infinity());
+  StreamAnswers(state, base, 1, [&](int32_t r, TRegionResults&, const TAnswer& a) {
+    const auto slot = static_cast<size_t>(r);
+    state.NearestIndices[slot] = a.Entry;
+    state.NearestMeasures[slot] = a.Distance;
+    state.RunnerUpMeasures[slot] = a.RunnerUp;
+  });
+}
+
+void KeepNearestIndices(const TSceneRows& rows, TAppState& state) {
+  state.NearestIndices.clear();
+  state.NearestMeasures.clear();
+  state.RunnerUpMeasures.clear();
+  for (const TRowFigures& f : rows.Figures) {
+    state.NearestIndices.push_back(f.Entry);
+    state.NearestMeasures.push_back(f.Distance);
+    state.RunnerUpMeasures.push_back(f.RunnerUp);
+  }
 }
 
 void WriteRecognitionCsv(std::ostream& out, const std::vector<const TSceneRows*>& scenes,

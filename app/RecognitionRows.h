@@ -3,7 +3,8 @@
 // desktop program's File, Export Results).
 //   RecognizeScene, NearestShapes (TShapeMatch), RecognitionRecord, RunnerRecords,
 //   WithRunnerColumns, RecognitionRows (TSceneRows: Region, Row, Runners; TRowFigures),
-//   StreamRecognitionRows, WriteRecognitionCsv (one scene or several)
+//   StreamRecognitionRows, StreamNearestIndices, KeepNearestIndices, WriteRecognitionCsv
+//   (one scene or several)
 // A region the choice of labels withholds is labelled "unknown"; a base with fewer shapes
 // than top gives fewer runners-up (their CSV cells stay empty).
 #pragma once
@@ -100,6 +101,15 @@ TSceneRows RecognitionRows(const TAppState& state, const std::string& scene,
 TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
                                  const std::string& scene,
                                  const std::optional<TLabelRule>& labels, int32_t top);
+
+// BuildSceneCodes and BuildSceneNearestIndices as far as the Recognition view needs,
+// with the state's own settings and Base(), streamed as StreamRecognitionRows is: the
+// state's NearestIndices, NearestMeasures and RunnerUpMeasures for every region, to the
+// bit, and its regions; no picture, tree or code is kept.
+void StreamNearestIndices(TAppState& state);
+// The nearest entries of the rows of a scene into its state (after StreamRecognitionRows),
+// as StreamNearestIndices leaves them: the state can draw its Recognition view.
+void KeepNearestIndices(const TSceneRows& rows, TAppState& state);
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
 // header false leaves the header line out (for pieces joined by the caller).

@@ -2,11 +2,14 @@
 // ring walks a circle around the grey axis of the RGB cube.
 //   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewNameList, ViewCaption, ViewLevel,
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView
+//   StreamRepresentationView, DrawRecognition, DrawView
 #include "app/Views.h"
 
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "analysis/Nearest.h"
 #include "app/FormatGeneral.h"
@@ -136,11 +139,37 @@ void DrawSegmentation(TAppState& state, ICanvas& canvas) {
   }
 }
 
+
+namespace {
+
+// One region of the Representation view: its frame, then its tree's ellipses.
+void DrawRegionRepresentation(const TAppState& state, int32_t i, const TTree& tree,
+                              ICanvas& canvas) {
+  if (i < state.Segments.Count()) state.Segments.Items(i).DrawFrame(clBlack, canvas);
+  DrawRepresentation(tree, canvas, state.FillEllipses, 0, state.MaxViewLevel);
+}
+
+}  // namespace
+
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas) {
-  for (int32_t i = 0; i < state.Trees.Count(); ++i) {
-    if (i < state.Segments.Count()) state.Segments.Items(i).DrawFrame(clBlack, canvas);
-    DrawRepresentation(state.Trees.Items(i), canvas, state.FillEllipses, 0, state.MaxViewLevel);
-  }
+  for (int32_t i = 0; i < state.Trees.Count(); ++i)
+    DrawRegionRepresentation(state, i, state.Trees.Items(i), canvas);
+}
+
+void StreamRepresentationView(TAppState& state, ICanvas& canvas) {
+  ClearView(canvas);
+  // A later region draws over an earlier one: trees made ahead of their turn wait.
+  std::vector<std::unique_ptr<TTree>> waiting(static_cast<size_t>(state.Segments.Count()));
+  size_t next = 0;
+  std::mutex turn;
+  state.StreamRegionResults([&](int32_t i, TRegionResults& made) {
+    const std::lock_guard<std::mutex> lock(turn);
+    waiting[static_cast<size_t>(i)] = std::move(made.Tree);
+    for (; next < waiting.size() && waiting[next]; ++next) {
+      DrawRegionRepresentation(state, static_cast<int32_t>(next), *waiting[next], canvas);
+      waiting[next].reset();
+    }
+  });
 }
 
 void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {

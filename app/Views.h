@@ -2,7 +2,8 @@
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
 //   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   DrawRecognition, DrawView (any of them after clearing); TView, ViewName, ViewNamed,
+//   StreamRepresentationView (drawn as the trees are made), DrawRecognition, DrawView
+//   (any of them after clearing); TView, ViewName, ViewNamed,
 //   ViewNameList (the one table of the views' names); ViewCaption; ViewLevel (TreeLevelView);
 //   TRGB, HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
@@ -60,6 +61,13 @@ void DrawScene(const TAppState& state, ICanvas& canvas);
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas);
 void DrawSegmentation(TAppState& state, ICanvas& canvas);
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
+// The Representation view of a segmented state (SegmentScene) drawn as the trees are
+// made: each region's tree is drawn in region order as soon as it and those before it
+// are made, then let go, so that only the few trees made ahead of their turn are held
+// at once. Clears first; the picture is DrawView's for Representation after
+// BuildSceneCodes, to the pixel. The state keeps its regions and no tree or code. The
+// canvas is drawn on from the worker threads, one at a time.
+void StreamRepresentationView(TAppState& state, ICanvas& canvas);
 // The segmentation, then each region's label at its centre: the nearest entry's
 // shape ("unknown" where the state's Labels withhold it), with ": <sameness>%" when
 // ShowSameness is on.

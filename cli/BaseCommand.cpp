@@ -176,8 +176,7 @@ int RunBase(const QStringList& arguments, const TCliContext& cx) {
   BuildBase(
       pictures,
       [&](const TBasePicture& picture) {
-        return std::move(LoadScene(QString::fromStdString(picture.File), false,
-                                   call->Options.Reading)
+        return std::move(LoadScene(QString::fromStdString(picture.File), call->Options.Reading)
                              .State->SceneImage);
       },
       call->Options, base, problems, &warnings);

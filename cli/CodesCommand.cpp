@@ -232,7 +232,7 @@ class TArchiveOrder {
 std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning,
                                  TArchiveOrder* archive) {
   TCliScene scene =
-      LoadScene(call.Files[i], false, call.Reading, ThreadsPerInput(call.Files, call.Jobs));
+      LoadScene(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;

@@ -244,7 +244,7 @@ TCopies PlanCopies(const TEvaluateCall& call, std::vector<std::string>& problems
     }
     try {
       const std::string shape = picture.ShapeName();
-      TCliScene scene = LoadScene(file, false, call.Reading);
+      TCliScene scene = LoadScene(file, call.Reading);
       if (call.Reading.Background == TBackground::White) {  // a picture as it is, not a copy
         scene.State->Threads = 1;
         scene.State->SegmentScene();
@@ -344,7 +344,7 @@ std::vector<TCollectionPicture> ReadCollection(const TEvaluateCall& call,
     }
     try {
       patterns.push_back(
-          std::move(LoadScene(picture.File, false, call.Reading, call.Jobs).State->SceneImage));
+          std::move(LoadScene(picture.File, call.Reading, call.Jobs).State->SceneImage));
       names.push_back(PictureEntryName(Stem(picture.File), picture.Shape));
       read.push_back(&picture);
     } catch (const std::exception& e) {

@@ -1,6 +1,6 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput,
+//   TCliScene::NewPicture, LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput,
 //   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
 
@@ -11,6 +11,8 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 
 #include "app/BaseBuilder.h"
 #include "app/EntryNames.h"
@@ -19,18 +21,23 @@
 
 namespace ormax {
 
-TCliScene LoadScene(const QString& file, bool keepPicture, const TSceneReading& reading,
-                    int32_t threads) {
+TCliScene LoadScene(const QString& file, const TSceneReading& reading, int32_t threads) {
   TCliScene scene;
-  if (keepPicture) {
-    scene.Picture = LoadScenePicture(file, false, reading.Background, threads);
-    scene.State->SceneImage = ScenePattern(scene.Picture);
-  } else {
-    scene.State->SceneImage = LoadScenePattern(file, false, reading.Background, threads);
-  }
+  scene.State->SceneImage = LoadScenePattern(file, false, reading.Background, threads);
+  scene.Width = scene.State->SceneImage->Width();
+  scene.Height = scene.State->SceneImage->Height();
   scene.State->SceneFileName = Str(file);
   scene.State->Reading = reading;
   return scene;
+}
+
+QImage TCliScene::NewPicture() const {
+  QImage picture(Width, Height, QImage::Format_RGB32);
+  if (picture.isNull() && Width > 0 && Height > 0)
+    throw std::runtime_error(State->SceneFileName + ": no memory for a picture of " +
+                             std::to_string(Width) + " x " + std::to_string(Height) + " pixels");
+  picture.fill(Qt::white);
+  return picture;
 }
 
 std::string MisfitWarning(const QString& file, const TAppState& state) {

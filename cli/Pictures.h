@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene, LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput
+//   TCliScene (NewPicture), LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
@@ -17,15 +17,20 @@ namespace ormax {
 
 struct TCliScene {
   std::unique_ptr<TAppState> State = std::make_unique<TAppState>();
-  QImage Picture;  // the picture as read, which the views draw on; null when not kept
+  int32_t Width = 0;  // the scene's size, kept when its pixels are let go
+  int32_t Height = 0;
+
+  // A white picture of the scene's size for a view to draw on, made when it is needed:
+  // a view drawn from the regions is drawn after the scene's own pixels are let go, so
+  // that the two are never held at once.
+  QImage NewPicture() const;
 };
 
-// keepPicture: false for a command that draws no view, so that only the scene's own
-// pixel matrix stays in memory. The state takes the reading; the picture is read with
-// its background.
+// Only the scene's own pixel matrix is kept (a view's picture is made when drawn). The
+// state takes the reading; the picture is read with its background.
 // threads: for finding the background (0: one a core).
-TCliScene LoadScene(const QString& file, bool keepPicture = true,
-                    const TSceneReading& reading = {}, int32_t threads = 1);
+TCliScene LoadScene(const QString& file, const TSceneReading& reading = {},
+                    int32_t threads = 1);
 
 // After the scene's segmentation: "<file>: <what was seen>; ..." with the remedy, when
 // the scene was read with a white background that it does not have; else empty.

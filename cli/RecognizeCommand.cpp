@@ -95,27 +95,24 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
 
 TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognized result;
-  TCliScene scene = LoadScene(call.Files[i], !call.Picture.isEmpty(), call.Reading,
-                              ThreadsPerInput(call.Files, call.Jobs));
+  TCliScene scene =
+      LoadScene(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
-  if (call.Picture.isEmpty()) {
-    // Only the rows are needed: no tree or code is kept past its region.
-    static_cast<TSceneRows&>(result) =
-        StreamRecognitionRows(s, base, Str(call.Files[i]), call.Rule, call.Top);
-    result.Warning = MisfitWarning(call.Files[i], s);
-    return result;
-  }
-  RecognizeScene(s, base);
-  result.Warning = MisfitWarning(call.Files[i], s);
+  // No tree or code is kept past its region: the rows, and the picture's labels, need
+  // only the regions and their nearest entries.
   static_cast<TSceneRows&>(result) =
-      RecognitionRows(s, Str(call.Files[i]), call.Rule, call.Top);
+      StreamRecognitionRows(s, base, Str(call.Files[i]), call.Rule, call.Top);
+  result.Warning = MisfitWarning(call.Files[i], s);
+  if (call.Picture.isEmpty()) return result;
+  KeepNearestIndices(result, s);
   s.ShowSameness = true;
+  QImage picture = scene.NewPicture();
   {
-    TQtCanvas canvas(scene.Picture);
+    TQtCanvas canvas(picture);
     DrawView(TView::Recognition, s, canvas);
   }
-  WritePicture(scene.Picture, PictureName(call, i));
+  WritePicture(picture, PictureName(call, i));
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/BaseBuilder.h"
+#include "app/RecognitionRows.h"
 #include "app/Views.h"
 #include "cli/Pictures.h"
 #include "qt/QtCanvas.h"
@@ -54,32 +55,36 @@ std::string DrawAndWrite(const QCommandLineParser& p, TView view, int32_t maxVie
   const TSceneReading reading =
       ReadingOption(p, p.isSet("base") ? ReadingOfBaseList(Str(p.value("base"))).value_or(TSceneReading())
                                        : TSceneReading());
-  TCliScene scene = LoadScene(file, true, reading, 0);
+  TCliScene scene = LoadScene(file, reading, 0);
   TAppState& s = *scene.State;
   ApplySettings(p, s);
+  s.MaxViewLevel = ViewLevel(maxViewLevel, s.MaxTreeLevel);
+  // The views of the regions let the scene's pixels go before their picture is made,
+  // and keep of each region only what they draw.
   switch (view) {
     case TView::Scene:
       break;
     case TView::Quadro:  // the quadtree alone
       s.QuadTree.Build(*s.SceneImage);
       break;
-    case TView::Segmentation:  // the regions alone
+    case TView::Segmentation:
+    case TView::Representation:  // its trees are drawn as they are made
       s.SegmentScene();
-      break;
-    case TView::Representation:
-      s.BuildSceneCodes();
+      s.SceneImage.reset();
       break;
     case TView::Recognition:
-      s.BuildSceneCodes();
-      s.BuildSceneNearestIndices();
+      StreamNearestIndices(s);
       break;
   }
-  s.MaxViewLevel = ViewLevel(maxViewLevel, s.MaxTreeLevel);
+  QImage picture = scene.NewPicture();
   {
-    TQtCanvas canvas(scene.Picture);
-    DrawView(view, s, canvas);
+    TQtCanvas canvas(picture);
+    if (view == TView::Representation)
+      StreamRepresentationView(s, canvas);
+    else
+      DrawView(view, s, canvas);
   }
-  WritePicture(scene.Picture, p.value("output"));
+  WritePicture(picture, p.value("output"));
   return MisfitWarning(file, s);
 }
 

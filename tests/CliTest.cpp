@@ -15,6 +15,8 @@
 #include "app/AppState.h"
 #include "app/Records.h"
 #include "app/SceneReading.h"
+#include "app/Views.h"
+#include "qt/QtCanvas.h"
 #include "qt/QtBitmap.h"
 #include "tests/QtRasters.h"
 #include "tests/TempDir.h"
@@ -315,6 +317,58 @@ TEST(Cli, ViewDrawsEveryView) {
   const CliRun missing =
       Cli({"view", Q(dir.File("nope.bmp")), "--view", "scene", "-o", Q(dir.File("x.bmp"))});
   EXPECT_EQ(missing.Status, 1);
+}
+
+// The pictures of the views drawn from the regions alone (the picture made once the
+// scene's pixels are let go, the trees drawn as they are made on every core, the
+// nearest entries found region by region) are those of the whole analysis drawn at
+// once, for a scene of many overlapping ellipses.
+TEST(Cli, ViewsOfManyRegionsAreTheWholeAnalysisDrawn) {
+  TempDir dir;
+  QImage scene(90, 70, QImage::Format_RGB32);
+  scene.fill(Qt::white);
+  uint32_t seed = 7;
+  auto next = [&](uint32_t n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+  const QRgb colours[] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 255)};
+  for (int k = 0; k < 40; ++k) {  // bars and blocks of three colours, touching and apart
+    const int x = static_cast<int>(next(84)), y = static_cast<int>(next(64));
+    const int w = 1 + static_cast<int>(next(9)), h = 1 + static_cast<int>(next(5));
+    const QRgb c = colours[next(3)];
+    for (int v = y; v < std::min(70, y + h); ++v)
+      for (int u = x; u < std::min(90, x + w); ++u) scene.setPixel(u, v, c);
+  }
+  ASSERT_TRUE(scene.save(Q(dir.File("many.bmp"))));
+  WritePicture(dir.File("bar.bmp"), kBar);
+  ASSERT_EQ(Cli({"base", Q(dir.File("bar.bmp")), "--turns", "3", "--level", "0", "-o",
+                 Q(dir.File("list.txt"))})
+                .Status,
+            0);
+  TCodeBase base;
+  base.LoadBaseList(dir.File("list.txt"));
+  for (const auto& [view, outline] : {std::pair{TView::Representation, false},
+                                      {TView::Representation, true},
+                                      {TView::Segmentation, false},
+                                      {TView::Recognition, false}}) {
+    const std::string out = dir.File(std::string(ViewName(view)) + (outline ? "-o" : "") + ".bmp");
+    QStringList args = {"view", Q(dir.File("many.bmp")), "-v", ViewName(view), "--level", "3",
+                        "-b", Q(dir.File("list.txt")), "-o", Q(out)};
+    if (outline) args << "--outline";
+    ASSERT_EQ(Cli(args).Status, 0) << ViewName(view);
+    TAppState whole;
+    whole.SceneImage = LoadScenePattern(Q(dir.File("many.bmp")), false, TBackground::White, 1);
+    whole.SharedBase = &base;
+    whole.MaxTreeLevel = whole.MaxViewLevel = 3;
+    whole.FillEllipses = !outline;
+    whole.BuildSceneCodes();
+    whole.BuildSceneNearestIndices();
+    ASSERT_GT(whole.Segments.Count(), 20);
+    QImage expected(90, 70, QImage::Format_RGB32);
+    {
+      TQtCanvas canvas(expected);
+      DrawView(view, whole, canvas);
+    }
+    EXPECT_EQ(QImage(Q(out)).convertToFormat(QImage::Format_RGB32), expected) << out;
+  }
 }
 
 // Every bounded whole-number option says what it takes and what it got; the level to

@@ -25,8 +25,10 @@
 #include "analysis/QuadTree.h"
 #include "app/AppState.h"
 #include "app/RecognitionRows.h"
+#include "app/Views.h"
 #include "tests/ExtendedValues.h"
 #include "tests/Reference.h"
+#include "tests/TestCanvas.h"
 #include "tests/Rasters.h"
 #include "tests/TestCanvas.h"
 
@@ -200,6 +202,17 @@ void ExpectTheFiguresOfTheState(const TSceneRows& rows, const TAppState& whole) 
                                     {kept.Distance, full.Distance}, {kept.Sameness, full.Sameness},
                                     {kept.RunnerUpSameness, full.RunnerUpSameness}})
       ExpectSameDouble(got, want, at);
+  }
+}
+
+// A state's nearest entries, distances and runners-up are the whole analysis's, to the bit.
+void ExpectTheNearestOfTheState(const TAppState& got, const TAppState& whole, const std::string& where) {
+  ASSERT_EQ(got.NearestIndices, whole.NearestIndices) << where;
+  ASSERT_EQ(got.NearestMeasures.size(), whole.NearestMeasures.size()) << where;
+  ASSERT_EQ(got.RunnerUpMeasures.size(), whole.RunnerUpMeasures.size()) << where;
+  for (size_t i = 0; i < whole.NearestMeasures.size(); ++i) {
+    ExpectSameDouble(got.NearestMeasures[i], whole.NearestMeasures[i], where);
+    ExpectSameDouble(got.RunnerUpMeasures[i], whole.RunnerUpMeasures[i], where);
   }
 }
 
@@ -942,7 +955,72 @@ TEST(FastPaths, StreamedRecognitionGivesTheRowsOfTheWholeAnalysis) {
           EXPECT_EQ(rows.Known + rows.Unknown, whole.SceneCodes.Count());
           EXPECT_EQ(streamed.SceneImage, nullptr);
           EXPECT_EQ(streamed.Trees.Count() + streamed.SceneCodes.Count(), 0);
+          // The rows give the state back its nearest entries, for the picture.
+          KeepNearestIndices(rows, streamed);
+          ExpectTheNearestOfTheState(streamed, whole, "kept from the rows");
         }
+      }
+    }
+  }
+}
+
+// Both canvases hold the same pixels and outlines.
+void ExpectSameDrawing(const testing::TestCanvas& got, const testing::TestCanvas& want,
+                       const std::string& where) {
+  const TRect clip = want.ClipRect();
+  for (int32_t y = clip.Top; y < clip.Bottom; ++y)
+    for (int32_t x = clip.Left; x < clip.Right; ++x)
+      ASSERT_EQ(got.GetPixel(x, y), want.GetPixel(x, y)) << where << " at " << x << ", " << y;
+  ASSERT_EQ(got.path.size(), want.path.size()) << where;
+  for (size_t k = 0; k < want.path.size(); ++k)
+    ASSERT_TRUE(got.path[k].Point == want.path[k].Point && got.path[k].Drawn == want.path[k].Drawn)
+        << where << ", outline point " << k;
+}
+
+// The Representation view drawn as the trees are made, and the Recognition view's
+// nearest entries found region by region, are those of the whole analysis, on any
+// number of threads (the trees made out of turn wait for theirs), and the state keeps
+// no picture, tree or code.
+TEST(FastPaths, ViewsStreamedRegionByRegionDrawTheWholeAnalysis) {
+  std::mt19937 rng(59);
+  for (const TSetting& setting : {kSettings[1], kSettings[3]}) {
+    TCodeBase base;
+    BaseOfShapes(rng, 12, setting, 5, base);
+    for (int n = 0; n < 5; ++n) {
+      const std::unique_ptr<TPattern> scene = GenerateScene(rng);
+      TAppState whole;
+      Prepare(whole, *scene, setting, 1);
+      whole.SharedBase = &base;
+      whole.BuildSceneCodes();
+      whole.BuildSceneNearestIndices();
+      for (const bool fill : {true, false}) {
+        whole.FillEllipses = fill;
+        whole.MaxViewLevel = setting.MaxLevel;
+        testing::TestCanvas expected(64, 64);
+        DrawView(TView::Representation, whole, expected);
+        for (int threads : {1, 2, 8}) {
+          const std::string where = "scene " + std::to_string(n) + (fill ? ", filled, " : ", outlined, ") +
+                                    std::to_string(threads) + " threads";
+          TAppState streamed;
+          Prepare(streamed, *scene, setting, threads);
+          streamed.FillEllipses = fill;
+          streamed.MaxViewLevel = setting.MaxLevel;
+          streamed.SegmentScene();
+          testing::TestCanvas got(64, 64, 0x00123456);  // cleared first
+          StreamRepresentationView(streamed, got);
+          ExpectSameDrawing(got, expected, where);
+          EXPECT_EQ(streamed.Trees.Count() + streamed.NormalTrees.Count() + streamed.SceneCodes.Count(), 0)
+              << where;
+        }
+      }
+      for (int threads : {1, 2, 8}) {
+        TAppState streamed;
+        Prepare(streamed, *scene, setting, threads);
+        streamed.SharedBase = &base;
+        StreamNearestIndices(streamed);
+        ExpectTheNearestOfTheState(streamed, whole, "streamed, " + std::to_string(threads) + " threads");
+        EXPECT_EQ(streamed.SceneImage, nullptr);
+        EXPECT_EQ(streamed.Trees.Count() + streamed.SceneCodes.Count(), 0);
       }
     }
   }

@@ -243,14 +243,17 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
 void StreamNearestIndices(TAppState& state) {
   const TCodeBase& base = state.Base();
   const size_t count = SegmentForTheBase(state);
+  // Only a choice of labels reads the runners-up: a quarter of a million specks need
+  // not carry them.
+  const bool runnersUp = state.Labels.has_value();
   state.NearestIndices.assign(count, 0);
   state.NearestMeasures.assign(count, 0.0);
-  state.RunnerUpMeasures.assign(count, std::numeric_limits<double>::infinity());
+  state.RunnerUpMeasures.assign(runnersUp ? count : 0, std::numeric_limits<double>::infinity());
   StreamAnswers(state, base, 1, [&](int32_t r, TRegionResults&, const TAnswer& a) {
     const auto slot = static_cast<size_t>(r);
     state.NearestIndices[slot] = a.Entry;
     state.NearestMeasures[slot] = a.Distance;
-    state.RunnerUpMeasures[slot] = a.RunnerUp;
+    if (runnersUp) state.RunnerUpMeasures[slot] = a.RunnerUp;
   });
 }
 

@@ -105,7 +105,8 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
 // BuildSceneCodes and BuildSceneNearestIndices as far as the Recognition view needs,
 // with the state's own settings and Base(), streamed as StreamRecognitionRows is: the
 // state's NearestIndices, NearestMeasures and RunnerUpMeasures for every region, to the
-// bit, and its regions; no picture, tree or code is kept.
+// bit, and its regions; no picture, tree or code is kept. The runners-up are left out
+// (RunnerUpMeasures empty) when the state has no Labels, their only reader.
 void StreamNearestIndices(TAppState& state);
 // The nearest entries of the rows of a scene into its state (after StreamRecognitionRows),
 // as StreamNearestIndices leaves them: the state can draw its Recognition view.

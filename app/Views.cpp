@@ -139,7 +139,6 @@ void DrawSegmentation(TAppState& state, ICanvas& canvas) {
   }
 }
 
-
 namespace {
 
 // One region of the Representation view: its frame, then its tree's ellipses.

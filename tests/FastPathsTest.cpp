@@ -1014,13 +1014,25 @@ TEST(FastPaths, ViewsStreamedRegionByRegionDrawTheWholeAnalysis) {
         }
       }
       for (int threads : {1, 2, 8}) {
+        const std::string where = "streamed, " + std::to_string(threads) + " threads";
         TAppState streamed;
         Prepare(streamed, *scene, setting, threads);
         streamed.SharedBase = &base;
+        streamed.Labels = TLabelRule{};  // the rule reads the runners-up
         StreamNearestIndices(streamed);
-        ExpectTheNearestOfTheState(streamed, whole, "streamed, " + std::to_string(threads) + " threads");
+        ExpectTheNearestOfTheState(streamed, whole, where);
         EXPECT_EQ(streamed.SceneImage, nullptr);
         EXPECT_EQ(streamed.Trees.Count() + streamed.SceneCodes.Count(), 0);
+        // Without a rule the runners-up are not kept, and the labels are the same.
+        TAppState unruled;
+        Prepare(unruled, *scene, setting, threads);
+        unruled.SharedBase = &base;
+        StreamNearestIndices(unruled);
+        EXPECT_EQ(unruled.NearestIndices, whole.NearestIndices) << where;
+        EXPECT_TRUE(unruled.RunnerUpMeasures.empty()) << where;
+        for (int32_t i = 0; i < unruled.Segments.Count(); ++i)
+          EXPECT_EQ(RegionLabel(unruled, i), ShapeOfEntry(base.Names(whole.NearestIndices[static_cast<size_t>(i)])))
+              << where;
       }
     }
   }

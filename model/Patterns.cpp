@@ -40,6 +40,11 @@ TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value)
   std::fill_n(data_.get(), Size(), value);
 }
 
+TColorMatrix::TColorMatrix(int32_t width, int32_t height, TUnfilled)
+    : width_(width), height_(height) {
+  data_.reset(new TColor[Size()]);
+}
+
 TColorMatrix::TColorMatrix(const TColorMatrix& other)
     : width_(other.width_), height_(other.height_) {
   data_.reset(new TColor[Size()]);
@@ -97,6 +102,14 @@ TImg::TImg(const TRect& bounds, TColor value)
       Pixels(CheckedExtent(bounds.Left, bounds.Right), CheckedExtent(bounds.Top, bounds.Bottom),
              value) {}
 
+TImg::TImg(const TRect& bounds, TUnfilled unfilled)
+    : Left(bounds.Left),
+      Top(bounds.Top),
+      Right(bounds.Right),
+      Bottom(bounds.Bottom),
+      Pixels(CheckedExtent(bounds.Left, bounds.Right), CheckedExtent(bounds.Top, bounds.Bottom),
+             unfilled) {}
+
 TImg TImg::CreateFromCanvas(const ICanvas& canvas) {
   TRect r = canvas.ClipRect();
   TImg img(r.Left, r.Top, r.Right - 1, r.Bottom - 1);
@@ -143,8 +156,15 @@ TPattern::TPattern(const TRect& bounds, TColor background)
 TPattern::TPattern(const TRect& bounds, TColor background, TColor fill)
     : TImg(bounds, fill), background_(background) {}
 
+TPattern::TPattern(const TRect& bounds, TColor background, TUnfilled unfilled)
+    : TImg(bounds, unfilled), background_(background) {}
+
 std::unique_ptr<TPattern> TPattern::CreateEmpty(const TRect& bounds, TColor background) {
   return std::unique_ptr<TPattern>(new TPattern(bounds, background, background));
+}
+
+std::unique_ptr<TPattern> TPattern::CreateUnfilled(const TRect& bounds, TColor background) {
+  return std::unique_ptr<TPattern>(new TPattern(bounds, background, TUnfilled{}));
 }
 
 TPattern TPattern::CreateFromCanvas(const ICanvas& canvas, TColor background) {

@@ -2,7 +2,8 @@
 // primitives that tree nodes hold in serialised form.
 //   TColorMatrix (the pixels, one block), TImg (pixels at scene coordinates), TPattern
 //   (a TImg with a background: a region), TPatternList (owning), TEllipse (76 bytes),
-//   TRectangle (20 bytes), Power (base^exponent, by squaring for whole exponents)
+//   TRectangle (20 bytes), Power (base^exponent, by squaring for whole exponents);
+//   TUnfilled asks for pixels left unset, every one to be written by their maker
 // Bounds are inclusive on all four sides. Scans run columns outside, rows inside.
 // An image of no pixels (Right = Left - 1) is valid and every scan over it does
 // nothing; Trim of a region without inside pixels is not defined and throws.
@@ -23,10 +24,15 @@ namespace ormax {
 // One colour value per pixel, stored row after row; Pixels[y][x] counts from the
 // image's own top-left corner. Held in one bare block (no capacity kept), since a scene
 // of small regions holds hundreds of thousands of these.
+// Asks for pixels that are not set when made: their maker writes every one (a scene's
+// bands of rows, each on its own thread, touch their memory first).
+struct TUnfilled {};
+
 class TColorMatrix {
  public:
   TColorMatrix() = default;
   TColorMatrix(int32_t width, int32_t height, TColor value = 0);
+  TColorMatrix(int32_t width, int32_t height, TUnfilled);
   TColorMatrix(const TColorMatrix& other);
   TColorMatrix& operator=(const TColorMatrix& other);
   TColorMatrix(TColorMatrix&& other) noexcept;
@@ -61,6 +67,7 @@ class TImg {
   TImg(int32_t left, int32_t top, int32_t right, int32_t bottom);
   explicit TImg(const TRect& bounds);  // CreateFromRect
   TImg(const TRect& bounds, TColor value);  // every pixel value
+  TImg(const TRect& bounds, TUnfilled);     // every pixel to be written by the maker
   // Reads every pixel of the canvas's clip rectangle.
   static TImg CreateFromCanvas(const ICanvas& canvas);
 
@@ -90,6 +97,9 @@ class TPattern : public TImg {
   TPattern(const TRect& bounds, TColor background);
   // An empty region: every pixel the background, filled once.
   static std::unique_ptr<TPattern> CreateEmpty(const TRect& bounds, TColor background);
+  // A pattern whose every pixel the caller writes before any is read (a scene read in
+  // bands of rows): no pass over the pixels before.
+  static std::unique_ptr<TPattern> CreateUnfilled(const TRect& bounds, TColor background);
   static TPattern CreateFromCanvas(const ICanvas& canvas, TColor background);
 
   TColor Background() const { return background_; }
@@ -109,6 +119,7 @@ class TPattern : public TImg {
 
  private:
   TPattern(const TRect& bounds, TColor background, TColor fill);
+  TPattern(const TRect& bounds, TColor background, TUnfilled);
   TColor background_;
 };
 

@@ -340,7 +340,8 @@ std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly
   std::array<TColor, 256> values{};
   for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);
   const int32_t w = eightBit.width(), h = eightBit.height();
-  auto pattern = std::make_unique<TPattern>(TRect{0, 0, w - 1, h - 1}, clWhite);
+  // Every pixel is written below, each band of rows by its own thread.
+  auto pattern = TPattern::CreateUnfilled(TRect{0, 0, w - 1, h - 1}, clWhite);
   const int32_t bands = std::max(1, std::min(WorkerCount(threads), h / 256));
   RunInParallel(bands, bands, [&](int32_t b) {
     for (int32_t y = static_cast<int32_t>(int64_t{h} * b / bands);

@@ -17,6 +17,7 @@
 #include "app/BaseBuilder.h"
 #include "app/EntryNames.h"
 #include "app/WorkerPool.h"
+#include "model/LargeBlocks.h"
 #include "qt/QtBitmap.h"
 
 namespace ormax {
@@ -36,6 +37,7 @@ QImage TCliScene::NewPicture() const {
   if (picture.isNull() && Width > 0 && Height > 0)
     throw std::runtime_error(State->SceneFileName + ": no memory for a picture of " +
                              std::to_string(Width) + " x " + std::to_string(Height) + " pixels");
+  AdviseHugePages(picture.bits(), static_cast<size_t>(picture.sizeInBytes()));
   picture.fill(Qt::white);
   return picture;
 }

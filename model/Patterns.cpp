@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "model/LargeBlocks.h"
 #include "numerics/Rounding.h"
 
 namespace ormax {
@@ -37,17 +38,20 @@ int32_t PastEnd(int32_t inclusive) {
 TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value)
     : width_(width), height_(height) {
   data_.reset(new TColor[Size()]);
+  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
   std::fill_n(data_.get(), Size(), value);
 }
 
 TColorMatrix::TColorMatrix(int32_t width, int32_t height, TUnfilled)
     : width_(width), height_(height) {
   data_.reset(new TColor[Size()]);
+  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
 }
 
 TColorMatrix::TColorMatrix(const TColorMatrix& other)
     : width_(other.width_), height_(other.height_) {
   data_.reset(new TColor[Size()]);
+  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
   std::copy_n(other.data_.get(), Size(), data_.get());
 }
 

@@ -19,6 +19,7 @@
 
 #include "app/WorkerPool.h"
 #include "codes/Files.h"
+#include "model/LargeBlocks.h"
 #include "qt/QtCanvas.h"
 
 namespace ormax {
@@ -110,6 +111,7 @@ QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt, int32_t 
   const auto& palette = FixedPalette();
   out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
   uchar* const bits = out.bits();  // once: bits() may copy a shared picture
+  AdviseHugePages(bits, static_cast<size_t>(out.sizeInBytes()));
   const qsizetype bytesPerLine = out.bytesPerLine();
   const int32_t bands = std::max(1, std::min(WorkerCount(threads), height / 256));
   RunInParallel(bands, bands, [&](int32_t b) {
@@ -285,7 +287,14 @@ QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background, i
   }
   if (file.size() > MaxPictureFileSize)
     Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
-  QByteArray bytes = file.readAll();
+  // Read into a block asked for huge pages: a 4096 x 4096 scene is 48 MiB of file.
+  QByteArray bytes;
+  if (const qint64 size = file.size(); size > 0) {
+    bytes = QByteArray(size, Qt::Uninitialized);
+    AdviseHugePages(bytes.data(), static_cast<size_t>(size));
+    bytes.truncate(std::max<qint64>(0, file.read(bytes.data(), size)));
+  }
+  bytes += file.readAll();  // all of a file that has no size, or has grown
   file.close();
   return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName, background, threads);
 }

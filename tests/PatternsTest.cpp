@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <vector>
 
+#include "model/LargeBlocks.h"
 #include "tests/ExtendedValues.h"
 #include "tests/Rasters.h"
 #include "tests/TestCanvas.h"
@@ -341,6 +344,27 @@ TEST(Primitives, OutlineRoundsHalvesToEven) {
   canvas.path.clear();
   Ellipse(-Real(2.5), -Real(1.5), 1, 1).DrawOutline(canvas, 2, 1);
   EXPECT_EQ(canvas.path[0].Point, (TPoint{-2, -2}));
+}
+
+// Advice on huge pages keeps what a block holds, wherever the block starts and however
+// long it is; blocks too small, empty or absent are left alone.
+TEST(LargeBlocks, AdviceKeepsWhatABlockHolds) {
+  std::vector<uint32_t> words((size_t{9} << 20) / 4 + 3);
+  for (size_t i = 0; i < words.size(); ++i) words[i] = static_cast<uint32_t>(i * 2654435761u);
+  for (const size_t offset : {size_t{0}, size_t{1}, size_t{4097}}) {
+    AdviseHugePages(words.data() + offset, (words.size() - offset) * 4);
+    AdviseHugePages(words.data() + offset, 4096);
+  }
+  AdviseHugePages(nullptr, size_t{64} << 20);
+  AdviseHugePages(words.data(), 0);
+  for (size_t i = 0; i < words.size(); ++i)
+    ASSERT_EQ(words[i], static_cast<uint32_t>(i * 2654435761u)) << "word " << i;
+  // A scene-sized pixel block, advised when made, reads back what was written.
+  TImg big(TRect{0, 0, 2047, 1023}, TColor{0x00ABCDEF});
+  big.SetPixel(2047, 1023, clBlack);
+  EXPECT_EQ(big.GetPixel(0, 0), TColor{0x00ABCDEF});
+  EXPECT_EQ(big.GetPixel(1024, 512), TColor{0x00ABCDEF});
+  EXPECT_EQ(big.GetPixel(2047, 1023), clBlack);
 }
 
 }  // namespace

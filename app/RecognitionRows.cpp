@@ -187,10 +187,6 @@ class TAnswerMemo {
   std::unordered_map<std::string, TAnswer> known_;
 };
 
-}  // namespace
-
-namespace {
-
 // Segments the state's scene, then lets its picture go: the regions hold all that is
 // needed of it. Returns the number of regions.
 size_t SegmentForTheBase(TAppState& state) {

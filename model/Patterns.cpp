@@ -87,6 +87,14 @@ int32_t CheckedExtent(int32_t first, int32_t last) {
   return static_cast<int32_t>(n);
 }
 
+// The pixels of bounds, checked for a negative size first, filled with value or left
+// unfilled.
+template <class TFill>
+TColorMatrix MatrixOf(const TRect& bounds, TFill fill) {
+  return TColorMatrix(CheckedExtent(bounds.Left, bounds.Right),
+                      CheckedExtent(bounds.Top, bounds.Bottom), fill);
+}
+
 }  // namespace
 
 TImg::TImg(int32_t left, int32_t top, int32_t right, int32_t bottom)
@@ -98,21 +106,16 @@ TImg::TImg(int32_t left, int32_t top, int32_t right, int32_t bottom)
 
 TImg::TImg(const TRect& bounds) : TImg(bounds.Left, bounds.Top, bounds.Right, bounds.Bottom) {}
 
-TImg::TImg(const TRect& bounds, TColor value)
-    : Left(bounds.Left),
-      Top(bounds.Top),
-      Right(bounds.Right),
-      Bottom(bounds.Bottom),
-      Pixels(CheckedExtent(bounds.Left, bounds.Right), CheckedExtent(bounds.Top, bounds.Bottom),
-             value) {}
+TImg::TImg(const TRect& bounds, TColor value) : TImg(bounds, MatrixOf(bounds, value)) {}
 
-TImg::TImg(const TRect& bounds, TUnfilled unfilled)
+TImg::TImg(const TRect& bounds, TUnfilled unfilled) : TImg(bounds, MatrixOf(bounds, unfilled)) {}
+
+TImg::TImg(const TRect& bounds, TColorMatrix&& pixels)
     : Left(bounds.Left),
       Top(bounds.Top),
       Right(bounds.Right),
       Bottom(bounds.Bottom),
-      Pixels(CheckedExtent(bounds.Left, bounds.Right), CheckedExtent(bounds.Top, bounds.Bottom),
-             unfilled) {}
+      Pixels(std::move(pixels)) {}
 
 TImg TImg::CreateFromCanvas(const ICanvas& canvas) {
   TRect r = canvas.ClipRect();

@@ -89,6 +89,9 @@ class TImg {
 
  protected:
   void ReadFromCanvas(const ICanvas& canvas);
+
+ private:
+  TImg(const TRect& bounds, TColorMatrix&& pixels);
 };
 
 class TPattern : public TImg {

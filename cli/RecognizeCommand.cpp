@@ -45,8 +45,8 @@ std::optional<TRecognizeCall> ParseRecognize(const QStringList& arguments, const
   QCommandLineParser p;
   p.addOption(Option({"b", "base"}, "The base list file (required).", "LIST.txt"));
   p.addOption(Option({"p", "picture"},
-                     "Writes the Recognition view (labels with sameness) as a BMP (PNG for a .png "
-                     "name); with several "
+                     "Writes the Recognition view (labels with sameness, 'unknown' where the "
+                     "table withholds the label) as a BMP (PNG for a .png name); with several "
                      "scenes, OUT-SCENE.bmp per scene.",
                      "OUT.bmp"));
   AddFormatOption(p);
@@ -106,6 +106,7 @@ TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, in
   result.Warning = MisfitWarning(call.Files[i], s);
   if (call.Picture.isEmpty()) return result;
   KeepNearestIndices(result, s);
+  s.Labels = call.Rule;  // the picture withholds the labels the rows withhold
   s.ShowSameness = true;
   QImage picture = scene.NewPicture();
   {

@@ -14,6 +14,7 @@
 
 #include "app/AppState.h"
 #include "app/Records.h"
+#include "app/RecognitionRows.h"
 #include "app/SceneReading.h"
 #include "app/Views.h"
 #include "qt/QtCanvas.h"
@@ -369,6 +370,49 @@ TEST(Cli, ViewsOfManyRegionsAreTheWholeAnalysisDrawn) {
     }
     EXPECT_EQ(QImage(Q(out)).convertToFormat(QImage::Format_RGB32), expected) << out;
   }
+}
+
+// The picture of `recognize --picture` labels the regions as its rows do: "unknown"
+// where the choice of labels withholds the nearest shape.
+TEST(Cli, RecognitionPictureWithholdsTheLabelsTheRowsWithhold) {
+  TempDir dir;
+  auto picture = [](int width, int height, const std::vector<QRect>& blocks) {
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    for (const QRect& r : blocks)
+      for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) img.setPixel(x, y, qRgb(0, 0, 0));
+    return img;
+  };
+  ASSERT_TRUE(picture(40, 40, {QRect(10, 10, 20, 20)}).save(Q(dir.File("square.bmp"))));
+  ASSERT_EQ(Cli({"base", Q(dir.File("square.bmp")), "--turns", "4", "--level", "1", "-o",
+                 Q(dir.File("list.txt"))})
+                .Status,
+            0);
+  // A square, and a long bar that is no square.
+  ASSERT_TRUE(picture(160, 80, {QRect(10, 10, 30, 30), QRect(60, 40, 90, 6)})
+                  .save(Q(dir.File("scene.bmp"))));
+  const CliRun run = Cli({"recognize", Q(dir.File("scene.bmp")), "-b", Q(dir.File("list.txt")),
+                          "-f", "csv", "-p", Q(dir.File("labels.bmp"))});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  ASSERT_NE(run.Out.find(",unknown"), std::string::npos) << run.Out;  // the bars are withheld
+  ASSERT_NE(run.Out.find(",square\n"), std::string::npos) << run.Out;
+  TCodeBase base;
+  base.LoadBaseList(dir.File("list.txt"));
+  QImage withheld, everyLabel;
+  for (const bool rule : {true, false}) {
+    TAppState s;
+    s.SceneImage = LoadScenePattern(Q(dir.File("scene.bmp")), false, TBackground::White, 1);
+    RecognizeScene(s, base);
+    if (rule) s.Labels = TLabelRule{};
+    s.ShowSameness = true;
+    QImage& drawn = rule ? withheld : everyLabel;
+    drawn = QImage(160, 80, QImage::Format_RGB32);
+    TQtCanvas canvas(drawn);
+    DrawView(TView::Recognition, s, canvas);
+  }
+  ASSERT_NE(withheld, everyLabel);
+  EXPECT_EQ(QImage(Q(dir.File("labels.bmp"))).convertToFormat(QImage::Format_RGB32), withheld);
 }
 
 // Every bounded whole-number option says what it takes and what it got; the level to

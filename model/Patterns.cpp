@@ -35,24 +35,27 @@ int32_t PastEnd(int32_t inclusive) {
 
 }  // namespace
 
-TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value)
-    : width_(width), height_(height) {
-  data_.reset(new TColor[Size()]);
-  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
-  std::fill_n(data_.get(), Size(), value);
+void TColorMatrix::MakeRoom(int32_t width, int32_t height) {
+  width_ = width;
+  height_ = height;
+  if (InPlace()) {
+    store_.Pixels[0] = 0;  // the in-place pixels are the union's member from here on
+    return;
+  }
+  store_.Block = new TColor[Size()];
+  AdviseHugePages(store_.Block, Size() * sizeof(TColor));
 }
 
-TColorMatrix::TColorMatrix(int32_t width, int32_t height, TUnfilled)
-    : width_(width), height_(height) {
-  data_.reset(new TColor[Size()]);
-  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
+TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value) {
+  MakeRoom(width, height);
+  std::fill_n(Data(), Size(), value);
 }
 
-TColorMatrix::TColorMatrix(const TColorMatrix& other)
-    : width_(other.width_), height_(other.height_) {
-  data_.reset(new TColor[Size()]);
-  AdviseHugePages(data_.get(), Size() * sizeof(TColor));
-  std::copy_n(other.data_.get(), Size(), data_.get());
+TColorMatrix::TColorMatrix(int32_t width, int32_t height, TUnfilled) { MakeRoom(width, height); }
+
+TColorMatrix::TColorMatrix(const TColorMatrix& other) {
+  MakeRoom(other.width_, other.height_);
+  std::copy_n(other.Data(), Size(), Data());
 }
 
 TColorMatrix& TColorMatrix::operator=(const TColorMatrix& other) {
@@ -61,20 +64,27 @@ TColorMatrix& TColorMatrix::operator=(const TColorMatrix& other) {
 }
 
 TColorMatrix::TColorMatrix(TColorMatrix&& other) noexcept
-    : data_(std::move(other.data_)),
+    : store_(std::exchange(other.store_, TStore{nullptr})),
       width_(std::exchange(other.width_, 0)),
       height_(std::exchange(other.height_, 0)) {}
 
 TColorMatrix& TColorMatrix::operator=(TColorMatrix&& other) noexcept {
-  data_ = std::move(other.data_);
-  width_ = std::exchange(other.width_, 0);
-  height_ = std::exchange(other.height_, 0);
+  if (this != &other) {
+    if (!InPlace()) delete[] store_.Block;
+    store_ = std::exchange(other.store_, TStore{nullptr});
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+  }
   return *this;
+}
+
+TColorMatrix::~TColorMatrix() {
+  if (!InPlace()) delete[] store_.Block;
 }
 
 bool operator==(const TColorMatrix& a, const TColorMatrix& b) {
   return a.width_ == b.width_ && a.height_ == b.height_ &&
-         std::equal(a.data_.get(), a.data_.get() + a.Size(), b.data_.get());
+         std::equal(a.Data(), a.Data() + a.Size(), b.Data());
 }
 
 // ---- TImg ----

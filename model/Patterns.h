@@ -23,7 +23,8 @@ namespace ormax {
 
 // One colour value per pixel, stored row after row; Pixels[y][x] counts from the
 // image's own top-left corner. Held in one bare block (no capacity kept), since a scene
-// of small regions holds hundreds of thousands of these.
+// of small regions holds hundreds of thousands of these; a block of at most two pixels
+// (most specks of a noisy scene) sits in place of the block's pointer, not allocated.
 // Asks for pixels that are not set when made: their maker writes every one (a scene's
 // bands of rows, each on its own thread, touch their memory first).
 struct TUnfilled {};
@@ -37,20 +38,31 @@ class TColorMatrix {
   TColorMatrix& operator=(const TColorMatrix& other);
   TColorMatrix(TColorMatrix&& other) noexcept;
   TColorMatrix& operator=(TColorMatrix&& other) noexcept;
-  ~TColorMatrix() = default;
+  ~TColorMatrix();
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
-  TColor* operator[](int32_t row) { return data_.get() + static_cast<size_t>(row) * width_; }
+  TColor* operator[](int32_t row) { return Data() + static_cast<size_t>(row) * width_; }
   const TColor* operator[](int32_t row) const {
-    return data_.get() + static_cast<size_t>(row) * width_;
+    return Data() + static_cast<size_t>(row) * width_;
   }
   friend bool operator==(const TColorMatrix& a, const TColorMatrix& b);
 
  private:
-  size_t Size() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
+  static constexpr size_t kInPlace = sizeof(void*) / sizeof(TColor);  // 2 on 64 bits
 
-  std::unique_ptr<TColor[]> data_;
+  size_t Size() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
+  bool InPlace() const { return Size() <= kInPlace; }
+  TColor* Data() { return InPlace() ? store_.Pixels : store_.Block; }
+  const TColor* Data() const { return InPlace() ? store_.Pixels : store_.Block; }
+  // Sets the size and makes the room for it, allocated only beyond kInPlace pixels.
+  void MakeRoom(int32_t width, int32_t height);
+
+  union TStore {
+    TColor* Block;
+    TColor Pixels[kInPlace];
+  };
+  TStore store_{nullptr};
   int32_t width_ = 0;
   int32_t height_ = 0;
 };

@@ -7,7 +7,8 @@
 //
 // Edge cases: a scene without a row or a column, or without a pixel other than the
 // background, appends nothing; the regions go after what the list holds already; a
-// scene of 2^31 - 1 runs or more throws std::length_error; with parts, the rows are
+// scene of 2^31 - 1 runs or more throws std::length_error; when making the regions
+// throws (no memory), none of them is left in the list; with parts, the rows are
 // worked on in up to 16 bands, run in any order, and the regions are the same.
 #include "analysis/Methods.h"
 
@@ -159,8 +160,8 @@ struct TBand {
   std::vector<TRun> First, Last;
 };
 
-// Labels the rows of band b into band; rowRuns[y] receives the number of runs of row y.
-void LabelBand(const TSceneRows& rows, int32_t b, TBand& band, std::vector<int32_t>& rowRuns) {
+// Labels the rows of band b into band.
+void LabelBand(const TSceneRows& rows, int32_t b, TBand& band) {
   std::vector<TRun> above, here;
   for (int32_t y = rows.FirstRow(b); y < rows.FirstRow(b + 1); ++y) {
     here.clear();
@@ -172,7 +173,6 @@ void LabelBand(const TSceneRows& rows, int32_t b, TBand& band, std::vector<int32
       here.push_back({first, last, number});
       Join(band.Parent, here.back(), above, j);
     });
-    rowRuns[static_cast<size_t>(y)] = static_cast<int32_t>(here.size());
     if (y == rows.FirstRow(b)) band.First = here;
     std::swap(above, here);
   }
@@ -181,9 +181,11 @@ void LabelBand(const TSceneRows& rows, int32_t b, TBand& band, std::vector<int32
 
 // The bands' parents as one forest in scan order: each band's numbers follow those of
 // the bands above it, and each band's first row is united with the last row above it.
-std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled) {
+// offsets[b] receives the number of band b's first run, offsets[Bands] the runs' count.
+std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled,
+                               std::vector<int32_t>& offsets) {
   const int32_t bands = rows.Bands;
-  std::vector<int32_t> offsets(static_cast<size_t>(bands) + 1, 0);
+  offsets.assign(static_cast<size_t>(bands) + 1, 0);
   for (int32_t b = 0; b < bands; ++b) {
     const int64_t next = int64_t{offsets[static_cast<size_t>(b)]} +
                          static_cast<int64_t>(labelled[static_cast<size_t>(b)].Parent.size());
@@ -211,40 +213,83 @@ std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& label
   return parent;
 }
 
-// Every run's parent, the runs numbered in scan order; rowRuns[y] receives the number
-// of runs of row y.
-std::vector<int32_t> LabelRuns(const TSceneRows& rows, std::vector<int32_t>& rowRuns) {
+// Every run's parent, the runs numbered in scan order; bandRuns[b] receives the number
+// of band b's first run, bandRuns[Bands] the runs' count.
+std::vector<int32_t> LabelRuns(const TSceneRows& rows, std::vector<int32_t>& bandRuns) {
   std::vector<TBand> labelled(static_cast<size_t>(rows.Bands));
-  rowRuns.assign(static_cast<size_t>(rows.Height), 0);
-  rows.ForEachBand(
-      [&](int32_t b) { LabelBand(rows, b, labelled[static_cast<size_t>(b)], rowRuns); });
-  return JoinBands(rows, labelled);
+  rows.ForEachBand([&](int32_t b) { LabelBand(rows, b, labelled[static_cast<size_t>(b)]); });
+  return JoinBands(rows, labelled, bandRuns);
 }
 
 // ---- 2. the components, their boxes and first keys ----
 
 // Replaces each run's parent with -(c + 1), c its component's number (components
-// numbered in the order of their first runs), and returns the components.
-std::vector<TComponent> NumberComponents(const TSceneRows& rows, std::vector<int32_t>& parent) {
+// numbered in the order of their first runs, a set's root), and returns the count of
+// components whose first run comes before each band's: owned[b] for band b, and
+// owned[Bands] the count of all. A run's parent is the run itself or an earlier run,
+// already numbered, so one pass in scan order numbers them all.
+std::vector<int32_t> NumberRuns(const std::vector<int32_t>& bandRuns, std::vector<int32_t>& parent) {
+  std::vector<int32_t> owned(bandRuns.size(), 0);
+  int32_t count = 0;
+  size_t band = 0;
+  for (size_t run = 0; run < parent.size(); ++run) {
+    while (band < bandRuns.size() && static_cast<size_t>(bandRuns[band]) <= run) owned[band++] = count;
+    int32_t& p = parent[run];
+    p = p == static_cast<int32_t>(run) ? -++count : parent[static_cast<size_t>(p)];
+  }
+  while (band < bandRuns.size()) owned[band++] = count;
+  return owned;
+}
+
+// A component not yet seen: every run widens it.
+constexpr TComponent kUnseen{{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max(),
+                              std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()},
+                             std::numeric_limits<uint64_t>::max()};
+
+void Widen(TComponent& c, const TComponent& by) {
+  c.Box.Left = std::min(c.Box.Left, by.Box.Left);
+  c.Box.Top = std::min(c.Box.Top, by.Box.Top);
+  c.Box.Right = std::max(c.Box.Right, by.Box.Right);
+  c.Box.Bottom = std::max(c.Box.Bottom, by.Box.Bottom);
+  c.FirstKey = std::min(c.FirstKey, by.FirstKey);
+}
+
+// Every component's box and first key, from its runs. A band writes the components
+// whose first run it holds; a component that reaches it from a band above has a run in
+// its first row (8-connected runs of two bands meet across the rows between them), so
+// the band widens those few apart, and they are joined after.
+std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const std::vector<int32_t>& parent,
+                                          const std::vector<int32_t>& bandRuns,
+                                          const std::vector<int32_t>& owned) {
   const TLeafOrder order(rows.Width, rows.Height);
-  std::vector<TComponent> components;
-  int32_t run = 0;
-  for (int32_t y = 0; y < rows.Height; ++y)
-    ForEachRun(rows.Row(y), rows.Width, rows.Background, [&](int32_t first, int32_t last) {
-      int32_t& p = parent[static_cast<size_t>(run)];
-      if (p == run) {
-        p = -static_cast<int32_t>(components.size()) - 1;
-        components.push_back({{first, y, last, y}, order.Key(first, y)});
-      } else {
-        p = parent[static_cast<size_t>(p)];  // the parent is an earlier run, already numbered
-        TComponent& c = components[static_cast<size_t>(-p - 1)];
-        c.Box.Left = std::min(c.Box.Left, first);
-        c.Box.Right = std::max(c.Box.Right, last);
-        c.Box.Bottom = y;
-        c.FirstKey = std::min(c.FirstKey, order.Key(first, y));  // keys rise along a row
-      }
-      ++run;
+  std::vector<TComponent> components(static_cast<size_t>(owned.back()), kUnseen);
+  std::vector<std::vector<int32_t>> fromAbove(static_cast<size_t>(rows.Bands));
+  std::vector<std::vector<TComponent>> widened(static_cast<size_t>(rows.Bands));
+  auto component = [&](int32_t run) { return -parent[static_cast<size_t>(run)] - 1; };
+  rows.ForEachBand([&](int32_t band) {
+    const int32_t top = rows.FirstRow(band), own = owned[static_cast<size_t>(band)];
+    std::vector<int32_t>& above = fromAbove[static_cast<size_t>(band)];
+    int32_t run = bandRuns[static_cast<size_t>(band)];
+    ForEachRun(rows.Row(top), rows.Width, rows.Background, [&](int32_t, int32_t) {
+      if (const int32_t c = component(run++); c < own) above.push_back(c);
     });
+    std::sort(above.begin(), above.end());
+    above.erase(std::unique(above.begin(), above.end()), above.end());
+    std::vector<TComponent>& apart = widened[static_cast<size_t>(band)];
+    apart.assign(above.size(), kUnseen);
+    run = bandRuns[static_cast<size_t>(band)];
+    for (int32_t y = top; y < rows.FirstRow(band + 1); ++y)
+      ForEachRun(rows.Row(y), rows.Width, rows.Background, [&](int32_t first, int32_t last) {
+        const int32_t c = component(run++);
+        TComponent& into =
+            c >= own ? components[static_cast<size_t>(c)]
+                     : apart[static_cast<size_t>(std::lower_bound(above.begin(), above.end(), c) - above.begin())];
+        Widen(into, {{first, y, last, y}, order.Key(first, y)});  // keys rise along a row
+      });
+  });
+  for (size_t b = 0; b < fromAbove.size(); ++b)
+    for (size_t i = 0; i < fromAbove[b].size(); ++i)
+      Widen(components[static_cast<size_t>(fromAbove[b][i])], widened[b][i]);
   return components;
 }
 
@@ -252,7 +297,8 @@ std::vector<TComponent> NumberComponents(const TSceneRows& rows, std::vector<int
 
 // The boxes in list order; each run's component number in parent becomes -(k + 1), k
 // its region's place in the list. The components go before the regions are made.
-std::vector<TRect> OrderComponents(std::vector<TComponent> components,
+std::vector<TRect> OrderComponents(const TSceneRows& rows, std::vector<TComponent> components,
+                                   const std::vector<int32_t>& bandRuns,
                                    std::vector<int32_t>& parent) {
   std::vector<int32_t> byOrder(components.size());
   for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
@@ -268,36 +314,57 @@ std::vector<TRect> OrderComponents(std::vector<TComponent> components,
   }
   std::vector<TComponent>().swap(components);
   std::vector<int32_t>().swap(byOrder);
-  for (int32_t& p : parent) p = -place[static_cast<size_t>(-p - 1)] - 1;
+  rows.ForEachBand([&](int32_t band) {
+    for (int32_t run = bandRuns[static_cast<size_t>(band)]; run < bandRuns[static_cast<size_t>(band) + 1]; ++run) {
+      int32_t& p = parent[static_cast<size_t>(run)];
+      p = -place[static_cast<size_t>(-p - 1)] - 1;
+    }
+  });
   return boxes;
 }
 
 // ---- 4. the regions, made and filled ----
 
-// Appends an empty region per box, at the box moved to the scene's place.
-void AddRegions(const TSceneRows& rows, std::vector<TRect> boxes, TPatternList& list) {
+// The rows a region's box spans, counted from the scene's top row.
+struct TRowSpan {
+  int32_t Top, Bottom;
+};
+
+// Appends a region per box, at the box moved to the scene's place, its pixels not yet
+// written (CopyRuns writes them), and returns the boxes' rows.
+std::vector<TRowSpan> AddRegions(const TSceneRows& rows, std::vector<TRect> boxes,
+                                 TPatternList& list) {
   const TPattern& scene = rows.Scene;
+  std::vector<TRowSpan> spans(boxes.size());
   list.Reserve(static_cast<size_t>(list.Count()) + boxes.size());
-  for (const TRect& b : boxes)
-    list.Add(TPattern::CreateEmpty(
+  for (size_t k = 0; k < boxes.size(); ++k) {
+    const TRect& b = boxes[k];
+    list.Add(TPattern::CreateUnfilled(
         {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
         rows.Background));
+    spans[k] = {b.Top, b.Bottom};
+  }
+  return spans;
 }
 
-// Copies every run's pixels into its region, list.Items(offset + k) for place k. Each
-// band copies its rows' runs: the bands write different rows of a region.
+// Writes every region's pixels, list.Items(offset + k) for place k: its rows first all
+// background, then every run's pixels copied in. Each band writes its own rows of
+// every region, so a large region is filled on every core.
 void CopyRuns(const TSceneRows& rows, const std::vector<int32_t>& parent,
-              const std::vector<int32_t>& rowRuns, TPatternList& list, int32_t offset) {
+              const std::vector<int32_t>& bandRuns, const std::vector<TRowSpan>& spans,
+              TPatternList& list, int32_t offset) {
   const TPattern& scene = rows.Scene;
-  std::vector<int32_t> bandRuns(static_cast<size_t>(rows.Bands), 0);
-  for (int32_t b = 1; b < rows.Bands; ++b) {
-    int32_t n = bandRuns[static_cast<size_t>(b) - 1];
-    for (int32_t y = rows.FirstRow(b - 1); y < rows.FirstRow(b); ++y) n += rowRuns[static_cast<size_t>(y)];
-    bandRuns[static_cast<size_t>(b)] = n;
-  }
   rows.ForEachBand([&](int32_t band) {
+    const int32_t top = rows.FirstRow(band), bottom = rows.FirstRow(band + 1) - 1;
+    for (size_t k = 0; k < spans.size(); ++k) {
+      const TRowSpan s = spans[k];
+      if (s.Bottom < top || s.Top > bottom) continue;
+      TPattern& region = list.Items(offset + static_cast<int32_t>(k));
+      for (int32_t y = std::max(s.Top, top); y <= std::min(s.Bottom, bottom); ++y)
+        std::fill_n(region.Pixels[y - s.Top], region.Width(), rows.Background);
+    }
     int32_t next = bandRuns[static_cast<size_t>(band)];
-    for (int32_t y = rows.FirstRow(band); y < rows.FirstRow(band + 1); ++y) {
+    for (int32_t y = top; y <= bottom; ++y) {
       const TColor* pixels = rows.Row(y);
       ForEachRun(pixels, rows.Width, rows.Background, [&](int32_t first, int32_t last) {
         TPattern& region = list.Items(offset - parent[static_cast<size_t>(next++)] - 1);
@@ -316,22 +383,31 @@ void CopyRuns(const TSceneRows& rows, const std::vector<int32_t>& parent,
 //    lowest run, so every run's parent is an earlier run. In bands, each band numbers
 //    its own runs; the numbers are then offset into scan order and the bands' edge
 //    rows united.
-// 2. The rows are scanned again: each run takes its root's component number (the
-//    parent is already resolved), and the component its box and its first key.
+// 2. Each run takes its root's component number, in one pass in scan order (the
+//    parent is already resolved). The rows are scanned again, in bands, for each
+//    component's box and first key.
 // 3. The components are ordered by their first cell in the quadtree's leaf order.
-// 4. A third scan copies each run's pixels into its region, made at its box (in bands,
-//    each band its own rows).
+// 4. The regions are made at their boxes, unwritten; a third scan writes each band's
+//    rows of them: background, then each run's pixels.
 // Only a number per run is kept: the runs are found again from the scene each time.
 void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
   if (scene.Width() <= 0 || scene.Height() <= 0) return;
   const TSceneRows rows(scene, parts);
-  std::vector<int32_t> rowRuns;
-  std::vector<int32_t> parent = LabelRuns(rows, rowRuns);
+  std::vector<int32_t> bandRuns;
+  std::vector<int32_t> parent = LabelRuns(rows, bandRuns);
   if (parent.empty()) return;
-  std::vector<TRect> boxes = OrderComponents(NumberComponents(rows, parent), parent);
+  const std::vector<int32_t> owned = NumberRuns(bandRuns, parent);
+  std::vector<TRect> boxes = OrderComponents(
+      rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent);
   const int32_t offset = list.Count();
-  AddRegions(rows, std::move(boxes), list);  // each region holds its box now
-  CopyRuns(rows, parent, rowRuns, list, offset);
+  try {
+    const std::vector<TRowSpan> spans = AddRegions(rows, std::move(boxes), list);
+    CopyRuns(rows, parent, bandRuns, spans, list, offset);
+  } catch (...) {
+    // No region of unwritten pixels is left in the list.
+    list.RemoveFrom(offset);
+    throw;
+  }
 }
 
 }  // namespace ormax

@@ -1,7 +1,7 @@
 // TOwningList: an ordered list that owns its objects, the common shape of the
 // region, tree and code lists.
-//   Add (takes ownership), Reserve, Count, Items (0-based), RemoveWhere, Clear (destroys
-//   first to last)
+//   Add (takes ownership), Reserve, Count, Items (0-based), RemoveWhere, RemoveFrom,
+//   Clear (destroys first to last)
 // Items of a position outside 0 .. Count - 1 throws std::out_of_range.
 #pragma once
 
@@ -37,6 +37,12 @@ class TOwningList {
   template <typename Drop>
   void RemoveWhere(Drop drop) {
     std::erase_if(items_, [&](const std::unique_ptr<T>& item) { return drop(*item); });
+  }
+
+  // Destroys the objects from place first on (none when first >= Count()).
+  void RemoveFrom(int32_t first) {
+    if (first < 0) first = 0;
+    if (static_cast<size_t>(first) < items_.size()) items_.resize(static_cast<size_t>(first));
   }
 
   // Destroys the objects from the first to the last, then empties the list.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 
@@ -229,6 +230,17 @@ TEST(Segmentation, MatchesAFloodFillOnRandomScenes) {
         scene.SetPixel(x, y, rng() % 3 == 0 ? static_cast<TColor>(rng() % 2) : clWhite);
     TPatternList list;
     SegmentPattern(scene, list);
+    // In bands (here a row or two each, the last band run first): regions met again
+    // in later bands, joined only below, or spanning every band give the same list.
+    TPatternList banded;
+    SegmentPattern(scene, banded, [](int32_t n, const std::function<void(int32_t)>& part) {
+      for (int32_t b = n - 1; b >= 0; --b) part(b);
+    });
+    ASSERT_EQ(banded.Count(), list.Count()) << "round " << round;
+    for (int32_t r = 0; r < list.Count(); ++r) {
+      EXPECT_EQ(banded.Items(r).GetBounds(), list.Items(r).GetBounds()) << "round " << round;
+      EXPECT_TRUE(banded.Items(r).Pixels == list.Items(r).Pixels) << "round " << round;
+    }
     // Label each pixel with its region, and check that every 8-neighbour pair of
     // inside pixels shares a region and that every inside pixel is in one region.
     std::vector<int> label(static_cast<size_t>(w * h), -1);

@@ -12,6 +12,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <unordered_map>
@@ -21,6 +22,10 @@
 #include "codes/Files.h"
 #include "model/LargeBlocks.h"
 #include "qt/QtCanvas.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
 
 namespace ormax {
 
@@ -279,6 +284,37 @@ std::array<QRgb, 256> IndexColours(const QImage& eightBit) {
   return colours;
 }
 
+// Reads size bytes from the start of file into into, and returns how many were read
+// (fewer at the end of a file cut short, none on an error); file is left after them.
+// A large file is read in parts at once, each by its own thread: the memory its bytes
+// go into is cleared by the system on first write, and that clearing is shared too.
+qint64 ReadWhole(QFile& file, char* into, qint64 size, int32_t threads) {
+#if defined(__unix__) || defined(__APPLE__)
+  constexpr qint64 kPart = qint64{8} << 20;
+  const auto parts = static_cast<int32_t>(std::min<qint64>(WorkerCount(threads), size / kPart));
+  if (parts > 1) {
+    std::vector<qint64> got(static_cast<size_t>(parts), 0);
+    const int fd = file.handle();
+    RunInParallel(parts, threads, [&](int32_t i) {
+      const qint64 first = size * i / parts, last = size * (i + 1) / parts;
+      qint64& n = got[static_cast<size_t>(i)];
+      while (first + n < last) {
+        const ssize_t r = ::pread(fd, into + first + n, static_cast<size_t>(last - first - n),
+                                  static_cast<off_t>(first + n));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        n += r;
+      }
+    });
+    qint64 whole = 0;  // the bytes read without a gap from the start
+    for (int32_t i = 0; i < parts && whole == size * i / parts; ++i) whole += got[static_cast<size_t>(i)];
+    if (!file.seek(whole)) return 0;
+    return whole;
+  }
+#endif
+  return std::max<qint64>(0, file.read(into, size));
+}
+
 QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background, int32_t threads) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -292,7 +328,7 @@ QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background, i
   if (const qint64 size = file.size(); size > 0) {
     bytes = QByteArray(size, Qt::Uninitialized);
     AdviseHugePages(bytes.data(), static_cast<size_t>(size));
-    bytes.truncate(std::max<qint64>(0, file.read(bytes.data(), size)));
+    bytes.truncate(ReadWhole(file, bytes.data(), size, threads));
   }
   bytes += file.readAll();  // all of a file that has no size, or has grown
   file.close();

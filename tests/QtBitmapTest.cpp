@@ -149,6 +149,28 @@ TEST(QtBitmap, BandsOfRowsReadAsOneThreadReads) {
   }
 }
 
+// A file of over 16 MiB is read in parts, one a thread: every byte lands where one
+// thread reading it whole puts it (the parts meet in the middle of a row).
+TEST(QtBitmap, ALargeFileReadInPartsIsTheFileReadWhole) {
+  const int w = 2401, h = 2400;  // 3 x 2401 bytes and a byte of padding a row: 17.3 MB
+  const QByteArray bmp = Bmp(w, h, 24, {}, [](int x, int y) {
+    return static_cast<uint32_t>((x * 7 + y * 13) % 256 | ((x ^ y) % 256) << 8 | (y % 256) << 16);
+  });
+  ASSERT_GT(bmp.size(), qint64{16} << 20);
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  file.write(bmp);
+  file.close();
+  const std::unique_ptr<TPattern> one = LoadScenePattern(file.fileName(), true, TBackground::White, 1);
+  ASSERT_EQ(one->Width(), w);
+  EXPECT_EQ(one->GetPixel(w - 1, h - 1), one->GetPixel(w - 1, h - 1 - 256));  // read to the end
+  for (int32_t threads : {2, 4}) {
+    const std::unique_ptr<TPattern> parts =
+        LoadScenePattern(file.fileName(), true, TBackground::White, threads);
+    EXPECT_TRUE(parts->Pixels == one->Pixels) << threads << " threads";
+  }
+}
+
 TEST(QtBitmap, TheReductionGivesEveryPixelItsNearestPaletteColour) {
   // Many colours, repeated in runs and scattered, so that the table of recent colours
   // both hits and misses (and two colours may share a slot).

@@ -422,9 +422,10 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   node.Children.resize(2);
   for (auto& child : node.Children) child = std::make_unique<TTree>();
   auto half = [&](int k) {
-    TPattern part(split.Boxes[k], region.Background());
-    CopyHalf(region, split, k, part);
-    BuildRepresentation(part, *node.Children[k], maxTreeLevel, admissibleError, level + 1,
+    // CopyHalf writes every pixel of the half's box: none is set before.
+    const auto part = TPattern::CreateUnfilled(split.Boxes[k], region.Background());
+    CopyHalf(region, split, k, *part);
+    BuildRepresentation(*part, *node.Children[k], maxTreeLevel, admissibleError, level + 1,
                         nullptr, both);
   };
   // The halves are independent: each fills its own child.

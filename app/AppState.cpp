@@ -103,11 +103,20 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
       second();
       return;
     }
+    // The helper is given back as soon as either half is done: the other half's own
+    // splits may then take it, rather than run on one core to the end.
     struct TRelease {
       std::atomic<int32_t>& Count;
-      ~TRelease() { --Count; }
+      std::atomic<bool> Done{false};
+      void operator()() {
+        if (!Done.exchange(true)) --Count;
+      }
+      ~TRelease() { (*this)(); }
     } release{helpers};
-    RunInParallel(2, 2, [&](int32_t k) { k == 0 ? first() : second(); });
+    RunInParallel(2, 2, [&](int32_t k) {
+      k == 0 ? first() : second();
+      release();
+    });
   };
   // Regions are independent once segmented: each gets its tree, normalised copy and
   // code on its own.

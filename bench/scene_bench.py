@@ -31,6 +31,7 @@ output goes on a disk (default: BUILD_DIR/bench-output); the tmpfs one is /dev/s
 import argparse
 import os
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -108,6 +109,34 @@ def fresh(folder):
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
     return make
+
+
+def two_cores(args, ours_bin, cli, tmp):
+    """`codes --level 5` with --jobs 1 and --jobs 2, in turn, the archive on tmpfs where
+    there is one: medians and the median of the paired ratios."""
+    scenes = [s for s in args.two_cores.split(",") if s and s != "none"]
+    if not scenes:
+        return
+    out_dir = "/dev/shm" if os.path.isdir("/dev/shm") else tmp
+    archive = os.path.join(out_dir, "ormax-two-cores-%d.tar" % os.getpid())
+    print("\nTwo cores: `ormax-cli codes SCENE --level 5 --error 0 -o %s --jobs N`, whole processes, "
+          "N = 1 and 2 in turn, %d pairs:" % (archive, args.two_cores_runs))
+    print("| scene | --jobs 1 | --jobs 2 | ratio of the medians | median of the paired ratios |")
+    print("|---|---:|---:|---:|---:|")
+    for scene in scenes:
+        bmp = os.path.join(tmp, scene + ".bmp")
+        subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
+        times = {1: [], 2: []}
+        for _ in range(args.two_cores_runs):
+            for jobs in (1, 2):
+                times[jobs].append(run_whole([cli, "codes", bmp, "--level", "5", "--error", "0",
+                                              "-o", archive, "--jobs", str(jobs)])[0])
+        one, two = statistics.median(times[1]), statistics.median(times[2])
+        paired = statistics.median(a / b for a, b in zip(times[1], times[2]))
+        print("| %s | %s | %s | %.2f | %.2f |" % (scene, fmt(one), fmt(two), one / two, paired))
+        os.remove(bmp)
+    if os.path.exists(archive):
+        os.remove(archive)
 
 
 def whole_commands(args, ours_bin, cli, peer, tmp):
@@ -330,12 +359,16 @@ def main():
     parser.add_argument("--views", default="noise,sparse")
     parser.add_argument("--background", default="large")
     parser.add_argument("--soft")
+    parser.add_argument("--two-cores", default="large,noise",
+                        help="scenes timed with --jobs 1 and 2 at level 5 ('none': no table)")
+    parser.add_argument("--two-cores-runs", type=int, default=15)
     args = parser.parse_args()
     ours_bin = os.path.join(args.build, "ormax_scenebench")
     cli = os.path.join(args.build, "ormax-cli")
     peer = [sys.executable, os.path.join(HERE, "opencv_peer.py")]
     tmp = tempfile.mkdtemp(prefix="ormax-bench-")
     whole_commands(args, ours_bin, cli, peer, tmp)
+    two_cores(args, ours_bin, cli, tmp)
     background_cost(args, ours_bin, cli, tmp)
     stages = [
         ("scene read", "scene_read", "scene_read"),

@@ -1,8 +1,9 @@
 // Views: DrawView clears the surface and draws the view from the state; the colour
 // ring walks a circle around the grey axis of the RGB cube.
 //   HueToRGB, MakeRGB, RGBToColor, ViewName, ViewNamed, ViewNameList, ViewCaption, ViewLevel,
-//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   StreamRepresentationView, DrawRecognition, DrawView
+//   ClearView, DrawScene, DrawQuadro, ColourSegments, DrawSegments, DrawSegmentation,
+//   DrawRepresentationView, StreamRepresentationView, DrawLabels, DrawRecognition,
+//   DrawColouredRecognition, DrawView
 #include "app/Views.h"
 
 #include <memory>
@@ -126,17 +127,34 @@ void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas) {
   });
 }
 
-void DrawSegmentation(TAppState& state, ICanvas& canvas) {
+void ColourSegments(TAppState& state) {
   const int32_t n = state.Segments.Count();
+  if (n == 1) return;
   for (int32_t i = 0; i < n; ++i) {
-    TPattern& region = state.Segments.Items(i);
-    if (n != 1) {
-      const int32_t h = static_cast<int32_t>(FloorToInt(static_cast<Real>(i) / (n - 1) * 255));
-      region.FillInside(RGBToColor(HueToRGB(255, static_cast<uint8_t>(h), 127, 190)));
-    }
+    const int32_t h = static_cast<int32_t>(FloorToInt(static_cast<Real>(i) / (n - 1) * 255));
+    state.Segments.Items(i).FillInside(RGBToColor(HueToRGB(255, static_cast<uint8_t>(h), 127, 190)));
+  }
+}
+
+void DrawSegments(const TAppState& state, ICanvas& canvas) {
+  // A region draws only inside its box (its pixels and its frame): one wholly off the
+  // surface is skipped.
+  const TRect clip = canvas.ClipRect();
+  for (int32_t i = 0; i < state.Segments.Count(); ++i) {
+    const TPattern& region = state.Segments.Items(i);
+    if (region.Bottom < clip.Top || region.Top >= clip.Bottom || region.Right < clip.Left ||
+        region.Left >= clip.Right)
+      continue;
     region.Draw(canvas);
     region.DrawFrame(clBlack, canvas);
   }
+}
+
+void DrawSegmentation(TAppState& state, ICanvas& canvas) {
+  // Colouring a region changes only its own pixels, so all are coloured before any is
+  // drawn.
+  ColourSegments(state);
+  DrawSegments(state, canvas);
 }
 
 namespace {
@@ -171,24 +189,40 @@ void StreamRepresentationView(TAppState& state, ICanvas& canvas) {
   });
 }
 
-void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
-  DrawSegmentation(state, canvas);
+void DrawLabels(const TAppState& state, ICanvas& canvas, char decimalSeparator) {
   canvas.SetBrushColor(clWhite);
   canvas.SetFontSize(14);
   canvas.SetFontColor(clBlack);
+  // A label fills TextHeight rows down from the region's centre; its glyphs may reach
+  // past that box, but not by a box's height. Labels farther from the surface are
+  // skipped.
+  const TRect clip = canvas.ClipRect();
+  const int64_t height = canvas.TextHeight();
   for (size_t i = 0; i < state.NearestIndices.size(); ++i) {
     const int32_t entry = state.NearestIndices[i];
     if (entry < 0 || entry >= state.Base().Count()) continue;
     if (static_cast<int32_t>(i) >= state.Segments.Count()) break;
     // The shape, not the drawing or turn: "star_2@30" is a star; "unknown" where the
     // chosen labels withhold it.
-    std::string text = RegionLabel(state, static_cast<int32_t>(i));
     const TPoint at = state.Segments.Items(static_cast<int32_t>(i)).Center();
+    if (at.Y + 2 * height <= clip.Top || at.Y - height >= clip.Bottom) continue;
+    std::string text = RegionLabel(state, static_cast<int32_t>(i));
     if (state.ShowSameness)
       text +=
           ": " + FormatGeneral((1 - Real(state.NearestMeasures[i])) * 100, 3, decimalSeparator) + "%";
     canvas.TextOut(at.X, at.Y, text);
   }
+}
+
+void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator) {
+  DrawSegmentation(state, canvas);
+  DrawLabels(state, canvas, decimalSeparator);
+}
+
+void DrawColouredRecognition(const TAppState& state, ICanvas& canvas, char decimalSeparator) {
+  ClearView(canvas);
+  DrawSegments(state, canvas);
+  DrawLabels(state, canvas, decimalSeparator);
 }
 
 void DrawView(TView view, TAppState& state, ICanvas& canvas, char decimalSeparator) {

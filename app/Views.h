@@ -1,9 +1,11 @@
 // Views: the five pictures of the analysis, drawn from the application state onto a
 // canvas, and the colour ring that tells regions apart. Qt-free, so the desktop
 // program and the command line draw the same pictures.
-//   ClearView, DrawScene, DrawQuadro, DrawSegmentation, DrawRepresentationView,
-//   StreamRepresentationView (drawn as the trees are made), DrawRecognition, DrawView
-//   (any of them after clearing); TView, ViewName, ViewNamed,
+//   ClearView, DrawScene, DrawQuadro, DrawSegmentation (ColourSegments, then
+//   DrawSegments), DrawRepresentationView, StreamRepresentationView (drawn as the trees
+//   are made), DrawRecognition (the segmentation, then DrawLabels),
+//   DrawColouredRecognition (a band of rows at a time), DrawView (any of them after
+//   clearing); TView, ViewName, ViewNamed,
 //   ViewNameList (the one table of the views' names); ViewCaption; ViewLevel (TreeLevelView);
 //   TRGB, HueToRGB, MakeRGB, RGBToColor
 // Each view draws over the whole surface; the segmentation recolours the regions'
@@ -59,6 +61,13 @@ void DrawScene(const TAppState& state, ICanvas& canvas);
 // Clears, then draws the leaf cells of the compact quadtree of scene, each in its
 // colour and framed in white (black for a white cell).
 void DrawQuadro(const TQuadTree& tree, const TImg& scene, ICanvas& canvas);
+// Gives every region the colour that tells it apart in the Segmentation view, in place
+// of its scene colours (a lone region keeps them).
+void ColourSegments(TAppState& state);
+// Each region's pixels and black frame, in region order; a region whose box lies off
+// the canvas's clip rectangle is skipped.
+void DrawSegments(const TAppState& state, ICanvas& canvas);
+// ColourSegments, then DrawSegments.
 void DrawSegmentation(TAppState& state, ICanvas& canvas);
 void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
 // The Representation view of a segmented state (SegmentScene) drawn as the trees are
@@ -68,10 +77,17 @@ void DrawRepresentationView(const TAppState& state, ICanvas& canvas);
 // BuildSceneCodes, to the pixel. The state keeps its regions and no tree or code. The
 // canvas is drawn on from the worker threads, one at a time.
 void StreamRepresentationView(TAppState& state, ICanvas& canvas);
-// The segmentation, then each region's label at its centre: the nearest entry's
-// shape ("unknown" where the state's Labels withhold it), with ": <sameness>%" when
-// ShowSameness is on.
+// Each region's label at its centre: the nearest entry's shape ("unknown" where the
+// state's Labels withhold it), with ": <sameness>%" when ShowSameness is on. Labels
+// that cannot reach the canvas's clip rectangle are skipped.
+void DrawLabels(const TAppState& state, ICanvas& canvas, char decimalSeparator = '.');
+// The segmentation, then the labels.
 void DrawRecognition(TAppState& state, ICanvas& canvas, char decimalSeparator = '.');
+// The Recognition view of a state whose regions are coloured already (ColourSegments):
+// clears, then draws only what meets the canvas's clip rectangle, so that a picture
+// drawn band by band, each band on a canvas clipped to it, is the whole view's.
+void DrawColouredRecognition(const TAppState& state, ICanvas& canvas,
+                             char decimalSeparator = '.');
 
 // Draws `view` after clearing (the common entry of the desktop program and the
 // command line).

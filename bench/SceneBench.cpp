@@ -117,6 +117,7 @@ class TNoCanvas : public ICanvas {
   void SetFontSize(int32_t) override {}
   void SetFontColor(TColor) override {}
   void TextOut(int32_t, int32_t, const std::string&) override {}
+  int32_t TextHeight() const override { return 0; }
 };
 
 long PeakBytes() {

@@ -2,7 +2,7 @@
 // rectangle types they share with it. Plain C++, so the core can draw without Qt;
 // qt/QtCanvas binds it to a QImage.
 //   TColor ($00BBGGRR, red in the low byte), clWhite, clBlack, TRect, TPoint, TPathPoint,
-//   ICanvas
+//   ICanvas (TextHeight: the rows a line of text fills)
 //   (Polyline draws a path as its MoveTo and LineTo steps would)
 // Rectangles handed to a canvas have exclusive right and bottom edges; in the model
 // they are inclusive. Drawing outside the surface is dropped without error.
@@ -77,6 +77,9 @@ class ICanvas {
   virtual void SetFontColor(TColor color) = 0;
   // Top-left corner of the text at (x, y), its cells filled with the brush colour.
   virtual void TextOut(int32_t x, int32_t y, const std::string& text) = 0;
+  // The height of the box TextOut fills, in the current font size. Glyphs may reach a
+  // little past it (accents above, tails below).
+  virtual int32_t TextHeight() const = 0;
 };
 
 }  // namespace ormax

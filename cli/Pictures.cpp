@@ -1,6 +1,7 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   TCliScene::NewPicture, LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput,
+//   TCliScene::NewPicture, LoadScene, MisfitWarning, WritePicture, WriteViewPicture,
+//   ForEachInput, ThreadsPerInput,
 //   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
 
@@ -18,7 +19,9 @@
 #include "app/EntryNames.h"
 #include "app/WorkerPool.h"
 #include "model/LargeBlocks.h"
+#include "qt/BandedBmp.h"
 #include "qt/QtBitmap.h"
+#include "qt/QtCanvas.h"
 
 namespace ormax {
 
@@ -51,8 +54,32 @@ std::string MisfitWarning(const std::string& namedMisfit) {
   return namedMisfit + "; its background is not exact white: try --background auto";
 }
 
+namespace {
+
+bool IsPngName(const QString& file) {
+  return file.endsWith(".png", Qt::CaseInsensitive);
+}
+
+}  // namespace
+
 void WritePicture(const QImage& picture, const QString& file) {
-  SavePicture(picture, file, file.endsWith(".png", Qt::CaseInsensitive) ? "png" : "bmp");
+  SavePicture(picture, file, IsPngName(file) ? "png" : "bmp");
+}
+
+void WriteViewPicture(TView view, TCliScene& scene, const QString& file) {
+  TAppState& s = *scene.State;
+  if (view == TView::Recognition && !IsPngName(file)) {
+    ColourSegments(s);
+    SaveBmpInBands(scene.Width, scene.Height, file,
+                   [&](ICanvas& band) { DrawColouredRecognition(s, band); });
+    return;
+  }
+  QImage picture = scene.NewPicture();
+  {
+    TQtCanvas canvas(picture);
+    DrawView(view, s, canvas);
+  }
+  WritePicture(picture, file);
 }
 
 void ForEachInput(const QStringList& files, int32_t jobs, const TCliContext& cx,

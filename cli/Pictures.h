@@ -1,6 +1,7 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene (NewPicture), LoadScene, MisfitWarning, WritePicture, ForEachInput, ThreadsPerInput
+//   TCliScene (NewPicture), LoadScene, MisfitWarning, WritePicture, WriteViewPicture,
+//   ForEachInput, ThreadsPerInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "app/AppState.h"
+#include "app/Views.h"
 #include "cli/Options.h"
 
 namespace ormax {
@@ -40,6 +42,10 @@ std::string MisfitWarning(const std::string& namedMisfit);
 
 // BMP, or PNG when the name ends in ".png".
 void WritePicture(const QImage& picture, const QString& file);
+// Draws the view of the scene's state (not Representation, which is drawn as its trees
+// are made) and writes it as WritePicture would. The Recognition view as a BMP is drawn
+// and written a band of rows at a time, so its picture is never held whole.
+void WriteViewPicture(TView view, TCliScene& scene, const QString& file);
 
 // work(i) for every input on `jobs` threads, with a progress line on a terminal; each
 // result goes to the caller's slot i, so the output keeps the input order. The work

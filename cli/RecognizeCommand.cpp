@@ -11,7 +11,6 @@
 #include "app/Views.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
-#include "qt/QtCanvas.h"
 
 namespace ormax {
 
@@ -108,12 +107,7 @@ TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, in
   KeepNearestIndices(result, s);
   s.Labels = call.Rule;  // the picture withholds the labels the rows withhold
   s.ShowSameness = true;
-  QImage picture = scene.NewPicture();
-  {
-    TQtCanvas canvas(picture);
-    DrawView(TView::Recognition, s, canvas);
-  }
-  WritePicture(picture, PictureName(call, i));
+  WriteViewPicture(TView::Recognition, scene, PictureName(call, i));
   return result;
 }
 

@@ -76,15 +76,16 @@ std::string DrawAndWrite(const QCommandLineParser& p, TView view, int32_t maxVie
       StreamNearestIndices(s);
       break;
   }
-  QImage picture = scene.NewPicture();
-  {
-    TQtCanvas canvas(picture);
-    if (view == TView::Representation)
+  if (view == TView::Representation) {
+    QImage picture = scene.NewPicture();
+    {
+      TQtCanvas canvas(picture);
       StreamRepresentationView(s, canvas);
-    else
-      DrawView(view, s, canvas);
+    }
+    WritePicture(picture, p.value("output"));
+  } else {
+    WriteViewPicture(view, scene, p.value("output"));
   }
-  WritePicture(picture, p.value("output"));
   return MisfitWarning(file, s);
 }
 

@@ -228,8 +228,14 @@ int64_t TPattern::InsideCount(int64_t enough) const {
 }
 
 void TPattern::Draw(ICanvas& canvas) const {
-  for (int32_t x = Left; x <= Right; ++x)
-    for (int32_t y = Top; y <= Bottom; ++y)
+  // Pixels off the surface would be dropped: only the rows and columns it has are read,
+  // so that a band of a taller picture costs its own rows.
+  const TRect clip = canvas.ClipRect();
+  const int32_t left = std::max(Left, clip.Left), top = std::max(Top, clip.Top);
+  const int64_t right = std::min<int64_t>(Right, int64_t{clip.Right} - 1);
+  const int64_t bottom = std::min<int64_t>(Bottom, int64_t{clip.Bottom} - 1);
+  for (int32_t x = left; x <= right; ++x)
+    for (int32_t y = top; y <= bottom; ++y)
       if (IsInside(x, y)) canvas.SetPixel(x, y, GetPixel(x, y));
 }
 

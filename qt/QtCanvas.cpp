@@ -15,7 +15,9 @@ QColor ToQColor(TColor color) {
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
-TQtCanvas::TQtCanvas(QImage& image) : image_(image) {
+TQtCanvas::TQtCanvas(QImage& image) : TQtCanvas(image, 0) {}
+
+TQtCanvas::TQtCanvas(QImage& image, int32_t top) : image_(image), top_(top) {
   if (image_.format() != QImage::Format_RGB32 && !image_.isNull())
     image_ = image_.convertToFormat(QImage::Format_RGB32);
   width_ = image_.width();
@@ -38,24 +40,27 @@ QPainter& TQtCanvas::Painter() {
     bits_ = nullptr;
     painter_ = std::make_unique<QPainter>(&image_);
     painter_->setRenderHint(QPainter::Antialiasing, false);
+    if (top_ != 0) painter_->translate(0, -top_);
     painterPenSet_ = false;
   }
   return *painter_;
 }
 
 TRect TQtCanvas::ClipRect() const {
-  return TRect{0, 0, image_.width(), image_.height()};
+  return TRect{0, top_, image_.width(), static_cast<int32_t>(int64_t{top_} + image_.height())};
 }
 
 TColor TQtCanvas::GetPixel(int32_t x, int32_t y) const {
-  if (!image_.valid(x, y)) return 0;
+  const int64_t row = int64_t{y} - top_;
+  if (x < 0 || row < 0 || x >= width_ || row >= height_) return 0;
   Flush();
-  return FromQRgb(image_.pixel(x, y));
+  return FromQRgb(image_.pixel(x, static_cast<int>(row)));
 }
 
 void TQtCanvas::SetPixel(int32_t x, int32_t y, TColor color) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  Bits()[y * stride_ + x] = ToQRgb(color);
+  const int64_t row = int64_t{y} - top_;
+  if (x < 0 || row < 0 || x >= width_ || row >= height_) return;
+  Bits()[row * stride_ + x] = ToQRgb(color);
 }
 
 QRgb* TQtCanvas::Bits() {
@@ -68,13 +73,13 @@ QRgb* TQtCanvas::Bits() {
 }
 
 void TQtCanvas::FillPixels(const QRect& r, TColor color) {
-  const QRect area = r & image_.rect();
+  const QRect area = r & image_.rect().translated(0, top_);
   if (area.isEmpty()) return;
   QRgb* bits = Bits();
   const qsizetype stride = stride_;
   const QRgb rgb = ToQRgb(color);
   for (int y = area.top(); y <= area.bottom(); ++y)
-    std::fill_n(bits + y * stride + area.left(), area.width(), rgb);
+    std::fill_n(bits + (y - top_) * stride + area.left(), area.width(), rgb);
 }
 
 // A rectangle of whole pixels in one colour: the pixels the painter would fill, set
@@ -145,15 +150,16 @@ void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
     box.Bottom = std::max(box.Bottom, p.Y);
   }
   const int64_t reach = std::max(penWidth_, 1) + 2;  // past the points, in every direction
-  const bool inside = box.Left - reach >= 0 && box.Top - reach >= 0 &&
-                      box.Right + reach < image_.width() && box.Bottom + reach < image_.height();
+  const int64_t top = int64_t{box.Top} - top_, bottom = int64_t{box.Bottom} - top_;
+  const bool inside = box.Left - reach >= 0 && top - reach >= 0 &&
+                      box.Right + reach < image_.width() && bottom + reach < image_.height();
   if (const std::vector<TPoint>* pixels = inside ? stamps_.Pixels(steps, box, penWidth_) : nullptr) {
     QRgb* bits = Bits();
     const qsizetype stride = stride_;
     const QRgb rgb = ToQRgb(pen_);
     const int32_t width = image_.width(), height = image_.height();
     for (const TPoint& p : *pixels) {
-      const int32_t x = p.X + box.Left, y = p.Y + box.Top;  // on the picture, but checked still
+      const int64_t x = p.X + box.Left, y = p.Y + top;  // on the image, but checked still
       if (x >= 0 && y >= 0 && x < width && y < height) bits[y * stride + x] = rgb;
     }
     return;
@@ -161,6 +167,12 @@ void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
   QPainter& painter = LinePainter();
   for (size_t i = 1; i < steps.size(); ++i)
     painter.drawLine(QPoint(steps[i - 1].X, steps[i - 1].Y), QPoint(steps[i].X, steps[i].Y));
+}
+
+int32_t TQtCanvas::TextHeight() const {
+  QFont font = painter_ ? painter_->font() : QFont();
+  font.setPointSize(fontSize_ > 0 ? fontSize_ : 1);
+  return QFontMetrics(font, &image_).height();
 }
 
 void TQtCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {

@@ -1,5 +1,6 @@
 // QtCanvas: the canvas on a 32-bit QImage, for the desktop program and the tools.
-//   TQtCanvas  the ICanvas on the image; Flush finishes pending painting
+//   TQtCanvas  the ICanvas on the image, or on a band of rows of a taller picture;
+//              Flush finishes pending painting
 //   ToQColor / ToQRgb / FromQRgb convert between TColor ($00BBGGRR) and Qt's order; nothing
 //   else in the program sees Qt's colours.
 // Pixels, rectangles and short paths of lines (from their stamps) are set on the image
@@ -33,6 +34,11 @@ class TQtCanvas : public ICanvas {
   // The image must outlive the canvas, and is neither copied nor resized while the
   // canvas draws; it is converted to Format_RGB32 if needed.
   explicit TQtCanvas(QImage& image);
+  // The image holds the rows top .. top + height - 1 of a taller picture: the canvas
+  // takes the picture's coordinates and drops what falls outside the band. Pixels,
+  // rectangles and text come out as on the whole picture; a line the painter draws
+  // may be cut at the band's edges, which can move its pixels.
+  TQtCanvas(QImage& image, int32_t top);
   ~TQtCanvas() override;
 
   TRect ClipRect() const override;
@@ -49,6 +55,7 @@ class TQtCanvas : public ICanvas {
   void SetFontSize(int32_t points) override { fontSize_ = points; }
   void SetFontColor(TColor color) override { fontColor_ = color; }
   void TextOut(int32_t x, int32_t y, const std::string& text) override;
+  int32_t TextHeight() const override;
 
   // Finishes pending painting, so that the image shows everything drawn so far.
   void Flush() const;
@@ -64,6 +71,7 @@ class TQtCanvas : public ICanvas {
   void FillPixels(const QRect& r, TColor color);
 
   QImage& image_;
+  int32_t top_ = 0;  // the picture's row that is the image's first
   mutable std::unique_ptr<QPainter> painter_;
   QRgb* bits_ = nullptr;  // null while the painter is open
   qsizetype stride_ = 0;  // pixels per scan line

@@ -57,6 +57,26 @@ TEST(QtCanvas, PixelsAndClipRect) {
   EXPECT_EQ(scene.GetInsideBounds(), (TRect{3, 2, 3, 2}));
 }
 
+// A canvas on a band of a taller picture takes the picture's coordinates and keeps
+// only the band's rows.
+TEST(QtCanvas, ABandTakesThePicturesCoordinates) {
+  QImage band(5, 3, QImage::Format_RGB32);
+  band.fill(Qt::white);
+  TQtCanvas canvas(band, 10);
+  EXPECT_EQ(canvas.ClipRect(), (TRect{0, 10, 5, 13}));
+  canvas.SetPixel(1, 10, 0x000000FF);
+  canvas.SetPixel(0, 9, 0x000000FF);   // above the band: dropped
+  canvas.SetPixel(0, 13, 0x000000FF);  // below: dropped
+  EXPECT_EQ(canvas.GetPixel(1, 10), 0x000000FFu);
+  EXPECT_EQ(canvas.GetPixel(1, 0), 0u);
+  canvas.SetBrushColor(0x00FF0000);
+  canvas.FillRect(TRect{3, 8, 5, 12});  // rows 8 to 11: the band's first two
+  canvas.Flush();
+  ExpectPixels(band, {{1, 0, qRgb(255, 0, 0)}, {0, 2, qRgb(255, 255, 255)},
+                      {3, 0, qRgb(0, 0, 255)}, {4, 1, qRgb(0, 0, 255)},
+                      {3, 2, qRgb(255, 255, 255)}, {2, 0, qRgb(255, 255, 255)}});
+}
+
 TEST(QtCanvas, FillAndFrameUseExclusiveEdges) {
   QImage image(6, 5, QImage::Format_RGB32);
   image.fill(Qt::white);
@@ -131,6 +151,7 @@ class StepwiseCanvas : public ICanvas {
   void SetFontSize(int32_t p) override { inner_.SetFontSize(p); }
   void SetFontColor(TColor c) override { inner_.SetFontColor(c); }
   void TextOut(int32_t x, int32_t y, const std::string& t) override { inner_.TextOut(x, y, t); }
+  int32_t TextHeight() const override { return inner_.TextHeight(); }
 
  private:
   TQtCanvas& inner_;

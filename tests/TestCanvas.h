@@ -46,6 +46,7 @@ class TestCanvas : public ICanvas {
   void TextOut(int32_t x, int32_t y, const std::string& text) override {
     texts.push_back({TPoint{x, y}, text});
   }
+  int32_t TextHeight() const override { return textHeight; }
 
   struct PathPoint {
     TPoint Point;
@@ -60,6 +61,7 @@ class TestCanvas : public ICanvas {
   TColor pen = 0;
   int32_t penWidth = 1;
   int32_t fontSize = 0;
+  int32_t textHeight = 16;
   TColor fontColor = 0;
   std::vector<PathPoint> path;
   std::vector<Text> texts;

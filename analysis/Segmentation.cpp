@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace ormax {
 
@@ -124,13 +126,38 @@ struct TSceneRows {
 
 // ---- 1. the runs, numbered and united ----
 
+// Made without setting its elements: the bands write every run's number, so a vector of
+// millions of them is first touched (and cleared by the system) on the threads that
+// fill it, not zeroed first on one.
+template <class T>
+struct TUnsetAllocator : std::allocator<T> {
+  using value_type = T;
+  TUnsetAllocator() = default;
+  template <class U>
+  TUnsetAllocator(const TUnsetAllocator<U>&) noexcept {}
+  template <class U>
+  struct rebind {
+    using other = TUnsetAllocator<U>;
+  };
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... TArgs>
+  void construct(U* p, TArgs&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<TArgs>(args)...);
+  }
+};
+// A number per run, in scan order.
+using TRunNumbers = std::vector<int32_t, TUnsetAllocator<int32_t>>;
+
 // Runs are numbered in scan order; parent[run] <= run, and the root of a set of
 // connected runs is its first run.
 struct TRun {
   int32_t First, Last, Number;
 };
 
-int32_t Root(std::vector<int32_t>& parent, int32_t a) {
+int32_t Root(TRunNumbers& parent, int32_t a) {
   while (parent[static_cast<size_t>(a)] != a) {
     auto& p = parent[static_cast<size_t>(a)];
     p = parent[static_cast<size_t>(p)];
@@ -141,7 +168,7 @@ int32_t Root(std::vector<int32_t>& parent, int32_t a) {
 
 // Joins run (of one row) to the runs of above it touches (8-connected); j is where the
 // search in above starts, kept from one run of the row to the next.
-void Join(std::vector<int32_t>& parent, const TRun& run, const std::vector<TRun>& above,
+void Join(TRunNumbers& parent, const TRun& run, const std::vector<TRun>& above,
           size_t& j) {
   while (j < above.size() && above[j].Last < run.First - 1) ++j;
   for (size_t k = j; k < above.size() && above[k].First <= run.Last + 1; ++k) {
@@ -156,7 +183,7 @@ void Join(std::vector<int32_t>& parent, const TRun& run, const std::vector<TRun>
 // Each band labels its rows with numbers of its own, keeping the runs of its first
 // and last rows for joining it to its neighbours.
 struct TBand {
-  std::vector<int32_t> Parent;
+  TRunNumbers Parent;
   std::vector<TRun> First, Last;
 };
 
@@ -182,7 +209,7 @@ void LabelBand(const TSceneRows& rows, int32_t b, TBand& band) {
 // The bands' parents as one forest in scan order: each band's numbers follow those of
 // the bands above it, and each band's first row is united with the last row above it.
 // offsets[b] receives the number of band b's first run, offsets[Bands] the runs' count.
-std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled,
+TRunNumbers JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled,
                                std::vector<int32_t>& offsets) {
   const int32_t bands = rows.Bands;
   offsets.assign(static_cast<size_t>(bands) + 1, 0);
@@ -193,12 +220,12 @@ std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& label
     offsets[static_cast<size_t>(b) + 1] = static_cast<int32_t>(next);
   }
   if (bands == 1) return std::move(labelled[0].Parent);
-  std::vector<int32_t> parent(static_cast<size_t>(offsets.back()));
+  TRunNumbers parent(static_cast<size_t>(offsets.back()));  // every one written below
   rows.ForEachBand([&](int32_t b) {
     auto& own = labelled[static_cast<size_t>(b)].Parent;
     const int32_t offset = offsets[static_cast<size_t>(b)];
     for (size_t i = 0; i < own.size(); ++i) parent[offset + i] = own[i] + offset;
-    std::vector<int32_t>().swap(own);
+    TRunNumbers().swap(own);
   });
   for (int32_t b = 1; b < bands; ++b) {
     auto numbered = [&](std::vector<TRun> runs, int32_t offset) {
@@ -215,7 +242,7 @@ std::vector<int32_t> JoinBands(const TSceneRows& rows, std::vector<TBand>& label
 
 // Every run's parent, the runs numbered in scan order; bandRuns[b] receives the number
 // of band b's first run, bandRuns[Bands] the runs' count.
-std::vector<int32_t> LabelRuns(const TSceneRows& rows, std::vector<int32_t>& bandRuns) {
+TRunNumbers LabelRuns(const TSceneRows& rows, std::vector<int32_t>& bandRuns) {
   std::vector<TBand> labelled(static_cast<size_t>(rows.Bands));
   rows.ForEachBand([&](int32_t b) { LabelBand(rows, b, labelled[static_cast<size_t>(b)]); });
   return JoinBands(rows, labelled, bandRuns);
@@ -228,7 +255,7 @@ std::vector<int32_t> LabelRuns(const TSceneRows& rows, std::vector<int32_t>& ban
 // components whose first run comes before each band's: owned[b] for band b, and
 // owned[Bands] the count of all. A run's parent is the run itself or an earlier run,
 // already numbered, so one pass in scan order numbers them all.
-std::vector<int32_t> NumberRuns(const std::vector<int32_t>& bandRuns, std::vector<int32_t>& parent) {
+std::vector<int32_t> NumberRuns(const std::vector<int32_t>& bandRuns, TRunNumbers& parent) {
   std::vector<int32_t> owned(bandRuns.size(), 0);
   int32_t count = 0;
   size_t band = 0;
@@ -258,7 +285,7 @@ void Widen(TComponent& c, const TComponent& by) {
 // whose first run it holds; a component that reaches it from a band above has a run in
 // its first row (8-connected runs of two bands meet across the rows between them), so
 // the band widens those few apart, and they are joined after.
-std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const std::vector<int32_t>& parent,
+std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const TRunNumbers& parent,
                                           const std::vector<int32_t>& bandRuns,
                                           const std::vector<int32_t>& owned) {
   const TLeafOrder order(rows.Width, rows.Height);
@@ -299,7 +326,7 @@ std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const std::vec
 // its region's place in the list. The components go before the regions are made.
 std::vector<TRect> OrderComponents(const TSceneRows& rows, std::vector<TComponent> components,
                                    const std::vector<int32_t>& bandRuns,
-                                   std::vector<int32_t>& parent) {
+                                   TRunNumbers& parent) {
   std::vector<int32_t> byOrder(components.size());
   for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
   std::sort(byOrder.begin(), byOrder.end(), [&](int32_t a, int32_t b) {
@@ -350,7 +377,7 @@ std::vector<TRowSpan> AddRegions(const TSceneRows& rows, std::vector<TRect> boxe
 // Writes every region's pixels, list.Items(offset + k) for place k: its rows first all
 // background, then every run's pixels copied in. Each band writes its own rows of
 // every region, so a large region is filled on every core.
-void CopyRuns(const TSceneRows& rows, const std::vector<int32_t>& parent,
+void CopyRuns(const TSceneRows& rows, const TRunNumbers& parent,
               const std::vector<int32_t>& bandRuns, const std::vector<TRowSpan>& spans,
               TPatternList& list, int32_t offset) {
   const TPattern& scene = rows.Scene;
@@ -394,7 +421,7 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
   if (scene.Width() <= 0 || scene.Height() <= 0) return;
   const TSceneRows rows(scene, parts);
   std::vector<int32_t> bandRuns;
-  std::vector<int32_t> parent = LabelRuns(rows, bandRuns);
+  TRunNumbers parent = LabelRuns(rows, bandRuns);
   if (parent.empty()) return;
   const std::vector<int32_t> owned = NumberRuns(bandRuns, parent);
   std::vector<TRect> boxes = OrderComponents(

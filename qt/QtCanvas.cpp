@@ -41,6 +41,7 @@ QPainter& TQtCanvas::Painter() {
     painter_ = std::make_unique<QPainter>(&image_);
     painter_->setRenderHint(QPainter::Antialiasing, false);
     if (top_ != 0) painter_->translate(0, -top_);
+    painterFontSize_ = 0;
     painterPenSet_ = false;
   }
   return *painter_;
@@ -177,16 +178,31 @@ int32_t TQtCanvas::TextHeight() const {
 
 void TQtCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {
   QPainter& p = Painter();
-  QFont font = p.font();
-  font.setPointSize(fontSize_ > 0 ? fontSize_ : 1);
-  p.setFont(font);
+  const int32_t size = fontSize_ > 0 ? fontSize_ : 1;
+  if (painterFontSize_ != size) {
+    QFont font = p.font();
+    font.setPointSize(size);
+    p.setFont(font);
+    painterFontSize_ = size;
+    if (text_.Size != size) {
+      text_.Font = font;
+      const QFontMetrics metrics(font, &image_);
+      text_.Size = size;
+      text_.Height = metrics.height();
+      text_.Ascent = metrics.ascent();
+      text_.Widths.clear();
+    }
+  }
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  QFontMetrics metrics(font, &image_);
-  QRect box(x, y, metrics.horizontalAdvance(s), metrics.height());
-  p.fillRect(box, ToQColor(brush_));
+  auto width = text_.Widths.find(text);
+  if (width == text_.Widths.end()) {
+    if (text_.Widths.size() >= 4096) text_.Widths.clear();  // kept for the labels of a view, not more
+    width = text_.Widths.emplace(text, QFontMetrics(text_.Font, &image_).horizontalAdvance(s)).first;
+  }
+  p.fillRect(QRect(x, y, width->second, text_.Height), ToQColor(brush_));
   p.setPen(ToQColor(fontColor_));
   painterPenSet_ = false;  // the text's pen is not the lines'
-  p.drawText(x, y + metrics.ascent(), s);
+  p.drawText(x, y + text_.Ascent, s);
 }
 
 }  // namespace ormax

@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "canvas/Canvas.h"
@@ -89,6 +91,18 @@ class TQtCanvas : public ICanvas {
   TColor painterPen_ = 0;
   int32_t painterPenWidth_ = 0;
   std::vector<TPoint> path_;  // a polyline's points without steps of no length
+  // The font size the painter holds (0: its own), so that a run of texts sets it once.
+  int32_t painterFontSize_ = 0;
+  // The measures of the font size last drawn in, and the widths of the texts drawn in
+  // it: a view writes the same few labels many times over, and measuring a text costs
+  // as much as drawing it.
+  struct TTextMeasures {
+    int32_t Size = 0;
+    QFont Font;
+    int Height = 0;
+    int Ascent = 0;
+    std::unordered_map<std::string, int> Widths;
+  } text_;
   TPenStamps stamps_;
 };
 

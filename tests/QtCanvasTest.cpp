@@ -133,6 +133,44 @@ TEST(QtCanvas, EllipsesAndTextLandOnTheImage) {
   EXPECT_EQ(text.pixel(79, 29), qRgb(0, 0, 255));
 }
 
+// A canvas keeps the measures of what it has written; texts written again, in other
+// sizes, or after pixels set directly, come out as a fresh canvas writes them, and the
+// height it gives is that of their boxes.
+TEST(QtCanvas, TextsWrittenAgainAreWrittenAsAFreshCanvasWritesThem) {
+  struct TText {
+    int32_t X, Y, Size;
+    std::string Value;
+  };
+  const std::vector<TText> texts = {{2, 2, 14, "circle: 63.2%"},  {2, 30, 30, "circle: 63.2%"},
+                                    {2, 80, 14, "circle: 63.2%"},  {2, 110, 14, "ring"},
+                                    {2, 140, 9, "circle: 63.2%"},  {2, 165, 14, "circle: 63.2%x"}};
+  QImage once(300, 200, QImage::Format_RGB32), fresh(300, 200, QImage::Format_RGB32);
+  once.fill(Qt::blue);
+  fresh.fill(Qt::blue);
+  {
+    TQtCanvas canvas(once);
+    canvas.SetBrushColor(clWhite);
+    for (const TText& t : texts) {
+      canvas.SetFontSize(t.Size);
+      canvas.TextOut(t.X, t.Y, t.Value);
+      canvas.SetPixel(299, 199, 0x0000FF00);  // the painter closes and opens again
+    }
+  }
+  for (const TText& t : texts) {
+    TQtCanvas canvas(fresh);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetFontSize(t.Size);
+    canvas.TextOut(t.X, t.Y, t.Value);
+    canvas.SetPixel(299, 199, 0x0000FF00);
+    // The box is as high as TextHeight says: white down to its last row, blue after.
+    const int32_t height = canvas.TextHeight();
+    canvas.Flush();
+    EXPECT_EQ(fresh.pixel(t.X, t.Y + height - 1), qRgb(255, 255, 255)) << t.Size;
+    EXPECT_EQ(fresh.pixel(t.X, t.Y + height), qRgb(0, 0, 255)) << t.Size;
+  }
+  EXPECT_EQ(once, fresh);
+}
+
 // Hands every call on to a Qt canvas but keeps the plain Polyline, so a path reaches the
 // painter one LineTo at a time.
 class StepwiseCanvas : public ICanvas {

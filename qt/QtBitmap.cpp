@@ -236,19 +236,26 @@ namespace {
 // the picture is decoded when the caller hands over the only copy.
 QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source,
                           TBackground background, int32_t threads = 1) {
+  const int64_t maxPixels = static_cast<int64_t>(maxSide) * maxSide;
+  const std::optional<TBmpHeader> header = ReadBmpHeader(bytes);
+  // The commonest scene is read without Qt's reader, which would first load its format
+  // plugins to tell what the file is.
+  if (background != TBackground::Auto && header && PlainTrueColour(*header, bytes.size())) {
+    if (header->Width * std::abs(header->Height) > maxPixels)
+      RefuseSize(source, header->Width, std::abs(header->Height), maxSide);
+    return ReducedTrueColour(bytes, *header, threads);
+  }
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, bmpOnly ? QByteArray("bmp") : QByteArray());
   if (bmpOnly) reader.setDecideFormatFromContent(false);
   // No more memory for the pixels than the largest scene takes (32 bits a pixel).
-  const int64_t maxPixels = static_cast<int64_t>(maxSide) * maxSide;
   reader.setAllocationLimit(static_cast<int>((maxPixels * 4 >> 20) + 1));
   // The size the header declares, checked before a pixel is read: Qt's own answer for a
   // damaged BMP header may be no size at all.
   const QSize size = reader.size();
   int64_t width = size.isValid() ? size.width() : 0, height = size.isValid() ? size.height() : 0;
-  const std::optional<TBmpHeader> header = ReadBmpHeader(bytes);
   if (header && header->Windows) {
     width = std::max(width, std::abs(header->Width));
     height = std::max(height, std::abs(header->Height));
@@ -256,8 +263,6 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   if (width * height > maxPixels) RefuseSize(source, width, height, maxSide);
   if (header && CutShort(*header, bytes.size()))
     Refuse(source, "the file ends before the picture does");
-  if (background != TBackground::Auto && header && PlainTrueColour(*header, bytes.size()))
-    return ReducedTrueColour(bytes, *header, threads);
   QImage image;
   if (!reader.read(&image) || image.isNull()) Refuse(source, reader.errorString());
   buffer.close();

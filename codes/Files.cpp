@@ -54,13 +54,40 @@ bool WriteWith(const TFileWriter& writer, std::FILE* file, const uint8_t* data, 
 }
 
 // Writes image as the file name when no such name exists yet: one create, the bytes,
-// one close. Returns false, having touched nothing, when the name is taken.
+// one close (through a stream only for the caller's writer). Returns false, having
+// touched nothing, when the name is taken.
 bool WriteNewFile(const std::string& name, const TByteArray& image, const TFileWriter& writer) {
   errno = 0;
   const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (errno == EEXIST) return false;
     throw CannotCreate(name, SystemReason("it cannot be created"));
+  }
+  if (!writer) {
+    // The bytes go straight to the descriptor: a run writes many small files, and a
+    // stream for each (its memory and its look at the file's flags) costs more than
+    // the writing.
+    auto fail = [&](const EFileError& error) {
+      ::close(fd);
+      ::unlink(name.c_str());
+      throw error;
+    };
+    const uint8_t* at = image.data();
+    for (size_t left = image.size(); left > 0;) {
+      errno = 0;
+      const ssize_t n = ::write(fd, at, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) fail(WriteError(name));
+      at += n;
+      left -= static_cast<size_t>(n);
+    }
+    errno = 0;
+    if (::close(fd) != 0) {
+      const EFileError error = WriteError(name);
+      ::unlink(name.c_str());  // the descriptor is gone whatever close returned
+      throw error;
+    }
+    return true;
   }
   FilePtr file(::fdopen(fd, "wb"));
   auto fail = [&](const EFileError& error) {

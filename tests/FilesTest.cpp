@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -106,6 +108,36 @@ TEST(Files, FailedWritesLoseNothing) {
       EXPECT_EQ(ReadBytes(target), TByteArray(10, 1));
     }
   }
+}
+
+// The system refuses bytes past a file-size limit part way through a write, as a full
+// disk does: the plain write of a new file (no writer of the test's) loses nothing
+// either, and says why.
+TEST(Files, ANewFileCutShortBySystemIsRemoved) {
+  TempDir dir;
+  const std::string target = dir.File("new.bin");
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // a refused write, not a signal
+  rlimit limit = before;
+  limit.rlim_cur = 6;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  std::string what, reason;
+  try {
+    WriteSelfCheckingFile(target, TByteArray(10, 1));
+  } catch (const EFileError& e) {
+    what = e.what();
+    reason = e.Reason();
+  }
+  WriteSelfCheckingFile(dir.File("small.bin"), TByteArray(6, 2));  // within the limit
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(what, "Stream write error");
+  EXPECT_EQ(reason, std::generic_category().message(EFBIG));
+  EXPECT_EQ(NamesIn(dir), std::vector<std::string>{"small.bin"}) << "nothing of the cut file";
+  EXPECT_EQ(ReadBytes(dir.File("small.bin")), TByteArray(6, 2));
+  WriteSelfCheckingFile(target, TByteArray(10, 1));  // the name is free again
+  EXPECT_EQ(ReadBytes(target), TByteArray(10, 1));
 }
 
 TEST(Files, NewFileIsWrittenInPlaceAndAnOldOneThroughATemporary) {

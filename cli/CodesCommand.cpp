@@ -5,7 +5,8 @@
 // With -o FILE.tar (a name ending in .tar that is not a folder) the code files are the
 // members of one tar archive instead, stored scene by scene and region by region
 // whatever order the threads make them in; the archive is put in place only when
-// complete. The table's file column then names "FILE.tar(SCENE-INDEX.c)".
+// complete, and not at all when no scene could be read (an archive already there stays
+// as it was). The table's file column then names "FILE.tar(SCENE-INDEX.c)".
 #include "cli/CodesCommand.h"
 
 #include <QDir>
@@ -282,7 +283,9 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
   if (archive) {
     // A full disk: the scenes name the failure; no archive is left to be taken for whole.
     if (order->Failed()) return ReportProblems(cx, problems);
-    archive->Finish();
+    // No scene read: nothing to put in place of an archive that may be there already.
+    if (!std::all_of(problems.begin(), problems.end(), [](const std::string& p) { return !p.empty(); }))
+      archive->Finish();
   }
   std::vector<size_t> counts;
   size_t total = 0;

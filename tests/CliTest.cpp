@@ -202,6 +202,16 @@ TEST(Cli, CodesIntoOneTarArchive) {
     ASSERT_EQ(std::system(("tar -tf '" + archive + "' > '" + out + ".txt'").c_str()), 0);
     EXPECT_EQ(ReadText(out + ".txt"), "two-0.c\ntwo-1.c\nbar-0.c\n");
   }
+  // When no scene can be read, an archive already there stays as it was, and none is
+  // made where there was none.
+  const std::string kept = dir.File("codes1.TAR");
+  const std::string before = ReadText(kept);
+  const CliRun unread = Cli({"codes", Q(dir.File("text.bmp")), "-o", Q(kept)});
+  EXPECT_EQ(unread.Status, 1);
+  EXPECT_NE(unread.Err.find("text.bmp"), std::string::npos) << unread.Err;
+  EXPECT_EQ(ReadText(kept), before);
+  EXPECT_EQ(Cli({"codes", Q(dir.File("text.bmp")), "-o", Q(dir.File("none.tar"))}).Status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none.tar")));
   // A .tar that is a folder stays a folder.
   std::filesystem::create_directory(dir.File("folder.tar"));
   ASSERT_EQ(Cli({"codes", Q(dir.File("bar.bmp")), "-o", Q(dir.File("folder.tar"))}).Status, 0);

@@ -284,7 +284,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
     // A full disk: the scenes name the failure; no archive is left to be taken for whole.
     if (order->Failed()) return ReportProblems(cx, problems);
     // No scene read: nothing to put in place of an archive that may be there already.
-    if (!std::all_of(problems.begin(), problems.end(), [](const std::string& p) { return !p.empty(); }))
+    if (std::any_of(problems.begin(), problems.end(), [](const std::string& p) { return p.empty(); }))
       archive->Finish();
   }
   std::vector<size_t> counts;

@@ -1,16 +1,16 @@
 // Bytes: numbers appended and extracted byte by byte, little-endian whatever the host.
-//   AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
+//   AppendLittleEndian, AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
 #include "codes/Bytes.h"
 
 #include <bit>
 
 namespace ormax {
 
-namespace {
-
 void AppendLittleEndian(TByteArray& bytes, uint64_t value, int size) {
   for (int i = 0; i < size; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
+
+namespace {
 
 uint64_t ExtractLittleEndian(const TByteArray& bytes, int32_t& cursor, int size) {
   if (cursor < 0 || static_cast<uint64_t>(cursor) + size > bytes.size())

@@ -171,6 +171,7 @@ void TQtCanvas::Polyline(std::span<const TPathPoint> points) {
 }
 
 int32_t TQtCanvas::TextHeight() const {
+  if (text_.Size == (fontSize_ > 0 ? fontSize_ : 1)) return text_.Height;
   QFont font = painter_ ? painter_->font() : QFont();
   font.setPointSize(fontSize_ > 0 ? fontSize_ : 1);
   return QFontMetrics(font, &image_).height();

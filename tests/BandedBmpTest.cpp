@@ -90,7 +90,8 @@ TEST(BandedBmp, BandsOfAnyHeightWriteTheBytesOfTheWholePicture) {
         DrawColouredRecognition(s, band);
       }, rows);
       EXPECT_EQ(ReadBytes(dir.File("bands.bmp")), expected) << where;
-      // The bottom band first, each a band's height, the top one what is left.
+      // The bottom band first (what is left when the bands do not divide the picture),
+      // the top one a whole band's height from row 0.
       const int32_t n = rows <= 0 || rows >= height ? 1 : (height + rows - 1) / rows;
       ASSERT_EQ(static_cast<int32_t>(bands.size()), n) << where;
       EXPECT_EQ(bands.front().Bottom, height) << where;

@@ -116,22 +116,33 @@ TEST(Files, FailedWritesLoseNothing) {
 TEST(Files, ANewFileCutShortBySystemIsRemoved) {
   TempDir dir;
   const std::string target = dir.File("new.bin");
-  rlimit before{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // a refused write, not a signal
-  rlimit limit = before;
-  limit.rlim_cur = 6;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  // The limit and the signal's handler are the process's: given back however the test
+  // leaves, so that no later test meets them.
+  struct TLimit {
+    rlimit Before{};
+    void (*Previous)(int) = std::signal(SIGXFSZ, SIG_IGN);  // a refused write, not a signal
+    TLimit() {
+      ::getrlimit(RLIMIT_FSIZE, &Before);
+      rlimit limit = Before;
+      limit.rlim_cur = 6;
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TLimit() {
+      ::setrlimit(RLIMIT_FSIZE, &Before);
+      std::signal(SIGXFSZ, Previous);
+    }
+  };
   std::string what, reason;
-  try {
-    WriteSelfCheckingFile(target, TByteArray(10, 1));
-  } catch (const EFileError& e) {
-    what = e.what();
-    reason = e.Reason();
+  {
+    const TLimit limit;
+    try {
+      WriteSelfCheckingFile(target, TByteArray(10, 1));
+    } catch (const EFileError& e) {
+      what = e.what();
+      reason = e.Reason();
+    }
+    WriteSelfCheckingFile(dir.File("small.bin"), TByteArray(6, 2));  // within the limit
   }
-  WriteSelfCheckingFile(dir.File("small.bin"), TByteArray(6, 2));  // within the limit
-  ::setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, previous);
   EXPECT_EQ(what, "Stream write error");
   EXPECT_EQ(reason, std::generic_category().message(EFBIG));
   EXPECT_EQ(NamesIn(dir), std::vector<std::string>{"small.bin"}) << "nothing of the cut file";

@@ -47,7 +47,7 @@ size_t SplitPoint(const std::string& member) {
 }  // namespace
 
 TTarArchive::TTarArchive(const std::string& name, TFileWriter writer)
-    : file_(name), writer_(std::move(writer)), buffer_(BufferSize) {
+    : file_(name), writer_(std::move(writer)), buffer_(std::make_unique_for_overwrite<uint8_t[]>(BufferSize)) {
   const std::time_t now = std::time(nullptr);
   mtime_ = std::clamp<int64_t>(static_cast<int64_t>(now), 0, static_cast<int64_t>(OctalLimit) - 1);
 }
@@ -117,7 +117,7 @@ void TTarArchive::Put(const uint8_t* data, size_t size) {
       return;
     }
     const size_t n = std::min(size, BufferSize - used_);
-    std::memcpy(buffer_.data() + used_, data, n);
+    std::memcpy(buffer_.get() + used_, data, n);
     used_ += n;
     data += n;
     size -= n;
@@ -133,7 +133,7 @@ void TTarArchive::PutZeros(size_t size) {
 void TTarArchive::Flush() {
   if (used_ == 0) return;
   failed_ = true;  // TTempFile::Write removes the temporary when it throws
-  file_.Write(buffer_.data(), used_, writer_);
+  file_.Write(buffer_.get(), used_, writer_);
   failed_ = false;
   used_ = 0;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ class TTarArchive {
 
   TTempFile file_;
   TFileWriter writer_;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;  // not cleared: only what is put in is ever read
   size_t used_ = 0;
   int64_t mtime_ = 0;
   bool failed_ = false;

@@ -1,9 +1,12 @@
 // LargeBlocks: one madvise over the aligned middle of the block; a refusal (a kernel
-// without transparent huge pages) is not an error, the pages stay small.
-//   AdviseHugePages
+// without transparent huge pages) is not an error, the pages stay small. Large blocks
+// are allocated aligned by aligned_alloc, so that free gives back either kind.
+//   AdviseHugePages, AllocateBlock, FreeBlock
 #include "model/LargeBlocks.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -24,5 +27,24 @@ void AdviseHugePages(void* block, size_t bytes) {
   (void)bytes;
 #endif
 }
+
+void* AllocateBlock(size_t bytes) {
+  constexpr size_t huge = size_t{2} << 20;
+  void* block = nullptr;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  if (bytes >= huge / 2 && bytes <= SIZE_MAX - huge) {
+    const size_t whole = (bytes + huge - 1) & ~(huge - 1);
+    block = std::aligned_alloc(huge, whole);
+    if (block != nullptr) madvise(block, whole, MADV_HUGEPAGE);
+  } else
+#endif
+  {
+    block = std::malloc(bytes == 0 ? 1 : bytes);
+  }
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void FreeBlock(void* block) noexcept { std::free(block); }
 
 }  // namespace ormax

@@ -42,8 +42,7 @@ void TColorMatrix::MakeRoom(int32_t width, int32_t height) {
     store_.Pixels[0] = 0;  // the in-place pixels are the union's member from here on
     return;
   }
-  store_.Block = new TColor[Size()];
-  AdviseHugePages(store_.Block, Size() * sizeof(TColor));
+  store_.Block = static_cast<TColor*>(AllocateBlock(Size() * sizeof(TColor)));
 }
 
 TColorMatrix::TColorMatrix(int32_t width, int32_t height, TColor value) {
@@ -70,7 +69,7 @@ TColorMatrix::TColorMatrix(TColorMatrix&& other) noexcept
 
 TColorMatrix& TColorMatrix::operator=(TColorMatrix&& other) noexcept {
   if (this != &other) {
-    if (!InPlace()) delete[] store_.Block;
+    if (!InPlace()) FreeBlock(store_.Block);
     store_ = std::exchange(other.store_, TStore{nullptr});
     width_ = std::exchange(other.width_, 0);
     height_ = std::exchange(other.height_, 0);
@@ -79,7 +78,7 @@ TColorMatrix& TColorMatrix::operator=(TColorMatrix&& other) noexcept {
 }
 
 TColorMatrix::~TColorMatrix() {
-  if (!InPlace()) delete[] store_.Block;
+  if (!InPlace()) FreeBlock(store_.Block);
 }
 
 bool operator==(const TColorMatrix& a, const TColorMatrix& b) {

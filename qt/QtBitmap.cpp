@@ -112,12 +112,14 @@ void ReduceRows(uchar* bits, qsizetype bytesPerLine, int width, int first, int l
 // bands change nothing).
 template <class TRowAt, class TColourAt>
 QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt, int32_t threads = 1) {
-  QImage out(width, height, QImage::Format_Indexed8);
+  // The rows, 4-byte aligned as Qt lays them out, in a block of huge pages that the
+  // picture frees when its last copy goes.
+  const qsizetype bytesPerLine = (qsizetype{width} + 3) & ~qsizetype{3};
+  auto* const bits = static_cast<uchar*>(
+      AllocateBlock(static_cast<size_t>(bytesPerLine) * static_cast<size_t>(height)));
+  QImage out(bits, width, height, bytesPerLine, QImage::Format_Indexed8, FreeBlock, bits);
   const auto& palette = FixedPalette();
   out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
-  uchar* const bits = out.bits();  // once: bits() may copy a shared picture
-  AdviseHugePages(bits, static_cast<size_t>(out.sizeInBytes()));
-  const qsizetype bytesPerLine = out.bytesPerLine();
   const int32_t bands = std::max(1, std::min(WorkerCount(threads), height / 256));
   RunInParallel(bands, bands, [&](int32_t b) {
     ReduceRows(bits, bytesPerLine, width, static_cast<int>(int64_t{height} * b / bands),
@@ -233,9 +235,10 @@ QImage ReducedTrueColour(const QByteArray& bytes, const TBmpHeader& h, int32_t t
 namespace {
 
 // The reader's work; bytes is taken by value so that the file's bytes go as soon as
-// the picture is decoded when the caller hands over the only copy.
-QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QString& source,
-                          TBackground background, int32_t threads = 1) {
+// the picture is decoded when the caller hands over the only copy (with the block that
+// holds them, when bytes only refers to it).
+QImage DecodeScenePicture(QByteArray bytes, TBlock owner, bool bmpOnly, int maxSide,
+                          const QString& source, TBackground background, int32_t threads = 1) {
   const int64_t maxPixels = static_cast<int64_t>(maxSide) * maxSide;
   const std::optional<TBmpHeader> header = ReadBmpHeader(bytes);
   // The commonest scene is read without Qt's reader, which would first load its format
@@ -268,6 +271,7 @@ QImage DecodeScenePicture(QByteArray bytes, bool bmpOnly, int maxSide, const QSt
   buffer.close();
   buffer.setData(QByteArray());
   bytes = QByteArray();
+  owner.reset();
   if (static_cast<int64_t>(image.width()) * image.height() > maxPixels)
     RefuseSize(source, image.width(), image.height(), maxSide);
   if (background == TBackground::Auto) return InkOnWhite(image, threads);
@@ -328,23 +332,26 @@ QImage ReadFile(const QString& fileName, bool bmpOnly, TBackground background, i
   }
   if (file.size() > MaxPictureFileSize)
     Refuse(fileName, QString("the file is larger than %1 MiB").arg(MaxPictureFileSize >> 20), true);
-  // Read into a block asked for huge pages: a 4096 x 4096 scene is 48 MiB of file.
+  // Read into a block of huge pages: a 4096 x 4096 scene is 48 MiB of file.
+  TBlock block;
   QByteArray bytes;
   if (const qint64 size = file.size(); size > 0) {
-    bytes = QByteArray(size, Qt::Uninitialized);
-    AdviseHugePages(bytes.data(), static_cast<size_t>(size));
-    bytes.truncate(ReadWhole(file, bytes.data(), size, threads));
+    block.reset(AllocateBlock(static_cast<size_t>(size)));
+    auto* const into = static_cast<char*>(block.get());
+    bytes = QByteArray::fromRawData(into, ReadWhole(file, into, size, threads));
   }
-  bytes += file.readAll();  // all of a file that has no size, or has grown
+  // All of a file that has no size, or has grown (the bytes are then copied once).
+  if (const QByteArray rest = file.readAll(); !rest.isEmpty()) bytes += rest;
   file.close();
-  return DecodeScenePicture(std::move(bytes), bmpOnly, MaxSceneSide, fileName, background, threads);
+  return DecodeScenePicture(std::move(bytes), std::move(block), bmpOnly, MaxSceneSide, fileName,
+                            background, threads);
 }
 
 }  // namespace
 
 QImage LoadScenePicture(const QByteArray& bytes, bool bmpOnly, int maxSide, const QString& source,
                         TBackground background) {
-  return DecodeScenePicture(bytes, bmpOnly, maxSide, source, background)
+  return DecodeScenePicture(bytes, TBlock(), bmpOnly, maxSide, source, background)
       .convertToFormat(QImage::Format_RGB32);
 }
 

@@ -411,5 +411,31 @@ TEST(LargeBlocks, AdviceKeepsWhatABlockHolds) {
   EXPECT_EQ(big.GetPixel(2047, 1023), clBlack);
 }
 
+// A block of 1 MiB or more starts on a 2 MiB boundary, and every block keeps what is
+// written to it from its first byte to its last; TBlock gives its block back.
+TEST(LargeBlocks, BlocksKeepTheirBytesAndLargeOnesStartOnAHugePage) {
+  for (const size_t bytes : {size_t{1}, size_t{4096}, (size_t{1} << 20) - 1, size_t{1} << 20,
+                             (size_t{2} << 20) + 1, (size_t{5} << 20) + 3}) {
+    const TBlock block(AllocateBlock(bytes));
+    ASSERT_NE(block.get(), nullptr);
+    if (bytes >= (size_t{1} << 20)) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(block.get()) % (size_t{2} << 20), 0u) << bytes;
+    }
+    auto* const b = static_cast<uint8_t*>(block.get());
+    for (size_t i = 0; i < bytes; ++i) b[i] = static_cast<uint8_t>(i * 131 + bytes);
+    for (size_t i = 0; i < bytes; ++i)
+      ASSERT_EQ(b[i], static_cast<uint8_t>(i * 131 + bytes)) << bytes << " bytes, byte " << i;
+  }
+  FreeBlock(nullptr);
+  // A region's pixels in such a block: copies and moves keep them.
+  TImg wide(TRect{0, 0, 1023, 299}, TColor{0x00123456});
+  wide.SetPixel(1023, 299, clBlack);
+  const TImg copy = wide;
+  const TImg moved = std::move(wide);
+  EXPECT_EQ(copy.GetPixel(1023, 299), clBlack);
+  EXPECT_EQ(moved.GetPixel(0, 0), TColor{0x00123456});
+  EXPECT_EQ(moved.GetPixel(1023, 299), clBlack);
+}
+
 }  // namespace
 }  // namespace ormax

@@ -4,11 +4,17 @@
 #include "qt/QtBitmap.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "qt/QtCanvas.h"
@@ -168,6 +174,47 @@ TEST(QtBitmap, ALargeFileReadInPartsIsTheFileReadWhole) {
     const std::unique_ptr<TPattern> parts =
         LoadScenePattern(file.fileName(), true, TBackground::White, threads);
     EXPECT_TRUE(parts->Pixels == one->Pixels) << threads << " threads";
+  }
+}
+
+// A scene reads alike from memory, from a file and from a pipe, which has no size and is
+// read to its end in one go; through the program's own reader (24 bits) and through Qt's
+// (32 bits, a file of over 1 MiB) alike.
+TEST(QtBitmap, MemoryAFileAndAPipeGiveOneScene) {
+  const auto colour = [](int x, int y) {
+    return static_cast<uint32_t>((x * 5 + y) % 256 | ((x * y) % 256) << 8 | (y * 3 % 256) << 16);
+  };
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (const int bits : {24, 32}) {
+    const QByteArray bmp = Bmp(701, 400, bits, {}, colour);
+    const QImage fromMemory = LoadScenePicture(bmp, true);
+    ASSERT_EQ(fromMemory.width(), 701);
+    const QString file = dir.filePath(QString("scene%1.bmp").arg(bits));
+    {
+      QFile out(file);
+      ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+      ASSERT_EQ(out.write(bmp), bmp.size());
+    }
+    for (int32_t threads : {1, 2})
+      EXPECT_TRUE(LoadScenePicture(file, true, TBackground::White, threads) == fromMemory)
+          << bits << " bits, " << threads << " threads";
+    const QString pipe = dir.filePath(QString("pipe%1").arg(bits));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    std::thread writer([&] {
+      QFile out(pipe);
+      if (out.open(QIODevice::WriteOnly)) out.write(bmp);
+    });
+    QImage fromPipe;
+    std::string error;
+    try {
+      fromPipe = LoadScenePicture(pipe, true);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    writer.join();
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(fromPipe == fromMemory) << bits << " bits";
   }
 }
 

@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
-#include <mutex>
 
+#include "app/ArchiveOrder.h"
 #include "app/Results.h"
 #include "app/Records.h"
 #include "cli/Pictures.h"
@@ -151,83 +151,6 @@ std::string CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
   if (call.Archive) name.append(1, ')');
   return name;
 }
-
-// Adds the codes to the archive scene by scene and region by region, from any thread
-// and in any order: a code made before those ahead of it waits here. Threads take the
-// regions in turn, so few wait.
-class TArchiveOrder {
- public:
-  TArchiveOrder(TTarArchive& archive, size_t scenes)
-      : archive_(archive), pending_(scenes), regions_(scenes, kUnknown), ended_(scenes, false) {}
-
-  void Add(size_t scene, size_t region, std::string member, TByteArray bytes) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (scene == scene_ && region == next_) {
-      // Its turn: on one thread, every code.
-      ++next_;
-      if (!failed_) Put({std::move(member), std::move(bytes)});
-    } else {
-      pending_[scene].emplace(region, TMember{std::move(member), std::move(bytes)});
-    }
-    Store();
-  }
-
-  // Whether a write to the archive has failed: it is then dropped, unfinished.
-  bool Failed() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
-  }
-
-  // The scene's codes have all been added: regions of them, or, for a scene that
-  // failed part-way, those stored so far stay and those still waiting are dropped, as
-  // the files written before a failure stay in a folder.
-  void SceneDone(size_t scene, size_t regions, bool failed) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    regions_[scene] = regions;
-    ended_[scene] = failed;
-    if (failed) pending_[scene].clear();
-    Store();
-  }
-
- private:
-  static constexpr size_t kUnknown = SIZE_MAX;  // the scene is still being worked on
-  struct TMember {
-    std::string Name;
-    TByteArray Bytes;
-  };
-
-  // Stores every code whose turn has come. Once the archive has failed, the codes are
-  // dropped: the failure is reported by whoever met it.
-  void Store() {
-    while (scene_ < pending_.size()) {
-      auto& waiting = pending_[scene_];
-      for (auto it = waiting.begin(); it != waiting.end() && it->first == next_;
-           it = waiting.erase(it), ++next_)
-        if (!failed_) Put(it->second);
-      if (!ended_[scene_] && next_ != regions_[scene_]) return;
-      ++scene_;
-      next_ = 0;
-    }
-  }
-
-  void Put(const TMember& member) {
-    try {
-      archive_.Add(member.Name, member.Bytes);
-    } catch (...) {
-      failed_ = true;
-      throw;
-    }
-  }
-
-  TTarArchive& archive_;
-  std::mutex mutex_;
-  std::vector<std::map<size_t, TMember>> pending_;
-  std::vector<size_t> regions_;  // a scene's count of codes, once known
-  std::vector<bool> ended_;      // a scene that failed part-way
-  size_t scene_ = 0;  // the member the archive waits for
-  size_t next_ = 0;
-  bool failed_ = false;
-};
 
 // Writes the codes of one scene, each as soon as it is made, and gives its rows.
 std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning,

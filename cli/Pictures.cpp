@@ -12,13 +12,13 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <string>
 
 #include "app/BaseBuilder.h"
 #include "app/EntryNames.h"
 #include "app/WorkerPool.h"
-#include "model/LargeBlocks.h"
 #include "qt/BandedBmp.h"
 #include "qt/QtBitmap.h"
 #include "qt/QtCanvas.h"
@@ -36,11 +36,14 @@ TCliScene LoadScene(const QString& file, const TSceneReading& reading, int32_t t
 }
 
 QImage TCliScene::NewPicture() const {
-  QImage picture(Width, Height, QImage::Format_RGB32);
+  QImage picture;
+  try {
+    picture = PictureOnHugePages(Width, Height, QImage::Format_RGB32);
+  } catch (const std::bad_alloc&) {
+  }
   if (picture.isNull() && Width > 0 && Height > 0)
     throw std::runtime_error(State->SceneFileName + ": no memory for a picture of " +
                              std::to_string(Width) + " x " + std::to_string(Height) + " pixels");
-  AdviseHugePages(picture.bits(), static_cast<size_t>(picture.sizeInBytes()));
   picture.fill(Qt::white);
   return picture;
 }

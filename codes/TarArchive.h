@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "codes/Bytes.h"
 #include "codes/Files.h"

@@ -14,10 +14,16 @@
 
 namespace ormax {
 
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+}  // namespace
+
 void AdviseHugePages(void* block, size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr uintptr_t huge = uintptr_t{2} << 20;
-  if (block == nullptr || bytes < 2 * huge) return;
+  constexpr uintptr_t huge = kHugePage;
+  if (block == nullptr || bytes < huge) return;
   const auto start = reinterpret_cast<uintptr_t>(block);
   const uintptr_t begin = (start + huge - 1) & ~(huge - 1);
   const uintptr_t end = (start + bytes) & ~(huge - 1);
@@ -29,13 +35,12 @@ void AdviseHugePages(void* block, size_t bytes) {
 }
 
 void* AllocateBlock(size_t bytes) {
-  constexpr size_t huge = size_t{2} << 20;
   void* block = nullptr;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (bytes >= huge / 2 && bytes <= SIZE_MAX - huge) {
-    const size_t whole = (bytes + huge - 1) & ~(huge - 1);
-    block = std::aligned_alloc(huge, whole);
-    if (block != nullptr) madvise(block, whole, MADV_HUGEPAGE);
+  if (bytes >= kHugePage / 2 && bytes <= SIZE_MAX - kHugePage) {
+    const size_t whole = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    block = std::aligned_alloc(kHugePage, whole);
+    AdviseHugePages(block, whole);
   } else
 #endif
   {

@@ -5,11 +5,12 @@
 //   AdviseHugePages(block, bytes)  call before the block is first written
 //   AllocateBlock(bytes)           a block that is huge pages from end to end
 //   FreeBlock(block), TBlock       give it back; TBlock owns one
-// AdviseHugePages leaves blocks under 4 MiB, and systems without the advice, as they
-// are; only the 2 MiB-aligned middle of a block is advised, so up to 511 small pages at
-// each end are still touched one by one. AllocateBlock avoids those: a block of 1 MiB
-// or more starts on a 2 MiB boundary and takes whole 2 MiB pages (what it rounds up is
-// never touched); smaller blocks come from malloc. Nothing a block holds changes.
+// AdviseHugePages advises only the 2 MiB-aligned middle of a block (none of a block
+// without a whole 2 MiB page, nor on systems without the advice), so up to 511 small
+// pages at each end are still touched one by one. AllocateBlock avoids those: a block
+// of 1 MiB or more starts on a 2 MiB boundary and takes whole 2 MiB pages (what it
+// rounds up is never touched); smaller blocks come from malloc. Nothing a block holds
+// changes.
 #pragma once
 
 #include <cstddef>

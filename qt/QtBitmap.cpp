@@ -1,7 +1,8 @@
 // QtBitmap: the BMP header is read by the program before Qt's reader sees the file
 // (declared size, rows cut short); the colours are reduced through a cache per colour.
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours, LoadScenePicture, InkOnWhite,
-//   LoadScenePattern, ScenePattern, PatternPicture, PictureStem, SavePicture
+//   LoadScenePattern, ScenePattern, PatternPicture, PictureStem, SavePicture,
+//   PictureOnHugePages
 #include "qt/QtBitmap.h"
 
 
@@ -112,14 +113,11 @@ void ReduceRows(uchar* bits, qsizetype bytesPerLine, int width, int first, int l
 // bands change nothing).
 template <class TRowAt, class TColourAt>
 QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt, int32_t threads = 1) {
-  // The rows, 4-byte aligned as Qt lays them out, in a block of huge pages that the
-  // picture frees when its last copy goes.
-  const qsizetype bytesPerLine = (qsizetype{width} + 3) & ~qsizetype{3};
-  auto* const bits = static_cast<uchar*>(
-      AllocateBlock(static_cast<size_t>(bytesPerLine) * static_cast<size_t>(height)));
-  QImage out(bits, width, height, bytesPerLine, QImage::Format_Indexed8, FreeBlock, bits);
+  QImage out = PictureOnHugePages(width, height, QImage::Format_Indexed8);
   const auto& palette = FixedPalette();
   out.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
+  uchar* const bits = out.bits();  // once: bits() may copy a shared picture
+  const qsizetype bytesPerLine = out.bytesPerLine();
   const int32_t bands = std::max(1, std::min(WorkerCount(threads), height / 256));
   RunInParallel(bands, bands, [&](int32_t b) {
     ReduceRows(bits, bytesPerLine, width, static_cast<int>(int64_t{height} * b / bands),
@@ -129,6 +127,15 @@ QImage Reduced(int width, int height, TRowAt rowAt, TColourAt colourAt, int32_t 
 }
 
 }  // namespace
+
+QImage PictureOnHugePages(int width, int height, QImage::Format format) {
+  if (width <= 0 || height <= 0) return QImage();  // Qt would not take the block back
+  const int bits = QImage::toPixelFormat(format).bitsPerPixel();
+  const qsizetype bytesPerLine = (qsizetype{width} * bits + 31) / 32 * 4;
+  auto* const block = static_cast<uchar*>(
+      AllocateBlock(static_cast<size_t>(bytesPerLine) * static_cast<size_t>(height)));
+  return QImage(block, width, height, bytesPerLine, format, FreeBlock, block);
+}
 
 QImage ReduceTo256Colours(const QImage& image) {
   const QImage source = image.convertToFormat(QImage::Format_RGB32);

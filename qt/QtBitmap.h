@@ -13,6 +13,7 @@
 //   SavePicture       writes a BMP through a temporary file and a rename
 //   EPictureTooLarge  the error of a picture beyond the limits
 //   PictureStem       a picture's file name without folder and last extension
+//   PictureOnHugePages  a new picture whose pixels are one block of huge pages
 // Loading throws for unreadable or damaged files, naming the file and the reason;
 // pictures beyond MaxSceneSide x MaxSceneSide pixels, and files over MaxPictureFileSize,
 // are refused with that reason.
@@ -41,6 +42,11 @@ int NearestPaletteIndex(QRgb color);
 
 // The picture as an 8-bit image (Format_Indexed8).
 QImage ReduceTo256Colours(const QImage& image);
+
+// A width x height picture of `format`, its pixels unset, its rows laid out as Qt lays
+// them out, in one block of AllocateBlock (a large one in whole huge pages) that the
+// picture gives back with its last copy. Throws std::bad_alloc.
+QImage PictureOnHugePages(int width, int height, QImage::Format format);
 
 // A picture beyond the size limits below; the reason says which limit.
 class EPictureTooLarge : public EReadError {

@@ -218,6 +218,25 @@ TEST(QtBitmap, MemoryAFileAndAPipeGiveOneScene) {
   }
 }
 
+// A picture on huge pages is laid out as Qt lays out its own, and its pixels outlive the
+// picture they were made in as long as a copy holds them.
+TEST(QtBitmap, APictureOnHugePagesIsLaidOutAsQtsOwn) {
+  for (const QImage::Format format : {QImage::Format_Indexed8, QImage::Format_RGB32})
+    for (const int width : {1, 3, 4, 5, 701, 1100}) {
+      QImage copy;
+      {
+        QImage picture = PictureOnHugePages(width, 1000, format);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.bytesPerLine(), QImage(width, 1000, format).bytesPerLine()) << width;
+        picture.fill(0);
+        picture.scanLine(999)[0] = 7;
+        copy = picture;
+      }
+      EXPECT_EQ(copy.constScanLine(999)[0], 7);
+    }
+  EXPECT_TRUE(PictureOnHugePages(0, 5, QImage::Format_RGB32).isNull());
+}
+
 TEST(QtBitmap, TheReductionGivesEveryPixelItsNearestPaletteColour) {
   // Many colours, repeated in runs and scattered, so that the table of recent colours
   // both hits and misses (and two colours may share a slot).

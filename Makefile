@@ -37,7 +37,7 @@ test-sanitize: deps
 # Build Trees, the command line's --jobs, evaluate's copies, a base's copies, leave-one-out)
 # built with ThreadSanitizer; any report fails.
 TSAN_DIR ?= build-tsan
-THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts|Resampling.ABaseOnSeveralThreads|LeaveOneOut.DrawingsOfTwoShapes|Collections.PicturesOfOneNameNeverShareAnOutput|FastPaths.StreamedRecognition|FastPaths.ViewsStreamed|Cli.ViewsOfManyRegions|Cli.CodesIntoOneTarArchive|ArchiveOrder.|QtBitmap.BandsOfRows|QtBitmap.ALargeFileReadInParts
+THREADED_TESTS = Background.RowsOfTilesOnSeveralThreadsFindTheSameInk|FastPaths.RecognitionOnSeveralThreads|FastPaths.RecognitionOfRepeatedShapes|FastPaths.BuildTreesOnSeveralThreads|FastPaths.StreamedResultsAreThoseBuildTreesKeeps|FastPaths.LargeRegionsSplitOnSeveralThreads|FastPaths.LargeScenesSegmentedOnSeveralThreads|Samples.JobsDoNotChangeTheOutput|Samples.EvaluateCounts|Resampling.ABaseOnSeveralThreads|LeaveOneOut.DrawingsOfTwoShapes|Collections.PicturesOfOneNameNeverShareAnOutput|FastPaths.StreamedRecognition|FastPaths.ViewsStreamed|Cli.ViewsOfManyRegions|Cli.CodesIntoOneTarArchive|ArchiveOrder.|Records.ManyRowsOnSeveralThreads|QtBitmap.BandsOfRows|QtBitmap.ALargeFileReadInParts
 test-threads: deps
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMAX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_DIR) --target ormax_tests ormax_cli_tests ormax_qt_tests

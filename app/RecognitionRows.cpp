@@ -265,14 +265,14 @@ void KeepNearestIndices(const TSceneRows& rows, TAppState& state) {
 }
 
 void WriteRecognitionCsv(std::ostream& out, const std::vector<const TSceneRows*>& scenes,
-                         int32_t top, bool header) {
+                         int32_t top, bool header, int32_t threads) {
   std::vector<size_t> counts;
   size_t total = 0;
   for (const TSceneRows* r : scenes) total += counts.emplace_back(r->Count());
   WriteCsv(out, total, ConcatenatedRows(counts, [&](size_t i, size_t row) {
     const TSceneRows& r = *scenes[i];
     return top > 1 ? WithRunnerColumns(r.Row(row), r.Runners(row), top) : r.Row(row);
-  }), header);
+  }), header, threads);
 }
 
 void WriteRecognitionCsv(std::ostream& out, const TSceneRows& scene, int32_t top, bool header) {

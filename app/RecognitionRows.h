@@ -113,9 +113,10 @@ void StreamNearestIndices(TAppState& state);
 void KeepNearestIndices(const TSceneRows& rows, TAppState& state);
 
 // The CSV of `recognize --format csv`: one header, then every scene's rows in order.
-// header false leaves the header line out (for pieces joined by the caller).
+// header false leaves the header line out (for pieces joined by the caller); threads
+// make the rows side by side (the text is the same).
 void WriteRecognitionCsv(std::ostream& out, const std::vector<const TSceneRows*>& scenes,
-                         int32_t top, bool header = true);
+                         int32_t top, bool header = true, int32_t threads = 1);
 // The same for one scene.
 void WriteRecognitionCsv(std::ostream& out, const TSceneRows& scene, int32_t top,
                          bool header = true);

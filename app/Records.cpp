@@ -2,6 +2,9 @@
 // escaped; doubles by std::to_chars, the shortest text that reads back the same.
 //   FixedDouble, JsonString, ConcatenatedRows, WriteTable, WriteCsv,
 //   JsonObject, JsonArray, WriteJsonArray, WriteRecords
+// Rows are made and formatted in blocks of RowBlock; with threads, the blocks of a round
+// are formatted side by side and written in order, so the text is the one thread's to
+// the byte and at most a round of blocks is held.
 #include "app/Records.h"
 
 #include <algorithm>
@@ -9,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+
+#include "app/WorkerPool.h"
 
 namespace ormax {
 
@@ -57,6 +62,29 @@ void AppendText(std::string& out, const TValue& v, int decimals) {
   }
 }
 
+// Rows a block: a noisy scene's table is hundreds of blocks, each a few hundred KB of
+// text, and a round of them is all that is held.
+constexpr size_t RowBlock = 4096;
+
+// Calls block(first, last, text) for every block of rows [first, last) of count, up to
+// `threads` blocks at once, and writes each block's text in order.
+void WriteInBlocks(std::ostream& out, size_t count, int32_t threads,
+                   const std::function<void(size_t, size_t, std::string&)>& block) {
+  const size_t blocks = (count + RowBlock - 1) / RowBlock;
+  const size_t side = std::min(blocks, static_cast<size_t>(WorkerCount(threads)));
+  std::vector<std::string> texts(side);
+  for (size_t round = 0; round < blocks; round += side) {
+    const size_t n = std::min(side, blocks - round);
+    RunInParallel(static_cast<int32_t>(n), threads, [&](int32_t j) {
+      const size_t b = round + static_cast<size_t>(j);
+      std::string& text = texts[static_cast<size_t>(j)];
+      text.clear();
+      block(b * RowBlock, std::min(count, (b + 1) * RowBlock), text);
+    });
+    for (size_t j = 0; j < n; ++j) out.write(texts[j].data(), static_cast<std::streamsize>(texts[j].size()));
+  }
+}
+
 }  // namespace
 
 TRowSource ConcatenatedRows(std::vector<size_t> counts,
@@ -74,25 +102,34 @@ void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimal
   WriteTable(out, rows.size(), [&](size_t i) { return rows[i]; }, decimals);
 }
 
-void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals) {
+void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals,
+                int32_t threads) {
   if (count == 0) return;
   std::vector<std::string> names;
   for (const auto& field : row(0).Fields) names.push_back(field.first);
   const size_t columns = names.size();
   std::vector<size_t> width(columns, 0);
   for (size_t c = 0; c < columns; ++c) width[c] = names[c].size();
-  std::string text;
-  for (size_t i = 0; i < count; ++i) {
-    const TRecord r = row(i);
-    for (size_t c = 0; c < columns && c < r.Fields.size(); ++c) {
-      text.clear();
-      AppendText(text, r.Fields[c].second, decimals);
-      width[c] = std::max(width[c], text.size());
+  // Each block's widest cells, then the widest of all.
+  const size_t blocks = (count + RowBlock - 1) / RowBlock;
+  std::vector<std::vector<size_t>> widths(blocks, width);
+  RunInParallel(static_cast<int32_t>(blocks), threads, [&](int32_t b) {
+    std::vector<size_t>& w = widths[static_cast<size_t>(b)];
+    std::string text;
+    const size_t first = static_cast<size_t>(b) * RowBlock;
+    for (size_t i = first; i < std::min(count, first + RowBlock); ++i) {
+      const TRecord r = row(i);
+      for (size_t c = 0; c < columns && c < r.Fields.size(); ++c) {
+        text.clear();
+        AppendText(text, r.Fields[c].second, decimals);
+        w[c] = std::max(w[c], text.size());
+      }
     }
-  }
+  });
+  for (const auto& w : widths)
+    for (size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], w[c]);
   // Each cell padded to its column's width, the columns two spaces apart.
-  auto line = [&](auto cell) {
-    text.clear();
+  auto line = [&](std::string& text, auto cell) {
     for (size_t c = 0; c < columns; ++c) {
       const size_t start = text.size();
       cell(c);
@@ -100,38 +137,42 @@ void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int deci
         text.append(width[c] - std::min(width[c], text.size() - start), ' ').append("  ");
     }
     text += '\n';
-    out << text;
   };
-  line([&](size_t c) { text += names[c]; });
-  for (size_t i = 0; i < count; ++i) {
-    const TRecord r = row(i);
-    line([&](size_t c) {
-      if (c < r.Fields.size()) AppendText(text, r.Fields[c].second, decimals);
-    });
-  }
+  std::string header;
+  line(header, [&](size_t c) { header += names[c]; });
+  out << header;
+  WriteInBlocks(out, count, threads, [&](size_t first, size_t last, std::string& text) {
+    for (size_t i = first; i < last; ++i) {
+      const TRecord r = row(i);
+      line(text, [&](size_t c) {
+        if (c < r.Fields.size()) AppendText(text, r.Fields[c].second, decimals);
+      });
+    }
+  });
 }
 
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header) {
   WriteCsv(out, rows.size(), [&](size_t i) { return rows[i]; }, header);
 }
 
-void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header) {
+void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header,
+              int32_t threads) {
   if (count == 0) return;
-  std::string text;
   if (header) {
+    std::string text;
     const TRecord first = row(0);
     for (size_t c = 0; c < first.Fields.size(); ++c)
       text += (c ? "," : "") + CsvField(first.Fields[c].first);
     out << text << "\n";
   }
-  for (size_t i = 0; i < count; ++i) {
-    const TRecord r = row(i);
-    text.clear();
-    for (size_t c = 0; c < r.Fields.size(); ++c)
-      text += (c ? "," : "") + CsvField(Text(r.Fields[c].second, 0, true));
-    text += '\n';
-    out << text;
-  }
+  WriteInBlocks(out, count, threads, [&](size_t first, size_t last, std::string& text) {
+    for (size_t i = first; i < last; ++i) {
+      const TRecord r = row(i);
+      for (size_t c = 0; c < r.Fields.size(); ++c)
+        text.append(c ? "," : "").append(CsvField(Text(r.Fields[c].second, 0, true)));
+      text += '\n';
+    }
+  });
 }
 
 std::string JsonObject(const TRecord& record) {
@@ -158,9 +199,11 @@ std::string JsonArray(const std::vector<std::string>& items, const std::string& 
 
 void WriteJsonArray(std::ostream& out, size_t count,
                     const std::function<std::string(size_t)>& item, const std::string& indent,
-                    const std::string& closingIndent) {
+                    const std::string& closingIndent, int32_t threads) {
   out << "[";
-  for (size_t k = 0; k < count; ++k) out << (k ? ",\n" : "\n") << indent << item(k);
+  WriteInBlocks(out, count, threads, [&](size_t first, size_t last, std::string& text) {
+    for (size_t k = first; k < last; ++k) text.append(k ? ",\n" : "\n").append(indent).append(item(k));
+  });
   out << "\n" << closingIndent << "]";
 }
 
@@ -169,14 +212,14 @@ void WriteRecords(std::ostream& out, const std::string& format, const std::vecto
 }
 
 void WriteRecords(std::ostream& out, const std::string& format, size_t count,
-                  const TRowSource& row) {
+                  const TRowSource& row, int32_t threads) {
   if (format == "csv") {
-    WriteCsv(out, count, row, true);
+    WriteCsv(out, count, row, true, threads);
   } else if (format == "json") {
-    WriteJsonArray(out, count, [&](size_t i) { return JsonObject(row(i)); }, " ", "");
+    WriteJsonArray(out, count, [&](size_t i) { return JsonObject(row(i)); }, " ", "", threads);
     out << "\n";
   } else {
-    WriteTable(out, count, row);
+    WriteTable(out, count, row, 4, threads);
   }
 }
 

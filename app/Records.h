@@ -6,11 +6,14 @@
 //   WriteRecords (any of the three formats by name)
 // The writers take either the rows or a source that makes row i on demand, so that a
 // table of very many rows is never held whole (the table asks for each row twice).
+// With threads (0: one a core) the rows are made and formatted a block at a time on
+// that many threads; the text is the same on any number of threads.
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
 // same double, so results compare exactly between runs and machines.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -41,7 +44,8 @@ struct TRecord {
   }
 };
 
-// Makes row i of count; called in order, any number of times for an index.
+// Makes row i of count; called any number of times for an index, in order within a
+// block of rows; with threads > 1, from several threads at once (so it only reads).
 using TRowSource = std::function<TRecord(size_t i)>;
 
 // The rows of several parts one after another (the scenes of a command): part i has
@@ -56,10 +60,12 @@ std::string JsonString(const std::string& s);
 // Columns padded to their widest entry; doubles with `decimals` decimals.
 // The columns are those of the first row.
 void WriteTable(std::ostream& out, const std::vector<TRecord>& rows, int decimals = 4);
-void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals = 4);
+void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int decimals = 4,
+                int32_t threads = 1);
 // A header line (when header is true) and one line per row.
 void WriteCsv(std::ostream& out, const std::vector<TRecord>& rows, bool header);
-void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header);
+void WriteCsv(std::ostream& out, size_t count, const TRowSource& row, bool header,
+              int32_t threads = 1);
 std::string JsonObject(const TRecord& record);
 // "[" and the items, each on a line of its own after `indent`, then "]" on a line
 // after `closingIndent`: the one layout of every JSON list the command line writes.
@@ -68,12 +74,12 @@ std::string JsonArray(const std::vector<std::string>& items, const std::string& 
 // The same layout written to out, item(k) making the items one at a time.
 void WriteJsonArray(std::ostream& out, size_t count,
                     const std::function<std::string(size_t)>& item, const std::string& indent,
-                    const std::string& closingIndent);
+                    const std::string& closingIndent, int32_t threads = 1);
 
 // format: "table", "csv" (with a header) or "json" (a list, one object a line).
 void WriteRecords(std::ostream& out, const std::string& format, const std::vector<TRecord>& rows);
 // The same, each row made on demand.
 void WriteRecords(std::ostream& out, const std::string& format, size_t count,
-                  const TRowSource& row);
+                  const TRowSource& row, int32_t threads = 1);
 
 }  // namespace ormax

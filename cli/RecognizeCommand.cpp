@@ -149,7 +149,7 @@ void WriteJson(const TRecognizeCall& call, const std::vector<TRecognized>& resul
         item += "]}";
       }
       return item;
-    }, "   ", "  ");
+    }, "   ", "  ", call.Jobs);
     cx.Out << "}";
   }
   cx.Out << "\n]\n";
@@ -175,7 +175,7 @@ void WriteTables(const TRecognizeCall& call, const std::vector<TRecognized>& res
         t.Add("runners_up", list);
       }
       return t;
-    }, 2);
+    }, 2, call.Jobs);
     cx.Out << Summary(call, results, i) << "\n\n";
   }
 }
@@ -207,7 +207,7 @@ int RunRecognize(const QStringList& arguments, const TCliContext& cx) {
   } else if (call->Format == "csv") {
     std::vector<const TSceneRows*> scenes;
     for (const TRecognized& r : results) scenes.push_back(&r);
-    WriteRecognitionCsv(cx.Out, scenes, call->Top);
+    WriteRecognitionCsv(cx.Out, scenes, call->Top, true, call->Jobs);
     for (size_t i = 0; i < results.size(); ++i)
       if (results[i].Problem.empty()) cx.Err << Summary(*call, results, i) << "\n";
   } else {

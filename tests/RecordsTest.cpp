@@ -35,5 +35,50 @@ TEST(Records, RowsMadeOnDemandGiveTheTextOfTheRowsHeld) {
   EXPECT_EQ(JsonArray({"1", "2"}, "  ", " "), "[\n  1,\n  2\n ]");
 }
 
+// Rows over several blocks of rows, the widest name in the last row: every line is padded
+// to it, the lines come in order across the blocks' edges, and any number of threads
+// writes the same text as one.
+TEST(Records, ManyRowsOnSeveralThreadsGiveOneThreadsText) {
+  const size_t count = 3 * 4096 + 7;
+  const std::string widest(30, 'w');
+  const TRowSource source = [&](size_t i) {
+    return TRecord()
+        .Add("name", i + 1 == count ? widest : "r" + std::to_string(i))
+        .Add("n", static_cast<long long>(i))
+        .Add("x", static_cast<double>(i) / 4);
+  };
+  for (const std::string format : {"table", "csv", "json"}) {
+    std::ostringstream one;
+    WriteRecords(one, format, count, source, 1);
+    for (const int32_t threads : {2, 3, 8, 0}) {
+      std::ostringstream many;
+      WriteRecords(many, format, count, source, threads);
+      EXPECT_EQ(many.str(), one.str()) << format << " on " << threads << " threads";
+    }
+    std::istringstream text(one.str());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    if (format == "table") {
+      ASSERT_EQ(lines.size(), count + 1);
+      EXPECT_EQ(lines[0].substr(0, 33), "name" + std::string(28, ' ') + "n");
+      for (const size_t i : {size_t{0}, size_t{4095}, size_t{4096}, size_t{8193}, count - 2}) {
+        std::string cells = "r" + std::to_string(i);
+        cells.resize(widest.size(), ' ');
+        cells += "  " + std::to_string(i);
+        EXPECT_EQ(lines[i + 1].substr(0, cells.size()), cells) << i;
+      }
+      EXPECT_EQ(lines.back().substr(0, 32), widest + "  ");
+    } else if (format == "csv") {
+      ASSERT_EQ(lines.size(), count + 1);
+      EXPECT_EQ(lines[4097], "r4096,4096,1024");
+      EXPECT_EQ(lines.back(), widest + "," + std::to_string(count - 1) + ",3073.5");
+    } else {
+      ASSERT_EQ(lines.size(), count + 2);
+      EXPECT_EQ(lines[4097], " {\"name\": \"r4096\", \"n\": 4096, \"x\": 1024},");
+      EXPECT_EQ(lines[count + 1], "]");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ormax

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -165,6 +166,24 @@ TEST(Patterns, FillInsideAndDrawLeaveBackgroundAlone) {
   EXPECT_EQ(p.GetPixel(1, 1), kRed);
   EXPECT_EQ(p.GetPixel(2, 2), kRed);
   EXPECT_EQ(p.GetPixel(2, 1), clWhite);
+}
+
+// Rows of 1 to 9 pixels: whole groups of four and the pixels after them are counted,
+// and `enough` stops the count without going over it.
+TEST(Patterns, InsideCountCountsEveryColumnAndStopsAtEnough) {
+  const std::vector<std::string> rows = {"#.##.####", "........#", "#########"};
+  for (int32_t width = 1; width <= 9; ++width) {
+    std::vector<std::string> cut;
+    int64_t inside = 0;
+    for (const std::string& row : rows) {
+      cut.push_back(row.substr(0, static_cast<size_t>(width)));
+      inside += std::count(cut.back().begin(), cut.back().end(), '#');
+    }
+    const TPattern p = PatternFromRows(cut, 0, 0);
+    EXPECT_EQ(p.InsideCount(), inside) << width;
+    EXPECT_EQ(p.InsideCount(1), std::min<int64_t>(inside, 1)) << width;
+    EXPECT_EQ(p.InsideCount(inside + 1), inside) << width;
+  }
 }
 
 TEST(Patterns, DrawFrameRunsAlongTheOuterPixels) {

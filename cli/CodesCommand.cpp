@@ -172,8 +172,11 @@ std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string&
                    MemberName(call, i, static_cast<size_t>(r)), made.Code->SaveToBytes());
     else
       made.Code->SaveToFile(CodeFileName(call, i, static_cast<size_t>(r)));
-    const TRegionFigures f = RegionFigures(r, s.Segments.Items(r), *made.Tree, *made.Code);
-    rows[static_cast<size_t>(r)] = {f.Bounds, f.Pixels, f.Items, f.Depth};
+    // Only what the row shows: the root ellipse's figures are not read back.
+    const TPattern& region = s.Segments.Items(r);
+    rows[static_cast<size_t>(r)] = {region.GetBounds(), region.InsideCount(),
+                                    static_cast<int64_t>(made.Code->Items.size()),
+                                    made.Code->Depth()};
   });
   return rows;
 }
@@ -223,7 +226,7 @@ int RunCodes(const QStringList& arguments, const TCliContext& cx) {
         .Add("depth", static_cast<long long>(row.Depth))
         .Add("items", static_cast<long long>(row.Items))
         .Add("file", CodeFileName(*call, static_cast<int32_t>(i), r));
-  }));
+  }), call->Jobs);
   ReportWarnings(cx, warnings);
   return ReportProblems(cx, problems);
 }

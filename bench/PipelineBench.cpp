@@ -6,10 +6,13 @@
 #include <ctime>
 #include <map>
 #include <numbers>
+#include <sstream>
+#include <string>
 
 #include "analysis/Nearest.h"
 #include "app/AppState.h"
 #include "app/BaseBuilder.h"
+#include "app/Records.h"
 #include "bench/SceneGenerator.h"
 #include "numerics/Extended.h"
 
@@ -44,6 +47,45 @@ void BM_SegmentPattern(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SegmentPattern)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A scene-sized region of the half-noise scene's kind: 4096 x 4096 pixels, every other
+// one inside, counted whole (as for the background warning and the region's row).
+void BM_InsideCount(benchmark::State& state) {
+  TPattern region(TRect{0, 0, 4095, 4095}, clWhite);
+  uint32_t seed = 7;
+  for (int32_t y = 0; y <= 4095; ++y)
+    for (int32_t x = 0; x <= 4095; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      if (seed >> 31) region.SetPixel(x, y, 0);
+    }
+  for (auto _ : state) benchmark::DoNotOptimize(region.InsideCount());
+}
+BENCHMARK(BM_InsideCount)->Unit(benchmark::kMillisecond);
+
+// The table of `codes` for 55 198 regions (the half-noise scene's), made row by row on
+// demand, its text thrown away: on one thread and on two.
+void BM_WriteTable(benchmark::State& state) {
+  const size_t rows = 55198;
+  const TRowSource row = [](size_t i) {
+    return TRecord()
+        .Add("scene", std::string("/tmp/scenes/noise.bmp"))
+        .Add("region", static_cast<long long>(i))
+        .Add("left", static_cast<long long>(i % 4096))
+        .Add("top", static_cast<long long>(i / 16))
+        .Add("right", static_cast<long long>(i % 4096 + 1))
+        .Add("bottom", static_cast<long long>(i / 16 + 1))
+        .Add("pixels", static_cast<long long>(i % 7 + 1))
+        .Add("depth", 0LL)
+        .Add("items", 1LL)
+        .Add("file", "out.tar(noise-" + std::to_string(i) + ".c)");
+  };
+  for (auto _ : state) {
+    std::ostringstream out;
+    WriteTable(out, rows, row, 4, static_cast<int32_t>(state.range(0)));
+    benchmark::DoNotOptimize(out.tellp());
+  }
+}
+BENCHMARK(BM_WriteTable)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CompareEllipses(benchmark::State& state) {
   TEllipse a, b;

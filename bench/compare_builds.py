@@ -8,7 +8,12 @@ and prints the median time and the peak resident memory. The scenes are made by 
 second build's ormax_scenebench: the shapes scene and the half-noise scene (4096 x
 4096) and the 5 % noise scene (3000 x 2000).
 
-    compare_builds.py BEFORE_BUILD_DIR AFTER_BUILD_DIR [--runs N] [--only codes|view]
+    compare_builds.py BEFORE_BUILD_DIR AFTER_BUILD_DIR [--runs N] [--only codes|view|two-cores]
+
+With `--only two-cores` it times `ormax-cli codes SCENE --level 5 --error 0 -o OUT.tar
+--jobs N` with N = 1 and 2 on the shapes and half-noise scenes instead, and adds each
+build's --jobs 1 over --jobs 2 (the ratio of the medians and the median of the ratios
+of the runs, each run timing both in turn).
 
 A build of an earlier commit: `git worktree add /tmp/before COMMIT`, then
 `cmake -S /tmp/before -B /tmp/before/build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo`
@@ -34,6 +39,9 @@ CASES = [
     ("view", "noise", ["--view", "representation", "--fill"]),
     ("view", "noise", ["--view", "representation", "--outline"]),
 ]
+LEVEL5 = ["--level", "5", "--error", "0"]
+TWO_CORES = [("two-cores", scene, LEVEL5 + ["--jobs", jobs])
+             for scene in ("large", "noise") for jobs in ("1", "2")]
 
 
 def main():
@@ -41,9 +49,10 @@ def main():
     parser.add_argument("before")
     parser.add_argument("after")
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--only", choices=["codes", "view"])
+    parser.add_argument("--only", choices=["codes", "view", "two-cores"])
     args = parser.parse_args()
-    cases = [case for case in CASES if args.only in (None, case[0])]
+    cases = TWO_CORES if args.only == "two-cores" else [
+        case for case in CASES if args.only in (None, case[0])]
     builds = [("before", os.path.join(args.before, "ormax-cli")),
               ("after", os.path.join(args.after, "ormax-cli"))]
     tmp = tempfile.mkdtemp(prefix="ormax-builds-")
@@ -58,8 +67,9 @@ def main():
             for command, scene, options in cases:
                 for name, cli in builds:
                     shutil.rmtree(codes, ignore_errors=True)
-                    target = ["-o", codes if command == "codes" else out]
-                    run = [cli, command, os.path.join(tmp, scene + ".bmp")] + options + target
+                    target = ["-o", {"codes": codes, "view": out}.get(command, codes + ".tar")]
+                    run = [cli, "codes" if command == "two-cores" else command,
+                           os.path.join(tmp, scene + ".bmp")] + options + target
                     times.setdefault((command, scene, " ".join(options)), {}).setdefault(name, []).append(
                         run_whole(run))
         print("Median of %d runs, peak resident memory:" % args.runs)
@@ -71,9 +81,21 @@ def main():
             print("| %s | %s | %s | %.2f s | %.2f s | %.2f | %.0f MB | %.0f MB |"
                   % (command, scene, options, before, after, after / before, max(kb for _, kb in by["before"]) / 1024,
                      max(kb for _, kb in by["after"]) / 1024))
+        if args.only == "two-cores":
+            print("\n--jobs 1 over --jobs 2:")
+            print("| scene | build | ratio of the medians | median of the runs' ratios |")
+            print("|---|---|---:|---:|")
+            for scene in ("large", "noise"):
+                for name, _ in builds:
+                    one = [t for t, _ in times["two-cores", scene, " ".join(LEVEL5 + ["--jobs", "1"])][name]]
+                    two = [t for t, _ in times["two-cores", scene, " ".join(LEVEL5 + ["--jobs", "2"])][name]]
+                    print("| %s | %s | %.2f | %.2f |" % (scene, name, statistics.median(one) / statistics.median(two),
+                                                       statistics.median(a / b for a, b in zip(one, two))))
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
         shutil.rmtree(codes, ignore_errors=True)
+        if os.path.exists(codes + ".tar"):
+            os.remove(codes + ".tar")
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 #include "analysis/Nearest.h"
 
@@ -37,7 +38,9 @@ std::vector<TShapeMatch> NearestShapes(const TCodeBase& base, const TCode& code,
 }
 
 TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known) {
-  return RegionRecord(scene, f)
+  TRecord row = RegionRecord(scene, f);
+  row.Fields.reserve(18);  // its eighteen fields at once
+  return std::move(row)
       .Add("center_x", static_cast<long long>(f.Centre.X))
       .Add("center_y", static_cast<long long>(f.Centre.Y))
       .Add("axis_a", f.AxisA)

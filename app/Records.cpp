@@ -62,8 +62,8 @@ void AppendText(std::string& out, const TValue& v, int decimals) {
   }
 }
 
-// Rows a block: a noisy scene's table is hundreds of blocks, each a few hundred KB of
-// text, and a round of them is all that is held.
+// Rows a block: a noisy scene's table is tens of blocks, each a few hundred KB of text,
+// and a round of them is all that is held.
 constexpr size_t RowBlock = 4096;
 
 // Calls block(first, last, text) for every block of rows [first, last) of count, up to

@@ -7,7 +7,9 @@
 // The writers take either the rows or a source that makes row i on demand, so that a
 // table of very many rows is never held whole (the table asks for each row twice).
 // With threads (0: one a core) the rows are made and formatted a block at a time on
-// that many threads; the text is the same on any number of threads.
+// that many threads; the text is the same on any number of threads. A row source that
+// throws: the rows of blocks written before stay written, those of its round do not,
+// and the exception the threads met first goes on.
 // Numbers in CSV and JSON are written in the shortest form that reads back to the
 // same double, so results compare exactly between runs and machines.
 #pragma once
@@ -28,7 +30,8 @@ namespace ormax {
 using TValue = std::variant<std::string, long long, double>;
 
 struct TRecord {
-  // Room for a row's fields at once: a table of a noisy scene makes hundreds of
+  // Room for the fields of most rows at once (a `codes` row has ten; a recognition row,
+  // which has more, reserves its own): a table of a noisy scene makes hundreds of
   // thousands of rows, twice. Fourteen fields are 1,008 bytes, which glibc's malloc
   // serves from the thread's own cache (up to 1,032 bytes): the 1,152 bytes of sixteen
   // took it to its arena every row, a quarter of the table's time.
@@ -47,7 +50,8 @@ struct TRecord {
 };
 
 // Makes row i of count; called any number of times for an index, in order within a
-// block of rows; with threads > 1, from several threads at once (so it only reads).
+// block of rows; with threads other than 1, from several threads at once (so it only
+// reads).
 using TRowSource = std::function<TRecord(size_t i)>;
 
 // The rows of several parts one after another (the scenes of a command): part i has

@@ -98,7 +98,7 @@ std::optional<TCodesCall> ParseCodes(const QStringList& arguments, const TCliCon
                      "region; tar unpacks it.",
                      "DIR"));
   AddFormatOption(p);
-  AddJobsOption(p, "Scenes");
+  AddJobsOption(p, "Scenes", "and the threads that make the table's rows");
   AddReadingOptions(p);
   if (!ParseCommand(p, arguments, cx, kCodesHelp, "Scene pictures.", "scenes…"))
     return std::nullopt;

@@ -176,9 +176,11 @@ void AddFormatOption(QCommandLineParser& p) {
   p.addOption(Option({"f", "format"}, "table (default), csv or json.", "FORMAT"));
 }
 
-void AddJobsOption(QCommandLineParser& p, const QString& what) {
-  p.addOption(
-      Option({"j", "jobs"}, what + " worked on at once (default: the number of cores).", "N"));
+void AddJobsOption(QCommandLineParser& p, const QString& what, const QString& also) {
+  p.addOption(Option({"j", "jobs"},
+                     what + " worked on at once" + (also.isEmpty() ? "" : ", " + also) +
+                         " (default: the number of cores).",
+                     "N"));
 }
 
 QStringList FileArguments(const QCommandLineParser& p, const std::string& command,

@@ -61,8 +61,9 @@ int32_t JobsOption(const QCommandLineParser& p);
 std::string FormatOption(const QCommandLineParser& p);
 // -f/--format, which FormatOption reads.
 void AddFormatOption(QCommandLineParser& p);
-// -j/--jobs, which JobsOption reads; what names what the jobs work on ("Scenes").
-void AddJobsOption(QCommandLineParser& p, const QString& what);
+// -j/--jobs, which JobsOption reads; what names what the jobs work on ("Scenes"), also
+// what else the number sets, after a comma.
+void AddJobsOption(QCommandLineParser& p, const QString& what, const QString& also = QString());
 // The command's file arguments; a usage error "COMMAND needs at least one WHAT" when
 // there are none.
 QStringList FileArguments(const QCommandLineParser& p, const std::string& command,

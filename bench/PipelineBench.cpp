@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/Methods.h"
 #include "analysis/Nearest.h"
 #include "app/AppState.h"
 #include "app/BaseBuilder.h"
@@ -48,19 +49,49 @@ void BM_SegmentPattern(benchmark::State& state) {
 }
 BENCHMARK(BM_SegmentPattern)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A scene-sized region of the half-noise scene's kind: 4096 x 4096 pixels, every other
-// one inside, counted whole (as for the background warning and the region's row).
-void BM_InsideCount(benchmark::State& state) {
-  TPattern region(TRect{0, 0, 4095, 4095}, clWhite);
+// A scene-sized region of the half-noise scene's kind: side x side pixels, every other
+// one inside.
+TPattern HalfNoiseRegion(int32_t side) {
+  TPattern region(TRect{0, 0, side - 1, side - 1}, clWhite);
   uint32_t seed = 7;
-  for (int32_t y = 0; y <= 4095; ++y)
-    for (int32_t x = 0; x <= 4095; ++x) {
+  for (int32_t y = 0; y < side; ++y)
+    for (int32_t x = 0; x < side; ++x) {
       seed = seed * 1103515245u + 12345u;
       if (seed >> 31) region.SetPixel(x, y, 0);
     }
+  return region;
+}
+
+// Such a region counted whole, as for the background warning and the region's row.
+void BM_InsideCount(benchmark::State& state) {
+  const TPattern region = HalfNoiseRegion(4096);
   for (auto _ : state) benchmark::DoNotOptimize(region.InsideCount());
 }
 BENCHMARK(BM_InsideCount)->Unit(benchmark::kMillisecond);
+
+// Such a region taken for a scene and segmented: short runs in every row, which the
+// segmentation reads three times.
+void BM_SegmentHalfNoise(benchmark::State& state) {
+  const TPattern scene = HalfNoiseRegion(2048);
+  for (auto _ : state) {
+    TPatternList list;
+    SegmentPattern(scene, list);
+    benchmark::DoNotOptimize(list.Count());
+  }
+}
+BENCHMARK(BM_SegmentHalfNoise)->Unit(benchmark::kMillisecond);
+
+// The root ellipse of such a region, 4096 and 8192 pixels a side: the moments gather
+// each column's inside rows, whose strips of columns are as tall as the region.
+void BM_FitEllipse(benchmark::State& state) {
+  const TPattern region = HalfNoiseRegion(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    TEllipse ellipse;
+    FitEllipse(region, ellipse);
+    benchmark::DoNotOptimize(ellipse.Center);
+  }
+}
+BENCHMARK(BM_FitEllipse)->Arg(4096)->Arg(8192)->Unit(benchmark::kMillisecond);
 
 // The table of `codes` for 55 198 regions (the half-noise scene's), made row by row on
 // demand, its text thrown away: on one thread and on two.

@@ -271,6 +271,35 @@ TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
   EXPECT_GT(regions, Cases(3000));  // the generator makes real work
 }
 
+// Rows are read 64 pixels at a time: runs that end at, start at or cross the edges of
+// those words, rows of one word and a bit, and noise over several words.
+TEST(FastPaths, RunsAtTheEdgesOfSixtyFourPixelsMatchThePlainRoutine) {
+  std::mt19937 rng(13);
+  for (const int width : {1, 63, 64, 65, 127, 128, 129, 200}) {
+    TPattern scene(TRect{-3, 2, width - 4, 9}, clWhite);
+    scene.Clear();
+    const auto row = [&](int y, std::initializer_list<std::pair<int, int>> runs) {
+      for (const auto& [first, last] : runs)
+        for (int x = first; x <= last; ++x)
+          if (x >= 0 && x < width) scene.SetPixel(x - 3, y, kColors[(x / 64) % 2]);
+    };
+    row(2, {{63, 63}, {65, 65}});             // single pixels about a word's edge
+    row(3, {{0, width - 1}});                 // the whole row
+    row(4, {{62, 64}, {127, 128}});           // runs across the edges
+    row(5, {{0, 0}, {width - 1, width - 1}});  // the row's first and last pixels
+    row(6, {{0, 63}, {128, 191}});            // runs of exactly a word
+    for (int y = 7; y <= 9; ++y)
+      for (int x = 0; x < width; ++x)
+        if (rng() % 2) scene.SetPixel(x - 3, y, clBlack);
+    TPatternList fast, plain;
+    SegmentPattern(scene, fast);
+    reference::SegmentPattern(scene, plain);
+    const std::string where = "width " + std::to_string(width);
+    ASSERT_EQ(fast.Count(), plain.Count()) << where;
+    for (int32_t i = 0; i < plain.Count(); ++i) ExpectSamePattern(fast.Items(i), plain.Items(i), where);
+  }
+}
+
 TEST(FastPaths, TreesAndCodesMatchThePlainRoutinesAtEverySetting) {
   std::mt19937 rng(12);
   int splits = 0;

@@ -76,7 +76,9 @@ template <class TRowAt, class TColourAt>
 void ReduceRows(uchar* bits, qsizetype bytesPerLine, int width, int first, int last,
                 TRowAt rowAt, TColourAt colourAt) {
   // Pictures repeat their colours: a small table of recent colours, indexed by a hash,
-  // answers most pixels; the full map remembers every colour met.
+  // answers most pixels; the full map remembers every colour met. Every pixel asks the
+  // table, runs of one colour too: a test for "same as the pixel before" would guess
+  // wrong at nearly every pixel of a noisy picture.
   std::unordered_map<QRgb, uint8_t> cache;
   constexpr int RecentSize = 1024;
   std::vector<QRgb> recentColour(RecentSize, 0);  // 0 never is a colour: alpha is set
@@ -84,14 +86,8 @@ void ReduceRows(uchar* bits, qsizetype bytesPerLine, int width, int first, int l
   for (int y = first; y < last; ++y) {
     const auto in = rowAt(y);
     uchar* line = bits + bytesPerLine * y;
-    QRgb previous = 0;
     for (int x = 0; x < width; ++x) {
       const QRgb c = colourAt(in, x) | 0xFF000000u;
-      if (x > 0 && previous == c) {  // a run of one colour
-        line[x] = line[x - 1];
-        continue;
-      }
-      previous = c;
       const size_t slot = ((c * 0x9E3779B1u) >> 22) & (RecentSize - 1);
       if (recentColour[slot] != c) {
         auto it = cache.find(c);

@@ -38,9 +38,7 @@ std::vector<TShapeMatch> NearestShapes(const TCodeBase& base, const TCode& code,
 }
 
 TRecord RecognitionRecord(const std::string& scene, const TRegionFigures& f, bool known) {
-  TRecord row = RegionRecord(scene, f);
-  row.Fields.reserve(18);  // its eighteen fields at once
-  return std::move(row)
+  return RegionRecord(scene, f, 18)  // its eighteen fields at once
       .Add("center_x", static_cast<long long>(f.Centre.X))
       .Add("center_y", static_cast<long long>(f.Centre.Y))
       .Add("axis_a", f.AxisA)

@@ -66,11 +66,13 @@ void AppendText(std::string& out, const TValue& v, int decimals) {
 // and a round of them is all that is held.
 constexpr size_t RowBlock = 4096;
 
+size_t BlockCount(size_t rows) { return (rows + RowBlock - 1) / RowBlock; }
+
 // Calls block(first, last, text) for every block of rows [first, last) of count, up to
 // `threads` blocks at once, and writes each block's text in order.
 void WriteInBlocks(std::ostream& out, size_t count, int32_t threads,
                    const std::function<void(size_t, size_t, std::string&)>& block) {
-  const size_t blocks = (count + RowBlock - 1) / RowBlock;
+  const size_t blocks = BlockCount(count);
   const size_t side = std::min(blocks, static_cast<size_t>(WorkerCount(threads)));
   std::vector<std::string> texts(side);
   for (size_t round = 0; round < blocks; round += side) {
@@ -111,7 +113,7 @@ void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int deci
   std::vector<size_t> width(columns, 0);
   for (size_t c = 0; c < columns; ++c) width[c] = names[c].size();
   // Each block's widest cells, then the widest of all.
-  const size_t blocks = (count + RowBlock - 1) / RowBlock;
+  const size_t blocks = BlockCount(count);
   std::vector<std::vector<size_t>> widths(blocks, width);
   RunInParallel(static_cast<int32_t>(blocks), threads, [&](int32_t b) {
     std::vector<size_t>& w = widths[static_cast<size_t>(b)];

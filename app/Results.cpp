@@ -74,8 +74,8 @@ std::string RegionLabel(const TAppState& state, int32_t index) {
   return KeepsLabel(state.Labels, f) ? shape : std::string("unknown");
 }
 
-TRecord RegionRecord(const std::string& scene, const TRegionFigures& f) {
-  return TRecord()
+TRecord RegionRecord(const std::string& scene, const TRegionFigures& f, size_t room) {
+  return TRecord(room)
       .Add("scene", scene)
       .Add("region", static_cast<long long>(f.Index))
       .Add("left", static_cast<long long>(f.Bounds.Left))

@@ -69,7 +69,8 @@ bool KeepsLabel(const std::optional<TLabelRule>& labels, const TRegionFigures& f
 // the state's Labels withhold it. Reads only what the choice needs.
 std::string RegionLabel(const TAppState& state, int32_t index);
 
-// The first columns of every region's row: scene, region, left, top, right, bottom, pixels.
-TRecord RegionRecord(const std::string& scene, const TRegionFigures& figures);
+// The first columns of every region's row: scene, region, left, top, right, bottom, pixels;
+// with room for `room` fields in all, for the columns a caller adds.
+TRecord RegionRecord(const std::string& scene, const TRegionFigures& figures, size_t room = 14);
 
 }  // namespace ormax

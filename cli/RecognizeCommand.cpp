@@ -163,8 +163,7 @@ void WriteTables(const TRecognizeCall& call, const std::vector<TRecognized>& res
     if (!r.Problem.empty()) continue;
     cx.Out << Str(call.Files[static_cast<int>(i)]) << "\n";
     WriteTable(cx.Out, r.Count(), [&](size_t k) {
-      TRecord row = r.Row(k), t;
-      t.Fields.reserve(row.Fields.size());  // its fields at once (two fewer, a list more)
+      TRecord row = r.Row(k), t(row.Fields.size());  // its fields at once (two fewer, a list more)
       for (auto& [name, value] : row.Fields)
         if (name != "scene" && name != "entry") t.Add(name, std::move(value));
       if (call.Top > 1) {

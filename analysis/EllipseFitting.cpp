@@ -90,7 +90,7 @@ constexpr int32_t kColumnStrip = 64;  // columns gathered at a time by the walke
 
 // The distance, in items of itemSize bytes, between the starts of two gathered columns of
 // height items. A row scatters one item into every column of the strip; were the columns
-// a power of two bytes apart (a 4096- or 8192-pixel region), all of them would fall in
+// a power of two bytes apart (a region 4096 or 8192 pixels tall), all of them would fall in
 // the same cache set and evict each other at every row, so they are set a line further
 // apart than their height.
 size_t ColumnStride(int32_t height, size_t itemSize) {

@@ -26,7 +26,11 @@ namespace {
 
 // The inside flags (pixel != background) of 64 pixels as the bits of a word, pixel i at
 // bit i. The flags are made a byte each, which the compiler does several at a time, and
-// each 8 bytes of 0 or 1 are packed into 8 bits by one multiplication.
+// each 8 bytes of 0 or 1 are packed into 8 bits by one multiplication: flag j, bit 8 j of
+// the word read from them (on a little-endian machine), times bit 7 k + 7 of the
+// multiplier lands on bit 56 + j when j + k = 7, and no two products share a bit.
+static_assert(std::endian::native == std::endian::little,
+              "InsideBits reads eight flags as a word, the first in its low byte");
 uint64_t InsideBits(const TColor* pixels, TColor background) {
   uint8_t flags[64];
   for (int32_t i = 0; i < 64; ++i) flags[i] = pixels[i] != background;
@@ -56,8 +60,9 @@ void ForEachRun(const TColor* row, int32_t width, TColor background, TVisit&& vi
       for (int32_t i = 0; i < n; ++i) inside |= uint64_t{row[base + i] != background} << i;
     }
     // Bit i set: pixel base + i differs from the one before it (before the row: background).
+    // In a last word of n < 64 pixels the flags past the row are 0, so a run reaching
+    // the row's end closes at bit n.
     uint64_t changes = inside ^ (inside << 1 | uint64_t{first >= 0});
-    if (n < 64) changes &= (uint64_t{1} << n) - 1;
     for (; changes != 0; changes &= changes - 1) {
       const int32_t x = base + std::countr_zero(changes);
       if (first < 0) {

@@ -5,7 +5,9 @@
 #include "app/AppState.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 
 #include "analysis/Nearest.h"
@@ -87,7 +89,7 @@ void TAppState::StreamRegionResults(const TRegionSink& sink) {
 }
 
 void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<void()>& alongside) {
-  const int32_t spare = WorkerCount(Threads) - 1;
+  const int32_t workers = WorkerCount(Threads), spare = workers - 1;
   // A large region's halves go to a thread of their own while a core is spare: a scene
   // whose work is mostly one region's tree gets every core too.
   std::atomic<int32_t> helpers{0};
@@ -95,6 +97,18 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
     for (int32_t n = helpers.load(); n < spare;)
       if (helpers.compare_exchange_weak(n, n + 1)) return true;
     return false;
+  };
+  // The threads at work, the regions' and the halves' helpers: a region waits to be
+  // started while they fill every core. A scene-sized region is the first in region
+  // order and has the longest tree, and every code after it waits for it to be stored;
+  // once its halves have the spare cores, the specks wait for them, not they for the
+  // specks.
+  std::mutex busyMutex;
+  std::condition_variable lessBusy;
+  int32_t running = 0;  // regions being worked on, under busyMutex
+  const std::function<void()> wake = [&] {
+    { const std::lock_guard<std::mutex> lock(busyMutex); }
+    lessBusy.notify_all();
   };
   const TRunBoth both = [&](int64_t pixels, const std::function<void()>& first,
                             const std::function<void()>& second) {
@@ -107,12 +121,16 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
     // splits may then take it, rather than run on one core to the end.
     struct TRelease {
       std::atomic<int32_t>& Count;
+      const std::function<void()>& Wake;
       std::atomic<bool> Done{false};
       void operator()() {
-        if (!Done.exchange(true)) --Count;
+        if (!Done.exchange(true)) {
+          --Count;
+          Wake();
+        }
       }
       ~TRelease() { (*this)(); }
-    } release{helpers};
+    } release{helpers, wake};
     RunInParallel(2, 2, [&](int32_t k) {
       k == 0 ? first() : second();
       release();
@@ -126,6 +144,25 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
       alongside();
       return;
     }
+    if (spare > 0) {
+      std::unique_lock<std::mutex> lock(busyMutex);
+      lessBusy.wait(lock, [&] { return running == 0 || running + helpers.load() < workers; });
+      ++running;
+    }
+    struct TDone {
+      bool Counted;
+      std::mutex& Mutex;
+      int32_t& Running;
+      std::condition_variable& LessBusy;
+      ~TDone() {
+        if (!Counted) return;
+        {
+          const std::lock_guard<std::mutex> lock(Mutex);
+          --Running;
+        }
+        LessBusy.notify_all();
+      }
+    } done{spare > 0, busyMutex, running, lessBusy};
     const int32_t i = job - first;
     const TPattern& region = Segments.Items(i);
     TRegionResults r;

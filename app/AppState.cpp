@@ -98,11 +98,11 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
       if (helpers.compare_exchange_weak(n, n + 1)) return true;
     return false;
   };
-  // The threads at work, the regions' and the halves' helpers: a region waits to be
-  // started while they fill every core. A scene-sized region is the first in region
-  // order and has the longest tree, and every code after it waits for it to be stored;
-  // once its halves have the spare cores, the specks wait for them, not they for the
-  // specks.
+  // The threads at work on regions and the halves' helpers (not the job alongside): a
+  // region waits to be started while they fill every core. A scene-sized region is
+  // usually the first in region order and has the longest tree, and every code after it
+  // waits for it to be stored; once its halves have the spare cores, the specks wait
+  // for them, not they for the specks.
   std::mutex busyMutex;
   std::condition_variable lessBusy;
   int32_t running = 0;  // regions being worked on, under busyMutex

@@ -894,7 +894,8 @@ TEST(FastPaths, FilledEllipsesMatchThePlainFill) {
 
 // A region large enough for its halves to be built on threads of their own, with
 // noise around it: the same trees as on one thread.
-TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
+// A large ellipse, whose halves take a helper thread, among thousands of specks.
+std::unique_ptr<TPattern> EllipseAmongSpecks() {
   auto scene = std::make_unique<TPattern>(TRect{0, 0, 799, 699}, clWhite);
   scene->Clear();
   std::mt19937 rng(32);
@@ -903,6 +904,11 @@ TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
       const double u = (x - 400) / 380.0, v = (y - 350) / 300.0;
       if (u * u + v * v <= 1 || rng() % 8 == 0) scene->SetPixel(x, y, kColors[rng() % 3]);
     }
+  return scene;
+}
+
+TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
+  const auto scene = EllipseAmongSpecks();
   ASSERT_GE(800 * 700 / 2, ParallelHalvesPixels);
   std::vector<TByteArray> expected;
   for (int threads : {1, 2, 4}) {
@@ -927,6 +933,56 @@ TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
       EXPECT_EQ(trees, expected) << threads << " threads";
   }
   EXPECT_GT(expected.size(), 2u);
+}
+
+// While the ellipse's halves hold the spare threads, the specks wait to be started:
+// every region still comes once with the code of one thread, and a sink that throws at
+// a speck after the ellipse ends the run with its exception (no thread is left waiting).
+TEST(FastPaths, RegionsWaitingForALargeRegionsHalvesComeOnceAndStopOnAFailure) {
+  const auto scene = EllipseAmongSpecks();
+  const auto stream = [&](int threads, const TRegionSink& sink) {
+    TAppState app;
+    app.SceneImage = std::make_unique<TPattern>(*scene);
+    app.MaxTreeLevel = 3;
+    app.AdmissibleError = 0.0;
+    app.Threads = threads;
+    app.SegmentScene();
+    app.StreamRegionResults(sink);
+    return app.Segments.Count();
+  };
+  TPatternList regions;
+  SegmentPattern(*scene, regions);
+  int32_t large = 0;  // the ellipse: the region of the largest box
+  for (int32_t i = 1; i < regions.Count(); ++i)
+    if (regions.Items(i).Width() * regions.Items(i).Height() >
+        regions.Items(large).Width() * regions.Items(large).Height())
+      large = i;
+  ASSERT_GE(int64_t{regions.Items(large).Width()} * regions.Items(large).Height(), ParallelHalvesPixels);
+  std::vector<TByteArray> one(static_cast<size_t>(regions.Count()));
+  std::mutex lock;
+  const int32_t count = stream(1, [&](int32_t i, TRegionResults& made) {
+    one[static_cast<size_t>(i)] = made.Code->SaveToBytes();
+  });
+  ASSERT_EQ(count, regions.Count());
+  ASSERT_GT(count, large + 1000);  // specks after the ellipse, to wait for its halves
+  for (int threads : {2, 4}) {
+    std::vector<TByteArray> codes(static_cast<size_t>(count));
+    std::vector<int> seen(static_cast<size_t>(count), 0);
+    stream(threads, [&](int32_t i, TRegionResults& made) {
+      const std::lock_guard<std::mutex> guard(lock);
+      ++seen[static_cast<size_t>(i)];
+      codes[static_cast<size_t>(i)] = made.Code->SaveToBytes();
+    });
+    EXPECT_EQ(seen, std::vector<int>(seen.size(), 1)) << threads << " threads";
+    EXPECT_EQ(codes, one) << threads << " threads";
+    const int32_t failing = large + 500;
+    EXPECT_THROW(stream(threads,
+                        [&](int32_t i, TRegionResults&) {
+                          if (i == failing) throw std::runtime_error("the sink failed");
+                        }),
+                 std::runtime_error)
+        << threads << " threads";
+  }
 }
 
 // A scene large enough to be segmented in bands on several threads: noise, and shapes

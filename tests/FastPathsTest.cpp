@@ -913,10 +913,7 @@ TEST(FastPaths, LargeRegionsSplitOnSeveralThreadsGiveTheTreesOfOne) {
   std::vector<TByteArray> expected;
   for (int threads : {1, 2, 4}) {
     TAppState app;
-    app.SceneImage = std::make_unique<TPattern>(*scene);
-    app.MaxTreeLevel = 4;
-    app.AdmissibleError = 0.0;
-    app.Threads = threads;
+    Prepare(app, *scene, {4, 0.0}, threads);
     app.BuildSceneCodes();
     std::vector<TByteArray> trees;
     for (int32_t i = 0; i < app.Trees.Count(); ++i) {
@@ -942,10 +939,7 @@ TEST(FastPaths, RegionsWaitingForALargeRegionsHalvesComeOnceAndStopOnAFailure) {
   const auto scene = EllipseAmongSpecks();
   const auto stream = [&](int threads, const TRegionSink& sink) {
     TAppState app;
-    app.SceneImage = std::make_unique<TPattern>(*scene);
-    app.MaxTreeLevel = 3;
-    app.AdmissibleError = 0.0;
-    app.Threads = threads;
+    Prepare(app, *scene, {3, 0.0}, threads);
     app.SegmentScene();
     app.StreamRegionResults(sink);
     return app.Segments.Count();

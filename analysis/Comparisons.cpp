@@ -17,43 +17,14 @@
 namespace ormax {
 
 double DoubleAt(const TByteArray& bytes, size_t offset) {
-  uint64_t bits = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&bits, bytes.data() + offset, sizeof bits);
-  } else {
-    for (size_t i = 0; i < sizeof bits; ++i)
-      bits |= static_cast<uint64_t>(bytes[offset + i]) << (8 * i);
-  }
-  return std::bit_cast<double>(bits);
+  return LoadDouble(bytes.data() + offset);
 }
-
-namespace {
-
-// TEllipse::CreateFromBytes, reading the fields straight from their places.
-TEllipse EllipseOf(const TByteArray& bytes) {
-  if (bytes.size() < TEllipse::ByteSize) return TEllipse::CreateFromBytes(bytes);  // throws
-  TEllipse e;
-  e.Center[0] = DoubleAt(bytes, 0);
-  e.Center[1] = DoubleAt(bytes, 8);
-  e.Rotation[0][0] = DoubleAt(bytes, 16);
-  e.Rotation[0][1] = DoubleAt(bytes, 24);
-  e.Rotation[1][0] = DoubleAt(bytes, 32);
-  e.Rotation[1][1] = DoubleAt(bytes, 40);
-  e.Axes[0] = DoubleAt(bytes, 48);
-  e.Axes[1] = DoubleAt(bytes, 56);
-  e.Exponent = DoubleAt(bytes, 64);
-  uint32_t color = 0;
-  for (size_t i = 0; i < 4; ++i) color |= static_cast<uint32_t>(bytes[72 + i]) << (8 * i);
-  e.Color = static_cast<TColor>(static_cast<int32_t>(color));
-  return e;
-}
-
-}  // namespace
 
 TComparedEllipse::TComparedEllipse(const TEllipse& e)
     : Ellipse(e), Reach(static_cast<double>(VectorNorm(Ellipse.Axes))), Terms(Ellipse) {}
 
-TComparedEllipse::TComparedEllipse(const TByteArray& bytes) : TComparedEllipse(EllipseOf(bytes)) {}
+TComparedEllipse::TComparedEllipse(const TByteArray& bytes)
+    : TComparedEllipse(TEllipse::CreateFromBytes(bytes)) {}
 
 double CompareEllipses(const TComparedEllipse& c1, const TComparedEllipse& c2) {
   const TEllipse& e1 = c1.Ellipse;

@@ -1,5 +1,6 @@
-// Bytes: numbers appended and extracted byte by byte, little-endian whatever the host.
-//   AppendLittleEndian, AppendInteger, AppendDouble, ExtractInteger, ExtractDouble
+// Bytes: numbers appended and extracted, little-endian whatever the host.
+//   RequireBytes, AppendLittleEndian, AppendInteger, AppendDouble, ExtractInteger,
+//   ExtractDouble
 #include "codes/Bytes.h"
 
 #include <bit>
@@ -7,17 +8,21 @@
 namespace ormax {
 
 void AppendLittleEndian(TByteArray& bytes, uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  const size_t at = bytes.size();
+  bytes.resize(at + static_cast<size_t>(size));
+  StoreLittleEndian(bytes.data() + at, value, size);
+}
+
+void RequireBytes(const TByteArray& bytes, int64_t at, size_t size) {
+  if (at < 0 || static_cast<uint64_t>(at) + size > bytes.size())
+    throw EReadError("Read beyond the end of the data");
 }
 
 namespace {
 
 uint64_t ExtractLittleEndian(const TByteArray& bytes, int32_t& cursor, int size) {
-  if (cursor < 0 || static_cast<uint64_t>(cursor) + size > bytes.size())
-    throw EReadError("Read beyond the end of the data");
-  uint64_t value = 0;
-  for (int i = 0; i < size; ++i)
-    value |= static_cast<uint64_t>(bytes[static_cast<size_t>(cursor) + i]) << (8 * i);
+  RequireBytes(bytes, cursor, static_cast<size_t>(size));
+  const uint64_t value = LoadLittleEndian(bytes.data() + cursor, size);
   cursor += size;
   return value;
 }

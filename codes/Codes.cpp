@@ -6,6 +6,7 @@
 #include "codes/Codes.h"
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -52,21 +53,28 @@ int32_t TCode::Depth() const {
 TByteArray TCode::SaveToBytes() const {
   if (Items.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
     throw std::length_error("Too many items for a code file");
-  TByteArray image;
   size_t size = HeaderSize;
-  for (const auto& item : Items) size += ItemHeaderSize + item.Data.size();
-  image.reserve(size);
-  AppendInteger(image, static_cast<int32_t>(Items.size()));
-  AppendInteger(image, Arity);
-  AppendDouble(image, AdmissibleError);
-  AppendInteger(image, MaxLevel);
   for (const auto& item : Items) {
     if (item.Data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
       throw std::length_error("Item data too large for a code file");
-    image.push_back(item.HasChildren);
-    AppendInteger(image, item.Index);
-    AppendInteger(image, static_cast<int32_t>(item.Data.size()));
-    image.insert(image.end(), item.Data.begin(), item.Data.end());
+    size += ItemHeaderSize + item.Data.size();
+  }
+  // Made at its size and written in place: the codes of a noisy scene are hundreds of
+  // thousands of small images.
+  TByteArray image(size);
+  uint8_t* at = image.data();
+  StoreInteger(at, static_cast<int32_t>(Items.size()));
+  StoreInteger(at + 4, Arity);
+  StoreDouble(at + 8, AdmissibleError);
+  StoreInteger(at + 16, MaxLevel);
+  at += HeaderSize;
+  for (const auto& item : Items) {
+    at[0] = item.HasChildren;
+    StoreInteger(at + 1, item.Index);
+    StoreInteger(at + 5, static_cast<int32_t>(item.Data.size()));
+    at += ItemHeaderSize;
+    if (!item.Data.empty()) std::memcpy(at, item.Data.data(), item.Data.size());
+    at += item.Data.size();
   }
   return image;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace ormax {
@@ -34,6 +35,35 @@ TEST(Bytes, AppendKeepsEarlierBytesAndExtractReadsBack) {
   EXPECT_EQ(ExtractDouble(b, cursor), -0.1);
   EXPECT_EQ(ExtractInteger(b, cursor), std::numeric_limits<int32_t>::min());
   EXPECT_EQ(cursor, 17);
+}
+
+// In place, at an odd address: each size writes and reads only its own low bytes.
+TEST(Bytes, StoreAndLoadInPlaceTakeTheLowBytes) {
+  const uint64_t value = 0x8877665544332211u;
+  for (int size = 1; size <= 8; ++size) {
+    uint8_t place[11];
+    std::fill(place, place + 11, uint8_t{0xEE});
+    StoreLittleEndian(place + 1, value, size);
+    EXPECT_EQ(place[0], 0xEE) << size;
+    for (int i = 0; i < size; ++i) EXPECT_EQ(place[1 + i], 0x11 * (i + 1)) << size;
+    EXPECT_EQ(place[1 + size], 0xEE) << size;
+    const uint64_t low = size == 8 ? value : value & ((uint64_t{1} << (8 * size)) - 1);
+    EXPECT_EQ(LoadLittleEndian(place + 1, size), low) << size;
+  }
+  // The in-place forms write what the appending ones do.
+  uint8_t place[13] = {};
+  StoreInteger(place, -2);
+  StoreDouble(place + 4, -0.1);
+  TByteArray appended;
+  AppendInteger(appended, -2);
+  AppendDouble(appended, -0.1);
+  EXPECT_TRUE(std::equal(appended.begin(), appended.end(), place));
+  EXPECT_EQ(LoadInteger(place), -2);
+  EXPECT_EQ(LoadDouble(place + 4), -0.1);
+  EXPECT_NO_THROW(RequireBytes(appended, 0, 12));
+  EXPECT_NO_THROW(RequireBytes(appended, 12, 0));
+  EXPECT_THROW(RequireBytes(appended, 9, 4), EReadError);
+  EXPECT_THROW(RequireBytes(appended, -1, 1), EReadError);
 }
 
 TEST(Bytes, ExtractPastTheEndThrowsAndKeepsCursor) {

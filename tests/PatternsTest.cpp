@@ -282,6 +282,9 @@ TEST(Primitives, EllipseBytesRoundTrip) {
   TByteArray again;
   back.SaveToBytes(again);
   EXPECT_EQ(again, b);
+  TByteArray reused(100, 0x55);  // a longer buffer of another ellipse is cut to size
+  back.SaveToBytes(reused);
+  EXPECT_EQ(reused, b);
   b.resize(75);
   EXPECT_THROW(TEllipse::CreateFromBytes(b), EReadError);
 }

@@ -275,10 +275,11 @@ bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) 
 
 }  // namespace
 
-void FitEllipse(const TPattern& region, TEllipse& ellipse) {
+void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
   const TMomentSums sums = MomentSums(region);
   if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
   const int64_t n = sums.N;
+  if (pixels) *pixels = n;
   const TMatrix m = CentralMoments(sums);
   ellipse.Center = DivideVector(MakeVector(sums.Sx, sums.Sy), n);
   const TEigen eigen = EigenVectors(m);
@@ -430,12 +431,12 @@ int64_t Area(const TRect& r) {
 }  // namespace
 
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level, TEllipse* fitted,
+                         double admissibleError, int32_t level, TFitted* fitted,
                          const TRunBoth& both) {
   TEllipse e;
-  FitEllipse(region, e);
+  FitEllipse(region, e, fitted ? &fitted->Pixels : nullptr);
   e.SaveToBytes(node.Data);
-  if (fitted) *fitted = e;
+  if (fitted) fitted->Ellipse = e;
   // The error only decides a split: at the last level it is not needed.
   if (level == maxTreeLevel || level >= MaxRepresentationLevel) return;
   if (!ErrorAbove(region, e, admissibleError)) return;

@@ -46,8 +46,9 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
 // ---- ellipses ----
 
 // The ellipse of the region's moments. The region must hold an inside pixel
-// (std::invalid_argument otherwise).
-void FitEllipse(const TPattern& region, TEllipse& ellipse);
+// (std::invalid_argument otherwise). pixels, when given, receives the number of its
+// inside pixels, which the moments count anyway.
+void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels = nullptr);
 // 1 - common / covered over the region's bounds, rounded to double.
 double EllipseError(const TPattern& region, const TEllipse& ellipse);
 
@@ -63,11 +64,18 @@ inline constexpr int32_t MaxRepresentationLevel = 30;
 using TRunBoth = std::function<void(int64_t pixels, const std::function<void()>& first,
                                     const std::function<void()>& second)>;
 
-// fitted, when given, receives the region's own ellipse (the root's, before its
-// bytes round it to doubles): NormaliseTree needs it again. Without both, the halves
-// are built one after the other; the tree is the same either way.
+// What fitting the root found besides the tree: the region's own ellipse (before its
+// bytes round it to doubles), which NormaliseTree needs again, and the number of its
+// inside pixels.
+struct TFitted {
+  TEllipse Ellipse;
+  int64_t Pixels = 0;
+};
+
+// fitted, when given, receives the root's TFitted. Without both, the halves are built
+// one after the other; the tree is the same either way.
 void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level, TEllipse* fitted = nullptr,
+                         double admissibleError, int32_t level, TFitted* fitted = nullptr,
                          const TRunBoth& both = {});
 void NormaliseTree(const TPattern& region, TTree& tree);
 // The same with the region's ellipse already fitted (FitEllipse of the region).

@@ -167,11 +167,12 @@ void TAppState::MakeRegionResults(const TRegionSink& sink, const std::function<v
     const TPattern& region = Segments.Items(i);
     TRegionResults r;
     r.Tree = std::make_unique<TTree>();
-    TEllipse whole;  // fitted once for the tree's root and the normalisation
+    TFitted whole;  // fitted once for the tree's root and the normalisation
     BuildRepresentation(region, *r.Tree, MaxTreeLevel, AdmissibleError, 0, &whole,
                         spare > 0 ? both : TRunBoth());
+    r.Pixels = whole.Pixels;
     r.NormalTree = TTree::CreateCopy(*r.Tree);
-    NormaliseTree(whole, *r.NormalTree);
+    NormaliseTree(whole.Ellipse, *r.NormalTree);
     r.Code = std::make_unique<TCode>();
     TreeToCode(*r.NormalTree, *r.Code);
     r.Code->AdmissibleError = AdmissibleError;

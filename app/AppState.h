@@ -51,6 +51,7 @@ struct TRegionResults {
   std::unique_ptr<TTree> Tree;
   std::unique_ptr<TTree> NormalTree;
   std::unique_ptr<TCode> Code;  // stamped with the two method settings
+  int64_t Pixels = 0;           // the region's inside pixels, counted by its ellipse's fit
 };
 // Takes region `index`'s results on a worker thread, at most Threads at once and in
 // no set order; whatever it leaves in `made` is released when it returns.

@@ -15,13 +15,13 @@ double Sameness(double distance) {
   return static_cast<double>((1 - Real(distance)) * 100);
 }
 
-TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,
-                             const TCode& code) {
+TRegionFigures RegionFigures(int32_t index, const TPattern& region, int64_t pixels,
+                             const TTree& tree, const TCode& code) {
   TRegionFigures f;
   const TEllipse root = TEllipse::CreateFromBytes(tree.Data);
   f.Index = index;
   f.Bounds = region.GetBounds();
-  f.Pixels = region.InsideCount();
+  f.Pixels = pixels;
   f.Centre = region.Center();
   f.AxisA = static_cast<double>(root.Axes[0]);
   f.AxisB = static_cast<double>(root.Axes[1]);
@@ -33,7 +33,8 @@ TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree&
 }
 
 TRegionFigures RegionFigures(const TAppState& state, int32_t index) {
-  TRegionFigures f = RegionFigures(index, state.Segments.Items(index), state.Trees.Items(index),
+  const TPattern& region = state.Segments.Items(index);
+  TRegionFigures f = RegionFigures(index, region, region.InsideCount(), state.Trees.Items(index),
                                    state.SceneCodes.GetCode(index));
   const auto slot = static_cast<size_t>(index);
   if (slot < state.NearestIndices.size() && slot < state.NearestMeasures.size())

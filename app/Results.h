@@ -57,9 +57,9 @@ TRegionFigures RegionFigures(const TAppState& state, int32_t index);
 void AddNearest(TRegionFigures& f, const TCodeBase& base, int32_t entry, double distance,
                 double runnerUp);
 // The same figures, recognition aside, from one region's own results (as
-// StreamRegionResults hands them out).
-TRegionFigures RegionFigures(int32_t index, const TPattern& region, const TTree& tree,
-                             const TCode& code);
+// StreamRegionResults hands them out: made.Pixels is the pixels' count).
+TRegionFigures RegionFigures(int32_t index, const TPattern& region, int64_t pixels,
+                             const TTree& tree, const TCode& code);
 
 // Whether the nearest shape of recognised figures is their label under `labels` (none:
 // every recognised region is labelled).

@@ -173,8 +173,7 @@ std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string&
     else
       made.Code->SaveToFile(CodeFileName(call, i, static_cast<size_t>(r)));
     // Only what the row shows: the root ellipse's figures are not read back.
-    const TPattern& region = s.Segments.Items(r);
-    rows[static_cast<size_t>(r)] = {region.GetBounds(), region.InsideCount(),
+    rows[static_cast<size_t>(r)] = {s.Segments.Items(r).GetBounds(), made.Pixels,
                                     static_cast<int64_t>(made.Code->Items.size()),
                                     made.Code->Depth()};
   });

@@ -62,6 +62,17 @@ void AppendText(std::string& out, const TValue& v, int decimals) {
   }
 }
 
+// The length of Text(v, decimals, false), without making the text of a string or a
+// whole number: the table's first pass only measures its cells.
+size_t TextWidth(const TValue& v, int decimals) {
+  if (const auto* s = std::get_if<std::string>(&v)) return s->size();
+  if (const auto* i = std::get_if<long long>(&v)) {
+    char digits[24];
+    return static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, *i).ptr - digits);
+  }
+  return FixedDouble(std::get<double>(v), decimals).size();
+}
+
 // Rows a block: a noisy scene's table is tens of blocks, each a few hundred KB of text,
 // and a round of them is all that is held.
 constexpr size_t RowBlock = 4096;
@@ -117,15 +128,11 @@ void WriteTable(std::ostream& out, size_t count, const TRowSource& row, int deci
   std::vector<std::vector<size_t>> widths(blocks, width);
   RunInParallel(static_cast<int32_t>(blocks), threads, [&](int32_t b) {
     std::vector<size_t>& w = widths[static_cast<size_t>(b)];
-    std::string text;
     const size_t first = static_cast<size_t>(b) * RowBlock;
     for (size_t i = first; i < std::min(count, first + RowBlock); ++i) {
       const TRecord r = row(i);
-      for (size_t c = 0; c < columns && c < r.Fields.size(); ++c) {
-        text.clear();
-        AppendText(text, r.Fields[c].second, decimals);
-        w[c] = std::max(w[c], text.size());
-      }
+      for (size_t c = 0; c < columns && c < r.Fields.size(); ++c)
+        w[c] = std::max(w[c], TextWidth(r.Fields[c].second, decimals));
     }
   });
   for (const auto& w : widths)

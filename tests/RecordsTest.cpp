@@ -9,20 +9,23 @@
 namespace ormax {
 namespace {
 
-// Rows made on demand, the widest cells in the last row: the table's widths come from
-// every row, not from the first.
+// Rows made on demand, the widest cells in the last rows (a minus sign counted in a
+// whole number's width): the table's widths come from every row, not from the first.
 TEST(Records, RowsMadeOnDemandGiveTheTextOfTheRowsHeld) {
   const std::vector<TRecord> rows = {
       TRecord().Add("name", std::string("a")).Add("n", 1LL).Add("x", 0.5),
-      TRecord().Add("name", std::string("longer")).Add("n", 12345LL).Add("x", -2.25)};
+      TRecord().Add("name", std::string("longer")).Add("n", -12345LL).Add("x", 1.0),
+      TRecord().Add("name", std::string("b")).Add("n", 99999LL).Add("x", -2.25)};
   const TRowSource source = [&](size_t i) { return rows.at(i); };
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"table", "name    n      x\n"
-                "a       1      0.5000\n"
-                "longer  12345  -2.2500\n"},
-      {"csv", "name,n,x\na,1,0.5\nlonger,12345,-2.25\n"},
+      {"table", "name    n       x\n"
+                "a       1       0.5000\n"
+                "longer  -12345  1.0000\n"
+                "b       99999   -2.2500\n"},
+      {"csv", "name,n,x\na,1,0.5\nlonger,-12345,1\nb,99999,-2.25\n"},
       {"json", "[\n {\"name\": \"a\", \"n\": 1, \"x\": 0.5},\n"
-               " {\"name\": \"longer\", \"n\": 12345, \"x\": -2.25}\n]\n"}};
+               " {\"name\": \"longer\", \"n\": -12345, \"x\": 1},\n"
+               " {\"name\": \"b\", \"n\": 99999, \"x\": -2.25}\n]\n"}};
   for (const auto& [format, text] : expected) {
     std::ostringstream made, held, none;
     WriteRecords(made, format, rows.size(), source);

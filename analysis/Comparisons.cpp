@@ -7,9 +7,7 @@
 #include "analysis/Comparisons.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "numerics/Rounding.h"

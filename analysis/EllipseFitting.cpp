@@ -18,7 +18,8 @@
 // region without pixels is 1. BuildRepresentation stops at level maxTreeLevel (one
 // below the starting level is never met) and at level 30; an admissible error below 0
 // or NaN always splits, 1 or more never; a half without an inside pixel leaves the
-// node a leaf. Its fitted ellipse is the root's before its bytes round it to doubles.
+// node a leaf. Its TFitted holds the root's ellipse before its bytes round it to doubles,
+// and the count of the region's pixels.
 #include "analysis/Methods.h"
 
 #include <algorithm>
@@ -279,7 +280,6 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
   const TMomentSums sums = MomentSums(region);
   if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
   const int64_t n = sums.N;
-  if (pixels) *pixels = n;
   const TMatrix m = CentralMoments(sums);
   ellipse.Center = DivideVector(MakeVector(sums.Sx, sums.Sy), n);
   const TEigen eigen = EigenVectors(m);
@@ -290,6 +290,7 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
   // Point the first axis to the side that holds at least half of the pixels.
   if (MorePixelsBehindFirstAxis(region, ellipse))
     ellipse.Rotation = ScaleMatrix(ellipse.Rotation, -1);
+  if (pixels) *pixels = n;
 }
 
 namespace {

@@ -4,11 +4,13 @@
 //                                      once, the results the same either way
 //   SegmentPattern                     a scene into its 8-connected regions, in
 //                                      first-cell order (Segmentation.cpp)
-//   FitEllipse, EllipseError           the moment-fitted ellipse of a region and how
-//                                      well it covers the region (EllipseFitting.cpp)
-//   BuildRepresentation                the tree of ellipses fitted to ever smaller
+//   FitEllipse, EllipseError           the moment-fitted ellipse of a region (and the
+//                                      count of its pixels) and how well it covers the
+//                                      region (EllipseFitting.cpp)
+//   BuildRepresentation, TFitted       the tree of ellipses fitted to ever smaller
 //                                      halves of a region (EllipseFitting.cpp), never
-//                                      deeper than MaxRepresentationLevel
+//                                      deeper than MaxRepresentationLevel, and what the
+//                                      root's fit found
 //   NormaliseTree, CompareItemsByIndex, TreeToCode, FillEllipse, DrawRepresentation
 //                                      a tree normalised, listed as a code, drawn
 //                                      (RepresentationTrees.cpp)

@@ -226,7 +226,8 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
   if (top > 1) result.Matches.resize(count);
   StreamAnswers(state, base, top, [&](int32_t r, TRegionResults& made, TAnswer& a) {
     const auto slot = static_cast<size_t>(r);
-    TRegionFigures f = RegionFigures(r, state.Segments.Items(r), made.Pixels, *made.Tree, *made.Code);
+    TRegionFigures f =
+        RegionFigures(r, state.Segments.Items(r), made.Pixels, *made.Tree, *made.Code);
     AddNearest(f, base, a.Entry, a.Distance, a.RunnerUp);
     known[slot] = KeepsLabel(labels, f);
     result.Figures[slot] = RowFigures(f, a.RunnerUp);

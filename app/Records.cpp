@@ -19,8 +19,14 @@ namespace ormax {
 
 std::string FixedDouble(double v, int decimals) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
-  return buffer;
+  const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+  if (n < 0) return "";
+  if (static_cast<size_t>(n) < sizeof buffer) return std::string(buffer, static_cast<size_t>(n));
+  // A double of 60 digits or more before the point: the text is made at its length.
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "%.*f", decimals, v);
+  text.resize(static_cast<size_t>(n));
+  return text;
 }
 
 std::string JsonString(const std::string& s) {

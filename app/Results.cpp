@@ -1,5 +1,6 @@
 // Results: the figures are read from the state's lists at one index; nothing is
-// computed again except the pixel count and the root ellipse's angle.
+// computed again except the root ellipse's angle and, from the state's lists, the pixel
+// count (one region's results carry the count its fit made).
 //   Sameness, RegionFigures (from a state's lists or from one region's results),
 //   AddNearest, KeepsLabel, RegionLabel, RegionRecord
 #include "app/Results.h"

@@ -4,7 +4,8 @@
 //   RegionFigures(state, i)  a TRegionFigures: bounds, pixels, centre, root ellipse, tree
 //                            depth and items, and after recognition the nearest entry,
 //                            distance, sameness
-//   RegionFigures(index, region, tree, code)  the same, recognition aside
+//   RegionFigures(index, region, pixels, tree, code)  the same, recognition aside, with
+//                            the pixel count the region's fit made
 //   AddNearest               the recognition figures added: nearest entry and runner-up
 //   Sameness(distance)       (1 - distance) x 100, in percent
 //   KeepsLabel, RegionLabel  whether a recognised region is labelled with its nearest

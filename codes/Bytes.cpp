@@ -14,7 +14,9 @@ void AppendLittleEndian(TByteArray& bytes, uint64_t value, int size) {
 }
 
 void RequireBytes(const TByteArray& bytes, int64_t at, size_t size) {
-  if (at < 0 || static_cast<uint64_t>(at) + size > bytes.size())
+  // In this order no sum can wrap round, whatever size is asked for.
+  if (at < 0 || static_cast<uint64_t>(at) > bytes.size() ||
+      size > bytes.size() - static_cast<uint64_t>(at))
     throw EReadError("Read beyond the end of the data");
 }
 

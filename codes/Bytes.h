@@ -1,5 +1,5 @@
-// Bytes: the growable byte array in which primitives are serialised, and the four
-// routines that append numbers to it and read them back, little-endian on any host.
+// Bytes: the growable byte array in which primitives are serialised, and the routines
+// that write numbers to it and read them back, little-endian on any host.
 //   TByteArray, StoreLittleEndian, LoadLittleEndian (and their Integer and Double
 //   forms), RequireBytes, AppendLittleEndian, AppendInteger, AppendDouble,
 //   ExtractInteger, ExtractDouble
@@ -28,7 +28,8 @@ inline void StoreLittleEndian(uint8_t* at, uint64_t value, int size) {
     for (int i = 0; i < size; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
   }
 }
-// The `size` bytes (1 to 8) at `at`, lowest first, as a number.
+// The `size` bytes (1 to 8) at `at`, lowest first, as a number. Neither checks the
+// size: every caller passes a constant.
 inline uint64_t LoadLittleEndian(const uint8_t* at, int size) {
   uint64_t value = 0;
   if constexpr (std::endian::native == std::endian::little) {

@@ -38,6 +38,20 @@ TEST(Records, RowsMadeOnDemandGiveTheTextOfTheRowsHeld) {
   EXPECT_EQ(JsonArray({"1", "2"}, "  ", " "), "[\n  1,\n  2\n ]");
 }
 
+// A double of 60 digits or more before the point is written whole, and its column is
+// as wide as it.
+TEST(Records, LargeDoublesAreWrittenWithEveryDigit) {
+  const std::string big = FixedDouble(1e70, 4);
+  ASSERT_EQ(big.size(), 76u);
+  EXPECT_EQ(big.substr(0, 3), "100");
+  EXPECT_EQ(big.substr(71), ".0000");
+  EXPECT_EQ(FixedDouble(-1e300, 0).size(), 302u);
+  EXPECT_EQ(FixedDouble(-0.5, 2), "-0.50");
+  std::ostringstream out;
+  WriteTable(out, {TRecord().Add("x", 1e70).Add("y", 1LL)}, 4);
+  EXPECT_EQ(out.str(), "x" + std::string(75, ' ') + "  y\n" + big + "  1\n");
+}
+
 // Rows over several blocks of rows, the widest name in the last row: every line is padded
 // to it, the lines come in order across the blocks' edges, and any number of threads
 // writes the same text as one.

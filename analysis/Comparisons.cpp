@@ -3,7 +3,7 @@
 // from where the column crosses the boundary (TGridContainment::Runs), and only the
 // other columns are tested point by point. CodeDistanceUpTo pairs the items of equal
 // positions and sums their shares in position order.
-//   DoubleAt, TComparedEllipse, CompareEllipses, TCodeDistanceFrom
+//   TComparedEllipse, CompareEllipses, TCodeDistanceFrom
 #include "analysis/Comparisons.h"
 
 #include <algorithm>
@@ -13,10 +13,6 @@
 #include "numerics/Rounding.h"
 
 namespace ormax {
-
-double DoubleAt(const TByteArray& bytes, size_t offset) {
-  return LoadDouble(bytes.data() + offset);
-}
 
 TComparedEllipse::TComparedEllipse(const TEllipse& e)
     : Ellipse(e), Reach(static_cast<double>(VectorNorm(Ellipse.Axes))), Terms(Ellipse) {}

@@ -1,6 +1,5 @@
 // Comparisons: CompareEllipses and CodeDistanceUpTo with the parts that depend on one
 // side only made once, for a search that compares one code with many.
-//   DoubleAt           a stored double, read in place
 //   TComparedEllipse   an ellipse with its bounding reach and the terms of its tests
 //   CompareEllipses    of two prepared ellipses: the same value as for the ellipses
 //   TCodeDistanceFrom  one scene code, its items indexed and its ellipses read and
@@ -16,9 +15,6 @@
 #include "model/Patterns.h"
 
 namespace ormax {
-
-// The double stored little-endian at offset of bytes (offset + 8 <= bytes.size()).
-double DoubleAt(const TByteArray& bytes, size_t offset);
 
 struct TComparedEllipse {
   explicit TComparedEllipse(const TEllipse& e);

@@ -68,7 +68,7 @@ class TLikeness {
       part.Known = true;
       part.Children = item.HasChildren != 0;
       part.Weight = 1.0 / static_cast<double>(int64_t{1} << std::min(code.LevelOf(item.Index), 62));
-      for (size_t k = 0; k < 4; ++k) part.Values[k] = DoubleAt(item.Data, Offsets[k]);
+      for (size_t k = 0; k < 4; ++k) part.Values[k] = LoadDouble(item.Data.data() + Offsets[k]);
     }
   }
 
@@ -80,7 +80,7 @@ class TLikeness {
       if (!part.Known || (part.Children && item.HasChildren != 0)) continue;
       double s = 0;
       for (size_t k = 0; k < 4; ++k) {
-        const double d = DoubleAt(item.Data, Offsets[k]) - part.Values[k];
+        const double d = LoadDouble(item.Data.data() + Offsets[k]) - part.Values[k];
         s += d * d;
       }
       sum += part.Weight * s;

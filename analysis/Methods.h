@@ -2,8 +2,9 @@
 // in a source of its own:
 //   TRunParts, TRunBoth                how independent parts are run: in turn or at
 //                                      once, the results the same either way
-//   SegmentPattern                     a scene into its 8-connected regions, in
-//                                      first-cell order (Segmentation.cpp)
+//   SegmentPattern, SegmentIndexed     a scene (or its 8-bit indices) into its
+//                                      8-connected regions, in first-cell order
+//                                      (Segmentation.cpp)
 //   FitEllipse, EllipseError           the moment-fitted ellipse of a region (and the
 //                                      count of its pixels) and how well it covers the
 //                                      region (EllipseFitting.cpp)
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "codes/Codes.h"
+#include "model/IndexedScene.h"
 #include "model/Patterns.h"
 #include "model/Trees.h"
 
@@ -44,6 +46,9 @@ using TRunParts =
 // to list, in the order of each region's first quadtree cell. With parts, bands of rows
 // are labelled and copied at once; the regions are the same.
 void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts = {});
+// The regions SegmentPattern gives for the scene pattern of the same pixels (each
+// index's colour), to the bit, read from the indices.
+void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts = {});
 
 // ---- ellipses ----
 

@@ -4,15 +4,19 @@
 //   SegmentPattern     appends one region per component to a list, each a TPattern
 //                      made at its tight box, in the order of each region's first
 //                      cell in the quadtree's leaf order
+//   SegmentIndexed     the same regions, to the bit, from the scene's 8-bit indices
+//                      and their colours, without a scene pattern
 //
 // Edge cases: a scene without a row or a column, or without a pixel other than the
-// background, appends nothing; the regions go after what the list holds already; a
+// background, appends nothing (an indexed scene's inside pixels are those whose index
+// stands for a colour other than its background, however many indices stand for it); the regions go after what the list holds already; a
 // scene of 2^31 - 1 runs or more throws std::length_error; when making the regions
 // throws (no memory), none of them is left in the list; with parts, the rows are
 // worked on in up to 16 bands, run in any order, and the regions are the same.
 #include "analysis/Methods.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -24,16 +28,17 @@ namespace ormax {
 
 namespace {
 
-// The inside flags (pixel != background) of 64 pixels as the bits of a word, pixel i at
-// bit i. The flags are made a byte each, which the compiler does several at a time, and
-// each 8 bytes of 0 or 1 are packed into 8 bits by one multiplication: flag j, bit 8 j of
-// the word read from them (on a little-endian machine), times bit 7 k + 7 of the
-// multiplier lands on bit 56 + j when j + k = 7, and no two products share a bit.
+// The inside flags of 64 pixels as the bits of a word, pixel i at bit i, flag(i) the
+// flag of pixel i. The flags are made a byte each, which the compiler does several at
+// a time, and each 8 bytes of 0 or 1 are packed into 8 bits by one multiplication: flag
+// j, bit 8 j of the word read from them (on a little-endian machine), times bit 7 k + 7
+// of the multiplier lands on bit 56 + j when j + k = 7, and no two products share a bit.
 static_assert(std::endian::native == std::endian::little,
               "InsideBits reads eight flags as a word, the first in its low byte");
-uint64_t InsideBits(const TColor* pixels, TColor background) {
+template <class TFlag>
+uint64_t InsideBits(TFlag flag) {
   uint8_t flags[64];
-  for (int32_t i = 0; i < 64; ++i) flags[i] = pixels[i] != background;
+  for (int32_t i = 0; i < 64; ++i) flags[i] = flag(i);
   uint64_t bits = 0;
   for (int32_t g = 0; g < 8; ++g) {
     uint64_t eight;
@@ -43,22 +48,86 @@ uint64_t InsideBits(const TColor* pixels, TColor background) {
   return bits;
 }
 
-// visit(first, last) for each run of row (width pixels from the scene's left edge):
-// a maximal span of pixels other than the background, left to right. The row is read
-// 64 pixels at a time into a word of inside flags, and the runs' ends are the word's
-// changes of flag: a noisy row's runs are a few pixels long, and testing pixel by pixel
-// would mispredict the end of nearly every run.
-template <typename TVisit>
-void ForEachRun(const TColor* row, int32_t width, TColor background, TVisit&& visit) {
+// The inside flags of n <= 64 pixels, pixel i at bit i.
+template <class TFlag>
+uint64_t InsideBits(TFlag flag, int32_t n) {
+  if (n == 64) return InsideBits(flag);
+  uint64_t inside = 0;
+  for (int32_t i = 0; i < n; ++i) inside |= uint64_t{flag(i)} << i;
+  return inside;
+}
+
+// A scene pattern's pixels: inside are those other than its background.
+class TPatternPixels {
+ public:
+  explicit TPatternPixels(const TPattern& scene) : scene_(scene), background_(scene.Background()) {}
+  int32_t Left() const { return scene_.Left; }
+  int32_t Top() const { return scene_.Top; }
+  int32_t Width() const { return scene_.Width(); }
+  int32_t Height() const { return scene_.Height(); }
+  TColor Background() const { return background_; }
+  // The inside flags of pixels base .. base + n - 1 of row y (from the top), n <= 64.
+  uint64_t Inside(int32_t y, int32_t base, int32_t n) const {
+    const TColor* p = scene_.Pixels[y] + base;
+    return InsideBits([&](int32_t i) { return p[i] != background_; }, n);
+  }
+  // Pixels first .. last of row y into `into`.
+  void Copy(int32_t y, int32_t first, int32_t last, TColor* into) const {
+    const TColor* row = scene_.Pixels[y];
+    std::copy(row + first, row + last + 1, into);
+  }
+
+ private:
+  const TPattern& scene_;
+  const TColor background_;
+};
+
+// An indexed scene's pixels: inside are those whose index stands for a colour other
+// than the background. Mostly one index stands for the background, and a pixel is
+// inside when its index is not that one.
+class TIndexedPixels {
+ public:
+  explicit TIndexedPixels(const TIndexedScene& scene) : scene_(scene) {
+    int32_t ground = 0;
+    for (size_t i = 0; i < 256; ++i) {
+      inside_[i] = scene.Colours[i] != scene.Background;
+      if (!inside_[i]) ++ground, groundIndex_ = static_cast<uint8_t>(i);
+    }
+    oneGround_ = ground == 1;
+  }
+  int32_t Left() const { return 0; }
+  int32_t Top() const { return 0; }
+  int32_t Width() const { return scene_.Width; }
+  int32_t Height() const { return scene_.Height; }
+  TColor Background() const { return scene_.Background; }
+  uint64_t Inside(int32_t y, int32_t base, int32_t n) const {
+    const uint8_t* p = scene_.Row(y) + base;
+    if (oneGround_) return InsideBits([&](int32_t i) { return p[i] != groundIndex_; }, n);
+    return InsideBits([&](int32_t i) { return inside_[p[i]]; }, n);
+  }
+  void Copy(int32_t y, int32_t first, int32_t last, TColor* into) const {
+    const uint8_t* row = scene_.Row(y);
+    for (int32_t x = first; x <= last; ++x) *into++ = scene_.Colours[row[x]];
+  }
+
+ private:
+  const TIndexedScene& scene_;
+  std::array<bool, 256> inside_{};
+  uint8_t groundIndex_ = 0;
+  bool oneGround_ = false;
+};
+
+// visit(first, last) for each run of row y (counted from the top): a maximal span of
+// inside pixels, left to right. The row is read 64 pixels at a time into a word of
+// inside flags, and the runs' ends are the word's changes of flag: a noisy row's runs
+// are a few pixels long, and testing pixel by pixel would mispredict the end of nearly
+// every run.
+template <class TPixels, typename TVisit>
+void ForEachRun(const TPixels& pixels, int32_t y, TVisit&& visit) {
+  const int32_t width = pixels.Width();
   int32_t first = -1;  // the open run's first pixel, -1 between runs
   for (int32_t base = 0; base < width; base += 64) {
-    const int32_t n = std::min(64, width - base);
-    uint64_t inside = 0;
-    if (n == 64) {
-      inside = InsideBits(row + base, background);
-    } else {
-      for (int32_t i = 0; i < n; ++i) inside |= uint64_t{row[base + i] != background} << i;
-    }
+    const uint64_t inside = pixels.Inside(y, base, std::min(64, width - base));
     // Bit i set: pixel base + i differs from the one before it (before the row: background).
     // In a last word of n < 64 pixels the flags past the row are 0, so a run reaching
     // the row's end closes at bit n.
@@ -138,17 +207,22 @@ struct TComponent {
 
 // The scene's rows, and the bands they are worked on in: with parts, the rows are
 // labelled and copied in bands at once; the regions are the same either way.
+template <class TPixels>
 struct TSceneRows {
-  TSceneRows(const TPattern& scene, const TRunParts& parts)
-      : Scene(scene),
-        Width(scene.Width()),
-        Height(scene.Height()),
-        Background(scene.Background()),
+  TSceneRows(const TPixels& pixels, const TRunParts& parts)
+      : Pixels(pixels),
+        Width(pixels.Width()),
+        Height(pixels.Height()),
+        Background(pixels.Background()),
         Bands(parts ? std::min(Height, 16) : 1),
         Parts(parts) {}
 
-  const TColor* Row(int32_t y) const { return &Scene.Pixels[y][0]; }
   int32_t FirstRow(int32_t b) const { return static_cast<int32_t>(int64_t{Height} * b / Bands); }
+  // visit(first, last) for each run of row y.
+  template <typename TVisit>
+  void ForEachRun(int32_t y, TVisit&& visit) const {
+    ormax::ForEachRun(Pixels, y, std::forward<TVisit>(visit));
+  }
   // band(b) for every band b.
   void ForEachBand(const std::function<void(int32_t)>& band) const {
     if (Bands > 1)
@@ -157,7 +231,7 @@ struct TSceneRows {
       band(0);
   }
 
-  const TPattern& Scene;
+  const TPixels& Pixels;
   const int32_t Width, Height;
   const TColor Background;
   const int32_t Bands;
@@ -228,12 +302,13 @@ struct TBand {
 };
 
 // Labels the rows of band b into band.
-void LabelBand(const TSceneRows& rows, int32_t b, TBand& band) {
+template <class TRows>
+void LabelBand(const TRows& rows, int32_t b, TBand& band) {
   std::vector<TRun> above, here;
   for (int32_t y = rows.FirstRow(b); y < rows.FirstRow(b + 1); ++y) {
     here.clear();
     size_t j = 0;
-    ForEachRun(rows.Row(y), rows.Width, rows.Background, [&](int32_t first, int32_t last) {
+    rows.ForEachRun(y, [&](int32_t first, int32_t last) {
       if (band.Parent.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) TooManyRuns();
       const auto number = static_cast<int32_t>(band.Parent.size());
       band.Parent.push_back(number);
@@ -249,7 +324,8 @@ void LabelBand(const TSceneRows& rows, int32_t b, TBand& band) {
 // The bands' parents as one forest in scan order: each band's numbers follow those of
 // the bands above it, and each band's first row is united with the last row above it.
 // offsets[b] receives the number of band b's first run, offsets[Bands] the runs' count.
-TRunNumbers JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled,
+template <class TRows>
+TRunNumbers JoinBands(const TRows& rows, std::vector<TBand>& labelled,
                                std::vector<int32_t>& offsets) {
   const int32_t bands = rows.Bands;
   offsets.assign(static_cast<size_t>(bands) + 1, 0);
@@ -282,7 +358,8 @@ TRunNumbers JoinBands(const TSceneRows& rows, std::vector<TBand>& labelled,
 
 // Every run's parent, the runs numbered in scan order; bandRuns[b] receives the number
 // of band b's first run, bandRuns[Bands] the runs' count.
-TRunNumbers LabelRuns(const TSceneRows& rows, std::vector<int32_t>& bandRuns) {
+template <class TRows>
+TRunNumbers LabelRuns(const TRows& rows, std::vector<int32_t>& bandRuns) {
   std::vector<TBand> labelled(static_cast<size_t>(rows.Bands));
   rows.ForEachBand([&](int32_t b) { LabelBand(rows, b, labelled[static_cast<size_t>(b)]); });
   return JoinBands(rows, labelled, bandRuns);
@@ -325,7 +402,8 @@ void Widen(TComponent& c, const TComponent& by) {
 // whose first run it holds; a component that reaches it from a band above has a run in
 // its first row (8-connected runs of two bands meet across the rows between them), so
 // the band widens those few apart, and they are joined after.
-std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const TRunNumbers& parent,
+template <class TRows>
+std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& parent,
                                           const std::vector<int32_t>& bandRuns,
                                           const std::vector<int32_t>& owned) {
   const TLeafOrder order(rows.Width, rows.Height);
@@ -337,7 +415,7 @@ std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const TRunNumb
     const int32_t top = rows.FirstRow(band), own = owned[static_cast<size_t>(band)];
     std::vector<int32_t>& above = fromAbove[static_cast<size_t>(band)];
     int32_t run = bandRuns[static_cast<size_t>(band)];
-    ForEachRun(rows.Row(top), rows.Width, rows.Background, [&](int32_t, int32_t) {
+    rows.ForEachRun(top, [&](int32_t, int32_t) {
       if (const int32_t c = component(run++); c < own) above.push_back(c);
     });
     std::sort(above.begin(), above.end());
@@ -346,7 +424,7 @@ std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const TRunNumb
     apart.assign(above.size(), kUnseen);
     run = bandRuns[static_cast<size_t>(band)];
     for (int32_t y = top; y < rows.FirstRow(band + 1); ++y)
-      ForEachRun(rows.Row(y), rows.Width, rows.Background, [&](int32_t first, int32_t last) {
+      rows.ForEachRun(y, [&](int32_t first, int32_t last) {
         const int32_t c = component(run++);
         TComponent& into =
             c >= own ? components[static_cast<size_t>(c)]
@@ -364,7 +442,8 @@ std::vector<TComponent> MeasureComponents(const TSceneRows& rows, const TRunNumb
 
 // The boxes in list order; each run's component number in parent becomes -(k + 1), k
 // its region's place in the list. The components go before the regions are made.
-std::vector<TRect> OrderComponents(const TSceneRows& rows, std::vector<TComponent> components,
+template <class TRows>
+std::vector<TRect> OrderComponents(const TRows& rows, std::vector<TComponent> components,
                                    const std::vector<int32_t>& bandRuns,
                                    TRunNumbers& parent) {
   std::vector<int32_t> byOrder(components.size());
@@ -399,15 +478,16 @@ struct TRowSpan {
 
 // Appends a region per box, at the box moved to the scene's place, its pixels not yet
 // written (CopyRuns writes them), and returns the boxes' rows.
-std::vector<TRowSpan> AddRegions(const TSceneRows& rows, std::vector<TRect> boxes,
+template <class TRows>
+std::vector<TRowSpan> AddRegions(const TRows& rows, std::vector<TRect> boxes,
                                  TPatternList& list) {
-  const TPattern& scene = rows.Scene;
+  const int32_t left = rows.Pixels.Left(), top = rows.Pixels.Top();
   std::vector<TRowSpan> spans(boxes.size());
   list.Reserve(static_cast<size_t>(list.Count()) + boxes.size());
   for (size_t k = 0; k < boxes.size(); ++k) {
     const TRect& b = boxes[k];
     list.Add(TPattern::CreateUnfilled(
-        {b.Left + scene.Left, b.Top + scene.Top, b.Right + scene.Left, b.Bottom + scene.Top},
+        {b.Left + left, b.Top + top, b.Right + left, b.Bottom + top},
         rows.Background));
     spans[k] = {b.Top, b.Bottom};
   }
@@ -417,10 +497,11 @@ std::vector<TRowSpan> AddRegions(const TSceneRows& rows, std::vector<TRect> boxe
 // Writes every region's pixels, list.Items(offset + k) for place k: its rows first all
 // background, then every run's pixels copied in. Each band writes its own rows of
 // every region, so a large region is filled on every core.
-void CopyRuns(const TSceneRows& rows, const TRunNumbers& parent,
+template <class TRows>
+void CopyRuns(const TRows& rows, const TRunNumbers& parent,
               const std::vector<int32_t>& bandRuns, const std::vector<TRowSpan>& spans,
               TPatternList& list, int32_t offset) {
-  const TPattern& scene = rows.Scene;
+  const int32_t sceneLeft = rows.Pixels.Left(), sceneTop = rows.Pixels.Top();
   rows.ForEachBand([&](int32_t band) {
     const int32_t top = rows.FirstRow(band), bottom = rows.FirstRow(band + 1) - 1;
     for (size_t k = 0; k < spans.size(); ++k) {
@@ -432,11 +513,10 @@ void CopyRuns(const TSceneRows& rows, const TRunNumbers& parent,
     }
     int32_t next = bandRuns[static_cast<size_t>(band)];
     for (int32_t y = top; y <= bottom; ++y) {
-      const TColor* pixels = rows.Row(y);
-      ForEachRun(pixels, rows.Width, rows.Background, [&](int32_t first, int32_t last) {
+      rows.ForEachRun(y, [&](int32_t first, int32_t last) {
         TPattern& region = list.Items(offset - parent[static_cast<size_t>(next++)] - 1);
-        std::copy(pixels + first, pixels + last + 1,
-                  &region.Pixels[y + scene.Top - region.Top][first + scene.Left - region.Left]);
+        rows.Pixels.Copy(y, first, last,
+                         &region.Pixels[y + sceneTop - region.Top][first + sceneLeft - region.Left]);
       });
     }
   });
@@ -457,9 +537,14 @@ void CopyRuns(const TSceneRows& rows, const TRunNumbers& parent,
 // 4. The regions are made at their boxes, unwritten; a third scan writes each band's
 //    rows of them: background, then each run's pixels.
 // Only a number per run is kept: the runs are found again from the scene each time.
-void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
-  if (scene.Width() <= 0 || scene.Height() <= 0) return;
-  const TSceneRows rows(scene, parts);
+// A scene pattern and an indexed scene go through the same steps; only the reading of
+// a row's pixels differs.
+namespace {
+
+template <class TPixels>
+void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts) {
+  if (pixels.Width() <= 0 || pixels.Height() <= 0) return;
+  const TSceneRows<TPixels> rows(pixels, parts);
   std::vector<int32_t> bandRuns;
   TRunNumbers parent = LabelRuns(rows, bandRuns);
   if (parent.empty()) return;
@@ -475,6 +560,16 @@ void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& 
     list.RemoveFrom(offset);
     throw;
   }
+}
+
+}  // namespace
+
+void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
+  Segment(TPatternPixels(scene), list, parts);
+}
+
+void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts) {
+  Segment(TIndexedPixels(scene), list, parts);
 }
 
 }  // namespace ormax

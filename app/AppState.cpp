@@ -28,6 +28,8 @@ void TAppState::ResetAnalysis() {
 }
 
 void TAppState::BuildSceneCodes() {
+  // The quadtree is read from the scene pattern: indices alone do not do.
+  if (!SceneImage) throw std::logic_error("No scene is open");
   SegmentScene();
   const auto count = static_cast<size_t>(Segments.Count());
   std::vector<TRegionResults> made(count);
@@ -45,15 +47,20 @@ void TAppState::BuildSceneCodes() {
 
 void TAppState::SegmentScene() {
   ResetAnalysis();
-  if (!SceneImage) throw std::logic_error("No scene is open");
+  if (!SceneImage && !SceneIndices) throw std::logic_error("No scene is open");
+  const TRect bounds = SceneImage ? SceneImage->GetBounds() : SceneIndices->GetBounds();
   // A large scene's bands of rows are segmented on every core.
   const TRunParts bands = [&](int32_t n, const std::function<void(int32_t)>& part) {
     RunInParallel(n, Threads, part);
   };
   const bool banded = WorkerCount(Threads) > 1 &&
-                      int64_t{SceneImage->Width()} * SceneImage->Height() >= ParallelSegmentPixels;
+                      (int64_t{bounds.Right} - bounds.Left + 1) * (int64_t{bounds.Bottom} - bounds.Top + 1) >=
+                          ParallelSegmentPixels;
   try {
-    SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+    if (SceneImage)
+      SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+    else
+      SegmentIndexed(*SceneIndices, Segments, banded ? bands : TRunParts());
   } catch (...) {
     Segments.Clear();  // no half of a scene's regions is left behind
     throw;
@@ -61,12 +68,12 @@ void TAppState::SegmentScene() {
   if (const int64_t least = Reading.MinPixels; least > 0)
     Segments.RemoveWhere([&](const TPattern& r) { return r.InsideCount(least) < least; });
   BackgroundMisfit = Reading.Background == TBackground::White
-                         ? WhiteBackgroundMisfit(*SceneImage, Segments)
+                         ? WhiteBackgroundMisfit(bounds, Segments)
                          : "";
 }
 
-std::string WhiteBackgroundMisfit(const TPattern& scene, const TPatternList& regions) {
-  const int64_t area = int64_t{scene.Width()} * scene.Height();
+std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions) {
+  const int64_t area = (int64_t{scene.Right} - scene.Left + 1) * (int64_t{scene.Bottom} - scene.Top + 1);
   for (const auto& r : regions) {
     const TRect b = r->GetBounds();
     if (b.Left != scene.Left || b.Top != scene.Top || b.Right != scene.Right ||

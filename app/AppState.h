@@ -38,7 +38,7 @@ inline constexpr int32_t ManyRegions = 10;
 // What says that a scene read with a white background has another: a region that
 // touches all four edges and covers most of the picture, or many regions most of which
 // are specks. Empty when neither holds.
-std::string WhiteBackgroundMisfit(const TPattern& scene, const TPatternList& regions);
+std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions);
 
 // The size of two halves of a region (their boxes' pixels) from which Build Trees
 // builds them on two threads while a core is spare.
@@ -68,6 +68,9 @@ void ForEachDistinctCode(const TCodeList& codes, int32_t threads,
 class TAppState {
  public:
   std::unique_ptr<TPattern> SceneImage;  // none until a scene is opened
+  // The scene as its 8-bit indices, for a front end that only segments it (no
+  // SceneImage made); SegmentScene reads SceneImage when there is one.
+  std::unique_ptr<TIndexedScene> SceneIndices;
   TQuadTree QuadTree;  // compact: one bit a cell, the leaves read from SceneImage
   TPatternList Segments;
   TTreeList Trees;
@@ -112,13 +115,13 @@ class TAppState {
   // results; the scene, the base, the file names and the settings stay.
   void ResetAnalysis();
   // Quadtree, regions, and per region its tree, normalised copy and code (stamped
-  // with the two method settings). Needs a scene (std::logic_error otherwise).
+  // with the two method settings). Needs SceneImage (std::logic_error otherwise).
   void BuildSceneCodes();
   // For a caller that needs each region's results once, so that a scene of very many
   // regions is never held whole: SegmentScene empties the analysis and fills Segments
   // only (leaving out regions of fewer than Reading.MinPixels pixels, and setting
-  // BackgroundMisfit) (no quadtree; needs a scene, std::logic_error otherwise), after which the
-  // scene may be released; StreamRegionResults then makes each region's results as
+  // BackgroundMisfit) (no quadtree; needs SceneImage or SceneIndices, std::logic_error
+  // otherwise), after which the scene may be released; StreamRegionResults then makes each region's results as
   // BuildSceneCodes does and hands them to sink, keeping them nowhere else.
   void SegmentScene();
   void StreamRegionResults(const TRegionSink& sink);

@@ -194,6 +194,7 @@ size_t SegmentForTheBase(TAppState& state) {
   if (state.Base().Empty()) throw std::logic_error("The base holds no code to compare with");
   state.SegmentScene();
   state.SceneImage.reset();
+  state.SceneIndices.reset();
   return static_cast<size_t>(state.Segments.Count());
 }
 

@@ -156,14 +156,14 @@ std::string CodeFileName(const TCodesCall& call, int32_t scene, size_t region) {
 std::vector<TCodeRow> SceneCodes(const TCodesCall& call, int32_t i, std::string& warning,
                                  TArchiveOrder* archive) {
   TCliScene scene =
-      LoadScene(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
+      LoadSceneToSegment(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.MaxTreeLevel = call.Level;
   s.AdmissibleError = call.Error;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   s.SegmentScene();
   warning = MisfitWarning(call.Files[i], s);
-  s.SceneImage.reset();  // the regions hold all that is needed of it
+  s.SceneIndices.reset();  // the regions hold all that is needed of it
   std::vector<TCodeRow> rows(static_cast<size_t>(s.Segments.Count()));
   // The files are written side by side too: each is a handful of system calls.
   s.StreamRegionResults([&](int32_t r, TRegionResults& made) {

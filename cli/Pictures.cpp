@@ -1,6 +1,6 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   TCliScene::NewPicture, LoadScene, MisfitWarning, WritePicture, WriteViewPicture,
+//   TCliScene::NewPicture, LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture, WriteViewPicture,
 //   ForEachInput, ThreadsPerInput,
 //   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
@@ -30,6 +30,18 @@ TCliScene LoadScene(const QString& file, const TSceneReading& reading, int32_t t
   scene.State->SceneImage = LoadScenePattern(file, false, reading.Background, threads);
   scene.Width = scene.State->SceneImage->Width();
   scene.Height = scene.State->SceneImage->Height();
+  scene.State->SceneFileName = Str(file);
+  scene.State->Reading = reading;
+  return scene;
+}
+
+TCliScene LoadSceneToSegment(const QString& file, const TSceneReading& reading,
+                             int32_t threads) {
+  TCliScene scene;
+  scene.State->SceneIndices = std::make_unique<TIndexedScene>(
+      LoadSceneIndices(file, false, reading.Background, threads));
+  scene.Width = scene.State->SceneIndices->Width;
+  scene.Height = scene.State->SceneIndices->Height;
   scene.State->SceneFileName = Str(file);
   scene.State->Reading = reading;
   return scene;

@@ -1,6 +1,6 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene (NewPicture), LoadScene, MisfitWarning, WritePicture, WriteViewPicture,
+//   TCliScene (NewPicture), LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture, WriteViewPicture,
 //   ForEachInput, ThreadsPerInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
@@ -33,6 +33,10 @@ struct TCliScene {
 // threads: for finding the background (0: one a core).
 TCliScene LoadScene(const QString& file, const TSceneReading& reading = {},
                     int32_t threads = 1);
+// The same scene as its 8-bit indices only (the state's SceneIndices, no SceneImage),
+// for a command that only segments it.
+TCliScene LoadSceneToSegment(const QString& file, const TSceneReading& reading,
+                             int32_t threads);
 
 // After the scene's segmentation: "<file>: <what was seen>; ..." with the remedy, when
 // the scene was read with a white background that it does not have; else empty.

@@ -95,7 +95,7 @@ QString PictureName(const TRecognizeCall& call, int32_t i) {
 TRecognized RecognizeInput(const TRecognizeCall& call, const TCodeBase& base, int32_t i) {
   TRecognized result;
   TCliScene scene =
-      LoadScene(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
+      LoadSceneToSegment(call.Files[i], call.Reading, ThreadsPerInput(call.Files, call.Jobs));
   TAppState& s = *scene.State;
   s.Threads = ThreadsPerInput(call.Files, call.Jobs);
   // No tree or code is kept past its region: the rows, and the picture's labels, need

@@ -393,22 +393,33 @@ QImage InkOnWhite(const QImage& picture, int32_t threads) {
   return out;
 }
 
+TIndexedScene LoadSceneIndices(const QString& fileName, bool bmpOnly, TBackground background,
+                               int32_t threads) {
+  auto eightBit = std::make_shared<const QImage>(ReadFile(fileName, bmpOnly, background, threads));
+  TIndexedScene scene;
+  const std::array<QRgb, 256> colours = IndexColours(*eightBit);
+  for (size_t i = 0; i < 256; ++i) scene.Colours[i] = FromQRgb(colours[i]);
+  scene.Width = eightBit->width();
+  scene.Height = eightBit->height();
+  scene.Stride = eightBit->bytesPerLine();
+  // The indices' pointer owns the picture: they go when the last copy of it does.
+  scene.Bits = std::shared_ptr<const uint8_t>(eightBit, eightBit->constBits());
+  return scene;
+}
+
 std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
                                            TBackground background, int32_t threads) {
-  const QImage eightBit = ReadFile(fileName, bmpOnly, background, threads);
-  const std::array<QRgb, 256> colours = IndexColours(eightBit);
-  std::array<TColor, 256> values{};
-  for (size_t i = 0; i < 256; ++i) values[i] = FromQRgb(colours[i]);
-  const int32_t w = eightBit.width(), h = eightBit.height();
+  const TIndexedScene scene = LoadSceneIndices(fileName, bmpOnly, background, threads);
+  const int32_t w = scene.Width, h = scene.Height;
   // Every pixel is written below, each band of rows by its own thread.
   auto pattern = TPattern::CreateUnfilled(TRect{0, 0, w - 1, h - 1}, clWhite);
   const int32_t bands = std::max(1, std::min(WorkerCount(threads), h / 256));
   RunInParallel(bands, bands, [&](int32_t b) {
     for (int32_t y = static_cast<int32_t>(int64_t{h} * b / bands);
          y < static_cast<int32_t>(int64_t{h} * (b + 1) / bands); ++y) {
-      const uchar* line = eightBit.constScanLine(y);
+      const uint8_t* line = scene.Row(y);
       TColor* row = pattern->Pixels[y];
-      for (int32_t x = 0; x < w; ++x) row[x] = values[line[x]];
+      for (int32_t x = 0; x < w; ++x) row[x] = scene.Colours[line[x]];
     }
   });
   return pattern;

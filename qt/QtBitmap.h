@@ -9,6 +9,8 @@
 //   ScenePattern      the scene (a TPattern with white background) of a picture
 //   LoadScenePattern  the scene of a file straight from its 8-bit reduction, for a
 //                     front end that shows no picture: no 32-bit copy is made
+//   LoadSceneIndices  that 8-bit reduction itself, for a front end that only
+//                     segments the scene: no scene pattern is made either
 //   PatternPicture    and back: the picture of a pattern's pixels
 //   SavePicture       writes a BMP through a temporary file and a rename
 //   EPictureTooLarge  the error of a picture beyond the limits
@@ -28,6 +30,7 @@
 
 #include "analysis/Background.h"
 #include "codes/Errors.h"
+#include "model/IndexedScene.h"
 #include "model/Patterns.h"
 
 namespace ormax {
@@ -85,6 +88,12 @@ std::unique_ptr<TPattern> ScenePattern(const QImage& picture);
 std::unique_ptr<TPattern> LoadScenePattern(const QString& fileName, bool bmpOnly,
                                            TBackground background = TBackground::White,
                                            int32_t threads = 1);
+// The scene LoadScenePattern makes, as the indices of the file's 8-bit reduction and
+// their colours (white the background), the picture kept alive by the indices' pointer.
+// The same errors.
+TIndexedScene LoadSceneIndices(const QString& fileName, bool bmpOnly,
+                               TBackground background = TBackground::White,
+                               int32_t threads = 1);
 // Format_RGB32, one pixel per pattern pixel, (0, 0) the pattern's top left.
 QImage PatternPicture(const TImg& pattern);
 

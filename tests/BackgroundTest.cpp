@@ -306,6 +306,21 @@ TEST(Background, AWhiteBackgroundThatDoesNotFitIsNoticed) {
       for (int x = 0; x < w; ++x)
         s.SceneImage->SetPixel(x, y, rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == '.' ? clWhite : 0u);
     s.SegmentScene();
+    // From indices (0 white, 1 black) the same.
+    TAppState indexed;
+    indexed.Threads = 1;
+    indexed.SceneIndices = std::make_unique<TIndexedScene>();
+    TIndexedScene& scene = *indexed.SceneIndices;
+    scene.Width = w;
+    scene.Height = h;
+    scene.Stride = w;
+    scene.Colours[0] = clWhite;
+    auto bits = std::make_shared<std::string>();
+    for (const std::string& row : rows)
+      for (const char c : row) bits->push_back(c == '.' ? '\0' : '\1');
+    scene.Bits = std::shared_ptr<const uint8_t>(bits, reinterpret_cast<const uint8_t*>(bits->data()));
+    indexed.SegmentScene();
+    EXPECT_EQ(indexed.BackgroundMisfit, s.BackgroundMisfit);
     return s.BackgroundMisfit;
   };
   // Grey paper: one region over the whole picture.

@@ -997,6 +997,69 @@ TEST(FastPaths, RegionsWaitingForALargeRegionsHalvesComeOnceAndStopOnAFailure) {
 
 // A scene large enough to be segmented in bands on several threads: noise, and shapes
 // that cross the bands' edges; the same regions as on one thread.
+// An indexed scene of random size, rows padded past the width, its indices drawn with
+// `ground` in mind: one index stands for white (most palettes), several do, or none.
+enum class TGround { One, Several, None };
+TIndexedScene RandomIndexedScene(std::mt19937& rng, TGround kind) {
+  TIndexedScene scene;
+  scene.Width = static_cast<int32_t>(rng() % 150) + 1;
+  scene.Height = static_cast<int32_t>(rng() % 40) + 1;
+  scene.Stride = scene.Width + static_cast<ptrdiff_t>(rng() % 4);
+  for (size_t i = 0; i < 256; ++i) scene.Colours[i] = kColors[i % 3];
+  const uint8_t white = static_cast<uint8_t>(rng() % 256);
+  if (kind != TGround::None) scene.Colours[white] = clWhite;
+  if (kind == TGround::Several)
+    for (int k = 0; k < 5; ++k) scene.Colours[rng() % 256] = clWhite;
+  std::vector<uint8_t> bits(static_cast<size_t>(scene.Stride) * static_cast<size_t>(scene.Height));
+  const unsigned ground = 1 + rng() % 3;  // 1 in 2 to 1 in 4 pixels of any index, the rest white's
+  for (uint8_t& b : bits) b = rng() % (ground + 1) != 0 ? white : static_cast<uint8_t>(rng() % 256);
+  auto owner = std::make_shared<std::vector<uint8_t>>(std::move(bits));
+  scene.Bits = std::shared_ptr<const uint8_t>(owner, owner->data());
+  return scene;
+}
+
+// The scene pattern of the same pixels, as the program widens a picture's indices.
+TPattern WidenedScene(const TIndexedScene& scene) {
+  TPattern pattern(TRect{0, 0, scene.Width - 1, scene.Height - 1}, clWhite);
+  for (int32_t y = 0; y < scene.Height; ++y)
+    for (int32_t x = 0; x < scene.Width; ++x)
+      pattern.SetPixel(x, y, scene.Colours[scene.Bits.get()[y * scene.Stride + x]]);
+  return pattern;
+}
+
+// Segmented from its 8-bit indices, a scene gives the regions of its scene pattern, to
+// the bit: whichever indices stand for the background, across words of 64 pixels and
+// bands of rows, with the padding past each row's width never read as pixels.
+TEST(FastPaths, IndexedScenesGiveTheRegionsOfTheirScenePatterns) {
+  std::mt19937 rng(41);
+  const TRunParts backwards = [](int32_t count, const std::function<void(int32_t)>& part) {
+    for (int32_t k = count - 1; k >= 0; --k) part(k);
+  };
+  int regions = 0;
+  for (int n = 0; n < Cases(600); ++n) {
+    const auto ground = static_cast<TGround>(n % 3);
+    TIndexedScene scene = RandomIndexedScene(rng, ground);
+    const std::string where = "scene " + std::to_string(n) + ", ground " + std::to_string(n % 3);
+    const TPattern widened = WidenedScene(scene);
+    TPatternList fromPattern, fromIndices, inBands;
+    SegmentPattern(widened, fromPattern);
+    SegmentIndexed(scene, fromIndices);
+    SegmentIndexed(scene, inBands, backwards);
+    ASSERT_EQ(fromIndices.Count(), fromPattern.Count()) << where;
+    ASSERT_EQ(inBands.Count(), fromPattern.Count()) << where << " in bands";
+    for (int32_t i = 0; i < fromPattern.Count(); ++i) {
+      ExpectSamePattern(fromIndices.Items(i), fromPattern.Items(i), where);
+      ExpectSamePattern(inBands.Items(i), fromPattern.Items(i), where + " in bands");
+    }
+    if (ground == TGround::None) {
+      EXPECT_EQ(fromIndices.Count(), 1) << where;  // every pixel inside
+    }
+    regions += fromPattern.Count();
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_GT(regions, Cases(6000));
+}
+
 TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   const int32_t width = 1100, height = 1000;
   ASSERT_GE(int64_t{width} * height, ParallelSegmentPixels);
@@ -1015,9 +1078,31 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
     app->Threads = app == &one ? 1 : 2;
     app->BuildSceneCodes();
   }
-  ASSERT_EQ(two.Segments.Count(), one.Segments.Count());
-  for (int32_t i = 0; i < one.Segments.Count(); ++i)
-    ExpectSamePattern(two.Segments.Items(i), one.Segments.Items(i), "region " + std::to_string(i));
+  // The same scene as indices (0 white, k + 1 colour k), segmented on two threads.
+  TIndexedScene indexed;
+  indexed.Width = width;
+  indexed.Height = height;
+  indexed.Stride = width;
+  indexed.Colours[0] = clWhite;
+  for (size_t k = 0; k < 3; ++k) indexed.Colours[k + 1] = kColors[k];
+  auto bits = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(width) * height);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      (*bits)[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(
+          std::find(indexed.Colours.begin(), indexed.Colours.begin() + 4, scene->GetPixel(x, y)) -
+          indexed.Colours.begin());
+  indexed.Bits = std::shared_ptr<const uint8_t>(bits, bits->data());
+  TAppState fromIndices;
+  fromIndices.SceneIndices = std::make_unique<TIndexedScene>(indexed);
+  fromIndices.Threads = 2;
+  EXPECT_THROW(fromIndices.BuildSceneCodes(), std::logic_error);  // no pattern to read cells from
+  fromIndices.SegmentScene();
+  for (TAppState* app : {&two, &fromIndices}) {
+    ASSERT_EQ(app->Segments.Count(), one.Segments.Count());
+    for (int32_t i = 0; i < one.Segments.Count(); ++i)
+      ExpectSamePattern(app->Segments.Items(i), one.Segments.Items(i), "region " + std::to_string(i));
+    EXPECT_EQ(app->BackgroundMisfit, one.BackgroundMisfit);
+  }
   EXPECT_GT(one.Segments.Count(), 1000);
 }
 

@@ -94,6 +94,14 @@ void ExpectSameAsTheCanvas(const QByteArray& bmp, const char* kind) {
   const std::unique_ptr<TPattern> direct = LoadScenePattern(file.fileName(), true);
   ASSERT_EQ(direct->GetBounds(), slow.GetBounds()) << kind;
   EXPECT_EQ(direct->Pixels, slow.Pixels) << kind;
+  // And its indices, each standing for the pixel's colour.
+  const TIndexedScene indices = LoadSceneIndices(file.fileName(), true);
+  ASSERT_EQ(indices.GetBounds(), slow.GetBounds()) << kind;
+  EXPECT_GE(indices.Stride, indices.Width) << kind;
+  EXPECT_EQ(indices.Background, clWhite);
+  for (int32_t y = 0; y < slow.Height(); ++y)
+    for (int32_t x = 0; x < slow.Width(); ++x)
+      ASSERT_EQ(indices.Pixel(x, y), slow.GetPixel(x, y)) << kind << " at " << x << ", " << y;
   // Pictures of more than 256 colours take the fixed palette's: the colours Qt's own
   // reader gives, reduced (the program reads plain 24-bit files itself).
   if (static_cast<uchar>(bmp[28]) > 8) {

@@ -44,11 +44,14 @@ using TRunParts =
 
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
 // to list, in the order of each region's first quadtree cell. With parts, bands of rows
-// are labelled and copied at once; the regions are the same.
-void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts = {});
+// are labelled and copied at once; the regions are the same. pixels, when given,
+// receives each appended region's count of inside pixels, in the same order.
+void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts = {},
+                    std::vector<int64_t>* pixels = nullptr);
 // The regions SegmentPattern gives for the scene pattern of the same pixels (each
 // index's colour), to the bit, read from the indices.
-void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts = {});
+void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts = {},
+                    std::vector<int64_t>* pixels = nullptr);
 
 // ---- ellipses ----
 

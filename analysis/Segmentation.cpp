@@ -6,6 +6,7 @@
 //                      cell in the quadtree's leaf order
 //   SegmentIndexed     the same regions, to the bit, from the scene's 8-bit indices
 //                      and their colours, without a scene pattern
+// Either gives each region's count of inside pixels when asked (counted anyway).
 //
 // Edge cases: a scene without a row or a column, or without a pixel other than the
 // background, appends nothing (an indexed scene's inside pixels are those whose index
@@ -199,6 +200,7 @@ class TLeafOrder {
 struct TComponent {
   TRect Box;
   uint64_t FirstKey;
+  int64_t Pixels;  // inside pixels
 };
 
 [[noreturn]] void TooManyRuns() {
@@ -388,7 +390,7 @@ std::vector<int32_t> NumberRuns(const std::vector<int32_t>& bandRuns, TRunNumber
 // A component not yet seen: every run widens it.
 constexpr TComponent kUnseen{{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max(),
                               std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()},
-                             std::numeric_limits<uint64_t>::max()};
+                             std::numeric_limits<uint64_t>::max(), 0};
 
 void Widen(TComponent& c, const TComponent& by) {
   c.Box.Left = std::min(c.Box.Left, by.Box.Left);
@@ -396,9 +398,10 @@ void Widen(TComponent& c, const TComponent& by) {
   c.Box.Right = std::max(c.Box.Right, by.Box.Right);
   c.Box.Bottom = std::max(c.Box.Bottom, by.Box.Bottom);
   c.FirstKey = std::min(c.FirstKey, by.FirstKey);
+  c.Pixels += by.Pixels;
 }
 
-// Every component's box and first key, from its runs. A band writes the components
+// Every component's box, first key and pixel count, from its runs. A band writes the components
 // whose first run it holds; a component that reaches it from a band above has a run in
 // its first row (8-connected runs of two bands meet across the rows between them), so
 // the band widens those few apart, and they are joined after.
@@ -429,7 +432,8 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
         TComponent& into =
             c >= own ? components[static_cast<size_t>(c)]
                      : apart[static_cast<size_t>(std::lower_bound(above.begin(), above.end(), c) - above.begin())];
-        Widen(into, {{first, y, last, y}, order.Key(first, y)});  // keys rise along a row
+        // The run's first pixel has its lowest key: keys rise along a row.
+        Widen(into, {{first, y, last, y}, order.Key(first, y), int64_t{last} - first + 1});
       });
   });
   for (size_t b = 0; b < fromAbove.size(); ++b)
@@ -440,33 +444,35 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
 
 // ---- 3. the components in the order of their first cells ----
 
-// The boxes in list order; each run's component number in parent becomes -(k + 1), k
-// its region's place in the list. The components go before the regions are made.
+// The components in list order; each run's component number in parent becomes
+// -(k + 1), k its region's place in the list. The keys are sorted with the numbers
+// beside them, not through them: a noisy scene has hundreds of thousands.
 template <class TRows>
-std::vector<TRect> OrderComponents(const TRows& rows, std::vector<TComponent> components,
-                                   const std::vector<int32_t>& bandRuns,
-                                   TRunNumbers& parent) {
-  std::vector<int32_t> byOrder(components.size());
-  for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
-  std::sort(byOrder.begin(), byOrder.end(), [&](int32_t a, int32_t b) {
-    return components[static_cast<size_t>(a)].FirstKey < components[static_cast<size_t>(b)].FirstKey;
-  });
-  std::vector<TRect> boxes(byOrder.size());
+std::vector<TComponent> OrderComponents(const TRows& rows, std::vector<TComponent> components,
+                                        const std::vector<int32_t>& bandRuns,
+                                        TRunNumbers& parent) {
+  std::vector<std::pair<uint64_t, int32_t>> byOrder(components.size());
+  for (size_t c = 0; c < byOrder.size(); ++c)
+    byOrder[c] = {components[c].FirstKey, static_cast<int32_t>(c)};
+  // Keys are those of distinct pixels: no two components share one.
+  std::sort(byOrder.begin(), byOrder.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TComponent> ordered(byOrder.size());
   std::vector<int32_t> place(components.size());
   for (size_t k = 0; k < byOrder.size(); ++k) {
-    const auto c = static_cast<size_t>(byOrder[k]);
-    boxes[k] = components[c].Box;
+    const auto c = static_cast<size_t>(byOrder[k].second);
+    ordered[k] = components[c];
     place[c] = static_cast<int32_t>(k);
   }
   std::vector<TComponent>().swap(components);
-  std::vector<int32_t>().swap(byOrder);
+  std::vector<std::pair<uint64_t, int32_t>>().swap(byOrder);
   rows.ForEachBand([&](int32_t band) {
     for (int32_t run = bandRuns[static_cast<size_t>(band)]; run < bandRuns[static_cast<size_t>(band) + 1]; ++run) {
       int32_t& p = parent[static_cast<size_t>(run)];
       p = -place[static_cast<size_t>(-p - 1)] - 1;
     }
   });
-  return boxes;
+  return ordered;
 }
 
 // ---- 4. the regions, made and filled ----
@@ -476,16 +482,16 @@ struct TRowSpan {
   int32_t Top, Bottom;
 };
 
-// Appends a region per box, at the box moved to the scene's place, its pixels not yet
-// written (CopyRuns writes them), and returns the boxes' rows.
+// Appends a region per component, at its box moved to the scene's place, its pixels
+// not yet written (CopyRuns writes them), and returns the boxes' rows.
 template <class TRows>
-std::vector<TRowSpan> AddRegions(const TRows& rows, std::vector<TRect> boxes,
+std::vector<TRowSpan> AddRegions(const TRows& rows, const std::vector<TComponent>& components,
                                  TPatternList& list) {
   const int32_t left = rows.Pixels.Left(), top = rows.Pixels.Top();
-  std::vector<TRowSpan> spans(boxes.size());
-  list.Reserve(static_cast<size_t>(list.Count()) + boxes.size());
-  for (size_t k = 0; k < boxes.size(); ++k) {
-    const TRect& b = boxes[k];
+  std::vector<TRowSpan> spans(components.size());
+  list.Reserve(static_cast<size_t>(list.Count()) + components.size());
+  for (size_t k = 0; k < components.size(); ++k) {
+    const TRect& b = components[k].Box;
     list.Add(TPattern::CreateUnfilled(
         {b.Left + left, b.Top + top, b.Right + left, b.Bottom + top},
         rows.Background));
@@ -532,7 +538,7 @@ void CopyRuns(const TRows& rows, const TRunNumbers& parent,
 //    rows united.
 // 2. Each run takes its root's component number, in one pass in scan order (the
 //    parent is already resolved). The rows are scanned again, in bands, for each
-//    component's box and first key.
+//    component's box, first key and pixel count.
 // 3. The components are ordered by their first cell in the quadtree's leaf order.
 // 4. The regions are made at their boxes, unwritten; a third scan writes each band's
 //    rows of them: background, then each run's pixels.
@@ -542,19 +548,24 @@ void CopyRuns(const TRows& rows, const TRunNumbers& parent,
 namespace {
 
 template <class TPixels>
-void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts) {
+void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts,
+             std::vector<int64_t>* counts) {
   if (pixels.Width() <= 0 || pixels.Height() <= 0) return;
   const TSceneRows<TPixels> rows(pixels, parts);
   std::vector<int32_t> bandRuns;
   TRunNumbers parent = LabelRuns(rows, bandRuns);
   if (parent.empty()) return;
   const std::vector<int32_t> owned = NumberRuns(bandRuns, parent);
-  std::vector<TRect> boxes = OrderComponents(
+  std::vector<TComponent> components = OrderComponents(
       rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent);
   const int32_t offset = list.Count();
   try {
-    const std::vector<TRowSpan> spans = AddRegions(rows, std::move(boxes), list);
+    const std::vector<TRowSpan> spans = AddRegions(rows, components, list);
     CopyRuns(rows, parent, bandRuns, spans, list, offset);
+    if (counts) {
+      counts->reserve(counts->size() + components.size());
+      for (const TComponent& c : components) counts->push_back(c.Pixels);
+    }
   } catch (...) {
     // No region of unwritten pixels is left in the list.
     list.RemoveFrom(offset);
@@ -564,12 +575,14 @@ void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts) 
 
 }  // namespace
 
-void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts) {
-  Segment(TPatternPixels(scene), list, parts);
+void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts,
+                    std::vector<int64_t>* pixels) {
+  Segment(TPatternPixels(scene), list, parts, pixels);
 }
 
-void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts) {
-  Segment(TIndexedPixels(scene), list, parts);
+void SegmentIndexed(const TIndexedScene& scene, TPatternList& list, const TRunParts& parts,
+                    std::vector<int64_t>* pixels) {
+  Segment(TIndexedPixels(scene), list, parts, pixels);
 }
 
 }  // namespace ormax

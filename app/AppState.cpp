@@ -4,6 +4,7 @@
 //   BuildSceneNearestIndices; ForEachDistinctCode; WhiteBackgroundMisfit
 #include "app/AppState.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <limits>
@@ -56,35 +57,41 @@ void TAppState::SegmentScene() {
   const bool banded = WorkerCount(Threads) > 1 &&
                       (int64_t{bounds.Right} - bounds.Left + 1) * (int64_t{bounds.Bottom} - bounds.Top + 1) >=
                           ParallelSegmentPixels;
+  std::vector<int64_t> pixels;  // each region's, counted by the segmentation
   try {
     if (SceneImage)
-      SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts());
+      SegmentPattern(*SceneImage, Segments, banded ? bands : TRunParts(), &pixels);
     else
-      SegmentIndexed(*SceneIndices, Segments, banded ? bands : TRunParts());
+      SegmentIndexed(*SceneIndices, Segments, banded ? bands : TRunParts(), &pixels);
   } catch (...) {
     Segments.Clear();  // no half of a scene's regions is left behind
     throw;
   }
-  if (const int64_t least = Reading.MinPixels; least > 0)
+  if (const int64_t least = Reading.MinPixels; least > 0) {
     Segments.RemoveWhere([&](const TPattern& r) { return r.InsideCount(least) < least; });
+    std::erase_if(pixels, [&](int64_t n) { return n < least; });  // the same regions
+  }
   BackgroundMisfit = Reading.Background == TBackground::White
-                         ? WhiteBackgroundMisfit(bounds, Segments)
+                         ? WhiteBackgroundMisfit(bounds, Segments, pixels)
                          : "";
 }
 
-std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions) {
+std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions,
+                                  const std::vector<int64_t>& pixels) {
+  if (pixels.size() != static_cast<size_t>(regions.Count()))
+    throw std::invalid_argument("A pixel count is wanted for every region");
   const int64_t area = (int64_t{scene.Right} - scene.Left + 1) * (int64_t{scene.Bottom} - scene.Top + 1);
-  for (const auto& r : regions) {
-    const TRect b = r->GetBounds();
+  for (int32_t i = 0; i < regions.Count(); ++i) {
+    const TRect b = regions.Items(i).GetBounds();
     if (b.Left != scene.Left || b.Top != scene.Top || b.Right != scene.Right ||
         b.Bottom != scene.Bottom)
       continue;
-    if (const int64_t n = r->InsideCount(); 2 * n > area)
+    if (const int64_t n = pixels[static_cast<size_t>(i)]; 2 * n > area)
       return "one region covers " + std::to_string(n * 100 / area) +
              " % of the picture and touches all four edges";
   }
-  int32_t specks = 0;
-  for (const auto& r : regions) specks += r->InsideCount(SpeckPixels) < SpeckPixels;
+  const auto specks = static_cast<int32_t>(
+      std::count_if(pixels.begin(), pixels.end(), [](int64_t n) { return n < SpeckPixels; }));
   if (regions.Count() >= ManyRegions && 2 * specks > regions.Count())
     return std::to_string(specks) + " of its " + std::to_string(regions.Count()) +
            " regions are specks of fewer than " + std::to_string(SpeckPixels) + " pixels";

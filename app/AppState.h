@@ -37,8 +37,10 @@ inline constexpr int32_t ManyRegions = 10;
 
 // What says that a scene read with a white background has another: a region that
 // touches all four edges and covers most of the picture, or many regions most of which
-// are specks. Empty when neither holds.
-std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions);
+// are specks. Empty when neither holds. pixels: each region's count of inside pixels
+// (std::invalid_argument unless there is one a region).
+std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& regions,
+                                  const std::vector<int64_t>& pixels);
 
 // The size of two halves of a region (their boxes' pixels) from which Build Trees
 // builds them on two threads while a core is spare.

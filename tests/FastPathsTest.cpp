@@ -253,17 +253,21 @@ TEST(FastPaths, QuadtreesAndRegionsMatchThePlainRoutines) {
     ExpectSameLeaves(fast, *scene, plain, where + " quadtree");
 
     TPatternList fastRegions, bandedRegions, plainRegions;
-    SegmentPattern(*scene, fastRegions);
+    std::vector<int64_t> pixels, bandedPixels;
+    SegmentPattern(*scene, fastRegions, {}, &pixels);
     // In bands of rows, the bands taken last to first: regions cut by band edges.
     SegmentPattern(*scene, bandedRegions, [](int32_t count, const std::function<void(int32_t)>& part) {
       for (int32_t k = count - 1; k >= 0; --k) part(k);
-    });
+    }, &bandedPixels);
     reference::SegmentPattern(*scene, plainRegions);
     ASSERT_EQ(fastRegions.Count(), plainRegions.Count()) << where;
     ASSERT_EQ(bandedRegions.Count(), plainRegions.Count()) << where << " in bands";
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(plainRegions.Count())) << where;
+    ASSERT_EQ(bandedPixels, pixels) << where << " in bands";
     for (int32_t i = 0; i < plainRegions.Count(); ++i) {
       ExpectSamePattern(fastRegions.Items(i), plainRegions.Items(i), where);
       ExpectSamePattern(bandedRegions.Items(i), plainRegions.Items(i), where + " in bands");
+      EXPECT_EQ(pixels[static_cast<size_t>(i)], plainRegions.Items(i).InsideCount()) << where;
     }
     regions += plainRegions.Count();
     if (::testing::Test::HasFatalFailure()) return;
@@ -1044,12 +1048,20 @@ TEST(FastPaths, IndexedScenesGiveTheRegionsOfTheirScenePatterns) {
     TPatternList fromPattern, fromIndices, inBands;
     SegmentPattern(widened, fromPattern);
     SegmentIndexed(scene, fromIndices);
-    SegmentIndexed(scene, inBands, backwards);
+    // After what a list holds already, and so the counts after theirs.
+    inBands.Add(std::make_unique<TPattern>(TRect{0, 0, 0, 0}, clWhite));
+    std::vector<int64_t> pixels{-1};
+    SegmentIndexed(scene, inBands, backwards, &pixels);
+    const TPattern* held = &inBands.Items(0);
+    inBands.RemoveWhere([&](const TPattern& r) { return &r == held; });
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(inBands.Count()) + 1) << where;
+    EXPECT_EQ(pixels[0], -1) << where;
     ASSERT_EQ(fromIndices.Count(), fromPattern.Count()) << where;
     ASSERT_EQ(inBands.Count(), fromPattern.Count()) << where << " in bands";
     for (int32_t i = 0; i < fromPattern.Count(); ++i) {
       ExpectSamePattern(fromIndices.Items(i), fromPattern.Items(i), where);
       ExpectSamePattern(inBands.Items(i), fromPattern.Items(i), where + " in bands");
+      EXPECT_EQ(pixels[static_cast<size_t>(i) + 1], fromPattern.Items(i).InsideCount()) << where;
     }
     if (ground == TGround::None) {
       EXPECT_EQ(fromIndices.Count(), 1) << where;  // every pixel inside

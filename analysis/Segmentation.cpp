@@ -451,12 +451,22 @@ template <class TRows>
 std::vector<TComponent> OrderComponents(const TRows& rows, std::vector<TComponent> components,
                                         const std::vector<int32_t>& bandRuns,
                                         TRunNumbers& parent) {
-  std::vector<std::pair<uint64_t, int32_t>> byOrder(components.size());
+  using TKeyed = std::pair<uint64_t, int32_t>;
+  std::vector<TKeyed> byOrder(components.size());
   for (size_t c = 0; c < byOrder.size(); ++c)
     byOrder[c] = {components[c].FirstKey, static_cast<int32_t>(c)};
-  // Keys are those of distinct pixels: no two components share one.
-  std::sort(byOrder.begin(), byOrder.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Keys are those of distinct pixels: no two components share one, and any way of
+  // sorting gives the one order. In bands, the two halves are sorted at once and merged.
+  const auto byKey = [](const TKeyed& a, const TKeyed& b) { return a.first < b.first; };
+  if (rows.Bands > 1 && byOrder.size() >= 4096) {
+    const auto middle = byOrder.begin() + static_cast<ptrdiff_t>(byOrder.size() / 2);
+    rows.Parts(2, [&](int32_t half) {
+      half == 0 ? std::sort(byOrder.begin(), middle, byKey) : std::sort(middle, byOrder.end(), byKey);
+    });
+    std::inplace_merge(byOrder.begin(), middle, byOrder.end(), byKey);
+  } else {
+    std::sort(byOrder.begin(), byOrder.end(), byKey);
+  }
   std::vector<TComponent> ordered(byOrder.size());
   std::vector<int32_t> place(components.size());
   for (size_t k = 0; k < byOrder.size(); ++k) {
@@ -465,7 +475,7 @@ std::vector<TComponent> OrderComponents(const TRows& rows, std::vector<TComponen
     place[c] = static_cast<int32_t>(k);
   }
   std::vector<TComponent>().swap(components);
-  std::vector<std::pair<uint64_t, int32_t>>().swap(byOrder);
+  std::vector<TKeyed>().swap(byOrder);
   rows.ForEachBand([&](int32_t band) {
     for (int32_t run = bandRuns[static_cast<size_t>(band)]; run < bandRuns[static_cast<size_t>(band) + 1]; ++run) {
       int32_t& p = parent[static_cast<size_t>(run)];

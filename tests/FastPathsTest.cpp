@@ -1081,7 +1081,7 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       const bool band = std::abs((x - y) % 97) < 3;  // diagonal stripes through every band
-      if (band || rng() % 2 == 0) scene->SetPixel(x, y, kColors[rng() % 3]);
+      if (band || rng() % 4 == 0) scene->SetPixel(x, y, kColors[rng() % 3]);
     }
   TAppState one, two;
   for (TAppState* app : {&one, &two}) {
@@ -1115,7 +1115,7 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
       ExpectSamePattern(app->Segments.Items(i), one.Segments.Items(i), "region " + std::to_string(i));
     EXPECT_EQ(app->BackgroundMisfit, one.BackgroundMisfit);
   }
-  EXPECT_GT(one.Segments.Count(), 1000);
+  EXPECT_GT(one.Segments.Count(), 4096);  // enough for the keys to be sorted in two halves
 }
 
 // Recognition streamed region by region gives the rows of the whole analysis to the

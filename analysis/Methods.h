@@ -45,7 +45,8 @@ using TRunParts =
 // Appends one trimmed TPattern per region of scene (non-background pixels, 8-connected)
 // to list, in the order of each region's first quadtree cell. With parts, bands of rows
 // are labelled and copied at once; the regions are the same. pixels, when given,
-// receives each appended region's count of inside pixels, in the same order.
+// receives each appended region's count of inside pixels, in the same order, after
+// what it holds; it is left as it was when segmenting throws.
 void SegmentPattern(const TPattern& scene, TPatternList& list, const TRunParts& parts = {},
                     std::vector<int64_t>* pixels = nullptr);
 // The regions SegmentPattern gives for the scene pattern of the same pixels (each

@@ -10,10 +10,12 @@
 //
 // Edge cases: a scene without a row or a column, or without a pixel other than the
 // background, appends nothing (an indexed scene's inside pixels are those whose index
-// stands for a colour other than its background, however many indices stand for it); the regions go after what the list holds already; a
+// stands for a colour other than its background, however many indices stand for it);
+// the regions, and their counts, go after what the list and the counts hold already; a
 // scene of 2^31 - 1 runs or more throws std::length_error; when making the regions
-// throws (no memory), none of them is left in the list; with parts, the rows are
-// worked on in up to 16 bands, run in any order, and the regions are the same.
+// throws (no memory), none of them is left in the list and no count is added; with
+// parts, the rows are worked on in up to 16 bands, run in any order, and the regions
+// are the same.
 #include "analysis/Methods.h"
 
 #include <algorithm>
@@ -367,7 +369,7 @@ TRunNumbers LabelRuns(const TRows& rows, std::vector<int32_t>& bandRuns) {
   return JoinBands(rows, labelled, bandRuns);
 }
 
-// ---- 2. the components, their boxes and first keys ----
+// ---- 2. the components, their boxes, first keys and pixel counts ----
 
 // Replaces each run's parent with -(c + 1), c its component's number (components
 // numbered in the order of their first runs, a set's root), and returns the count of
@@ -569,16 +571,19 @@ void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts,
   std::vector<TComponent> components = OrderComponents(
       rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent);
   const int32_t offset = list.Count();
+  const size_t counted = counts ? counts->size() : 0;
   try {
     const std::vector<TRowSpan> spans = AddRegions(rows, components, list);
-    CopyRuns(rows, parent, bandRuns, spans, list, offset);
     if (counts) {
-      counts->reserve(counts->size() + components.size());
+      counts->reserve(counted + components.size());
       for (const TComponent& c : components) counts->push_back(c.Pixels);
     }
+    std::vector<TComponent>().swap(components);  // not held while the regions are filled
+    CopyRuns(rows, parent, bandRuns, spans, list, offset);
   } catch (...) {
-    // No region of unwritten pixels is left in the list.
+    // No region of unwritten pixels is left in the list, nor a count of one.
     list.RemoveFrom(offset);
+    if (counts) counts->resize(counted);
     throw;
   }
 }

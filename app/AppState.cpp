@@ -30,7 +30,11 @@ void TAppState::ResetAnalysis() {
 
 void TAppState::BuildSceneCodes() {
   // The quadtree is read from the scene pattern: indices alone do not do.
-  if (!SceneImage) throw std::logic_error("No scene is open");
+  if (!SceneImage) {
+    ResetAnalysis();
+    throw std::logic_error(SceneIndices ? "Build Trees needs the scene's pixels, not only their indices"
+                                        : "No scene is open");
+  }
   SegmentScene();
   const auto count = static_cast<size_t>(Segments.Count());
   std::vector<TRegionResults> made(count);

@@ -1,7 +1,7 @@
 // QtBitmap: the BMP header is read by the program before Qt's reader sees the file
 // (declared size, rows cut short); the colours are reduced through a cache per colour.
 //   FixedPalette, NearestPaletteIndex, ReduceTo256Colours, LoadScenePicture, InkOnWhite,
-//   LoadScenePattern, ScenePattern, PatternPicture, PictureStem, SavePicture,
+//   LoadSceneIndices, LoadScenePattern, ScenePattern, PatternPicture, PictureStem, SavePicture,
 //   PictureOnHugePages
 #include "qt/QtBitmap.h"
 

@@ -337,6 +337,12 @@ TEST(Background, AWhiteBackgroundThatDoesNotFitIsNoticed) {
   EXPECT_EQ(misfit(specks), "9 of its 10 regions are specks of fewer than 8 pixels");
   // Shapes on white: nothing.
   EXPECT_EQ(misfit({"........", ".##..##.", ".##..##.", "........"}), "");
+  // The counts are the regions': one each, or no answer.
+  TPatternList one;
+  one.Add(std::make_unique<TPattern>(TRect{0, 0, 1, 1}, clWhite));
+  EXPECT_THROW(WhiteBackgroundMisfit(TRect{0, 0, 1, 1}, one, {}), std::invalid_argument);
+  EXPECT_EQ(WhiteBackgroundMisfit(TRect{0, 0, 1, 1}, one, {4}),
+            "one region covers 100 % of the picture and touches all four edges");
 }
 
 }  // namespace

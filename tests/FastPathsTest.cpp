@@ -999,10 +999,8 @@ TEST(FastPaths, RegionsWaitingForALargeRegionsHalvesComeOnceAndStopOnAFailure) {
   }
 }
 
-// A scene large enough to be segmented in bands on several threads: noise, and shapes
-// that cross the bands' edges; the same regions as on one thread.
-// An indexed scene of random size, rows padded past the width, its indices drawn with
-// `ground` in mind: one index stands for white (most palettes), several do, or none.
+// An indexed scene of random size, rows padded past the width, its indices drawn for
+// `kind`: one index stands for white (most palettes), several do, or none.
 enum class TGround { One, Several, None };
 TIndexedScene RandomIndexedScene(std::mt19937& rng, TGround kind) {
   TIndexedScene scene;
@@ -1072,6 +1070,9 @@ TEST(FastPaths, IndexedScenesGiveTheRegionsOfTheirScenePatterns) {
   EXPECT_GT(regions, Cases(6000));
 }
 
+// A scene large enough to be segmented in bands on several threads: noise, and shapes
+// that cross the bands' edges; the same regions as on one thread, and from
+// the scene's indices.
 TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   const int32_t width = 1100, height = 1000;
   ASSERT_GE(int64_t{width} * height, ParallelSegmentPixels);
@@ -1107,7 +1108,10 @@ TEST(FastPaths, LargeScenesSegmentedOnSeveralThreadsGiveTheRegionsOfOne) {
   TAppState fromIndices;
   fromIndices.SceneIndices = std::make_unique<TIndexedScene>(indexed);
   fromIndices.Threads = 2;
-  EXPECT_THROW(fromIndices.BuildSceneCodes(), std::logic_error);  // no pattern to read cells from
+  fromIndices.SegmentScene();
+  // No pattern to read the quadtree's cells from: an error, and no analysis left over.
+  EXPECT_THROW(fromIndices.BuildSceneCodes(), std::logic_error);
+  EXPECT_EQ(fromIndices.Segments.Count(), 0);
   fromIndices.SegmentScene();
   for (TAppState* app : {&two, &fromIndices}) {
     ASSERT_EQ(app->Segments.Count(), one.Segments.Count());

@@ -97,8 +97,8 @@ void ExpectSameAsTheCanvas(const QByteArray& bmp, const char* kind) {
   // And its indices, each standing for the pixel's colour.
   const TIndexedScene indices = LoadSceneIndices(file.fileName(), true);
   ASSERT_EQ(indices.GetBounds(), slow.GetBounds()) << kind;
-  EXPECT_GE(indices.Stride, indices.Width) << kind;
-  EXPECT_EQ(indices.Background, clWhite);
+  // Rows of a width not a multiple of four are padded: the indices' rows are longer.
+  EXPECT_EQ(indices.Stride > indices.Width, indices.Width % 4 != 0) << kind;
   for (int32_t y = 0; y < slow.Height(); ++y)
     for (int32_t x = 0; x < slow.Width(); ++x)
       ASSERT_EQ(indices.Pixel(x, y), slow.GetPixel(x, y)) << kind << " at " << x << ", " << y;

@@ -446,20 +446,21 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
 
 // ---- 3. the components in the order of their first cells ----
 
-// The components in list order; each run's component number in parent becomes
-// -(k + 1), k its region's place in the list. The keys are sorted with the numbers
-// beside them, not through them: a noisy scene has hundreds of thousands.
+// The components' boxes in list order, and their pixel counts after what counts holds
+// when it is given; each run's component number in parent becomes -(k + 1), k its
+// region's place in the list. The components go before the regions are made, and
+// only their numbers are sorted: a noisy scene has hundreds of thousands.
 template <class TRows>
-std::vector<TComponent> OrderComponents(const TRows& rows, std::vector<TComponent> components,
-                                        const std::vector<int32_t>& bandRuns,
-                                        TRunNumbers& parent) {
-  using TKeyed = std::pair<uint64_t, int32_t>;
-  std::vector<TKeyed> byOrder(components.size());
-  for (size_t c = 0; c < byOrder.size(); ++c)
-    byOrder[c] = {components[c].FirstKey, static_cast<int32_t>(c)};
+std::vector<TRect> OrderComponents(const TRows& rows, std::vector<TComponent> components,
+                                   const std::vector<int32_t>& bandRuns, TRunNumbers& parent,
+                                   std::vector<int64_t>* counts) {
+  std::vector<int32_t> byOrder(components.size());
+  for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
   // Keys are those of distinct pixels: no two components share one, and any way of
   // sorting gives the one order. In bands, the two halves are sorted at once and merged.
-  const auto byKey = [](const TKeyed& a, const TKeyed& b) { return a.first < b.first; };
+  const auto byKey = [&](int32_t a, int32_t b) {
+    return components[static_cast<size_t>(a)].FirstKey < components[static_cast<size_t>(b)].FirstKey;
+  };
   if (rows.Bands > 1 && byOrder.size() >= 4096) {
     const auto middle = byOrder.begin() + static_cast<ptrdiff_t>(byOrder.size() / 2);
     rows.Parts(2, [&](int32_t half) {
@@ -469,22 +470,24 @@ std::vector<TComponent> OrderComponents(const TRows& rows, std::vector<TComponen
   } else {
     std::sort(byOrder.begin(), byOrder.end(), byKey);
   }
-  std::vector<TComponent> ordered(byOrder.size());
+  std::vector<TRect> boxes(byOrder.size());
+  if (counts) counts->reserve(counts->size() + byOrder.size());
   std::vector<int32_t> place(components.size());
   for (size_t k = 0; k < byOrder.size(); ++k) {
-    const auto c = static_cast<size_t>(byOrder[k].second);
-    ordered[k] = components[c];
+    const auto c = static_cast<size_t>(byOrder[k]);
+    boxes[k] = components[c].Box;
+    if (counts) counts->push_back(components[c].Pixels);
     place[c] = static_cast<int32_t>(k);
   }
   std::vector<TComponent>().swap(components);
-  std::vector<TKeyed>().swap(byOrder);
+  std::vector<int32_t>().swap(byOrder);
   rows.ForEachBand([&](int32_t band) {
     for (int32_t run = bandRuns[static_cast<size_t>(band)]; run < bandRuns[static_cast<size_t>(band) + 1]; ++run) {
       int32_t& p = parent[static_cast<size_t>(run)];
       p = -place[static_cast<size_t>(-p - 1)] - 1;
     }
   });
-  return ordered;
+  return boxes;
 }
 
 // ---- 4. the regions, made and filled ----
@@ -494,16 +497,16 @@ struct TRowSpan {
   int32_t Top, Bottom;
 };
 
-// Appends a region per component, at its box moved to the scene's place, its pixels
-// not yet written (CopyRuns writes them), and returns the boxes' rows.
+// Appends a region per box, at the box moved to the scene's place, its pixels not yet
+// written (CopyRuns writes them), and returns the boxes' rows.
 template <class TRows>
-std::vector<TRowSpan> AddRegions(const TRows& rows, const std::vector<TComponent>& components,
+std::vector<TRowSpan> AddRegions(const TRows& rows, std::vector<TRect> boxes,
                                  TPatternList& list) {
   const int32_t left = rows.Pixels.Left(), top = rows.Pixels.Top();
-  std::vector<TRowSpan> spans(components.size());
-  list.Reserve(static_cast<size_t>(list.Count()) + components.size());
-  for (size_t k = 0; k < components.size(); ++k) {
-    const TRect& b = components[k].Box;
+  std::vector<TRowSpan> spans(boxes.size());
+  list.Reserve(static_cast<size_t>(list.Count()) + boxes.size());
+  for (size_t k = 0; k < boxes.size(); ++k) {
+    const TRect& b = boxes[k];
     list.Add(TPattern::CreateUnfilled(
         {b.Left + left, b.Top + top, b.Right + left, b.Bottom + top},
         rows.Background));
@@ -568,17 +571,12 @@ void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts,
   TRunNumbers parent = LabelRuns(rows, bandRuns);
   if (parent.empty()) return;
   const std::vector<int32_t> owned = NumberRuns(bandRuns, parent);
-  std::vector<TComponent> components = OrderComponents(
-      rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent);
-  const int32_t offset = list.Count();
   const size_t counted = counts ? counts->size() : 0;
+  const int32_t offset = list.Count();
   try {
-    const std::vector<TRowSpan> spans = AddRegions(rows, components, list);
-    if (counts) {
-      counts->reserve(counted + components.size());
-      for (const TComponent& c : components) counts->push_back(c.Pixels);
-    }
-    std::vector<TComponent>().swap(components);  // not held while the regions are filled
+    std::vector<TRect> boxes = OrderComponents(
+        rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent, counts);
+    const std::vector<TRowSpan> spans = AddRegions(rows, std::move(boxes), list);
     CopyRuns(rows, parent, bandRuns, spans, list, offset);
   } catch (...) {
     // No region of unwritten pixels is left in the list, nor a count of one.

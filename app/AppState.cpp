@@ -16,6 +16,15 @@
 
 namespace ormax {
 
+namespace {
+
+// The pixels of a rectangle (bounds inclusive).
+int64_t Area(const TRect& r) {
+  return (int64_t{r.Right} - r.Left + 1) * (int64_t{r.Bottom} - r.Top + 1);
+}
+
+}  // namespace
+
 void TAppState::ResetAnalysis() {
   QuadTree.Clear();
   Segments.Clear();
@@ -58,9 +67,7 @@ void TAppState::SegmentScene() {
   const TRunParts bands = [&](int32_t n, const std::function<void(int32_t)>& part) {
     RunInParallel(n, Threads, part);
   };
-  const bool banded = WorkerCount(Threads) > 1 &&
-                      (int64_t{bounds.Right} - bounds.Left + 1) * (int64_t{bounds.Bottom} - bounds.Top + 1) >=
-                          ParallelSegmentPixels;
+  const bool banded = WorkerCount(Threads) > 1 && Area(bounds) >= ParallelSegmentPixels;
   std::vector<int64_t> pixels;  // each region's, counted by the segmentation
   try {
     if (SceneImage)
@@ -84,7 +91,7 @@ std::string WhiteBackgroundMisfit(const TRect& scene, const TPatternList& region
                                   const std::vector<int64_t>& pixels) {
   if (pixels.size() != static_cast<size_t>(regions.Count()))
     throw std::invalid_argument("A pixel count is wanted for every region");
-  const int64_t area = (int64_t{scene.Right} - scene.Left + 1) * (int64_t{scene.Bottom} - scene.Top + 1);
+  const int64_t area = Area(scene);
   for (int32_t i = 0; i < regions.Count(); ++i) {
     const TRect b = regions.Items(i).GetBounds();
     if (b.Left != scene.Left || b.Top != scene.Top || b.Right != scene.Right ||

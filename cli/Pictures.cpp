@@ -1,6 +1,7 @@
 // Pictures: scenes go through the desktop program's reader (any format Qt reads, the
 // same 256-colour reduction); inputs share the one worker pool.
-//   TCliScene::NewPicture, LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture, WriteViewPicture,
+//   TCliScene::NewPicture, LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture,
+//   WriteViewPicture,
 //   ForEachInput, ThreadsPerInput,
 //   TShapePicture::ShapeName, CollectPictures
 #include "cli/Pictures.h"
@@ -25,25 +26,34 @@
 
 namespace ormax {
 
-TCliScene LoadScene(const QString& file, const TSceneReading& reading, int32_t threads) {
+namespace {
+
+// A scene of the given size, read from file with reading, its pixels to be set.
+TCliScene NewScene(const QString& file, const TSceneReading& reading, int32_t width,
+                   int32_t height) {
   TCliScene scene;
-  scene.State->SceneImage = LoadScenePattern(file, false, reading.Background, threads);
-  scene.Width = scene.State->SceneImage->Width();
-  scene.Height = scene.State->SceneImage->Height();
+  scene.Width = width;
+  scene.Height = height;
   scene.State->SceneFileName = Str(file);
   scene.State->Reading = reading;
   return scene;
 }
 
+}  // namespace
+
+TCliScene LoadScene(const QString& file, const TSceneReading& reading, int32_t threads) {
+  auto pattern = LoadScenePattern(file, false, reading.Background, threads);
+  TCliScene scene = NewScene(file, reading, pattern->Width(), pattern->Height());
+  scene.State->SceneImage = std::move(pattern);
+  return scene;
+}
+
 TCliScene LoadSceneToSegment(const QString& file, const TSceneReading& reading,
                              int32_t threads) {
-  TCliScene scene;
-  scene.State->SceneIndices = std::make_unique<TIndexedScene>(
-      LoadSceneIndices(file, false, reading.Background, threads));
-  scene.Width = scene.State->SceneIndices->Width;
-  scene.Height = scene.State->SceneIndices->Height;
-  scene.State->SceneFileName = Str(file);
-  scene.State->Reading = reading;
+  auto indices =
+      std::make_unique<TIndexedScene>(LoadSceneIndices(file, false, reading.Background, threads));
+  TCliScene scene = NewScene(file, reading, indices->Width, indices->Height);
+  scene.State->SceneIndices = std::move(indices);
   return scene;
 }
 

@@ -1,7 +1,7 @@
 // Pictures: the scenes of the command line, read into an application state, and the
 // pictures it writes; inputs worked on at once.
-//   TCliScene (NewPicture), LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture, WriteViewPicture,
-//   ForEachInput, ThreadsPerInput
+//   TCliScene (NewPicture), LoadScene, LoadSceneToSegment, MisfitWarning, WritePicture,
+//   WriteViewPicture, ForEachInput, ThreadsPerInput
 //   TShapePicture, CollectPictures  the pictures of a collection and the shape of each
 // LoadScene throws the reader's error ("<file>: cannot read the picture (<reason>)").
 #pragma once

@@ -2,7 +2,8 @@
 // and the tree of ellipses fitted to ever smaller halves of the region. The moments
 // are summed a column at a time, left to right and each column top down (the order is
 // part of the result); the sides of a split follow from the first local coordinate,
-// found by bisection per row.
+// found by bisection per row. Below the root a half is held as inside flags, a byte a
+// pixel; its colours are those of the region the tree started from.
 //
 //   FitEllipse           the ellipse of the region's first and second moments, its
 //                        first axis pointing to the side holding at least half the pixels
@@ -24,7 +25,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
+#include <type_traits>
 
 #include "analysis/PointTests.h"
 
@@ -34,8 +37,51 @@ namespace {
 
 const Real kPixelMoment = Real(1) / 12;  // second moment of a unit square
 
+// A half of a split region held as inside flags, one byte a pixel (1 inside, 0 not),
+// at the box of its inside pixels. A deep tree holds a chain of ever smaller halves on
+// each thread that builds one, and a half of a scene-sized region is nearly as large as
+// the region: flags take a quarter of the memory of colours. A pixel's colour is that of
+// the same place in the region the tree started from.
+class THalf {
+ public:
+  THalf(const TRect& box, const TPattern& root)
+      : Left(box.Left), Top(box.Top), Right(box.Right), Bottom(box.Bottom),
+        Pixels{std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Width()) *
+                                                          static_cast<size_t>(Height())),
+               Width()},
+        root_(&root) {}
+
+  int32_t Left, Top, Right, Bottom;
+  // Pixels[y][x] counts from the half's own top-left corner, as a pattern's do.
+  struct TRows {
+    std::unique_ptr<uint8_t[]> Flags;
+    int32_t Width;
+    uint8_t* operator[](int32_t y) { return Flags.get() + static_cast<size_t>(y) * Width; }
+    const uint8_t* operator[](int32_t y) const {
+      return Flags.get() + static_cast<size_t>(y) * Width;
+    }
+  } Pixels;
+
+  TRect GetBounds() const { return TRect{Left, Top, Right, Bottom}; }
+  int32_t Width() const { return Right - Left + 1; }
+  int32_t Height() const { return Bottom - Top + 1; }
+  uint8_t Background() const { return 0; }
+  TColor ColorAt(int32_t x, int32_t y) const { return root_->GetPixel(x, y); }
+
+ private:
+  const TPattern* root_;
+};
+
+TColor ColorAt(const TPattern& region, int32_t x, int32_t y) { return region.GetPixel(x, y); }
+TColor ColorAt(const THalf& region, int32_t x, int32_t y) { return region.ColorAt(x, y); }
+
+// The type of a region's pixels: TColor for a pattern, uint8_t for a half.
+template <typename TRegion>
+using TPixelOf = std::remove_cvref_t<decltype(*std::declval<const TRegion&>().Pixels[0])>;
+
 // The pixels of row[begin, end) that are not background.
-int64_t CountInside(const TColor* row, int32_t begin, int32_t end, TColor background) {
+template <typename TPixel>
+int64_t CountInside(const TPixel* row, int32_t begin, int32_t end, TPixel background) {
   int64_t n = 0;
   for (int32_t k = begin; k < end; ++k) n += row[k] != background;
   return n;
@@ -105,8 +151,9 @@ constexpr int32_t kRowsAhead = 8;
 
 // Always inlined: g++ takes a function that only prefetches for one without effect and
 // drops the calls to it.
-[[gnu::always_inline]] inline void PrefetchStrip(const TColor* row, int32_t n) {
-  for (int32_t k = 0; k < n; k += 64 / static_cast<int32_t>(sizeof(TColor))) __builtin_prefetch(row + k);
+template <typename TPixel>
+[[gnu::always_inline]] inline void PrefetchStrip(const TPixel* row, int32_t n) {
+  for (int32_t k = 0; k < n; k += 64 / static_cast<int32_t>(sizeof(TPixel))) __builtin_prefetch(row + k);
   __builtin_prefetch(row + (n - 1));  // a strip not aligned to a line ends in one more
 }
 
@@ -115,19 +162,19 @@ constexpr int32_t kRowsAhead = 8;
 // region's pixels down the columns would touch a new cache line (and page) at every
 // step, so the flags are transposed from the rows one strip of columns at a time, and
 // only a strip is kept.
-template <typename TVisit>
-void ForEachInsideColumn(const TPattern& region, TVisit&& visit) {
+template <typename TRegion, typename TVisit>
+void ForEachInsideColumn(const TRegion& region, TVisit&& visit) {
   const int32_t width = region.Width(), height = region.Height();
   if (width <= 0 || height <= 0) return;
   constexpr int32_t Strip = kColumnStrip;
-  const TColor background = region.Background();
+  const auto background = region.Background();
   const size_t stride = ColumnStride(height, sizeof(uint8_t));
   const auto column = [&](int32_t k) { return static_cast<size_t>(k) * stride; };
   std::vector<uint8_t> flags(column(std::min(width, Strip)));
   for (int32_t left = 0; left < width; left += Strip) {
     const int32_t n = std::min(Strip, width - left);
     for (int32_t y = 0; y < height; ++y) {
-      const TColor* row = region.Pixels[y] + left;
+      const auto* row = region.Pixels[y] + left;
       if (y + kRowsAhead < height) PrefetchStrip(region.Pixels[y + kRowsAhead] + left, n);
       for (int32_t k = 0; k < n; ++k) flags[column(k) + static_cast<size_t>(y)] = row[k] != background;
     }
@@ -150,12 +197,12 @@ struct TMomentSums {
 // the n rows of its inside pixels from the top down. The rows are gathered from the
 // pixel rows one strip of columns at a time, without a branch per pixel (a noisy
 // region's inside flags cannot be predicted).
-template <typename TVisit>
-void ForEachColumnsInsideRows(const TPattern& region, TVisit&& visit) {
+template <typename TRegion, typename TVisit>
+void ForEachColumnsInsideRows(const TRegion& region, TVisit&& visit) {
   const int32_t width = region.Width(), height = region.Height();
   if (width <= 0 || height <= 0) return;
   constexpr int32_t Strip = kColumnStrip;
-  const TColor background = region.Background();
+  const auto background = region.Background();
   const size_t stride = ColumnStride(height, sizeof(int32_t));
   const auto column = [&](int32_t k) { return static_cast<size_t>(k) * stride; };
   std::vector<int32_t> rows(column(std::min(width, Strip)));
@@ -164,7 +211,7 @@ void ForEachColumnsInsideRows(const TPattern& region, TVisit&& visit) {
     const int32_t n = std::min(Strip, width - left);
     std::fill(counts, counts + n, 0);
     for (int32_t y = 0; y < height; ++y) {
-      const TColor* row = region.Pixels[y] + left;
+      const auto* row = region.Pixels[y] + left;
       if (y + kRowsAhead < height) PrefetchStrip(region.Pixels[y + kRowsAhead] + left, n);
       const int32_t value = region.Top + y;
       int32_t* target = rows.data();
@@ -177,7 +224,8 @@ void ForEachColumnsInsideRows(const TPattern& region, TVisit&& visit) {
   }
 }
 
-TMomentSums MomentSums(const TPattern& region) {
+template <typename TRegion>
+TMomentSums MomentSums(const TRegion& region) {
   TMomentSums t;
   TMatrix& m = t.M;
   int32_t lastX = 0, lastY = 0;
@@ -211,7 +259,7 @@ TMomentSums MomentSums(const TPattern& region) {
     t.Sx = static_cast<Real>(sx);
     t.Sy = static_cast<Real>(sy);
     m[0][1] = static_cast<Real>(sxy);
-    if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
+    if (t.N > 0) t.Color = ColorAt(region, lastX, lastY);
     m[1][0] = m[0][1];
     return t;
   }
@@ -232,7 +280,7 @@ TMomentSums MomentSums(const TPattern& region) {
     lastX = x;
     lastY = rows[n - 1];
   });
-  if (t.N > 0) t.Color = region.GetPixel(lastX, lastY);
+  if (t.N > 0) t.Color = ColorAt(region, lastX, lastY);
   m[1][0] = m[0][1];
   return t;
 }
@@ -258,13 +306,14 @@ TMatrix CentralMoments(const TMomentSums& t) {
 
 // Whether fewer of the region's pixels lie on the positive side of the first axis than
 // on the negative side.
-bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) {
+template <typename TRegion>
+bool MorePixelsBehindFirstAxis(const TRegion& region, const TEllipse& ellipse) {
   int64_t pos = 0, neg = 0;
   const TFirstCoordinate local(ellipse, region.GetBounds());
   // Counts do not depend on the order: row by row, the way the pixels lie.
-  const TColor background = region.Background();
+  const auto background = region.Background();
   for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-    const TColor* row = region.Pixels[y - region.Top];
+    const auto* row = region.Pixels[y - region.Top];
     const auto span = local.Ahead(y);
     const int64_t all = CountInside(row, 0, region.Width(), background);
     const int64_t ahead = CountInside(row, span.Begin, span.End, background);
@@ -274,9 +323,8 @@ bool MorePixelsBehindFirstAxis(const TPattern& region, const TEllipse& ellipse) 
   return pos < neg;
 }
 
-}  // namespace
-
-void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
+template <typename TRegion>
+void FitEllipseOf(const TRegion& region, TEllipse& ellipse, int64_t* pixels) {
   const TMomentSums sums = MomentSums(region);
   if (sums.N == 0) throw std::invalid_argument("An ellipse cannot be fitted to an empty region");
   const int64_t n = sums.N;
@@ -293,12 +341,18 @@ void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
   if (pixels) *pixels = n;
 }
 
+}  // namespace
+
+void FitEllipse(const TPattern& region, TEllipse& ellipse, int64_t* pixels) {
+  FitEllipseOf(region, ellipse, pixels);
+}
+
 namespace {
 
 // The pixels of the region and the ellipse in common and covered by either, counted a
 // column at a time; after each column, goOn(common, covered) may stop the count.
-template <typename TGoOn>
-void CountCoverage(const TPattern& region, const TEllipse& ellipse, int64_t& common,
+template <typename TRegion, typename TGoOn>
+void CountCoverage(const TRegion& region, const TEllipse& ellipse, int64_t& common,
                    int64_t& covered, TGoOn&& goOn) {
   common = 0;
   covered = 0;
@@ -332,7 +386,8 @@ double ErrorOf(int64_t common, int64_t covered) {
 // more than width x height pixels can be covered, so once the mismatched pixels alone
 // exceed admissibleError of that (by a margin far above the rounding of the error), the
 // error does too. The error lies in [0, 1]: below 0 always splits, 1 or more never.
-bool ErrorAbove(const TPattern& region, const TEllipse& ellipse, double admissibleError) {
+template <typename TRegion>
+bool ErrorAbove(const TRegion& region, const TEllipse& ellipse, double admissibleError) {
   if (!(admissibleError >= 0)) return true;
   if (admissibleError >= 1) return false;
   const double enough = (admissibleError + 1e-12) * (static_cast<double>(region.Width()) *
@@ -369,13 +424,14 @@ struct TSplit {
 
 // Each pixel goes to the first half when its first local coordinate is >= 0, else to
 // the second. The sides and boxes do not depend on the order of the pixels: row by row.
-TSplit SplitAlongFirstAxis(const TPattern& region, const TEllipse& e) {
+template <typename TRegion>
+TSplit SplitAlongFirstAxis(const TRegion& region, const TEllipse& e) {
   const int32_t width = region.Width(), height = region.Height();
-  const TColor background = region.Background();
+  const auto background = region.Background();
   TSplit split;
   split.Spans.resize(static_cast<size_t>(height));
   split.Boxes[0] = split.Boxes[1] = {region.Right, region.Bottom, region.Left, region.Top};
-  const auto widen = [&](int side, const TColor* row, int32_t begin, int32_t end, int32_t y) {
+  const auto widen = [&](int side, const TPixelOf<TRegion>* row, int32_t begin, int32_t end, int32_t y) {
     int32_t first = begin, last = end - 1;
     while (first < end && row[first] == background) ++first;
     if (first == end) return;
@@ -389,7 +445,7 @@ TSplit SplitAlongFirstAxis(const TPattern& region, const TEllipse& e) {
   };
   const TFirstCoordinate local(e, region.GetBounds());
   for (int32_t y = region.Top; y <= region.Bottom; ++y) {
-    const TColor* row = region.Pixels[y - region.Top];
+    const auto* row = region.Pixels[y - region.Top];
     const auto span = split.Spans[static_cast<size_t>(y - region.Top)] = local.Ahead(y);
     widen(0, row, span.Begin, span.End, y);
     widen(1, row, 0, span.Begin, y);
@@ -398,16 +454,17 @@ TSplit SplitAlongFirstAxis(const TPattern& region, const TEllipse& e) {
   return split;
 }
 
-// Half k of the split, into part (made at the half's box): the region's pixels of side
-// k, background elsewhere.
-void CopyHalf(const TPattern& region, const TSplit& split, int k, TPattern& part) {
+// Half k of the split, into part (made at the half's box): inside where the region's
+// pixels of side k are, outside elsewhere.
+template <typename TRegion>
+void CopyHalf(const TRegion& region, const TSplit& split, int k, THalf& part) {
   const int32_t width = region.Width();
-  const TColor background = region.Background();
+  const auto background = region.Background();
   const TRect& box = split.Boxes[k];
   const int32_t left = box.Left - region.Left, right = box.Right - region.Left + 1;
   for (int32_t y = box.Top; y <= box.Bottom; ++y) {
-    const TColor* source = region.Pixels[y - region.Top];
-    TColor* target = part.Pixels[y - box.Top];  // column left of the region is target[0]
+    const auto* source = region.Pixels[y - region.Top];
+    uint8_t* target = part.Pixels[y - box.Top];  // column left of the region is target[0]
     const auto span = split.Spans[static_cast<size_t>(y - region.Top)];
     // The row's pixels of side k, background elsewhere.
     const auto put = [&](int32_t begin, int32_t end, bool keep) {
@@ -415,9 +472,10 @@ void CopyHalf(const TPattern& region, const TSplit& split, int k, TPattern& part
       end = std::min(end, right);
       if (begin >= end) return;
       if (keep)
-        std::copy(source + begin, source + end, target + (begin - left));
+        std::transform(source + begin, source + end, target + (begin - left),
+                       [background](auto pixel) { return uint8_t{pixel != background}; });
       else
-        std::fill(target + (begin - left), target + (end - left), background);
+        std::fill(target + (begin - left), target + (end - left), uint8_t{0});
     };
     put(0, span.Begin, k == 1);
     put(span.Begin, span.End, k == 0);
@@ -429,13 +487,13 @@ int64_t Area(const TRect& r) {
   return (int64_t{r.Right} - r.Left + 1) * (int64_t{r.Bottom} - r.Top + 1);
 }
 
-}  // namespace
-
-void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
-                         double admissibleError, int32_t level, TFitted* fitted,
-                         const TRunBoth& both) {
+// The node of region, a pattern at the root and a half below it; root holds the
+// colours of every half's pixels.
+template <typename TRegion>
+void BuildNode(const TRegion& region, const TPattern& root, TTree& node, int32_t maxTreeLevel,
+               double admissibleError, int32_t level, TFitted* fitted, const TRunBoth& both) {
   TEllipse e;
-  FitEllipse(region, e, fitted ? &fitted->Pixels : nullptr);
+  FitEllipseOf(region, e, fitted ? &fitted->Pixels : nullptr);
   e.SaveToBytes(node.Data);
   if (fitted) fitted->Ellipse = e;
   // The error only decides a split: at the last level it is not needed.
@@ -443,7 +501,7 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   if (!ErrorAbove(region, e, admissibleError)) return;
 
   // Each half is made right away at its trimmed size: the box of its inside pixels,
-  // holding the region's pixels of its side and background elsewhere.
+  // holding the flags of the region's pixels of its side.
   const TSplit split = SplitAlongFirstAxis(region, e);
   // A half without inside pixels cannot be fitted: the part stays a leaf.
   if (!split.Filled[0] || !split.Filled[1]) return;
@@ -452,10 +510,10 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
   for (auto& child : node.Children) child = std::make_unique<TTree>();
   auto half = [&](int k) {
     // CopyHalf writes every pixel of the half's box: none is set before.
-    const auto part = TPattern::CreateUnfilled(split.Boxes[k], region.Background());
-    CopyHalf(region, split, k, *part);
-    BuildRepresentation(*part, *node.Children[k], maxTreeLevel, admissibleError, level + 1,
-                        nullptr, both);
+    THalf part(split.Boxes[k], root);
+    CopyHalf(region, split, k, part);
+    BuildNode(part, root, *node.Children[k], maxTreeLevel, admissibleError, level + 1, nullptr,
+              both);
   };
   // The halves are independent: each fills its own child.
   if (both) {
@@ -464,6 +522,14 @@ void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLev
     half(0);
     half(1);
   }
+}
+
+}  // namespace
+
+void BuildRepresentation(const TPattern& region, TTree& node, int32_t maxTreeLevel,
+                         double admissibleError, int32_t level, TFitted* fitted,
+                         const TRunBoth& both) {
+  BuildNode(region, region, node, maxTreeLevel, admissibleError, level, fitted, both);
 }
 
 }  // namespace ormax

@@ -44,6 +44,7 @@ const Real kPixelMoment = Real(1) / 12;  // second moment of a unit square
 // the same place in the region the tree started from.
 class THalf {
  public:
+  // box holds at least one pixel (a split makes halves only when both have some).
   THalf(const TRect& box, const TPattern& root)
       : Left(box.Left), Top(box.Top), Right(box.Right), Bottom(box.Bottom),
         Pixels{std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Width()) *
@@ -464,9 +465,9 @@ void CopyHalf(const TRegion& region, const TSplit& split, int k, THalf& part) {
   const int32_t left = box.Left - region.Left, right = box.Right - region.Left + 1;
   for (int32_t y = box.Top; y <= box.Bottom; ++y) {
     const auto* source = region.Pixels[y - region.Top];
-    uint8_t* target = part.Pixels[y - box.Top];  // column left of the region is target[0]
+    uint8_t* target = part.Pixels[y - box.Top];  // the region's column `left` is target[0]
     const auto span = split.Spans[static_cast<size_t>(y - region.Top)];
-    // The row's pixels of side k, background elsewhere.
+    // Inside where the row's pixels of side k are, outside elsewhere.
     const auto put = [&](int32_t begin, int32_t end, bool keep) {
       begin = std::max(begin, left);
       end = std::min(end, right);

@@ -504,6 +504,28 @@ TEST(FastPaths, FittedEllipsesMatchThePlainRoutine) {
   EXPECT_EQ(a, b);
 }
 
+// The halves below a tree's root hold only inside flags and take their colours from the
+// root: a region of many colours gives every node the colour of its own part's last
+// pixel, near the origin and far from it (where the sums go one pixel at a time).
+TEST(FastPaths, TreesOfManyColouredRegionsMatchThePlainRoutineNearAndFar) {
+  const std::vector<std::string> rows = {"ab.cdd", "cab.ea", "bcaafb", "a.bcgh", "hgfe.d"};
+  const auto depth = [](const TTree& t, auto&& self) -> int {
+    int d = 0;
+    for (const auto& child : t.Children)
+      if (child) d = std::max(d, 1 + self(*child, self));
+    return d;
+  };
+  for (const int32_t at : {0, 1 << 30}) {
+    const auto region = testing::PatternFromRows(rows, at, at + 7);
+    TTree fast, plain;
+    BuildRepresentation(region, fast, 3, -1.0, 0);
+    reference::BuildRepresentation(region, plain, 3, -1.0, 0);
+    const std::string where = "at " + std::to_string(at);
+    ExpectSameTree(fast, plain, where);
+    EXPECT_EQ(depth(fast, depth), 3) << where;
+  }
+}
+
 // ---- comparison and recognition ----
 
 TEST(FastPaths, EllipseComparisonMatchesThePlainRoutine) {

@@ -8,12 +8,32 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <string_view>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
 #include "cli/Commands.h"
 #include "qt/ToolkitNotices.h"
+
+namespace {
+
+// Whether recognize's arguments may ask for a picture: --picture, or -p among a word of
+// short options (their letters may run together, "-jp"). A word that only looks like one
+// (a value, a file named so) costs the platform's start, nothing worse; after "--" every
+// word is a file.
+bool MayAskForPicture(int argc, char** argv) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--") return false;
+    if (word.starts_with("--") ? word.starts_with("--picture")
+                               : word.starts_with('-') && word.find('p') != std::string_view::npos)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -30,9 +50,11 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ormax::DropRuntimeDirNotice();
   // Commands that draw nothing read their pictures without the windowing platform,
-  // which costs a few megabytes and milliseconds at start.
+  // which costs a few megabytes and milliseconds at start; recognize draws only for
+  // --picture.
   const bool draws =
-      argc < 2 || (std::strcmp(argv[1], "codes") != 0 && std::strcmp(argv[1], "base") != 0);
+      argc < 2 || (std::strcmp(argv[1], "codes") != 0 && std::strcmp(argv[1], "base") != 0 &&
+                   (std::strcmp(argv[1], "recognize") != 0 || MayAskForPicture(argc, argv)));
   const std::unique_ptr<QCoreApplication> app =
       draws ? std::make_unique<QGuiApplication>(argc, argv)
             : std::make_unique<QCoreApplication>(argc, argv);

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -423,6 +424,36 @@ TEST(Cli, RecognitionPictureWithholdsTheLabelsTheRowsWithhold) {
   }
   ASSERT_NE(withheld, everyLabel);
   EXPECT_EQ(QImage(Q(dir.File("labels.bmp"))).convertToFormat(QImage::Format_RGB32), withheld);
+}
+
+// The program itself starts without the windowing platform unless it may draw: recognize
+// must still draw its picture however --picture is written, and the same picture as a
+// run with the platform; without it, the same rows.
+TEST(Cli, TheProgramDrawsTheRecognitionPictureHoweverItIsAskedFor) {
+  TempDir dir;
+  const std::string scene = std::string(ORMAX_SOURCE_DIR) + "/examples/limits/limits.bmp";
+  const std::string base = std::string(ORMAX_SOURCE_DIR) + "/examples/base/base.txt";
+  const auto program = [&](QStringList args) {
+    QProcess cli;
+    cli.start(ORMAX_CLI, QStringList{"recognize", Q(scene), "-b", Q(base), "-f", "csv"} + args);
+    EXPECT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    return cli.readAllStandardOutput().toStdString();
+  };
+  const CliRun inProcess =
+      Cli({"recognize", Q(scene), "-b", Q(base), "-f", "csv", "-p", Q(dir.File("here.bmp"))});
+  ASSERT_EQ(inProcess.Status, 0) << inProcess.Err;
+  const QImage expected(Q(dir.File("here.bmp")));
+  ASSERT_FALSE(expected.isNull());
+  const QString out = Q(dir.File("out.bmp"));
+  for (const QStringList& asked : {QStringList{"-p", out}, QStringList{"-p" + out},
+                                   QStringList{"--picture", out}, QStringList{"--picture=" + out}}) {
+    QFile::remove(out);
+    EXPECT_EQ(program(asked), inProcess.Out) << asked.join(' ').toStdString();
+    EXPECT_EQ(QImage(out), expected) << asked.join(' ').toStdString();
+  }
+  EXPECT_EQ(program({}), inProcess.Out);
 }
 
 // Every bounded whole-number option says what it takes and what it got; the level to

@@ -30,6 +30,7 @@
 #include <type_traits>
 
 #include "analysis/PointTests.h"
+#include "model/LargeBlocks.h"
 
 namespace ormax {
 
@@ -47,19 +48,20 @@ class THalf {
   // box holds at least one pixel (a split makes halves only when both have some).
   THalf(const TRect& box, const TPattern& root)
       : Left(box.Left), Top(box.Top), Right(box.Right), Bottom(box.Bottom),
-        Pixels{std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Width()) *
-                                                          static_cast<size_t>(Height())),
+        Pixels{TBlock(AllocateBlock(static_cast<size_t>(Width()) * static_cast<size_t>(Height()))),
                Width()},
         root_(&root) {}
 
   int32_t Left, Top, Right, Bottom;
   // Pixels[y][x] counts from the half's own top-left corner, as a pattern's do.
+  // A large half is a block of huge pages, as a large pattern's pixels are.
   struct TRows {
-    std::unique_ptr<uint8_t[]> Flags;
+    TBlock Flags;
     int32_t Width;
-    uint8_t* operator[](int32_t y) { return Flags.get() + static_cast<size_t>(y) * Width; }
-    const uint8_t* operator[](int32_t y) const {
-      return Flags.get() + static_cast<size_t>(y) * Width;
+    uint8_t* operator[](int32_t y) { return Row(y); }
+    const uint8_t* operator[](int32_t y) const { return Row(y); }
+    uint8_t* Row(int32_t y) const {
+      return static_cast<uint8_t*>(Flags.get()) + static_cast<size_t>(y) * Width;
     }
   } Pixels;
 

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -305,9 +306,26 @@ struct TBand {
   std::vector<TRun> First, Last;
 };
 
+// Reserves band b's numbers for a run a pixel, the most its rows can hold: only the
+// pages written are ever touched, where growing by doubling would copy the numbers and
+// touch their pages twice over. Of several bands, band 0 reserves the whole scene's, so
+// that the others' numbers are joined behind its own in place. A reservation refused
+// (a limit on address space) is no fault: the numbers then grow as they come.
+template <class TRows>
+void ReserveRuns(const TRows& rows, int32_t b, TRunNumbers& numbers) {
+  const int64_t height = b == 0 && rows.Bands > 1 ? rows.Height : rows.FirstRow(b + 1) - rows.FirstRow(b);
+  const int64_t most = std::min<int64_t>(height * rows.Width, std::numeric_limits<int32_t>::max());
+  try {
+    numbers.reserve(static_cast<size_t>(most));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+}
+
 // Labels the rows of band b into band.
 template <class TRows>
 void LabelBand(const TRows& rows, int32_t b, TBand& band) {
+  ReserveRuns(rows, b, band.Parent);
   std::vector<TRun> above, here;
   for (int32_t y = rows.FirstRow(b); y < rows.FirstRow(b + 1); ++y) {
     here.clear();
@@ -339,9 +357,13 @@ TRunNumbers JoinBands(const TRows& rows, std::vector<TBand>& labelled,
     if (next >= std::numeric_limits<int32_t>::max()) TooManyRuns();
     offsets[static_cast<size_t>(b) + 1] = static_cast<int32_t>(next);
   }
-  if (bands == 1) return std::move(labelled[0].Parent);
-  TRunNumbers parent(static_cast<size_t>(offsets.back()));  // every one written below
+  // Band 0's numbers stay where they are (its reservation holds every band's); the
+  // others' are copied behind them, each written below.
+  TRunNumbers parent = std::move(labelled[0].Parent);
+  if (bands == 1) return parent;
+  parent.resize(static_cast<size_t>(offsets.back()));
   rows.ForEachBand([&](int32_t b) {
+    if (b == 0) return;
     auto& own = labelled[static_cast<size_t>(b)].Parent;
     const int32_t offset = offsets[static_cast<size_t>(b)];
     for (size_t i = 0; i < own.size(); ++i) parent[offset + i] = own[i] + offset;

@@ -143,15 +143,15 @@ namespace {
 
 // What a region's row needs of the base: its nearest entry, the nearest of another
 // shape, and the runners-up when asked for.
-struct TAnswer {
+struct TRowAnswer {
   int32_t Entry = 0;
   double Distance = 0;
   double RunnerUp = std::numeric_limits<double>::infinity();
   std::vector<TShapeMatch> Matches;
 };
 
-TAnswer AnswerFor(const TCodeBase& base, const TCode& code, int32_t top) {
-  TAnswer a;
+TRowAnswer AnswerFor(const TCodeBase& base, const TCode& code, int32_t top) {
+  TRowAnswer a;
   // The nearest of the two nearest shapes is FindNearest's entry, to the bit.
   const std::vector<TNearestShape> two = FindNearestShapes(base, code, 2);
   a.Entry = two[0].Index;
@@ -169,7 +169,7 @@ class TAnswerMemo {
   static constexpr size_t MaxItems = 4;
 
   template <class TFind>
-  TAnswer Find(const TCode& code, TFind find) {
+  TRowAnswer Find(const TCode& code, TFind find) {
     if (code.Items.size() > MaxItems) return find();
     const TByteArray bytes = code.SaveToBytes();
     std::string key(bytes.begin(), bytes.end());
@@ -177,7 +177,7 @@ class TAnswerMemo {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (const auto it = known_.find(key); it != known_.end()) return it->second;
     }
-    TAnswer a = find();
+    TRowAnswer a = find();
     const std::lock_guard<std::mutex> lock(mutex_);
     known_.emplace(std::move(key), a);
     return a;
@@ -185,7 +185,7 @@ class TAnswerMemo {
 
  private:
   std::mutex mutex_;
-  std::unordered_map<std::string, TAnswer> known_;
+  std::unordered_map<std::string, TRowAnswer> known_;
 };
 
 // Segments the state's scene, then lets its picture go: the regions hold all that is
@@ -204,7 +204,7 @@ template <class TSink>
 void StreamAnswers(TAppState& state, const TCodeBase& base, int32_t top, TSink sink) {
   TAnswerMemo memo;
   state.StreamRegionResults([&](int32_t r, TRegionResults& made) {
-    TAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
+    TRowAnswer a = memo.Find(*made.Code, [&] { return AnswerFor(base, *made.Code, top); });
     sink(r, made, a);
   });
 }
@@ -225,7 +225,7 @@ TSceneRows StreamRecognitionRows(TAppState& state, const TCodeBase& base,
   result.Figures.resize(count);
   std::vector<char> known(count);
   if (top > 1) result.Matches.resize(count);
-  StreamAnswers(state, base, top, [&](int32_t r, TRegionResults& made, TAnswer& a) {
+  StreamAnswers(state, base, top, [&](int32_t r, TRegionResults& made, TRowAnswer& a) {
     const auto slot = static_cast<size_t>(r);
     TRegionFigures f =
         RegionFigures(r, state.Segments.Items(r), made.Pixels, *made.Tree, *made.Code);
@@ -248,7 +248,7 @@ void StreamNearestIndices(TAppState& state) {
   state.NearestIndices.assign(count, 0);
   state.NearestMeasures.assign(count, 0.0);
   state.RunnerUpMeasures.assign(runnersUp ? count : 0, std::numeric_limits<double>::infinity());
-  StreamAnswers(state, base, 1, [&](int32_t r, TRegionResults&, const TAnswer& a) {
+  StreamAnswers(state, base, 1, [&](int32_t r, TRegionResults&, const TRowAnswer& a) {
     const auto slot = static_cast<size_t>(r);
     state.NearestIndices[slot] = a.Entry;
     state.NearestMeasures[slot] = a.Distance;

@@ -17,6 +17,7 @@
 #include "analysis/PointTests.h"
 #include "app/AppState.h"
 #include "numerics/Rounding.h"
+#include "tests/GeneratedCases.h"
 #include "tests/Reference.h"
 
 namespace ormax {
@@ -84,7 +85,7 @@ TEST(Comparisons, EllipseComparisonMatchesThePlainRoutine) {
   std::mt19937 rng(51);
   int between = 0;
   std::uniform_real_distribution<double> near(-0.3, 0.3);
-  for (int n = 0; n < 10000; ++n) {
+  for (int n = 0; n < Cases(10000); ++n) {
     const TEllipse a = EllipseOf(rng, n % 6);
     TEllipse b = EllipseOf(rng, n % 11 < 6 ? 0 : (n / 6) % 6);
     if (n % 3 == 1) {  // a neighbour of about the same size
@@ -104,7 +105,7 @@ TEST(Comparisons, EllipseComparisonMatchesThePlainRoutine) {
     ASSERT_TRUE(SameDouble(CompareEllipses(pa, pb), plain)) << "prepared pair " << n;
     if (plain > 0 && plain < 1) ++between;
   }
-  EXPECT_GT(between, 1500);  // many pairs share some points without being equal
+  EXPECT_GT(between, Cases(1500));  // many pairs share some points without being equal
 }
 
 // The grid a comparison of a and b uses.
@@ -291,9 +292,11 @@ TEST(Comparisons, PreparedCodeDistanceIsThePlainOne) {
   ASSERT_GT(codes.size(), 40u);
   std::uniform_real_distribution<double> unit(0, 1);
   int leftEarly = 0;
+  // Every pair, or (fewer cases) each code against every step-th other.
+  const size_t step = codes.size() / static_cast<size_t>(Cases(static_cast<int>(codes.size())));
   for (size_t i = 0; i < codes.size(); ++i) {
     const TCodeDistanceFrom from(codes[i]);
-    for (size_t j = 0; j < codes.size(); ++j) {
+    for (size_t j = i % step; j < codes.size(); j += step) {
       const std::string where = "codes " + std::to_string(i) + ", " + std::to_string(j);
       const double plain = reference::CodeDistance(codes[i], codes[j]);
       ASSERT_TRUE(SameDouble(from.UpTo(codes[j], std::numeric_limits<double>::infinity()), plain))
@@ -309,7 +312,7 @@ TEST(Comparisons, PreparedCodeDistanceIsThePlainOne) {
       }
     }
   }
-  EXPECT_GT(leftEarly, 300);
+  EXPECT_GT(leftEarly, Cases(300));
   // Sums that stay at 0 until their last pair: a bound of 0 must not end them early.
   int changedLeaves = 0;
   for (size_t i = 0; i < codes.size(); ++i) {

@@ -27,24 +27,13 @@
 #include "app/RecognitionRows.h"
 #include "app/Views.h"
 #include "tests/ExtendedValues.h"
+#include "tests/GeneratedCases.h"
 #include "tests/Reference.h"
-#include "tests/TestCanvas.h"
 #include "tests/Rasters.h"
 #include "tests/TestCanvas.h"
 
 namespace ormax {
 namespace {
-
-// n generated cases, or fewer as ORMAX_FAST_PATHS_DIVISOR asks (at least one).
-int Cases(int n) {
-#ifdef ORMAX_FAST_PATHS_DEFAULT_DIVISOR
-  int divisor = ORMAX_FAST_PATHS_DEFAULT_DIVISOR;
-#else
-  int divisor = 1;
-#endif
-  if (const char* text = std::getenv("ORMAX_FAST_PATHS_DIVISOR")) divisor = std::atoi(text);
-  return divisor > 1 ? std::max(1, n / divisor) : n;
-}
 
 // ---- the plain grouping itself: the yardstick of the union-find segmentation ----
 

@@ -306,15 +306,17 @@ struct TBand {
   std::vector<TRun> First, Last;
 };
 
-// Reserves band b's numbers for a run a pixel, the most its rows can hold: only the
-// pages written are ever touched, where growing by doubling would copy the numbers and
-// touch their pages twice over. Of several bands, band 0 reserves the whole scene's, so
-// that the others' numbers are joined behind its own in place. A reservation refused
-// (a limit on address space) is no fault: the numbers then grow as they come.
+// Reserves band b's numbers for the most runs its rows can hold, one every other pixel
+// (a background pixel parts two runs): only the pages written are ever touched, where
+// growing by doubling would copy the numbers and touch their pages twice over. Of
+// several bands, band 0 reserves the whole scene's, so that the others' numbers are
+// joined behind its own in place. A reservation refused (a limit on address space) is
+// no fault: the numbers then grow as they come.
 template <class TRows>
 void ReserveRuns(const TRows& rows, int32_t b, TRunNumbers& numbers) {
   const int64_t height = b == 0 && rows.Bands > 1 ? rows.Height : rows.FirstRow(b + 1) - rows.FirstRow(b);
-  const int64_t most = std::min<int64_t>(height * rows.Width, std::numeric_limits<int32_t>::max());
+  const int64_t most = std::min<int64_t>((int64_t{rows.Width} + 1) / 2 * height,
+                                         std::numeric_limits<int32_t>::max());
   try {
     numbers.reserve(static_cast<size_t>(most));
   } catch (const std::bad_alloc&) {

@@ -292,8 +292,10 @@ TEST(Comparisons, PreparedCodeDistanceIsThePlainOne) {
   ASSERT_GT(codes.size(), 40u);
   std::uniform_real_distribution<double> unit(0, 1);
   int leftEarly = 0;
-  // Every pair, or (fewer cases) each code against every step-th other.
-  const size_t step = codes.size() / static_cast<size_t>(Cases(static_cast<int>(codes.size())));
+  // Every pair, or (fewer cases) each code against every step-th other, at least four.
+  const size_t step = std::max<size_t>(
+      1, std::min(codes.size() / static_cast<size_t>(Cases(static_cast<int>(codes.size()))),
+                  codes.size() / 4));
   for (size_t i = 0; i < codes.size(); ++i) {
     const TCodeDistanceFrom from(codes[i]);
     for (size_t j = i % step; j < codes.size(); j += step) {

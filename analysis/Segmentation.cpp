@@ -15,7 +15,8 @@
 // scene of 2^31 - 1 runs or more throws std::length_error; when making the regions
 // throws (no memory), none of them is left in the list and no count is added; with
 // parts, the rows are worked on in up to 16 bands, run in any order, and the regions
-// are the same.
+// are the same (in one band after all when the address space for every run's number
+// is refused, or the numbers would not fit in 31 bits).
 #include "analysis/Methods.h"
 
 #include <algorithm>
@@ -299,98 +300,104 @@ void Join(TRunNumbers& parent, const TRun& run, const std::vector<TRun>& above,
   }
 }
 
-// Each band labels its rows with numbers of its own, keeping the runs of its first
-// and last rows for joining it to its neighbours.
+// Each band keeps the runs of its first and last rows for joining it to its neighbours.
 struct TBand {
-  TRunNumbers Parent;
   std::vector<TRun> First, Last;
 };
 
-// Reserves band b's numbers for the most runs its rows can hold, one every other pixel
-// (a background pixel parts two runs): only the pages written are ever touched, where
-// growing by doubling would copy the numbers and touch their pages twice over. Of
-// several bands, band 0 reserves the whole scene's, so that the others' numbers are
-// joined behind its own in place. A reservation refused (a limit on address space) is
-// no fault: the numbers then grow as they come.
+// Where the bands' runs are numbered: band b's from First[b] up to, not including,
+// End[b]. In one band they are 0 up to the count of runs; in several, each band's
+// numbers start at the most runs the rows above it can hold, and the numbers between
+// one band's end and the next band's start belong to no run.
+struct TBandRuns {
+  std::vector<int32_t> First, End;
+};
+
+// The most runs rows of width pixels can hold: one every other pixel (a background
+// pixel parts two runs).
+int64_t MostRuns(int32_t width, int64_t rows) {
+  return (int64_t{width} + 1) / 2 * rows;
+}
+
+// For a scene in several bands: gives parent a place for the most runs the scene can
+// hold, so that each band numbers its runs into one array at once and in scan order,
+// band b from MostRuns(width, its first row) on. Only the pages written are ever
+// touched. False, with parent left empty, when the numbers would not fit in 31 bits or
+// the address space is refused (a limit on it): the scene is then worked on in one
+// band.
+bool PlaceEveryRun(int32_t width, int32_t height, TRunNumbers& parent) {
+  const int64_t most = MostRuns(width, height);
+  if (most > std::numeric_limits<int32_t>::max()) return false;
+  try {
+    parent.resize(static_cast<size_t>(most));  // unset: nothing is written
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+// For a scene in one band: reserves the most runs it can hold, so that the numbers are
+// not copied as they grow. A reservation refused is no fault: they then grow as they come.
 template <class TRows>
-void ReserveRuns(const TRows& rows, int32_t b, TRunNumbers& numbers) {
-  const int64_t height = b == 0 && rows.Bands > 1 ? rows.Height : rows.FirstRow(b + 1) - rows.FirstRow(b);
-  const int64_t most = std::min<int64_t>((int64_t{rows.Width} + 1) / 2 * height,
+void ReserveRuns(const TRows& rows, TRunNumbers& parent) {
+  const int64_t most = std::min<int64_t>(MostRuns(rows.Width, rows.Height),
                                          std::numeric_limits<int32_t>::max());
   try {
-    numbers.reserve(static_cast<size_t>(most));
+    parent.reserve(static_cast<size_t>(most));
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
 }
 
-// Labels the rows of band b into band.
+// Labels the rows of band b, numbering its runs from first on, and returns the number
+// after its last. In several bands the runs' places in parent are there already (each
+// band writes only its own); in one, they are pushed onto its end.
 template <class TRows>
-void LabelBand(const TRows& rows, int32_t b, TBand& band) {
-  ReserveRuns(rows, b, band.Parent);
+int32_t LabelBand(const TRows& rows, int32_t b, int32_t first, TRunNumbers& parent, TBand& band) {
+  const bool placed = rows.Bands > 1;
+  if (!placed) ReserveRuns(rows, parent);
+  int32_t next = first;
   std::vector<TRun> above, here;
   for (int32_t y = rows.FirstRow(b); y < rows.FirstRow(b + 1); ++y) {
     here.clear();
     size_t j = 0;
-    rows.ForEachRun(y, [&](int32_t first, int32_t last) {
-      if (band.Parent.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) TooManyRuns();
-      const auto number = static_cast<int32_t>(band.Parent.size());
-      band.Parent.push_back(number);
-      here.push_back({first, last, number});
-      Join(band.Parent, here.back(), above, j);
+    rows.ForEachRun(y, [&](int32_t firstPixel, int32_t lastPixel) {
+      if (placed) {
+        parent[static_cast<size_t>(next)] = next;
+      } else {
+        if (next == std::numeric_limits<int32_t>::max()) TooManyRuns();
+        parent.push_back(next);
+      }
+      here.push_back({firstPixel, lastPixel, next++});
+      Join(parent, here.back(), above, j);
     });
     if (y == rows.FirstRow(b)) band.First = here;
     std::swap(above, here);
   }
   band.Last = std::move(above);
+  return next;
 }
 
-// The bands' parents as one forest in scan order: each band's numbers follow those of
-// the bands above it, and each band's first row is united with the last row above it.
-// offsets[b] receives the number of band b's first run, offsets[Bands] the runs' count.
+// Every run's parent, the runs numbered in scan order, band by band: the bands are
+// labelled, then each band's first row is united with the last row of the band above.
 template <class TRows>
-TRunNumbers JoinBands(const TRows& rows, std::vector<TBand>& labelled,
-                               std::vector<int32_t>& offsets) {
-  const int32_t bands = rows.Bands;
-  offsets.assign(static_cast<size_t>(bands) + 1, 0);
-  for (int32_t b = 0; b < bands; ++b) {
-    const int64_t next = int64_t{offsets[static_cast<size_t>(b)]} +
-                         static_cast<int64_t>(labelled[static_cast<size_t>(b)].Parent.size());
-    if (next >= std::numeric_limits<int32_t>::max()) TooManyRuns();
-    offsets[static_cast<size_t>(b) + 1] = static_cast<int32_t>(next);
-  }
-  // Band 0's numbers stay where they are (its reservation holds every band's); the
-  // others' are copied behind them, each written below.
-  TRunNumbers parent = std::move(labelled[0].Parent);
-  if (bands == 1) return parent;
-  parent.resize(static_cast<size_t>(offsets.back()));
+TBandRuns LabelRuns(const TRows& rows, TRunNumbers& parent) {
+  const auto bands = static_cast<size_t>(rows.Bands);
+  TBandRuns runs{std::vector<int32_t>(bands, 0), std::vector<int32_t>(bands, 0)};
+  for (size_t b = 1; b < bands; ++b)
+    runs.First[b] = static_cast<int32_t>(MostRuns(rows.Width, rows.FirstRow(static_cast<int32_t>(b))));
+  std::vector<TBand> labelled(bands);
   rows.ForEachBand([&](int32_t b) {
-    if (b == 0) return;
-    auto& own = labelled[static_cast<size_t>(b)].Parent;
-    const int32_t offset = offsets[static_cast<size_t>(b)];
-    for (size_t i = 0; i < own.size(); ++i) parent[offset + i] = own[i] + offset;
-    TRunNumbers().swap(own);
+    const auto k = static_cast<size_t>(b);
+    runs.End[k] = LabelBand(rows, b, runs.First[k], parent, labelled[k]);
   });
-  for (int32_t b = 1; b < bands; ++b) {
-    auto numbered = [&](std::vector<TRun> runs, int32_t offset) {
-      for (TRun& r : runs) r.Number += offset;
-      return runs;
-    };
-    const auto above = numbered(labelled[static_cast<size_t>(b) - 1].Last, offsets[static_cast<size_t>(b) - 1]);
+  for (size_t b = 1; b < bands; ++b) {
     size_t j = 0;
-    for (const TRun& r : numbered(labelled[static_cast<size_t>(b)].First, offsets[static_cast<size_t>(b)]))
-      Join(parent, r, above, j);
+    for (const TRun& r : labelled[b].First) Join(parent, r, labelled[b - 1].Last, j);
   }
-  return parent;
-}
-
-// Every run's parent, the runs numbered in scan order; bandRuns[b] receives the number
-// of band b's first run, bandRuns[Bands] the runs' count.
-template <class TRows>
-TRunNumbers LabelRuns(const TRows& rows, std::vector<int32_t>& bandRuns) {
-  std::vector<TBand> labelled(static_cast<size_t>(rows.Bands));
-  rows.ForEachBand([&](int32_t b) { LabelBand(rows, b, labelled[static_cast<size_t>(b)]); });
-  return JoinBands(rows, labelled, bandRuns);
+  return runs;
 }
 
 // ---- 2. the components, their boxes, first keys and pixel counts ----
@@ -400,16 +407,17 @@ TRunNumbers LabelRuns(const TRows& rows, std::vector<int32_t>& bandRuns) {
 // components whose first run comes before each band's: owned[b] for band b, and
 // owned[Bands] the count of all. A run's parent is the run itself or an earlier run,
 // already numbered, so one pass in scan order numbers them all.
-std::vector<int32_t> NumberRuns(const std::vector<int32_t>& bandRuns, TRunNumbers& parent) {
-  std::vector<int32_t> owned(bandRuns.size(), 0);
+std::vector<int32_t> NumberRuns(const TBandRuns& runs, TRunNumbers& parent) {
+  std::vector<int32_t> owned(runs.First.size() + 1, 0);
   int32_t count = 0;
-  size_t band = 0;
-  for (size_t run = 0; run < parent.size(); ++run) {
-    while (band < bandRuns.size() && static_cast<size_t>(bandRuns[band]) <= run) owned[band++] = count;
-    int32_t& p = parent[run];
-    p = p == static_cast<int32_t>(run) ? -++count : parent[static_cast<size_t>(p)];
+  for (size_t b = 0; b < runs.First.size(); ++b) {
+    owned[b] = count;
+    for (int32_t run = runs.First[b]; run < runs.End[b]; ++run) {
+      int32_t& p = parent[static_cast<size_t>(run)];
+      p = p == run ? -++count : parent[static_cast<size_t>(p)];
+    }
   }
-  while (band < bandRuns.size()) owned[band++] = count;
+  owned.back() = count;
   return owned;
 }
 
@@ -433,7 +441,7 @@ void Widen(TComponent& c, const TComponent& by) {
 // the band widens those few apart, and they are joined after.
 template <class TRows>
 std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& parent,
-                                          const std::vector<int32_t>& bandRuns,
+                                          const TBandRuns& runs,
                                           const std::vector<int32_t>& owned) {
   const TLeafOrder order(rows.Width, rows.Height);
   std::vector<TComponent> components(static_cast<size_t>(owned.back()), kUnseen);
@@ -443,7 +451,7 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
   rows.ForEachBand([&](int32_t band) {
     const int32_t top = rows.FirstRow(band), own = owned[static_cast<size_t>(band)];
     std::vector<int32_t>& above = fromAbove[static_cast<size_t>(band)];
-    int32_t run = bandRuns[static_cast<size_t>(band)];
+    int32_t run = runs.First[static_cast<size_t>(band)];
     rows.ForEachRun(top, [&](int32_t, int32_t) {
       if (const int32_t c = component(run++); c < own) above.push_back(c);
     });
@@ -451,7 +459,7 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
     above.erase(std::unique(above.begin(), above.end()), above.end());
     std::vector<TComponent>& apart = widened[static_cast<size_t>(band)];
     apart.assign(above.size(), kUnseen);
-    run = bandRuns[static_cast<size_t>(band)];
+    run = runs.First[static_cast<size_t>(band)];
     for (int32_t y = top; y < rows.FirstRow(band + 1); ++y)
       rows.ForEachRun(y, [&](int32_t first, int32_t last) {
         const int32_t c = component(run++);
@@ -476,7 +484,7 @@ std::vector<TComponent> MeasureComponents(const TRows& rows, const TRunNumbers& 
 // only their numbers are sorted: a noisy scene has hundreds of thousands.
 template <class TRows>
 std::vector<TRect> OrderComponents(const TRows& rows, std::vector<TComponent> components,
-                                   const std::vector<int32_t>& bandRuns, TRunNumbers& parent,
+                                   const TBandRuns& runs, TRunNumbers& parent,
                                    std::vector<int64_t>* counts) {
   std::vector<int32_t> byOrder(components.size());
   for (size_t c = 0; c < byOrder.size(); ++c) byOrder[c] = static_cast<int32_t>(c);
@@ -506,7 +514,8 @@ std::vector<TRect> OrderComponents(const TRows& rows, std::vector<TComponent> co
   std::vector<TComponent>().swap(components);
   std::vector<int32_t>().swap(byOrder);
   rows.ForEachBand([&](int32_t band) {
-    for (int32_t run = bandRuns[static_cast<size_t>(band)]; run < bandRuns[static_cast<size_t>(band) + 1]; ++run) {
+    const auto b = static_cast<size_t>(band);
+    for (int32_t run = runs.First[b]; run < runs.End[b]; ++run) {
       int32_t& p = parent[static_cast<size_t>(run)];
       p = -place[static_cast<size_t>(-p - 1)] - 1;
     }
@@ -544,7 +553,7 @@ std::vector<TRowSpan> AddRegions(const TRows& rows, std::vector<TRect> boxes,
 // every region, so a large region is filled on every core.
 template <class TRows>
 void CopyRuns(const TRows& rows, const TRunNumbers& parent,
-              const std::vector<int32_t>& bandRuns, const std::vector<TRowSpan>& spans,
+              const TBandRuns& runs, const std::vector<TRowSpan>& spans,
               TPatternList& list, int32_t offset) {
   const int32_t sceneLeft = rows.Pixels.Left(), sceneTop = rows.Pixels.Top();
   rows.ForEachBand([&](int32_t band) {
@@ -556,7 +565,7 @@ void CopyRuns(const TRows& rows, const TRunNumbers& parent,
       for (int32_t y = std::max(s.Top, top); y <= std::min(s.Bottom, bottom); ++y)
         std::fill_n(region.Pixels[y - s.Top], region.Width(), rows.Background);
     }
-    int32_t next = bandRuns[static_cast<size_t>(band)];
+    int32_t next = runs.First[static_cast<size_t>(band)];
     for (int32_t y = top; y <= bottom; ++y) {
       rows.ForEachRun(y, [&](int32_t first, int32_t last) {
         TPattern& region = list.Items(offset - parent[static_cast<size_t>(next++)] - 1);
@@ -573,8 +582,8 @@ void CopyRuns(const TRows& rows, const TRunNumbers& parent,
 // 1. Runs are numbered in scan order, and each is united with the runs of the row
 //    above that touch it (overlapping, or meeting at a corner). A set's root is its
 //    lowest run, so every run's parent is an earlier run. In bands, each band numbers
-//    its own runs; the numbers are then offset into scan order and the bands' edge
-//    rows united.
+//    its own runs from the most runs the rows above it can hold, all into one array,
+//    and the bands' edge rows are united after.
 // 2. Each run takes its root's component number, in one pass in scan order (the
 //    parent is already resolved). The rows are scanned again, in bands, for each
 //    component's box, first key and pixel count.
@@ -590,18 +599,20 @@ template <class TPixels>
 void Segment(const TPixels& pixels, TPatternList& list, const TRunParts& parts,
              std::vector<int64_t>* counts) {
   if (pixels.Width() <= 0 || pixels.Height() <= 0) return;
-  const TSceneRows<TPixels> rows(pixels, parts);
-  std::vector<int32_t> bandRuns;
-  TRunNumbers parent = LabelRuns(rows, bandRuns);
-  if (parent.empty()) return;
-  const std::vector<int32_t> owned = NumberRuns(bandRuns, parent);
+  static const TRunParts oneBand;
+  TRunNumbers parent;
+  const bool banded = parts && pixels.Height() > 1 && PlaceEveryRun(pixels.Width(), pixels.Height(), parent);
+  const TSceneRows<TPixels> rows(pixels, banded ? parts : oneBand);
+  const TBandRuns runs = LabelRuns(rows, parent);
+  const std::vector<int32_t> owned = NumberRuns(runs, parent);
+  if (owned.back() == 0) return;
   const size_t counted = counts ? counts->size() : 0;
   const int32_t offset = list.Count();
   try {
     std::vector<TRect> boxes = OrderComponents(
-        rows, MeasureComponents(rows, parent, bandRuns, owned), bandRuns, parent, counts);
+        rows, MeasureComponents(rows, parent, runs, owned), runs, parent, counts);
     const std::vector<TRowSpan> spans = AddRegions(rows, std::move(boxes), list);
-    CopyRuns(rows, parent, bandRuns, spans, list, offset);
+    CopyRuns(rows, parent, runs, spans, list, offset);
   } catch (...) {
     // No region of unwritten pixels is left in the list, nor a count of one.
     list.RemoveFrom(offset);

@@ -1081,6 +1081,39 @@ TEST(FastPaths, IndexedScenesGiveTheRegionsOfTheirScenePatterns) {
   EXPECT_GT(regions, Cases(6000));
 }
 
+// Each band numbers its runs from the most runs the rows above it can hold: rows with a
+// run on every other pixel (odd widths hold one more run than half their width) fill
+// every band's numbers to the last, and a band that overran its numbers would write
+// into the next band's. Stripes (each column of runs a region) and a checkerboard (one
+// region, joined at the corners across every band edge), in bands taken last to first.
+TEST(FastPaths, BandsOfRowsFullOfRunsGiveTheRegionsOfOne) {
+  const TRunParts lastFirst = [](int32_t count, const std::function<void(int32_t)>& part) {
+    for (int32_t k = count - 1; k >= 0; --k) part(k);
+  };
+  for (int32_t width : {1, 2, 3, 7, 8, 65}) {
+    for (int32_t height : {2, 17, 40}) {
+      for (const bool checkerboard : {false, true}) {
+        TPattern scene(TRect{0, 0, width - 1, height - 1}, clWhite);
+        scene.Clear();
+        for (int32_t y = 0; y < height; ++y)
+          for (int32_t x = checkerboard ? y % 2 : 0; x < width; x += 2) scene.SetPixel(x, y, clBlack);
+        const std::string where = std::to_string(width) + " x " + std::to_string(height) +
+                                  (checkerboard ? ", checkerboard" : ", stripes");
+        TPatternList one, banded;
+        std::vector<int64_t> onePixels, bandedPixels;
+        SegmentPattern(scene, one, {}, &onePixels);
+        SegmentPattern(scene, banded, lastFirst, &bandedPixels);
+        // A checkerboard one pixel wide is a pixel every other row, each a region.
+        const int32_t expected = !checkerboard ? (width + 1) / 2 : width > 1 ? 1 : (height + 1) / 2;
+        ASSERT_EQ(one.Count(), expected) << where;
+        ASSERT_EQ(banded.Count(), expected) << where;
+        EXPECT_EQ(bandedPixels, onePixels) << where;
+        for (int32_t i = 0; i < expected; ++i) ExpectSamePattern(banded.Items(i), one.Items(i), where);
+      }
+    }
+  }
+}
+
 // A scene large enough to be segmented in bands on several threads: noise, and shapes
 // that cross the bands' edges; the same regions as on one thread, and from
 // the scene's indices.

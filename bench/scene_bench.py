@@ -5,7 +5,9 @@ First the whole process as a user runs it: `ormax-cli codes SCENE --level 0 --er
 -o DIR --jobs 1` (reading, analysis, writing every code file, exit) against the C++
 peer, ormax_opencv_peer (bench/opencv_peer.cpp: OpenCV, reading, labelling, moments,
 one CSV file of the regions), both writing to a folder on a disk and to one on tmpfs,
-median of the runs with a fresh folder each run, with each process's peak memory; and
+median of the runs with a new folder each run, with each process's peak memory (on the
+disk also right after deleting the folder of the run before, as a user who writes a
+scene's codes again meets it); and
 against the Python peer (bench/opencv_peer.py, which writes nothing). With --tar,
 `-o OUT.tar` too (one archive instead of a file per region). Then, per scene, the
 stages in-process, and the views: `ormax-cli view` as a whole (the Representation
@@ -85,12 +87,13 @@ def run_whole(command, check=True):
 
 def median_whole(command, runs, before=None, check=True):
     """Median seconds and the highest peak of the runs; None when the command fails
-    and not check."""
+    and not check. command is the command, or a function of the run (0, 1, ...) that
+    gives it."""
     results = []
-    for _ in range(runs):
+    for run in range(runs):
         if before:
             before()
-        result = run_whole(command, check)
+        result = run_whole(command(run) if callable(command) else command, check)
         if result is None:
             return None
         results.append(result)
@@ -189,15 +192,30 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
     tar_notes = []
     sizes = {"large": (4096, 4096), "noise": (4096, 4096), "noise8k": (8192, 8192), "sparse": (3000, 2000)}
     # sparse: 3000 x 2000 with 5 % noise, a quarter of a million regions mostly of one pixel.
+    # On a disk, each run of ours writes a folder of its own and nothing is deleted until
+    # every other run is timed: on an ext4 without a journal a file made within minutes
+    # of many being deleted waits while the kernel skips every freed inode (see
+    # file_system), so deleting the run before's folder would time the deletion's
+    # aftermath, not the writing. That case, what a user meets writing again right after
+    # deleting the last output, is timed last, for its own column.
+    kept = []  # the folders of one file per code kept on the disk
+    bmps = {}
+    level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
     for scene in scenes:
-        bmp = os.path.join(tmp, scene + ".bmp")
+        bmp = bmps[scene] = os.path.join(tmp, scene + ".bmp")
         subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
-        level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
         for kind, folder in places:
             out = os.path.join(folder, "out")
-            timed[scene, "ours", kind] = median_whole([cli, "codes", bmp] + level0 + ["-o", out],
-                                                      args.runs, fresh(out))
-            regions[scene, "ours"] = len(os.listdir(out))
+            if kind == "disk":
+                outs = [os.path.join(folder, "%s-%d" % (scene, run)) for run in range(args.runs)]
+                kept.extend(outs)
+                timed[scene, "ours", kind] = median_whole(
+                    lambda run: [cli, "codes", bmp] + level0 + ["-o", outs[run]], args.runs)
+                regions[scene, "ours"] = len(os.listdir(outs[-1]))
+            else:
+                timed[scene, "ours", kind] = median_whole([cli, "codes", bmp] + level0 + ["-o", out],
+                                                          args.runs, fresh(out))
+                regions[scene, "ours"] = len(os.listdir(out))
             if cpp_peer:
                 timed[scene, "cpp", kind] = median_whole([cpp_peer, bmp, out], args.runs, fresh(out))
                 with open(os.path.join(out, "regions.csv")) as csv:
@@ -225,7 +243,15 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
             timed[scene, "ours5"] = median_whole([cli, "codes", bmp, "--level", "5", "--error", "0.05",
                                                   "--jobs", "1", "-o", out], args.runs, fresh(out))
             shutil.rmtree(out, ignore_errors=True)
-        os.remove(bmp)
+    # Last, on the disk: each run right after the folder of the run before is deleted.
+    for scene in scenes:
+        out = os.path.join(places[0][1], "out")
+        timed[scene, "ours", "deleted"] = median_whole(
+            [cli, "codes", bmps[scene]] + level0 + ["-o", out], args.runs, fresh(out))
+        shutil.rmtree(out, ignore_errors=True)
+        os.remove(bmps[scene])
+    for folder in kept:
+        shutil.rmtree(folder, ignore_errors=True)
     for _, folder in places:
         shutil.rmtree(folder, ignore_errors=True)
     if not args.disk:
@@ -242,11 +268,13 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
 
     kinds = [k for k, _ in places]
     print("Whole commands, `ormax-cli codes SCENE --level 0 --error 0 -o DIR --jobs 1` against the C++ peer "
-          "`ormax_opencv_peer SCENE DIR` (one CSV file), median of %d, a fresh folder each run; "
-          "peak resident memory of the process (max over the runs):" % args.runs)
-    print("| scene | regions (ours / C++ peer) | ours, disk | C++ peer, disk | ours / peer | ours, tmpfs "
+          "`ormax_opencv_peer SCENE DIR` (one CSV file), median of %d, a new folder each run (on the disk "
+          "nothing deleted meanwhile; \"after deleting\": each run right after the folder of the run before "
+          "was deleted); peak resident memory of the process (max over the runs):" % args.runs)
+    print("| scene | regions (ours / C++ peer) | ours, disk | C++ peer, disk | ours / peer "
+          "| ours, disk, after deleting | ours / peer | ours, tmpfs "
           "| C++ peer, tmpfs | ours / peer | our peak | / pixel matrix | C++ peer peak |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for scene in scenes:
         width, height = sizes[scene]
         matrix_kb = 4 * width * height / 1024
@@ -255,10 +283,11 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
                 continue
             peak = max(timed[scene, what, k][1] for k in kinds if timed.get((scene, what, k)))
             peer_peaks = [timed[scene, "cpp", k][1] for k in kinds if timed.get((scene, "cpp", k))]
-            print("| %s | %s / %s | %s | %s | %s | %s | %s | %s | %.0f MB | %.2f | %s |"
+            print("| %s | %s / %s | %s | %s | %s | %s | %s | %s | %s | %s | %.0f MB | %.2f | %s |"
                   % (title, regions.get((scene, what), "-"), regions.get((scene, "cpp"), "-"),
                      cell((scene, what, "disk")), cell((scene, "cpp", "disk")),
                      ratio((scene, what, "disk"), (scene, "cpp", "disk")),
+                     cell((scene, what, "deleted")), ratio((scene, what, "deleted"), (scene, "cpp", "disk")),
                      cell((scene, what, "tmpfs")), cell((scene, "cpp", "tmpfs")),
                      ratio((scene, what, "tmpfs"), (scene, "cpp", "tmpfs")),
                      peak / 1024, peak / matrix_kb,

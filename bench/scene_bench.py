@@ -197,33 +197,79 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
     # of many being deleted waits while the kernel skips every freed inode (see
     # file_system), so deleting the run before's folder would time the deletion's
     # aftermath, not the writing. That case, what a user meets writing again right after
-    # deleting the last output, is timed last, for its own column.
+    # deleting the last output, is timed last, for its own column. Every run on the disk
+    # starts after what the runs before wrote has reached it (untimed), as in two_cores.
+    # Keeping every folder takes a file and an inode per code of every run (1.6 million
+    # at the defaults): where the disk has less room, the folders go after each run.
+    room = os.statvfs(places[0][1])
+    keep = room.f_favail >= 4000000 and room.f_bavail * room.f_frsize >= 20 << 30
+    if not keep:
+        print("Note: under 4 million free inodes or 20 GB free on the disk: each run's folder is deleted "
+              "after it, and the disk column is timed after deleting as the last one is.\n")
     kept = []  # the folders of one file per code kept on the disk
     bmps = {}
     level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
+    try:
+        timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, level0, keep, kept, bmps,
+                     timed, regions, tar_notes)
+    finally:
+        for path in kept + list(bmps.values()):
+            if os.path.isdir(path):
+                shutil.rmtree(path, ignore_errors=True)
+            elif os.path.exists(path):
+                os.remove(path)
+        for _, folder in places:
+            shutil.rmtree(folder, ignore_errors=True)
+        if not args.disk:
+            try:
+                os.rmdir(disk_root)
+            except OSError:
+                pass
+    print_whole(args, scenes, places, sizes, timed, regions, tar_notes)
+
+
+def on_disk_after(before):
+    """before, then a sync: each run on the disk starts with nothing of the runs before
+    it still to be written."""
+    def make():
+        if before:
+            before()
+        os.sync()
+    return make
+
+
+def timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, level0, keep, kept, bmps,
+                 timed, regions, tar_notes):
+    """The whole commands' runs, into timed and regions."""
     for scene in scenes:
         bmp = bmps[scene] = os.path.join(tmp, scene + ".bmp")
         subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
         for kind, folder in places:
             out = os.path.join(folder, "out")
-            if kind == "disk":
+            disk = kind == "disk"
+            if disk and keep:
                 outs = [os.path.join(folder, "%s-%d" % (scene, run)) for run in range(args.runs)]
-                kept.extend(outs)
+                for path in outs:
+                    kept.append(path)
+                    os.makedirs(path)
                 timed[scene, "ours", kind] = median_whole(
-                    lambda run: [cli, "codes", bmp] + level0 + ["-o", outs[run]], args.runs)
+                    lambda run: [cli, "codes", bmp] + level0 + ["-o", outs[run]], args.runs,  # noqa: B023
+                    on_disk_after(None))
                 regions[scene, "ours"] = len(os.listdir(outs[-1]))
             else:
+                before = on_disk_after(fresh(out)) if disk else fresh(out)
                 timed[scene, "ours", kind] = median_whole([cli, "codes", bmp] + level0 + ["-o", out],
-                                                          args.runs, fresh(out))
+                                                          args.runs, before)
                 regions[scene, "ours"] = len(os.listdir(out))
             if cpp_peer:
-                timed[scene, "cpp", kind] = median_whole([cpp_peer, bmp, out], args.runs, fresh(out))
+                timed[scene, "cpp", kind] = median_whole([cpp_peer, bmp, out], args.runs,
+                                                         on_disk_after(fresh(out)) if disk else fresh(out))
                 with open(os.path.join(out, "regions.csv")) as csv:
                     regions[scene, "cpp"] = sum(1 for _ in csv) - 1  # less the header
             if args.tar and not any(note.startswith(scene + ":") for note in tar_notes):
                 archive = os.path.join(out, "codes.tar")
-                result = median_whole([cli, "codes", bmp] + level0 + ["-o", archive], args.runs, fresh(out),
-                                      check=False)
+                result = median_whole([cli, "codes", bmp] + level0 + ["-o", archive], args.runs,
+                                      on_disk_after(fresh(out)) if disk else fresh(out), check=False)
                 if result is None:
                     tar_notes.append("%s: ormax-cli codes -o OUT.tar refused (nonzero exit): no tar rows" % scene)
                 elif not os.path.isfile(archive):
@@ -243,23 +289,21 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
             timed[scene, "ours5"] = median_whole([cli, "codes", bmp, "--level", "5", "--error", "0.05",
                                                   "--jobs", "1", "-o", out], args.runs, fresh(out))
             shutil.rmtree(out, ignore_errors=True)
-    # Last, on the disk: each run right after the folder of the run before is deleted.
+    # Last, on the disk: each run right after the folder of the run before is deleted;
+    # the first run, untimed, writes the folder the first timed one follows.
     for scene in scenes:
         out = os.path.join(places[0][1], "out")
-        timed[scene, "ours", "deleted"] = median_whole(
-            [cli, "codes", bmps[scene]] + level0 + ["-o", out], args.runs, fresh(out))
+        command = [cli, "codes", bmps[scene]] + level0 + ["-o", out]
+        if keep:
+            run_whole(command)
+            timed[scene, "ours", "deleted"] = median_whole(command, args.runs, on_disk_after(fresh(out)))
+        else:
+            timed[scene, "ours", "deleted"] = timed[scene, "ours", "disk"]
         shutil.rmtree(out, ignore_errors=True)
-        os.remove(bmps[scene])
-    for folder in kept:
-        shutil.rmtree(folder, ignore_errors=True)
-    for _, folder in places:
-        shutil.rmtree(folder, ignore_errors=True)
-    if not args.disk:
-        try:
-            os.rmdir(disk_root)
-        except OSError:
-            pass
 
+
+def print_whole(args, scenes, places, sizes, timed, regions, tar_notes):
+    """The tables of the whole commands."""
     def cell(key):
         return fmt(timed[key][0]) if timed.get(key) else "-"
 

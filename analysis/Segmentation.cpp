@@ -12,7 +12,7 @@
 // background, appends nothing (an indexed scene's inside pixels are those whose index
 // stands for a colour other than its background, however many indices stand for it);
 // the regions, and their counts, go after what the list and the counts hold already; a
-// scene of 2^31 - 1 runs or more throws std::length_error; when making the regions
+// scene of more than 2^31 - 1 runs throws std::length_error; when making the regions
 // throws (no memory), none of them is left in the list and no count is added; with
 // parts, the rows are worked on in up to 16 bands, run in any order, and the regions
 // are the same (in one band after all when the address space for every run's number

@@ -29,6 +29,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "model/LargeBlocks.h"
+
 namespace ormax {
 
 namespace {
@@ -339,13 +341,16 @@ bool PlaceEveryRun(int32_t width, int32_t height, TRunNumbers& parent) {
 }
 
 // For a scene in one band: reserves the most runs it can hold, so that the numbers are
-// not copied as they grow. A reservation refused is no fault: they then grow as they come.
+// not copied as they grow, in huge pages where the system has them (the numbers fill the
+// reservation from its start, so at most the last huge page is part unused). A
+// reservation refused is no fault: they then grow as they come.
 template <class TRows>
 void ReserveRuns(const TRows& rows, TRunNumbers& parent) {
   const int64_t most = std::min<int64_t>(MostRuns(rows.Width, rows.Height),
                                          std::numeric_limits<int32_t>::max());
   try {
     parent.reserve(static_cast<size_t>(most));
+    AdviseHugePages(parent.data(), parent.capacity() * sizeof(int32_t));
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

@@ -208,9 +208,8 @@ def whole_commands(args, ours_bin, cli, peer, tmp):
               "after it, and the disk column is timed after deleting as the last one is.\n")
     kept = []  # the folders of one file per code kept on the disk
     bmps = {}
-    level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
     try:
-        timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, level0, keep, kept, bmps,
+        timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, keep, kept, bmps,
                      timed, regions, tar_notes)
     finally:
         for path in kept + list(bmps.values()):
@@ -238,9 +237,11 @@ def on_disk_after(before):
     return make
 
 
-def timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, level0, keep, kept, bmps,
+def timed_scenes(args, scenes, places, cli, cpp_peer, ours_bin, peer, tmp, keep, kept, bmps,
                  timed, regions, tar_notes):
-    """The whole commands' runs, into timed and regions."""
+    """The whole commands' runs, into timed and regions; the folders kept and the scenes
+    made go into kept and bmps, for the caller to remove however the runs end."""
+    level0 = ["--level", "0", "--error", "0", "--jobs", "1"]
     for scene in scenes:
         bmp = bmps[scene] = os.path.join(tmp, scene + ".bmp")
         subprocess.run([ours_bin, scene, "--bmp", bmp, "--write-only"], check=True)
